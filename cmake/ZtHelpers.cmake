@@ -1,0 +1,39 @@
+# Build helpers shared by every folder: warnings, sanitizer flavour, library and test registration.
+
+function(zt_common_flags)
+  add_compile_options(-Wall -Wextra)
+  if(ZT_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+  endif()
+endfunction()
+
+# zt_library(NAME [DEPS lib...] [SOURCES file...])
+# A static library of the .c/.cpp files of the calling folder (or SOURCES when given).
+# Headers are included by their path from the repository root ("gtl/gtl_list.h").
+function(zt_library name)
+  cmake_parse_arguments(ZL "" "" "DEPS;SOURCES" ${ARGN})
+  if(NOT ZL_SOURCES)
+    file(GLOB ZL_SOURCES CONFIGURE_DEPENDS
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  endif()
+  add_library(${name} STATIC ${ZL_SOURCES})
+  target_include_directories(${name} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/ztMedia>)
+  if(ZL_DEPS)
+    target_link_libraries(${name} PUBLIC ${ZL_DEPS})
+  endif()
+endfunction()
+
+# zt_install_headers(DIR) installs the headers of a source folder under include/ztMedia/DIR.
+function(zt_install_headers dir)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ztMedia/${dir}
+          FILES_MATCHING PATTERN "*.h")
+endfunction()
+
+function(zt_install_package)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/ztMediaRTOSDB.pc.in
+                 ${CMAKE_BINARY_DIR}/ztMediaRTOSDB.pc @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/ztMediaRTOSDB.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endfunction()
