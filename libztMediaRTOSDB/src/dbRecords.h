@@ -1,0 +1,259 @@
+// Wire vocabulary of the media database protocol: command codes, request and response headers,
+// request bodies and the records that responses carry. Shared by the client and the server.
+// Every record is packed little-endian; the static_asserts pin the sizes the peer relies on.
+// Plain data only: safe to use from any thread.
+#ifndef ZT_DB_RECORDS_H
+#define ZT_DB_RECORDS_H
+
+#include <cstddef>
+#include <cstdint>
+
+// --- Transport constants -------------------------------------------------------------------
+#define RTOS_MEDIA_DB_CHANNEL "rtos_media_db"
+enum : uint32_t {
+    DB_FRAME_MAX = 1500,         // receive buffer of every exchange; no frame is larger
+    DB_DIR_NAME_LEN = 8,         // fixed-width, not terminated on the wire
+    DB_FILE_NAME_LEN = 12,
+    DB_GUMI_LEN = 16,
+    DB_HISTOGRAM_BUCKETS = 32,
+};
+
+// --- Command codes -------------------------------------------------------------------------
+enum db_command_e : uint32_t {
+    DB_CMD_LIST = 0,
+    DB_CMD_GET_CONTENT_INFO = 2,
+    DB_CMD_GET_GROUP_CONTENT_INFO = 3,
+    DB_CMD_GET_VIDEO_SPECIFIC_INFO = 4,
+    DB_CMD_GET_FILE_NAME_BY_GUMI = 6,
+    DB_CMD_GET_GUMI_BY_FILE_NAME = 7,
+    DB_CMD_GET_MORE_INFO = 8,
+    DB_CMD_WRITE_UPLOAD_STATUS = 9,
+    DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM = 10,
+    DB_CMD_LIST_WITH_PARAMS = 11,
+    DB_CMD_NON_DB_SCANDIR = 12,
+};
+
+// --- list_options and query_options bits ----------------------------------------------------
+enum : uint32_t {
+    DB_LIST_SORT_ORDER = 1u << 0,
+    DB_LIST_VIDEO_GROUPING = 1u << 1,
+    DB_LIST_INCLUDE_GUMI = 1u << 2,
+    DB_LIST_INCLUDE_MORE_INFO = 1u << 3,
+};
+enum : uint32_t {
+    RTOS_DB_QUERY_VIDEOS = 0x100,
+    RTOS_DB_QUERY_PHOTOS = 0x200,
+    RTOS_DB_QUERY_METADATA_SESSION_FILES = 0x400,
+    RTOS_DB_QUERY_RAW_PHOTOS = 0x800,
+    DB_QUERY_CAH_LIST = 0xFFFFFB00,       // every bit from 8 up but the session files
+    DB_QUERY_SESSION_FILE_LIST = 0x2400,
+};
+
+// --- media_flags bits and the upload_status word --------------------------------------------
+enum : uint32_t {
+    DB_MEDIA_FLAG_PARENT_GUMI = 1u << 0,
+    DB_MEDIA_FLAG_EIS = 1u << 1,
+    DB_MEDIA_FLAG_PTA_MASK = 7u << 2,
+    DB_MEDIA_FLAG_AUDIO_STEREO = 1u << 5,
+    DB_MEDIA_FLAG_AUDIO_WIND = 1u << 6,
+    DB_MEDIA_FLAG_AUDIO_AUTO = 1u << 7,
+    DB_MEDIA_FLAG_WDR = 1u << 8,
+    DB_MEDIA_FLAG_RAW = 1u << 9,
+    DB_MEDIA_FLAG_TR = 1u << 10,
+    DB_MEDIA_FLAG_MP = 1u << 11,
+    DB_MEDIA_FLAG_HDR = 1u << 12,
+};
+enum : uint32_t {
+    DB_UPLOAD_STATE_MASK = 0xFFFF,
+    DB_UPLOAD_STATE_MAX = 31,
+    DB_OFFLOAD_FLAGS_SHIFT = 16,
+    OFFLOAD_APP = 1u << 16,
+    OFFLOAD_PC = 1u << 17,
+    OFFLOAD_OTHER = 1u << 18,
+};
+
+// --- Content types --------------------------------------------------------------------------
+enum db_content_types_e : uint32_t {
+    DB_CONTENT_TYPE_VIDEO = 0,
+    DB_CONTENT_TYPE_LOOPING_VIDEO = 1,
+    DB_CONTENT_TYPE_CHAPTERED_VIDEO = 2,
+    DB_CONTENT_TYPE_VIDEO_3 = 3,
+    DB_CONTENT_TYPE_PHOTO = 4,
+    DB_CONTENT_TYPE_BURST = 5,
+    DB_CONTENT_TYPE_TIME_LAPSE = 6,
+    DB_CONTENT_TYPE_7 = 7,
+    DB_CONTENT_TYPE_NIGHT_LAPSE = 8,
+    DB_CONTENT_TYPE_PHOTO_9 = 9,
+    DB_CONTENT_TYPE_CONTINUOUS = 10,
+    DB_CONTENT_TYPE_11 = 11,
+    DB_CONTENT_TYPE_VIDEO_12 = 12,
+    DB_CONTENT_TYPE_VIDEO_13 = 13,
+    DB_CONTENT_TYPE_VIDEO_14 = 14,
+    DB_CONTENT_TYPE_MAX = 14,
+    DB_CONTENT_TYPE_NOT_FOUND = 0xFFFFFFFF,
+};
+
+#pragma pack(push, 1)
+
+// --- Common headers -------------------------------------------------------------------------
+struct db_request_header {
+    uint32_t command_type;
+    uint32_t request_count;
+    uint32_t token;
+};
+
+struct db_response_header {
+    uint32_t command_type;
+    uint32_t status;
+    uint32_t count_returned;
+    uint32_t rtos_db_version;
+    uint32_t token;
+};
+
+// --- Request bodies -------------------------------------------------------------------------
+struct db_list_request {
+    db_request_header header;
+    uint32_t starting_index;
+    uint32_t list_options;
+    uint32_t query_options;
+};
+
+struct db_list_params_request {
+    db_list_request list;
+    uint32_t param1;
+    uint32_t param2;
+};
+
+struct db_file_name_pair {
+    char dir_name[DB_DIR_NAME_LEN];
+    char file_name[DB_FILE_NAME_LEN];
+};
+
+struct db_file_request {
+    db_request_header header;
+    char dir_name[DB_DIR_NAME_LEN];
+    char file_name[DB_FILE_NAME_LEN];
+};
+
+struct db_gumi_request {
+    db_request_header header;
+    uint8_t gumi[DB_GUMI_LEN];
+};
+
+struct db_status_write_request {
+    db_request_header header;
+    char dir_name[DB_DIR_NAME_LEN];
+    char file_name[DB_FILE_NAME_LEN];
+    uint32_t upload_status;
+};
+
+struct db_scandir_request {
+    db_request_header header;
+    char dir_name[DB_DIR_NAME_LEN];
+};
+
+// --- Response records -----------------------------------------------------------------------
+struct db_histogram_response {
+    db_response_header header;
+    uint32_t histogram[DB_HISTOGRAM_BUCKETS];
+};
+
+struct db_list_response_header {
+    db_response_header header;
+    uint32_t start_index;
+    uint32_t list_options;
+    uint32_t query_options;
+    uint32_t total_entries;
+    uint32_t session_id;
+};
+
+struct db_content_info {
+    uint32_t content_type;
+    char dir_name[DB_DIR_NAME_LEN];
+    char file_name[DB_FILE_NAME_LEN];
+    uint32_t creation_time;
+    uint32_t modified_time;
+    uint32_t highlight_count;
+    uint32_t media_flags;
+    uint32_t upload_status;
+    uint64_t file_size;  // offset 44: never 8-aligned, read it through the packed record
+    uint32_t mahs;
+    uint32_t reserved;
+    uint32_t rot;
+    uint32_t fov;
+    uint32_t lc;
+    uint32_t prjn;
+};
+
+struct db_video_specific_info {
+    uint32_t ls;
+    uint32_t duration_ms;
+    uint32_t profile;
+    uint32_t avc_profile;
+    uint32_t highlight_count;
+    uint32_t cl;
+    // highlight_count u32 highlight positions follow on the wire
+};
+
+struct db_group_info {
+    uint32_t group_number;
+    uint32_t first_number;
+    uint32_t last_number;
+    uint32_t num_missing;
+    uint64_t group_size;
+    // the missing bitmap follows when num_missing != 0, then (photo groups with highlights)
+    // a second bitmap of the same size
+};
+
+struct db_more_info {
+    int32_t width;
+    int32_t height;
+    int32_t frame_rate_numerator;
+    int32_t frame_rate_denominator;
+    int32_t is_progressive;
+    int32_t is_subsampled;
+    uint32_t reserved;
+};
+
+struct db_scandir_response_header {
+    uint32_t command_type;
+    uint32_t status;
+    uint32_t number_transfers;
+    uint32_t number_file_names;
+    uint32_t token;
+};
+
+struct db_scandir_wire_entry {
+    char file_name[DB_FILE_NAME_LEN];
+    uint64_t first_value;   // file size, as the server fills it
+    uint64_t second_value;  // modification time in seconds
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(db_request_header) == 12, "request header");
+static_assert(sizeof(db_response_header) == 20, "response header");
+static_assert(sizeof(db_list_request) == 24, "list request");
+static_assert(sizeof(db_list_params_request) == 32, "list request with parameters");
+static_assert(sizeof(db_file_name_pair) == 20, "name pair");
+static_assert(sizeof(db_file_request) == 32, "file request");
+static_assert(sizeof(db_gumi_request) == 28, "GUMI request");
+static_assert(sizeof(db_status_write_request) == 36, "status write request");
+static_assert(sizeof(db_scandir_request) == 20, "scandir request");
+static_assert(sizeof(db_histogram_response) == 148, "histogram response");
+static_assert(sizeof(db_list_response_header) == 40, "list response header");
+static_assert(sizeof(db_content_info) == 76, "content record");
+static_assert(offsetof(db_content_info, file_size) == 44, "file_size offset");
+static_assert(sizeof(db_video_specific_info) == 24, "video record");
+static_assert(sizeof(db_group_info) == 24, "group record");
+static_assert(sizeof(db_more_info) == 28, "extra information record");
+static_assert(sizeof(db_scandir_response_header) == 20, "scandir response header");
+static_assert(sizeof(db_scandir_wire_entry) == 28, "scandir wire entry");
+
+// Bytes of one group bitmap: whole 32-bit words covering first..last (unsigned subtraction).
+inline uint32_t dbGroupBitmapBytes(const db_group_info &g)
+{
+    return ((g.last_number - g.first_number) / 32 + 1) * 4;
+}
+
+#endif
