@@ -1,0 +1,239 @@
+#include "tests/support/server_process.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+constexpr int kStartWaitMs = 20000;  // sanitizer builds start slowly on a busy machine
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool socketAccepts(const std::string &path)
+{
+    int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.c_str(), sizeof(addr.sun_path) - 1);
+    bool ok = connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr)) == 0;
+    close(fd);
+    return ok;
+}
+
+std::vector<char *> argvOf(std::vector<std::string> &args)
+{
+    std::vector<char *> argv;
+    for (auto &a : args)
+        argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    return argv;
+}
+
+// Forks and execs ztMediaDBd with `args`; the child's fd 1 and 2 go to outFd/errFd when >= 0.
+pid_t spawn(std::vector<std::string> args, int outFd, int errFd)
+{
+    args.insert(args.begin(), ztBinPath("ztMediaDBd"));
+    std::vector<char *> argv = argvOf(args);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (outFd >= 0)
+            dup2(outFd, 1);
+        if (errFd >= 0)
+            dup2(errFd, 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+int exitCode(int status)
+{
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+// Runs to the end, collecting what the child writes on the descriptor it gets as `which` (1 or 2).
+int runCollect(const std::vector<std::string> &args, int which, std::string *text)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return -1;
+    pid_t pid = spawn(args, which == 1 ? fds[1] : -1, which == 2 ? fds[1] : -1);
+    close(fds[1]);
+    std::string collected;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+        if (n > 0)
+            collected.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return -1;
+    if (text)
+        *text = collected;
+    return exitCode(status);
+}
+
+void removeTree(const std::string &dir)
+{
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *e = readdir(d)) {
+            std::string name = e->d_name;
+            if (name != "." && name != "..")
+                unlink((dir + "/" + name).c_str());
+        }
+        closedir(d);
+    }
+    rmdir(dir.c_str());
+}
+
+}  // namespace
+
+std::string ztBinPath(const std::string &name)
+{
+    const char *env = std::getenv("ZT_BIN_DIR");
+    return std::string(env && *env ? env : ZT_BIN_DIR) + "/" + name;
+}
+
+ServerProcess::ServerProcess(const std::string &manifestJson, std::vector<std::string> extraArgs)
+    : mArgs(std::move(extraArgs))
+{
+    if (!makeDir())
+        return;
+    mManifest = mDir + "/manifest.json";
+    std::ofstream(mManifest, std::ios::binary) << manifestJson;
+    start();
+}
+
+ServerProcess ServerProcess::fromFile(const std::string &manifestPath, std::vector<std::string> extraArgs)
+{
+    ServerProcess p;
+    p.mArgs = std::move(extraArgs);
+    p.mManifest = manifestPath;
+    if (p.makeDir())
+        p.start();
+    return p;
+}
+
+ServerProcess::ServerProcess(ServerProcess &&o) noexcept
+    : mDir(std::move(o.mDir)), mManifest(std::move(o.mManifest)), mArgs(std::move(o.mArgs)),
+      mError(std::move(o.mError)), mSavedIpcDir(std::move(o.mSavedIpcDir)),
+      mHadIpcDir(o.mHadIpcDir), mPid(o.mPid)
+{
+    o.mPid = -1;
+    o.mDir.clear();
+}
+
+bool ServerProcess::makeDir()
+{
+    char tmpl[] = "/tmp/ztmediadb-test-XXXXXX";
+    if (!mkdtemp(tmpl)) {
+        mError = std::string("mkdtemp: ") + std::strerror(errno);
+        return false;
+    }
+    mDir = tmpl;
+    const char *old = std::getenv("ZT_IPC_DIR");
+    mHadIpcDir = old != nullptr;
+    mSavedIpcDir = old ? old : "";
+    setenv("ZT_IPC_DIR", mDir.c_str(), 1);
+    return true;
+}
+
+bool ServerProcess::start()
+{
+    std::vector<std::string> args = {"--manifest", mManifest};
+    args.insert(args.end(), mArgs.begin(), mArgs.end());
+    int logFd = open(path("server.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    mPid = spawn(args, -1, logFd);
+    if (logFd >= 0)
+        close(logFd);
+    if (mPid < 0) {
+        mError = std::string("fork: ") + std::strerror(errno);
+        return false;
+    }
+    for (int waited = 0; waited < kStartWaitMs; waited += 10) {
+        int status = 0;
+        if (waitpid(mPid, &status, WNOHANG) == mPid) {
+            mPid = -1;
+            mError = "ztMediaDBd exited with " + std::to_string(exitCode(status)) + ": " + log();
+            return false;
+        }
+        if (socketAccepts(path("rtos_media_db"))) {
+            mError.clear();
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    mError = "ztMediaDBd did not accept connections: " + log();
+    return false;
+}
+
+ServerProcess::~ServerProcess()
+{
+    if (mDir.empty())
+        return;
+    stop();
+    removeTree(mDir);
+    if (mHadIpcDir)
+        setenv("ZT_IPC_DIR", mSavedIpcDir.c_str(), 1);
+    else
+        unsetenv("ZT_IPC_DIR");
+}
+
+std::string ServerProcess::log() const
+{
+    return readFile(path("server.log"));
+}
+
+int ServerProcess::ctl(const std::vector<std::string> &args, std::string *out) const
+{
+    std::vector<std::string> all = {"ctl"};
+    all.insert(all.end(), args.begin(), args.end());
+    return runCollect(all, 1, out);
+}
+
+int ServerProcess::stop(int sig)
+{
+    if (mPid <= 0)
+        return -1;
+    kill(mPid, sig);
+    int status = 0;
+    while (waitpid(mPid, &status, 0) < 0 && errno == EINTR) {
+    }
+    mPid = -1;
+    return status;
+}
+
+bool ServerProcess::restart()
+{
+    stop();
+    return start();
+}
+
+int ServerProcess::runToExit(const std::vector<std::string> &args, std::string *err)
+{
+    return runCollect(args, 2, err);
+}
