@@ -1,5 +1,4 @@
-// Steps that the database commands share around the transport: one exchange on a connection of
-// its own, the header logs, the 100 ms pauses with their notices, count clamping, token checks,
+// Steps that the database commands share around the transport: the header logs, the 100 ms pauses with their notices, count clamping, token checks,
 // the status-to-HTTP mapping and elapsed-time reporting. Pure helpers over caller-owned data,
 // no state; callable from any thread.
 //
@@ -59,15 +58,5 @@ struct DbTimer {
     DbTimer();
     void elapsed(unsigned long *sec, unsigned long *usec) const;
 };
-
-// One exchange on a connection of its own: open, rtosCall, close. `opened` is the constructor's
-// result (0, or -1 when the channel could not be opened, nothing sent); `bytes` is the rtosCall
-// result when opened (>= 0 received, -1 every attempt failed).
-struct DbExchange {
-    int opened;
-    int bytes;
-};
-DbExchange dbExchangeOnce(const void *request, size_t requestLen, void *response, int retries,
-                          int timeoutSec);
 
 #endif

@@ -1,0 +1,72 @@
+// Connection wrapper and the request/response exchange with bounded retries.
+#include "libztMediaRTOSDB/src/dbTransport.h"
+
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include "libztMediaRTOSDB/src/dbCommon.h"
+#include "libztMediaRTOSDB/src/dbLog.h"
+
+int rtosConnectionCtor(rtosConnection_t *pRtosConn)
+{
+    int ret = ztIpcInit(RTOS_MEDIA_DB_CHANNEL, pRtosConn);
+    if (ret < 0) {
+        DBLOG(DB_LOG_ERROR, "ztIpcInit fail, ret %d\n", ret);
+        return -1;
+    }
+    return 0;
+}
+
+int rtosConnectionDtor(rtosConnection_t *pRtosConn)
+{
+    DB_ASSERT(pRtosConn);
+    return ztIpcDestroy(pRtosConn);
+}
+
+int rtosConnectionRecv(rtosConnection_t *pRtosConn, void *pDest, size_t szDest, int timeoutSec)
+{
+    DB_ASSERT(szDest);
+    timeval tv = {};
+    tv.tv_sec = timeoutSec > 0 ? timeoutSec : DB_TIMEOUT_FALLBACK_S;
+    // A failure here leaves the previous time-out in force; the receive still reports its own.
+    setsockopt(pRtosConn->fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    int n = ztIpcReceiveInto(pRtosConn, pDest, szDest);
+    dbTraceFrame(DB_DUMP_RECV, pDest, n);
+    return n;
+}
+
+int rtosCall(rtosConnection_t *pRtosConn, const void *pRequest, size_t requestLen, void *pResponse,
+             int retries, int timeoutSec)
+{
+    for (int attempt = 1;; ++attempt) {
+        dbTraceFrame(DB_DUMP_SEND, pRequest, static_cast<int>(requestLen));
+        int ret = ztIpcSend(pRtosConn, pRequest, requestLen);
+        if (ret < 0) {
+            dbPause();
+            DBLOG(DB_LOG_ERROR, "error on IPC send, retrying, ret %d\n", ret);
+        } else {
+            int bytesRead = rtosConnectionRecv(pRtosConn, pResponse, DB_FRAME_MAX, timeoutSec);
+            if (bytesRead >= 0) return bytesRead;
+            dbPause();
+            DBLOG(DB_LOG_ERROR, "error on IPC received, retrying, bytesRead %d\n", bytesRead);
+        }
+        if (attempt > retries) break;
+    }
+    DBLOG(DB_LOG_ERROR, "exhausted retries on IPC exchange, exiting\n");
+    return -1;
+}
+
+int DbConnection::open()
+{
+    close();
+    int ret = rtosConnectionCtor(&mConn);
+    mOpen = ret == 0;
+    return ret;
+}
+
+void DbConnection::close()
+{
+    if (mOpen) rtosConnectionDtor(&mConn);
+    mConn = rtosConnection_t{};
+    mOpen = false;
+}
