@@ -1,0 +1,234 @@
+// The candidate list's core: construction, reset, clearState, the packed key layout and
+// matchHistogram against a scripted media database; the checker's queue close.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "cah/CAHMediaList.h"
+#include "checker/ztWirelessOffloadManager_if.h"
+#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "tests/support/scripted_peer.h"
+
+// Reads and seeds the list's private state.
+struct CAHMediaListProbe {
+    CAHMediaList &l;
+    bool cursorAtBegin() const { return l.mCursor == l.mBlocks.begin(); }
+    size_t blocks() const { return l.mBlocks.size(); }
+    size_t spans() const { return l.mSpanMap.size(); }
+    uint32_t token() const { return l.mToken; }
+    uint32_t version() const { return l.mDbVersion; }
+    bool versionValid() const { return l.mDbVersionValid; }
+    void holdVersion(uint32_t v)
+    {
+        l.mDbVersion = v;
+        l.mDbVersionValid = true;
+    }
+    // Fills the list as a count and a hand-out in progress would leave it.
+    void populate()
+    {
+        l.mBlocks.resize(3);
+        l.mSpanMap[1001] = {4, 5};
+        l.mIndex = 6;
+        l.mCurrentCount = 2;
+        l.mMediaStartIndex = 6;
+        l.mGroup = 1001;
+        l.mRules.resize(2);
+        l.mFound = true;
+        l.mShareInfo = reinterpret_cast<MediaShareInfo *>(&l);
+        l.mCursor = l.mBlocks.begin() + 2;
+        holdVersion(77);
+    }
+    CAHMediaList &list() { return l; }
+};
+
+namespace {
+
+Frame histogramFrame(std::vector<std::pair<int, uint32_t>> buckets, uint32_t version = 5)
+{
+    db_histogram_response r{};
+    r.header = {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 0, DB_HISTOGRAM_BUCKETS, version, 0};
+    for (auto &b : buckets)
+        r.histogram[b.first] = b.second;
+    return frameOf(r);
+}
+
+std::vector<std::pair<int, uint32_t>> allBut(std::initializer_list<int> skip)
+{
+    std::vector<std::pair<int, uint32_t>> v;
+    for (int i = 0; i < 32; ++i)
+        if (std::find(skip.begin(), skip.end(), i) == skip.end())
+            v.push_back({i, uint32_t(i + 1)});
+    return v;
+}
+
+TEST(CAHMediaList, ConstructionLeavesAnEmptyRewoundList)
+{
+    CAHMediaList list;
+    CAHMediaListProbe p{list};
+    EXPECT_EQ(p.token(), uint32_t(reinterpret_cast<uintptr_t>(&list)));
+    EXPECT_TRUE(p.cursorAtBegin());
+    EXPECT_EQ(p.blocks(), 0u);
+    EXPECT_FALSE(p.versionValid());
+    EXPECT_EQ(CAHMediaList::pathPrefix, "/tmp/fuse_d/DCIM/");
+}
+
+TEST(CAHMediaList, ResetRewindsOnlyTheHandOut)
+{
+    CAHMediaList list;
+    CAHMediaListProbe p{list};
+    list.reset();  // empty list: the cursor stays at the (empty) beginning
+    EXPECT_TRUE(p.cursorAtBegin());
+
+    p.populate();
+    list.reset();
+    EXPECT_TRUE(p.cursorAtBegin());
+    EXPECT_FALSE(p.versionValid());
+    EXPECT_EQ(p.version(), 77u);
+    EXPECT_EQ(p.blocks(), 3u);
+    EXPECT_EQ(p.spans(), 1u);
+}
+
+TEST(CAHMediaList, ClearStateDropsKeysButKeepsTheVersion)
+{
+    CAHMediaList list;
+    CAHMediaListProbe p{list};
+    p.populate();
+    list.clearState();
+    EXPECT_EQ(p.blocks(), 0u);
+    EXPECT_EQ(p.spans(), 0u);
+    EXPECT_TRUE(p.versionValid());
+    EXPECT_EQ(p.version(), 77u);
+}
+
+TEST(CompareBlock, FieldsSitAtTheirBitPositions)
+{
+    struct Case { const char *field; void (*set)(CompareBlock &); int byte; uint8_t bits; };
+    const Case cases[] = {
+        {"index", [](CompareBlock &b) { b.index = 1; }, 0, 0x01},
+        {"type", [](CompareBlock &b) { b.type = 1; }, 2, 0x04},
+        {"highlight", [](CompareBlock &b) { b.highlight = 1; }, 2, 0x40},
+        {"userClip", [](CompareBlock &b) { b.userClip = 1; }, 2, 0x80},
+        {"year", [](CompareBlock &b) { b.year = 1; }, 3, 0x02},
+        {"day", [](CompareBlock &b) { b.day = 1; }, 3, 0x40},
+        {"sizeMB", [](CompareBlock &b) { b.sizeMB = 1; }, 4, 0x80},
+        {"duration", [](CompareBlock &b) { b.duration = 1; }, 7, 0x20},
+        {"count", [](CompareBlock &b) { b.count = 1; }, 10, 0x40},
+        {"count top", [](CompareBlock &b) { b.count = 1u << 17; }, 12, 0x80},
+    };
+    for (const Case &c : cases) {
+        CompareBlock b{};
+        c.set(b);
+        uint8_t bytes[13];
+        memcpy(bytes, &b, sizeof bytes);
+        for (int i = 0; i < 13; ++i)
+            EXPECT_EQ(bytes[i], i == c.byte ? c.bits : 0) << c.field << " byte " << i;
+    }
+}
+
+class MatchHistogram : public ::testing::Test {
+protected:
+    ScriptedPeer peer;
+    CAHMediaList list;
+    CAHMediaListProbe probe{list};
+    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
+};
+
+TEST_F(MatchHistogram, MaskSelectsOnlyStatesZeroToFour)
+{
+    struct Case {
+        const char *name;
+        std::vector<std::pair<int, uint32_t>> buckets;
+        uint32_t mask;
+        int expected;
+    };
+    const Case cases[] = {
+        {"bucket 3, mask 9", {{3, 2}}, 9, 1},
+        {"bucket 0, mask 9", {{0, 1}}, 9, 1},
+        {"buckets 1, 2 and 4-31, mask 9", allBut({0, 3}), 9, 0},
+        {"bucket 5 only, all bits", {{5, 9}}, 0xFFFFFFFF, 0},
+        {"bucket 31 only, all bits", {{31, 1}}, 0xFFFFFFFF, 0},
+        {"bucket 4, mask bit 4", {{4, 1}}, 0x10, 1},
+        {"empty histogram", {}, 0x1F, 0},
+        {"bucket 3, mask 0", {{3, 1}}, 0, 0},
+    };
+    for (const Case &c : cases) {
+        peer.reply(histogramFrame(c.buckets));
+        EXPECT_EQ(list.matchHistogram(c.mask), c.expected) << c.name;
+    }
+    ASSERT_EQ(peer.requestCount(), std::size(cases));
+    PeerRequest r = peer.requests()[0];
+    EXPECT_EQ(r.bytes.size(), 12u);
+    EXPECT_EQ(r.word(0), uint32_t(DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM));
+    EXPECT_EQ(r.word(1), 1u);
+    EXPECT_EQ(r.word(2), probe.token());
+}
+
+TEST_F(MatchHistogram, DumpListsAll32BucketsOnOneLine)
+{
+    peer.reply(histogramFrame({{0, 7}, {31, 4000000000u}}));
+    testing::internal::CaptureStdout();
+    list.matchHistogram(9);
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string expected = "\nCAHMediaList::matchHistogram() histogram dump:\n";
+    for (int i = 0; i < 32; ++i)
+        expected += " h[" + std::to_string(i) + "]=" +
+                    (i == 0 ? "7" : i == 31 ? std::to_string(int(4000000000u)) : "0") + " ";
+    EXPECT_EQ(out, expected + "\n");
+}
+
+TEST_F(MatchHistogram, ChangedVersionUnderAHeldOneFails)
+{
+    probe.holdVersion(4);
+    peer.reply(histogramFrame({{3, 1}}, 5));
+    EXPECT_EQ(list.matchHistogram(9), -1);
+    EXPECT_EQ(probe.version(), 4u);  // the failed check records nothing
+
+    peer.reply(histogramFrame({{3, 1}}, 4));
+    EXPECT_EQ(list.matchHistogram(9), 1);
+
+    // Without a held version any version is recorded.
+    CAHMediaList fresh;
+    CAHMediaListProbe p{fresh};
+    peer.reply(histogramFrame({}, 99));
+    EXPECT_EQ(fresh.matchHistogram(9), 0);
+    EXPECT_EQ(p.version(), 99u);
+    EXPECT_FALSE(p.versionValid());
+}
+
+TEST_F(MatchHistogram, ClearsCollectedKeysEvenWhenItFails)
+{
+    probe.populate();
+    peer.push(PeerAction::close());
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(list.matchHistogram(9), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no dump without a histogram";
+    EXPECT_EQ(probe.blocks(), 0u);
+    EXPECT_EQ(probe.spans(), 0u);
+}
+
+TEST_F(MatchHistogram, ResponseWithoutVersionIsNotAChange)
+{
+    probe.holdVersion(4);
+    Frame shortFrame(19, 0);
+    peer.reply(shortFrame);
+    EXPECT_EQ(list.matchHistogram(9), 0);  // an all-zero histogram
+    EXPECT_EQ(probe.version(), 4u);
+}
+
+TEST(MatchHistogramNoServer, UnreachableDatabaseFails)
+{
+    ScriptedPeer peer("some_other_channel");  // a private, empty channel directory
+    ASSERT_TRUE(peer.ok());
+    CAHMediaList list;
+    EXPECT_EQ(list.matchHistogram(9), -1);
+}
+
+TEST(WomInterface, CloseOfMinusOneDoesNothing)
+{
+    errno = 0;
+    ztWom_interface_close(-1);
+    EXPECT_EQ(errno, 0) << "close was attempted: " << strerror(errno);
+}
+
+}  // namespace

@@ -1,0 +1,188 @@
+#include "tests/support/wom_queue.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <mqueue.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+
+#include "platform/ztmsg.h"
+
+bool womIsolateQueue()
+{
+    if (geteuid() == 0 && unshare(CLONE_NEWIPC) == 0)
+        return true;
+    mq_unlink(ZT_WOM_QUEUE_NAME);
+    return false;
+}
+
+Child::Child(const std::string &path, const std::vector<std::string> &args,
+             const std::function<void()> &inChild)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return;
+    std::vector<std::string> all = {path};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &a : all)
+        argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    mPid = fork();
+    if (mPid == 0) {
+        dup2(fds[1], 1);
+        dup2(fds[1], 2);
+        if (inChild)
+            inChild();
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    mOut = fds[0];
+    if (mPid < 0) {
+        close(mOut);
+        mOut = -1;
+    }
+}
+
+Child::~Child()
+{
+    if (mPid > 0 && mStatus < 0) {
+        kill(mPid, SIGKILL);
+        waitpid(mPid, nullptr, 0);
+    }
+    if (mOut >= 0)
+        close(mOut);
+}
+
+const std::string &Child::readUntil(const std::string &needle, int waitMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (mOut >= 0 && (needle.empty() || mText.find(needle) == std::string::npos)) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            break;
+        pollfd p{mOut, POLLIN, 0};
+        int r = poll(&p, 1, int(left));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            break;
+        char buf[4096];
+        ssize_t n = read(mOut, buf, sizeof buf);
+        if (n <= 0) {
+            close(mOut);
+            mOut = -1;
+            break;
+        }
+        mText.append(buf, size_t(n));
+    }
+    return mText;
+}
+
+int Child::wait()
+{
+    if (mPid <= 0)
+        return -1;
+    if (mStatus < 0) {
+        readUntil("", INT_MAX);
+        int status = 0;
+        while (waitpid(mPid, &status, 0) < 0 && errno == EINTR) {
+        }
+        mStatus = status;
+    }
+    if (WIFEXITED(mStatus))
+        return WEXITSTATUS(mStatus);
+    return WIFSIGNALED(mStatus) ? 128 + WTERMSIG(mStatus) : -1;
+}
+
+bool Child::alive()
+{
+    if (mPid <= 0 || mStatus >= 0)
+        return false;
+    int status = 0;
+    if (waitpid(mPid, &status, WNOHANG) == mPid) {
+        mStatus = status;
+        return false;
+    }
+    return true;
+}
+
+char Child::state() const
+{
+    std::ifstream in("/proc/" + std::to_string(mPid) + "/stat");
+    std::string line;
+    if (!std::getline(in, line))
+        return '?';
+    size_t paren = line.rfind(')');  // the command name may hold blanks
+    return paren != std::string::npos && paren + 2 < line.size() ? line[paren + 2] : '?';
+}
+
+std::vector<std::string> Child::openFiles() const
+{
+    std::vector<std::string> names;
+    std::string dir = "/proc/" + std::to_string(mPid) + "/fd";
+    DIR *d = opendir(dir.c_str());
+    if (!d)
+        return names;
+    while (dirent *e = readdir(d)) {
+        char target[PATH_MAX];
+        ssize_t n = readlink((dir + "/" + e->d_name).c_str(), target, sizeof target - 1);
+        if (n > 0)
+            names.emplace_back(target, size_t(n));
+    }
+    closedir(d);
+    return names;
+}
+
+int womOpenReader()
+{
+    mq_attr attr{};
+    attr.mq_maxmsg = ZT_WOM_QUEUE_MAXMSG;
+    attr.mq_msgsize = ZT_WOM_QUEUE_MSGSIZE;
+    return mq_open(ZT_WOM_QUEUE_NAME, O_RDONLY | O_CREAT, 0664, &attr);
+}
+
+bool womReceive(int mqd, std::string *msg, int waitMs)
+{
+    timespec deadline{};
+    clock_gettime(CLOCK_REALTIME, &deadline);
+    deadline.tv_sec += waitMs / 1000;
+    deadline.tv_nsec += long(waitMs % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+        deadline.tv_sec += 1;
+        deadline.tv_nsec -= 1000000000L;
+    }
+    char buf[ZT_WOM_QUEUE_MSGSIZE];
+    ssize_t n;
+    while ((n = mq_timedreceive(mqd, buf, sizeof buf, nullptr, &deadline)) < 0 && errno == EINTR) {
+    }
+    if (n < 0)
+        return false;
+    msg->assign(buf, size_t(n));
+    return true;
+}
+
+bool womSendRaw(const std::string &bytes)
+{
+    mq_attr attr{};
+    attr.mq_maxmsg = ZT_WOM_QUEUE_MAXMSG;
+    attr.mq_msgsize = ZT_WOM_QUEUE_MSGSIZE;
+    mqd_t q = mq_open(ZT_WOM_QUEUE_NAME, O_WRONLY | O_CREAT, 0664, &attr);
+    if (q == (mqd_t)-1)
+        return false;
+    bool ok = mq_send(q, bytes.data(), bytes.size(), 0) == 0;
+    mq_close(q);
+    return ok;
+}
