@@ -169,10 +169,7 @@ int main(int argc, char **argv)
     // A private /to_wom when allowed; otherwise the shared queue, emptied first.
     if (!(geteuid() == 0 && unshare(CLONE_NEWIPC) == 0))
         mq_unlink(ZT_WOM_QUEUE_NAME);
-    mq_attr attr{};
-    attr.mq_maxmsg = ZT_WOM_QUEUE_MAXMSG;
-    attr.mq_msgsize = ZT_WOM_QUEUE_MSGSIZE;
-    gQueue = mq_open(ZT_WOM_QUEUE_NAME, O_RDONLY | O_CREAT, 0664, &attr);
+    gQueue = ztmsg_open_wom_queue(O_RDONLY);
     if (gQueue == (mqd_t)-1 || !startServer()) {
         fprintf(stderr, "checker_latency: cannot set up the queue or ztMediaDBd on %s\n",
                 gCard.c_str());

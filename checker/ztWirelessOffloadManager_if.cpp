@@ -11,13 +11,8 @@
 
 int ztWom_interface_open()
 {
-    mq_attr attr{};
-    attr.mq_flags = 0;
-    attr.mq_maxmsg = ZT_WOM_QUEUE_MAXMSG;
-    attr.mq_msgsize = ZT_WOM_QUEUE_MSGSIZE;
-    attr.mq_curmsgs = 0;
-    mqd_t mqd = mq_open(ZT_WOM_QUEUE_NAME, O_RDWR | O_CREAT, 0664, &attr);
-    if (mqd == (mqd_t)-1) {
+    int mqd = ztmsg_open_wom_queue(O_RDWR);
+    if (mqd == -1) {
         printf("mq_open() failed for '%s': %s\n", ZT_WOM_QUEUE_NAME, strerror(errno));
         return -1;
     }

@@ -1,6 +1,9 @@
 // Offload-manager message encoding: builders and decoder over the same walk of the elements.
 #include "platform/ztmsg.h"
 
+#include <fcntl.h>
+#include <mqueue.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -62,6 +65,16 @@ bool walk(const uint8_t *data, size_t limit, size_t *end, std::vector<ztmsg_elem
 }
 
 }  // namespace
+
+int ztmsg_open_wom_queue(int oflag)
+{
+    mq_attr attr{};
+    attr.mq_flags = 0;
+    attr.mq_maxmsg = ZT_WOM_QUEUE_MAXMSG;
+    attr.mq_msgsize = ZT_WOM_QUEUE_MSGSIZE;
+    attr.mq_curmsgs = 0;
+    return mq_open(ZT_WOM_QUEUE_NAME, oflag | O_CREAT, 0664, &attr);
+}
 
 uint32_t ztmsg_build(ztmsg_t *record, const char *kind, const void *payload, uint32_t size,
                      uint16_t id)

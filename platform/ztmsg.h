@@ -35,6 +35,11 @@ enum : long {
     ZT_WOM_QUEUE_MSGSIZE = ZTMSG_DATA_MAX,
 };
 
+// Opens (creating when missing) the offload manager's queue with oflag (O_RDONLY, O_WRONLY or
+// O_RDWR) plus O_CREAT, permission bits 0664 and the attributes above. The descriptor, or -1
+// with errno set.
+int ztmsg_open_wom_queue(int oflag);
+
 struct ztmsg_t {
     uint32_t capacity;                 // size of data; given to every append
     uint32_t length;                   // bytes of data in use; this many are sent

@@ -148,10 +148,7 @@ std::vector<std::string> Child::openFiles() const
 
 int womOpenReader()
 {
-    mq_attr attr{};
-    attr.mq_maxmsg = ZT_WOM_QUEUE_MAXMSG;
-    attr.mq_msgsize = ZT_WOM_QUEUE_MSGSIZE;
-    return mq_open(ZT_WOM_QUEUE_NAME, O_RDONLY | O_CREAT, 0664, &attr);
+    return ztmsg_open_wom_queue(O_RDONLY);
 }
 
 bool womReceive(int mqd, std::string *msg, int waitMs)
@@ -176,10 +173,7 @@ bool womReceive(int mqd, std::string *msg, int waitMs)
 
 bool womSendRaw(const std::string &bytes)
 {
-    mq_attr attr{};
-    attr.mq_maxmsg = ZT_WOM_QUEUE_MAXMSG;
-    attr.mq_msgsize = ZT_WOM_QUEUE_MSGSIZE;
-    mqd_t q = mq_open(ZT_WOM_QUEUE_NAME, O_WRONLY | O_CREAT, 0664, &attr);
+    mqd_t q = ztmsg_open_wom_queue(O_WRONLY);
     if (q == (mqd_t)-1)
         return false;
     bool ok = mq_send(q, bytes.data(), bytes.size(), 0) == 0;

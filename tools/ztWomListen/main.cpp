@@ -108,10 +108,7 @@ int main(int argc, char **argv)
     if (!parseArgs(argc, argv, &opt))
         return usage();
 
-    mq_attr attr{};
-    attr.mq_maxmsg = ZT_WOM_QUEUE_MAXMSG;
-    attr.mq_msgsize = ZT_WOM_QUEUE_MSGSIZE;
-    mqd_t q = mq_open(ZT_WOM_QUEUE_NAME, O_RDONLY | O_CREAT, 0664, &attr);
+    mqd_t q = ztmsg_open_wom_queue(O_RDONLY);
     if (q == (mqd_t)-1) {
         fprintf(stderr, "ztWomListen: mq_open %s: %s\n", ZT_WOM_QUEUE_NAME, strerror(errno));
         return 1;
