@@ -37,6 +37,9 @@ public:
     // Replaces the logger by one wrapping the given gcore_debug_t; 1 for null (nothing changes).
     static int setLoggingCore(void *channel);
     static Logger *getLogger() { return sDebugLog; }
+    // The channel behind this logger (null when silent), e.g. to register callbacks; it stays
+    // the logger's. Touch it only under sMutex while other threads may log.
+    gcore_debug_t *getChannel() const { return mDebug; }
 
     // 0 when written, filtered out or silent; 1 when the line could not be made.
     int log(uint32_t component, uint32_t level, const char *format, ...) __attribute__((format(printf, 4, 5)));
