@@ -93,20 +93,6 @@ int gtl_obj_destroy(gtl_obj *obj);
 // Copies copy, deepcopy, serialize_json, serialize_xml, size, dump and destroy.
 int gtl_obj_copy_vtable(const gtl_obj *src, gtl_obj *dst);
 
-// Reads the object's value as the requested type into out. aux: for GTL_TYPE_STRING a
-// pointer to the buffer length (size_t, required); for GTL_TYPE_FRACTION the denominator
-// output (int). Unknown request codes write nothing and give 0.
-int gtl_obj_get(gtl_obj *obj, uint32_t type, void *out, void *aux);
-int gtl_obj_get_string(gtl_obj *obj, char *buf, size_t len);
-int gtl_obj_get_int(gtl_obj *obj, int *out);
-int gtl_obj_get_bool(gtl_obj *obj, int *out);
-int gtl_obj_get_double(gtl_obj *obj, double *out);
-int gtl_obj_get_fraction(gtl_obj *obj, int *num, int *den);
-int gtl_obj_get_voidptr(gtl_obj *obj, void **out);
-int gtl_obj_get_dict(gtl_obj *obj, gtl_obj **out);
-int gtl_obj_get_list(gtl_obj *obj, gtl_obj **out);
-int gtl_obj_get_stack(gtl_obj *obj, gtl_obj **out);
-
 // Stores a value without changing the type code. value points to the scalar (int, double,
 // fraction numerator) or is the pointer to store (text, void pointer, chain). aux: for
 // GTL_TYPE_STRING a pointer to the maximum number of characters (int, required); for
@@ -118,11 +104,11 @@ int gtl_obj_set(gtl_obj *obj, uint32_t type, const void *value, const void *aux)
 // container and deep-copy value into it when it is not null. Null on any failure.
 gtl_obj *gtl_obj_create(uint32_t type, const void *value, const void *aux);
 
-// Bit set of enum gtl_compare_bits; 0 if either is null.
-int gtl_obj_compare(const gtl_obj *a, const gtl_obj *b);
-
 #ifdef __cplusplus
 }
 #endif
+
+// Conversion and comparison belong to the object model too.
+#include "gtl/gtl_convert.h"
 
 #endif
