@@ -256,4 +256,19 @@ inline uint32_t dbGroupBitmapBytes(const db_group_info &g)
     return ((g.last_number - g.first_number) / 32 + 1) * 4;
 }
 
+// Whether member n of a group is present in its missing bitmap: bit (n - first), most significant
+// bit first. The caller has checked that the bitmap covers n.
+inline bool dbGroupMemberPresent(const uint8_t *bitmap, uint32_t first, uint32_t n)
+{
+    const uint32_t bit = n - first;
+    return (bitmap[bit / 8] & (0x80u >> (bit % 8))) != 0;
+}
+
+// Whether a content record announces a parent GUMI after its own GUMI. One rule for every writer
+// and parser of list entries and lookups: media_flags bit 0 alone (bit 10 is the "tr" flag).
+inline bool dbHasParentGumi(uint32_t media_flags)
+{
+    return (media_flags & DB_MEDIA_FLAG_PARENT_GUMI) != 0;
+}
+
 #endif
