@@ -1,0 +1,253 @@
+// The process logger: creation and update, file reopen rules, truncation, replacing the channel,
+// the tracer, a logger without a channel, and four threads logging at once.
+#include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "gcore/GCoreLogger.h"
+#include "support/gcore_fixtures.h"
+
+namespace {
+
+using gcore::Logger;
+
+std::vector<std::string> gLines;
+std::string gStream;  // appended to character by character: only whole lines under the lock
+
+int captureLine(const char *line) {
+    gLines.push_back(line);
+    return 0;
+}
+
+// Yields mid-line so that, were the logger not serialising callers, another writer would get in.
+int appendByChar(const char *line) {
+    for (const char *p = line; *p; ++p) {
+        gStream.push_back(*p);
+        if ((p - line) % 32 == 31) sched_yield();
+    }
+    return 0;
+}
+
+size_t lineCount(const std::string &text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+// Each test starts with no process logger and leaves none behind.
+class ProcessLogger : public ::testing::Test {
+protected:
+    void SetUp() override { drop(); gLines.clear(); }
+    void TearDown() override { drop(); }
+    static void drop() {
+        delete Logger::sDebugLog;
+        Logger::sDebugLog = nullptr;
+    }
+    static Logger *logger() { return Logger::getLogger(); }
+};
+
+TEST_F(ProcessLogger, ConfigCreatesOnceThenUpdatesInPlace) {
+    EXPECT_EQ(logger(), nullptr);
+    ASSERT_EQ(Logger::configDebugLog(0, 0, 0xFF, 0, ""), 0);
+    Logger *first = logger();
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(Logger::configDebugLog(8, 32, 3, 8, ""), 0);
+    EXPECT_EQ(logger(), first);
+    gcore_debug_t *dbg = first->getChannel();
+    EXPECT_EQ(dbg->level, 8u);
+    EXPECT_EQ(dbg->level_mask, 32u);
+    EXPECT_EQ(dbg->component_mask, 3u);
+    EXPECT_EQ(dbg->mode, 8u);
+}
+
+TEST_F(ProcessLogger, FiltersLikeItsChannel) {
+    struct Case {
+        uint32_t threshold, levelMask, componentMask, level;
+        bool written;
+    };
+    const Case cases[] = {
+        {0, 0, 0xFF, 8, false}, {8, 0, 0xFF, 8, true}, {8, 0, 0xFF, 16, false},
+        {8, 16, 0xFF, 16, true}, {8, 0, 4, 1, false},
+    };
+    ASSERT_EQ(Logger::configDebugLog(0, 0, 0, GCORE_DEBUG_CALLBACK, ""), 0);
+    gcore_debug_register_callback(logger()->getChannel(), captureLine);
+    for (const Case &c : cases) {
+        gLines.clear();
+        ASSERT_EQ(Logger::configDebugLog(c.threshold, c.levelMask, c.componentMask, GCORE_DEBUG_CALLBACK, ""), 0);
+        EXPECT_EQ(logger()->log(3, c.level, "   [INFO]: n=%d\n", 7), 0);
+        EXPECT_EQ(gLines.size(), c.written ? 1u : 0u) << c.threshold << "/" << c.levelMask << "/" << c.level;
+        if (c.written) {
+            EXPECT_NE(gLines[0].find(" [INFO]: n=7\n"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(ProcessLogger, UpdateReopensOnlyWhenTheNameChanges) {
+    TempDir dir;
+    std::string first = dir.file("first.log"), second = dir.file("second.log");
+    ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_FILE, first), 0);
+    logger()->log(1, 1, "a");
+    EXPECT_EQ(lineCount(readFile(first)), 1u);
+
+    // Same name: the open stream is kept, so a file removed meanwhile is not created again.
+    ASSERT_EQ(unlink(first.c_str()), 0);
+    ASSERT_EQ(logger()->updateDebugLog(1, 0, 1, GCORE_DEBUG_FILE, first), 0);
+    logger()->log(1, 1, "b");
+    EXPECT_FALSE(fileExists(first));
+
+    // New name: opened for appending; the old file gets nothing more.
+    {
+        FILE *seed = fopen(second.c_str(), "w");
+        fputs("kept\n", seed);
+        fclose(seed);
+    }
+    ASSERT_EQ(logger()->updateDebugLog(1, 0, 1, GCORE_DEBUG_FILE, second), 0);
+    logger()->log(1, 1, "c");
+    std::string text = readFile(second);
+    EXPECT_EQ(text.rfind("kept\n", 0), 0u);
+    EXPECT_EQ(lineCount(text), 2u);
+
+    // Empty name after a named one: the file is closed.
+    ASSERT_EQ(logger()->updateDebugLog(1, 0, 1, GCORE_DEBUG_FILE, ""), 0);
+    EXPECT_EQ(logger()->getChannel()->file, nullptr);
+    logger()->log(1, 1, "d");
+    EXPECT_EQ(lineCount(readFile(second)), 2u);
+
+    EXPECT_EQ(logger()->updateDebugLog(1, 0, 1, GCORE_DEBUG_FILE, dir.file("none/x.log")), 1);
+}
+
+TEST_F(ProcessLogger, ResetTruncatesAndCloseForgetsTheFile) {
+    TempDir dir;
+    std::string path = dir.file("log");
+    ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_FILE, path), 0);
+    logger()->log(1, 1, "before reset");
+    logger()->log(1, 1, "before reset");
+    ASSERT_EQ(lineCount(readFile(path)), 2u);
+
+    EXPECT_EQ(logger()->resetLog(), 0);
+    EXPECT_EQ(readFile(path), "");
+    logger()->log(1, 1, "after reset");
+    std::string text = readFile(path);
+    EXPECT_EQ(lineCount(text), 1u);
+    EXPECT_NE(text.find("after reset\n"), std::string::npos);
+
+    EXPECT_EQ(logger()->closeLog(), 0);
+    EXPECT_EQ(logger()->getChannel()->file, nullptr);
+    logger()->log(1, 1, "after close");
+    EXPECT_EQ(readFile(path), text);
+    EXPECT_EQ(logger()->resetLog(), 0);  // no name any more: nothing happens
+    EXPECT_EQ(readFile(path), text);
+    EXPECT_EQ(logger()->closeLog(), 0);
+}
+
+TEST_F(ProcessLogger, ResetWithoutFileDoesNothing) {
+    ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_CALLBACK, ""), 0);
+    EXPECT_EQ(logger()->resetLog(), 0);
+    EXPECT_EQ(logger()->getChannel()->file, nullptr);
+}
+
+TEST_F(ProcessLogger, SetLoggingCoreWrapsAChannelItDoesNotOwn) {
+    EXPECT_EQ(Logger::setLoggingCore(nullptr), 1);
+    EXPECT_EQ(logger(), nullptr);
+
+    ASSERT_EQ(Logger::configDebugLog(0, 0, 0, 0, ""), 0);
+    gcore_debug_t *own = gcore_debug_create();
+    gcore_debug_set_mode(own, GCORE_DEBUG_CALLBACK);
+    gcore_debug_set_component_mask(own, 1);
+    gcore_debug_register_callback(own, captureLine);
+    ASSERT_EQ(Logger::setLoggingCore(own), 0);
+    EXPECT_EQ(logger()->getChannel(), own);
+    logger()->log(1, 0, "via handed-in channel");
+    EXPECT_EQ(gLines.size(), 1u);
+
+    // Handing the same channel in again, then dropping the logger, leaves it usable.
+    ASSERT_EQ(Logger::setLoggingCore(own), 0);
+    drop();
+    EXPECT_EQ(gcore_debug_printf(own, 1, 0, "still alive"), 0);
+    EXPECT_EQ(gLines.size(), 2u);
+    gcore_debug_destroy(own);
+}
+
+TEST_F(ProcessLogger, TracerLogsEnterAndExit) {
+    { gcore::Tracer quiet(3, 32, "no logger"); }  // nothing to log to: no effect
+    ASSERT_EQ(Logger::configDebugLog(32, 0, 0xFF, GCORE_DEBUG_CALLBACK, ""), 0);
+    gcore_debug_register_callback(logger()->getChannel(), captureLine);
+    {
+        gcore::Tracer trace(3, 32, "scan");
+        ASSERT_EQ(gLines.size(), 1u);
+    }
+    ASSERT_EQ(gLines.size(), 2u);
+    EXPECT_TRUE(std::regex_search(gLines[0], std::regex(" {2}\\[TRACE\\]: scan Enter\n$")));
+    EXPECT_TRUE(std::regex_search(gLines[1], std::regex(" {2}\\[TRACE\\]: scan Exit\n$")));
+}
+
+TEST_F(ProcessLogger, WithoutAChannelItAcceptsEverythingSilently) {
+    {
+        ScriptedAllocator failing(1);
+        EXPECT_EQ(Logger::configDebugLog(0xFF, 0, 0xFF, 15, ""), 1);
+    }
+    ASSERT_NE(logger(), nullptr);
+    EXPECT_EQ(logger()->getChannel(), nullptr);
+    EXPECT_EQ(logger()->log(1, 1, "dropped"), 0);
+    EXPECT_EQ(logger()->updateDebugLog(1, 1, 1, 1, "x"), 1);
+    EXPECT_EQ(logger()->resetLog(), 0);
+    EXPECT_EQ(logger()->closeLog(), 0);
+}
+
+struct Writer {
+    int id;
+    int lines;
+    pthread_barrier_t *start;
+};
+
+void *writeLines(void *arg) {
+    const Writer *w = static_cast<Writer *>(arg);
+    pthread_barrier_wait(w->start);
+    std::string body(120, static_cast<char>('a' + w->id));
+    for (int i = 0; i < w->lines; ++i) Logger::getLogger()->log(1, 1, "T%d %04d %s\n", w->id, i, body.c_str());
+    return nullptr;
+}
+
+// Every line, on the file and through a callback that writes one character at a time, is whole
+// and each writer's lines keep their order.
+TEST_F(ProcessLogger, FourThreadsNeverInterleaveWithinALine) {
+    TempDir dir;
+    std::string path = dir.file("log");
+    ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_FILE | GCORE_DEBUG_CALLBACK, path), 0);
+    gcore_debug_register_callback(logger()->getChannel(), appendByChar);
+    gStream.clear();
+    gStream.reserve(1 << 20);
+
+    const int kThreads = 4, kLines = 300;
+    Writer writers[kThreads];
+    pthread_t threads[kThreads];
+    pthread_barrier_t start;
+    pthread_barrier_init(&start, nullptr, kThreads);
+    for (int t = 0; t < kThreads; ++t) {
+        writers[t] = {t, kLines, &start};
+        ASSERT_EQ(pthread_create(&threads[t], nullptr, writeLines, &writers[t]), 0);
+    }
+    for (pthread_t &th : threads) pthread_join(th, nullptr);
+    pthread_barrier_destroy(&start);
+
+    const std::regex line("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3} T(\\d) (\\d{4}) ([a-z])\\3{119}");
+    for (const std::string &text : {readFile(path), gStream}) {
+        int next[kThreads] = {};
+        size_t count = 0, start = 0;
+        for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1, ++count) {
+            std::smatch m;
+            std::string one = text.substr(start, end - start);
+            ASSERT_TRUE(std::regex_match(one, m, line)) << one;
+            int id = std::stoi(m[1]);
+            EXPECT_EQ(m[3].str()[0], 'a' + id);
+            EXPECT_EQ(std::stoi(m[2]), next[id]++);
+        }
+        EXPECT_EQ(start, text.size());
+        EXPECT_EQ(count, static_cast<size_t>(kThreads * kLines));
+    }
+}
+
+}  // namespace
