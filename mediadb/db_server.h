@@ -1,0 +1,37 @@
+// The media database server's listener: serves the protocol on channel "rtos_media_db" (a thread
+// per connection) and the control commands on "rtos_media_db.ctl"; publishes the card identifier;
+// stops on SIGTERM/SIGINT and removes its sockets. One DbServer per process; run() blocks.
+#ifndef ZT_MEDIADB_DB_SERVER_H
+#define ZT_MEDIADB_DB_SERVER_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mediadb/fault_injector.h"
+#include "mediadb/media_catalog.h"
+
+#define ZT_MEDIADB_CTL_CHANNEL "rtos_media_db.ctl"
+
+class DbServer {
+public:
+    // `rescan` builds a fresh card for the control command "rescan".
+    DbServer(MediaCatalog &catalog, std::function<Status(MediaCard *)> rescan);
+    // Listens, writes the card identifier, serves until a stop signal; 0, or 1 after a start error.
+    int run(const std::string &cardId);
+    // Answers one control line ("rescan", "bump-version", "drop 2", ...): "ok ..." or "error: ...".
+    std::string control(const std::string &line);
+
+private:
+    void serveConnection(int fd);
+
+    MediaCatalog &mCatalog;
+    std::function<Status(MediaCard *)> mRescan;
+    FaultInjector mFaults;
+};
+
+// The client side of the control channel: sends `words` as one line and prints the answer.
+// Exit status 0 when the server answered "ok", 1 otherwise.
+int runControlCommand(const std::vector<std::string> &words);
+
+#endif

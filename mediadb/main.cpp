@@ -1,0 +1,101 @@
+// ztMediaDBd: the media database server, and `ztMediaDBd ctl ...`, its control command.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mediadb/db_server.h"
+#include "mediadb/manifest.h"
+#include "mediadb/state_store.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: ztMediaDBd --manifest FILE.json [--state FILE.sqlite]\n"
+    "       ztMediaDBd --state FILE.sqlite          (serve the stored card)\n"
+    "       ztMediaDBd ctl rescan | bump-version | version | drop N | delay N MS |\n"
+    "                      cut K [N] | status S [N] | token T [N] | clear\n";
+
+struct Options {
+    std::string manifest, state, card;
+    bool watch = false;
+};
+
+bool parseOptions(int argc, char **argv, Options *o)
+{
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (a == "--manifest" && hasValue)
+            o->manifest = argv[++i];
+        else if (a == "--state" && hasValue)
+            o->state = argv[++i];
+        else if (a == "--card" && hasValue)
+            o->card = argv[++i];
+        else if (a == "--watch")
+            o->watch = true;
+        else
+            return false;
+    }
+    return !o->manifest.empty() || !o->state.empty();
+}
+
+// Start-up failures are one line and exit status 2.
+int refuse(const std::string &message)
+{
+    std::fprintf(stderr, "ztMediaDBd: %s\n", message.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0)
+        return runControlCommand(std::vector<std::string>(argv + 2, argv + argc));
+    Options opt;
+    if (!parseOptions(argc, argv, &opt)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (!opt.card.empty() || opt.watch)
+        return refuse("--card and --watch are not supported yet; use --manifest");
+
+    MediaCard card;
+    if (!opt.manifest.empty()) {
+        Status s = loadManifestFile(opt.manifest, &card);
+        if (!s.ok())
+            return refuse(s.message);
+    }
+    std::unique_ptr<StateStore> store;
+    Status s = StateStore::open(opt.state, &store);
+    if (!s.ok())
+        return refuse(s.message);
+    MediaCard stored;
+    bool found = false;
+    s = store->load(&stored, &found);
+    if (!s.ok())
+        return refuse(s.message);
+    if (opt.manifest.empty() && !found)
+        return refuse("state " + opt.state + ": holds no card yet; start once with --manifest");
+    if (opt.manifest.empty())
+        card = std::move(stored);
+    else if (found)
+        cardCarryOver(stored, &card);  // stored upload words win: acknowledged writes survive
+    if (card.cardId.empty())
+        card.cardId = cardDerivedId(card);
+    s = store->save(card);
+    if (!s.ok())
+        return refuse(s.message);
+
+    std::string cardId = card.cardId;
+    MediaCatalog catalog(std::move(card), store.get());
+    std::string manifest = opt.manifest;
+    DbServer server(catalog, [manifest](MediaCard *next) {
+        if (manifest.empty())
+            return Status::error("no manifest to rescan");
+        return loadManifestFile(manifest, next);
+    });
+    return server.run(cardId);
+}

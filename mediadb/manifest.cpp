@@ -1,0 +1,410 @@
+#include "mediadb/manifest.h"
+
+#include <cjson/cJSON.h>
+
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "libztMediaRTOSDB/src/dbContentTypes.h"
+
+namespace {
+
+using JsonPtr = std::unique_ptr<cJSON, decltype(&cJSON_Delete)>;
+
+// Reads the fields of one JSON object; every error names where it happened.
+class Reader {
+public:
+    Reader(const cJSON *obj, std::string where) : mObj(obj), mWhere(std::move(where)) {}
+
+    const std::string &where() const { return mWhere; }
+    const cJSON *item(const char *key) const { return cJSON_GetObjectItemCaseSensitive(mObj, key); }
+
+    Status fail(const char *key, const std::string &why) const
+    {
+        return Status::error(mWhere + " field \"" + key + "\": " + why);
+    }
+
+    // An integer in [lo, hi]; absent leaves *out as it is unless `required`.
+    Status number(const char *key, double lo, double hi, double *out, bool required = false) const
+    {
+        const cJSON *v = item(key);
+        if (!v)
+            return required ? fail(key, "missing") : Status{};
+        if (!cJSON_IsNumber(v) || std::floor(v->valuedouble) != v->valuedouble)
+            return fail(key, "not an integer");
+        if (v->valuedouble < lo || v->valuedouble > hi)
+            return fail(key, "out of range");
+        *out = v->valuedouble;
+        return {};
+    }
+
+    Status u32(const char *key, uint32_t *out, bool required = false) const
+    {
+        double d = *out;
+        Status s = number(key, 0, 4294967295.0, &d, required);
+        *out = static_cast<uint32_t>(d);
+        return s;
+    }
+
+    Status u64(const char *key, uint64_t *out) const
+    {
+        double d = static_cast<double>(*out);
+        Status s = number(key, 0, 18446744073709549568.0, &d);  // the largest double below 2^64
+        *out = static_cast<uint64_t>(d);
+        return s;
+    }
+
+    Status i32(const char *key, int32_t *out) const
+    {
+        double d = *out;
+        Status s = number(key, -2147483648.0, 2147483647.0, &d);
+        *out = static_cast<int32_t>(d);
+        return s;
+    }
+
+    // A string of exactly `len` characters (or 1..len when `upTo`).
+    Status name(const char *key, size_t len, std::string *out, bool upTo = false) const
+    {
+        const cJSON *v = item(key);
+        if (!v)
+            return fail(key, "missing");
+        if (!cJSON_IsString(v))
+            return fail(key, "not a string");
+        std::string s = v->valuestring;
+        if (upTo ? (s.empty() || s.size() > len) : s.size() != len)
+            return fail(key, "\"" + s + "\" is not " + (upTo ? "1 to " : "") + std::to_string(len) +
+                                 " characters");
+        *out = s;
+        return {};
+    }
+
+    Status gumi(const char *key, uint8_t out[DB_GUMI_LEN]) const
+    {
+        const cJSON *v = item(key);
+        if (!v)
+            return {};
+        if (!cJSON_IsString(v) || std::string(v->valuestring).size() != 2 * DB_GUMI_LEN)
+            return fail(key, "not 32 hex digits");
+        for (uint32_t i = 0; i < DB_GUMI_LEN; i++) {
+            int hi = hexValue(v->valuestring[2 * i]), lo = hexValue(v->valuestring[2 * i + 1]);
+            if (hi < 0 || lo < 0)
+                return fail(key, "not 32 hex digits");
+            out[i] = static_cast<uint8_t>(hi << 4 | lo);
+        }
+        return {};
+    }
+
+    // An array of u32 of at most `max` items.
+    Status u32List(const char *key, size_t max, std::vector<uint32_t> *out) const
+    {
+        const cJSON *v = item(key);
+        if (!v)
+            return {};
+        if (!cJSON_IsArray(v))
+            return fail(key, "not an array");
+        if (static_cast<size_t>(cJSON_GetArraySize(v)) > max)
+            return fail(key, "more than " + std::to_string(max) + " items");
+        const cJSON *x;
+        cJSON_ArrayForEach(x, v)
+        {
+            if (!cJSON_IsNumber(x) || std::floor(x->valuedouble) != x->valuedouble ||
+                x->valuedouble < 0 || x->valuedouble > 4294967295.0)
+                return fail(key, "items must be integers from 0 to 4294967295");
+            out->push_back(static_cast<uint32_t>(x->valuedouble));
+        }
+        return {};
+    }
+
+    Status uploadStatus(uint32_t *out) const
+    {
+        Status s = u32("upload_status", out);
+        if (s.ok() && (*out & DB_UPLOAD_STATE_MASK) > DB_UPLOAD_STATE_MAX)
+            return fail("upload_status", "upload state " + std::to_string(*out & DB_UPLOAD_STATE_MASK) +
+                                             " is above 31");
+        return s;
+    }
+
+    // An object-valued field; null child when absent.
+    Status object(const char *key, const cJSON **out) const
+    {
+        *out = item(key);
+        if (*out && !cJSON_IsObject(*out))
+            return fail(key, "not an object");
+        return {};
+    }
+
+private:
+    static int hexValue(char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
+
+    const cJSON *mObj;
+    std::string mWhere;
+};
+
+#define ZT_TRY(expr)                  \
+    do {                              \
+        Status zt_s_ = (expr);        \
+        if (!zt_s_.ok())              \
+            return zt_s_;             \
+    } while (0)
+
+Status parseVideo(const Reader &parent, VideoRecord *v)
+{
+    const cJSON *obj;
+    ZT_TRY(parent.object("video", &obj));
+    if (!obj)
+        return {};
+    Reader r(obj, parent.where() + " video");
+    static const struct {
+        const char *key;
+        uint32_t VideoRecord::*field;
+    } kFields[] = {{"ls", &VideoRecord::ls},
+                   {"duration_ms", &VideoRecord::durationMs},
+                   {"profile", &VideoRecord::profile},
+                   {"avc_profile", &VideoRecord::avcProfile},
+                   {"cl", &VideoRecord::cl}};
+    for (const auto &f : kFields)
+        ZT_TRY(r.u32(f.key, &(v->*f.field)));
+    return r.u32List("highlights", MANIFEST_MAX_HIGHLIGHTS, &v->highlights);
+}
+
+Status parseMore(const Reader &parent, db_more_info *m)
+{
+    const cJSON *obj;
+    ZT_TRY(parent.object("more", &obj));
+    if (!obj)
+        return {};
+    Reader r(obj, parent.where() + " more");
+    static const struct {
+        const char *key;
+        int32_t db_more_info::*field;
+    } kFields[] = {{"width", &db_more_info::width},
+                   {"height", &db_more_info::height},
+                   {"fps_num", &db_more_info::frame_rate_numerator},
+                   {"fps_den", &db_more_info::frame_rate_denominator},
+                   {"progressive", &db_more_info::is_progressive},
+                   {"subsampled", &db_more_info::is_subsampled}};
+    for (const auto &f : kFields) {
+        int32_t value = m->*f.field;
+        ZT_TRY(r.i32(f.key, &value));
+        m->*f.field = value;
+    }
+    return {};
+}
+
+Status checkMembersInRange(const Reader &r, const char *key, const GroupRecord &g,
+                           const std::vector<uint32_t> &numbers)
+{
+    for (uint32_t n : numbers)
+        if (n < g.first || n > g.last)
+            return r.fail(key, "member " + std::to_string(n) + " is outside first..last");
+    return {};
+}
+
+// Defaults when the manifest leaves them out: chaptered groups count from 0 (member 0 is the first
+// file), the others from 1; one member number per file; size is the sum of the files.
+Status parseGroup(const Reader &parent, MediaEntry *e)
+{
+    GroupRecord &g = e->group;
+    g.first = e->type == DB_CONTENT_TYPE_CHAPTERED_VIDEO ? 0 : 1;
+    g.last = g.first + static_cast<uint32_t>(e->members.size());
+    g.groupSize = e->size;
+    for (const MemberFile &m : e->members)
+        g.groupSize += m.size;
+    const cJSON *obj;
+    ZT_TRY(parent.object("group", &obj));
+    if (!obj)
+        return {};
+    Reader r(obj, parent.where() + " group");
+    ZT_TRY(r.u32("group_number", &g.groupNumber));
+    ZT_TRY(r.u32("first", &g.first));
+    ZT_TRY(r.u32("last", &g.last));
+    if (g.last < g.first)
+        return r.fail("last", "below first");
+    if (g.last - g.first >= MANIFEST_MAX_GROUP_SPAN)
+        return r.fail("last", "group spans more than " + std::to_string(MANIFEST_MAX_GROUP_SPAN) + " members");
+    ZT_TRY(r.u32List("missing", MANIFEST_MAX_GROUP_SPAN, &g.missing));
+    ZT_TRY(r.u32List("highlighted", MANIFEST_MAX_GROUP_SPAN, &g.highlighted));
+    ZT_TRY(checkMembersInRange(r, "missing", g, g.missing));
+    ZT_TRY(checkMembersInRange(r, "highlighted", g, g.highlighted));
+    return r.u64("group_size", &g.groupSize);
+}
+
+Status parseMembers(const Reader &parent, MediaEntry *e)
+{
+    const cJSON *list = parent.item("members");
+    if (!list)
+        return {};
+    if (!cJSON_IsArray(list))
+        return parent.fail("members", "not an array");
+    const cJSON *item;
+    size_t i = 0;
+    cJSON_ArrayForEach(item, list)
+    {
+        Reader r(item, parent.where() + " members[" + std::to_string(i++) + "]");
+        if (!cJSON_IsObject(item))
+            return Status::error(r.where() + ": not an object");
+        MemberFile m;
+        m.uploadStatus = e->uploadStatus;
+        ZT_TRY(r.name("file", DB_FILE_NAME_LEN, &m.file));
+        ZT_TRY(r.u64("size", &m.size));
+        ZT_TRY(r.u32("cre", &m.cre));
+        ZT_TRY(r.u32("mod", &m.mod));
+        ZT_TRY(r.uploadStatus(&m.uploadStatus));
+        ZT_TRY(parseVideo(r, &m.video));
+        e->members.push_back(std::move(m));
+    }
+    return {};
+}
+
+Status parseEntry(const cJSON *item, size_t index, MediaEntry *e)
+{
+    std::string where = "media[" + std::to_string(index) + "]";
+    if (!cJSON_IsObject(item))
+        return Status::error(where + ": not an object");
+    Reader first(item, where);
+    ZT_TRY(first.name("dir", DB_DIR_NAME_LEN, &e->dir));
+    ZT_TRY(first.name("file", DB_FILE_NAME_LEN, &e->file));
+    Reader r(item, where + " (" + fileKey(e->dir, e->file) + ")");
+    ZT_TRY(r.u32("type", &e->type, true));
+    if (e->type > DB_CONTENT_TYPE_MAX)
+        return r.fail("type", std::to_string(e->type) + " is above 14");
+    static const struct {
+        const char *key;
+        uint32_t MediaEntry::*field;
+    } kFields[] = {{"cre", &MediaEntry::cre},   {"mod", &MediaEntry::mod},
+                   {"flags", &MediaEntry::flags}, {"mahs", &MediaEntry::mahs},
+                   {"rot", &MediaEntry::rot},   {"fov", &MediaEntry::fov},
+                   {"lc", &MediaEntry::lc},     {"prjn", &MediaEntry::prjn},
+                   {"highlight_count", &MediaEntry::highlightCount}};
+    for (const auto &f : kFields)
+        ZT_TRY(r.u32(f.key, &(e->*f.field)));
+    ZT_TRY(r.u64("size", &e->size));
+    ZT_TRY(r.uploadStatus(&e->uploadStatus));
+    ZT_TRY(r.gumi("gumi", e->gumi));
+    ZT_TRY(r.gumi("pgumi", e->pgumi));
+    ZT_TRY(parseVideo(r, &e->video));
+    ZT_TRY(parseMore(r, &e->more));
+    ZT_TRY(parseMembers(r, e));
+    ZT_TRY(parseGroup(r, e));
+    char *json = cJSON_PrintUnformatted(item);
+    e->source = json ? json : "";
+    cJSON_free(json);
+    return {};
+}
+
+Status parseDirs(const cJSON *dirs, MediaCard *card)
+{
+    if (!dirs)
+        return {};
+    if (!cJSON_IsObject(dirs))
+        return Status::error("field \"dirs\": not an object");
+    const cJSON *dir;
+    cJSON_ArrayForEach(dir, dirs)
+    {
+        std::string where = std::string("dirs \"") + dir->string + "\"";
+        if (std::string(dir->string).size() != DB_DIR_NAME_LEN)
+            return Status::error(where + ": directory name is not 8 characters");
+        if (!cJSON_IsArray(dir))
+            return Status::error(where + ": not an array");
+        std::vector<DirListing> &list = card->dirs[dir->string];
+        const cJSON *item;
+        size_t i = 0;
+        cJSON_ArrayForEach(item, dir)
+        {
+            Reader r(item, where + "[" + std::to_string(i++) + "]");
+            if (!cJSON_IsObject(item))
+                return Status::error(r.where() + ": not an object");
+            DirListing d;
+            ZT_TRY(r.name("file", DB_FILE_NAME_LEN, &d.file, true));
+            ZT_TRY(r.u64("a", &d.first));
+            ZT_TRY(r.u64("b", &d.second));
+            list.push_back(d);
+        }
+    }
+    return {};
+}
+
+Status parseCardFields(const cJSON *root, MediaCard *card)
+{
+    Reader r(root, "manifest");
+    const cJSON *id = r.item("card_id");
+    if (id) {
+        if (!cJSON_IsString(id) || !*id->valuestring ||
+            std::string(id->valuestring).size() > MANIFEST_MAX_CARD_ID ||
+            std::string(id->valuestring).find_first_of("\r\n") != std::string::npos)
+            return r.fail("card_id", "not a one-line string of 1 to 31 characters");
+        card->cardId = id->valuestring;
+    }
+    ZT_TRY(r.u32("version", &card->version));
+    return r.u32("session_id", &card->sessionId);
+}
+
+}  // namespace
+
+Status parseManifest(const std::string &text, MediaCard *card)
+{
+    *card = MediaCard{};
+    JsonPtr root(cJSON_ParseWithLength(text.data(), text.size()), cJSON_Delete);
+    if (!root)
+        return Status::error("not valid JSON near byte " +
+                             std::to_string(cJSON_GetErrorPtr() ? cJSON_GetErrorPtr() - text.data() : 0));
+    if (!cJSON_IsObject(root.get()))
+        return Status::error("the top level is not an object");
+    ZT_TRY(parseCardFields(root.get(), card));
+    const cJSON *media = cJSON_GetObjectItemCaseSensitive(root.get(), "media");
+    if (!media || !cJSON_IsArray(media))
+        return Status::error("field \"media\": missing or not an array");
+    std::map<std::string, size_t> seen;
+    const cJSON *item;
+    cJSON_ArrayForEach(item, media)
+    {
+        MediaEntry e;
+        size_t index = card->media.size();
+        ZT_TRY(parseEntry(item, index, &e));
+        std::vector<std::string> keys = {fileKey(e.dir, e.file)};
+        for (const MemberFile &m : e.members)
+            keys.push_back(fileKey(e.dir, m.file));
+        card->media.push_back(std::move(e));
+        for (const std::string &key : keys) {
+            auto [it, fresh] = seen.emplace(key, index);
+            if (!fresh)
+                return Status::error("media[" + std::to_string(index) + "]: file " + key +
+                                     " is already listed by media[" + std::to_string(it->second) + "]");
+        }
+    }
+    return parseDirs(cJSON_GetObjectItemCaseSensitive(root.get(), "dirs"), card);
+}
+
+Status loadManifestFile(const std::string &path, MediaCard *card)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return Status::error("manifest " + path + ": cannot be read");
+    std::ostringstream text;
+    text << in.rdbuf();
+    Status s = parseManifest(text.str(), card);
+    if (!s.ok())
+        s.message = "manifest " + path + ": " + s.message;
+    return s;
+}
+
+Status parseMediaEntryJson(const std::string &json, size_t index, MediaEntry *entry)
+{
+    JsonPtr item(cJSON_ParseWithLength(json.data(), json.size()), cJSON_Delete);
+    if (!item)
+        return Status::error("media[" + std::to_string(index) + "]: not valid JSON");
+    *entry = MediaEntry{};
+    return parseEntry(item.get(), index, entry);
+}

@@ -1,0 +1,26 @@
+// Manifest loader: a JSON description of a card's exact records (format in docs/mediadb.md),
+// validated field by field into a MediaCard. Errors are one line naming the entry and field.
+// Returns values the caller owns; no shared state, safe from any thread.
+#ifndef ZT_MEDIADB_MANIFEST_H
+#define ZT_MEDIADB_MANIFEST_H
+
+#include <cstddef>
+#include <string>
+
+#include "mediadb/media_card.h"
+
+enum : uint32_t {
+    MANIFEST_MAX_GROUP_SPAN = 4096,  // members per group: keeps one entry's bitmaps inside a frame
+    MANIFEST_MAX_HIGHLIGHTS = 256,   // highlights per video record, for the same reason
+    MANIFEST_MAX_CARD_ID = 31,
+};
+
+// Parses manifest text into *card (replaced). The error names the entry and the field.
+Status parseManifest(const std::string &text, MediaCard *card);
+// Reads and parses a manifest file; errors start with "manifest PATH: ".
+Status loadManifestFile(const std::string &path, MediaCard *card);
+// Parses one media entry given as JSON text (how the state store keeps entries); `index` is its
+// list position, used in error messages.
+Status parseMediaEntryJson(const std::string &json, size_t index, MediaEntry *entry);
+
+#endif

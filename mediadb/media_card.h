@@ -1,0 +1,99 @@
+// The media database server's model of one card: entries in list order, the further files of
+// grouped videos, directory listings, card identifier and version words; plus the small status
+// value that server modules return. Plain values: the owner copies or moves them; a MediaCard is
+// not synchronised (the catalog guards the one it serves).
+#ifndef ZT_MEDIADB_MEDIA_CARD_H
+#define ZT_MEDIADB_MEDIA_CARD_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "libztMediaRTOSDB/src/dbRecords.h"
+
+// Result of a server operation: empty message on success, else one line saying what failed.
+struct Status {
+    std::string message;
+    bool ok() const { return message.empty(); }
+    static Status error(std::string text) { return Status{std::move(text)}; }
+};
+
+// Response status words the server sends. 0 is success; the client maps 1 and 2 to 503,
+// 3 and 4 to 404 and anything else to 500.
+enum : uint32_t {
+    DB_STATUS_OK = 0,
+    DB_STATUS_BUSY = 1,
+    DB_STATUS_UNAVAILABLE = 2,  // the store could not record a write
+    DB_STATUS_FAILED = 3,
+    DB_STATUS_NOT_FOUND = 4,    // no such file, GUMI or directory
+    DB_STATUS_BAD_REQUEST = 5,  // malformed frame, unknown command, value out of range
+};
+
+struct VideoRecord {
+    uint32_t ls = 0, durationMs = 0, profile = 0, avcProfile = 0, cl = 0;
+    std::vector<uint32_t> highlights;
+};
+
+// A further file of a grouped video. Its upload status is resolved at load: its own when the
+// manifest gives one, else the entry's; from then on every file's word is independent.
+struct MemberFile {
+    std::string file;
+    uint64_t size = 0;
+    uint32_t cre = 0, mod = 0;
+    uint32_t uploadStatus = 0;
+    VideoRecord video;
+};
+
+struct GroupRecord {
+    uint32_t groupNumber = 0, first = 0, last = 0;
+    std::vector<uint32_t> missing;      // member numbers absent from the card
+    std::vector<uint32_t> highlighted;  // photo groups: members carrying a highlight
+    uint64_t groupSize = 0;
+};
+
+struct MediaEntry {
+    std::string dir, file;
+    uint32_t type = 0;
+    uint32_t cre = 0, mod = 0, flags = 0, uploadStatus = 0;
+    uint32_t mahs = 0, rot = 0, fov = 0, lc = 0, prjn = 0, highlightCount = 0;
+    uint64_t size = 0;
+    uint8_t gumi[DB_GUMI_LEN] = {};
+    uint8_t pgumi[DB_GUMI_LEN] = {};
+    VideoRecord video;
+    GroupRecord group;
+    db_more_info more{};
+    std::vector<MemberFile> members;
+    std::string source;  // the entry as JSON, how the store keeps it
+};
+
+struct DirListing {
+    std::string file;
+    uint64_t first = 0, second = 0;  // size and modification time as the scan reports them
+};
+
+struct MediaCard {
+    std::string cardId;
+    uint32_t version = 1, sessionId = 1;
+    std::vector<MediaEntry> media;
+    std::map<std::string, std::vector<DirListing>> dirs;  // explicit listings by directory
+};
+
+// "DIR/FILE", the key of one file everywhere in the server.
+std::string fileKey(const std::string &dir, const std::string &file);
+// Names every file the card knows (entries and members), in list order.
+std::vector<std::string> cardFileKeys(const MediaCard &card);
+// The directory scan of `dir`: its explicit listing, else the card's files in that directory.
+// False when the card knows nothing of the directory.
+bool cardDirListing(const MediaCard &card, const std::string &dir, std::vector<DirListing> *out);
+// Upload-state histogram (low 16 bits of every file's word; states above 31 are not counted).
+void cardHistogram(const MediaCard &card, uint32_t buckets[DB_HISTOGRAM_BUCKETS]);
+// Carries what a running or stored card knew into its successor `next` (a rescan, or a restart
+// with a stored state): upload words of files both know win, so acknowledged writes survive; the
+// version words stay when the set of files is the same and move past both cards' otherwise.
+void cardCarryOver(const MediaCard &previous, MediaCard *next);
+// 16 hex digits derived from the files of the card: a stable identifier when none is given.
+std::string cardDerivedId(const MediaCard &card);
+
+#endif

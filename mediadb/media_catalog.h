@@ -1,0 +1,62 @@
+// The card the server serves: lookups by file name and GUMI, list views under query options,
+// status writes that are committed to the state store before they are acknowledged, rescans.
+// Thread-safe: readers share a lock, writes and replacements take it alone. The catalog keeps a
+// pointer to the store it is given; the caller owns both.
+#ifndef ZT_MEDIADB_MEDIA_CATALOG_H
+#define ZT_MEDIADB_MEDIA_CATALOG_H
+
+#include <functional>
+#include <shared_mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "mediadb/media_card.h"
+
+class StateStore;
+
+// One file of the card: an entry (member -1) or one further file of a grouped video.
+struct FileRef {
+    size_t entry = 0;
+    int member = -1;
+};
+
+// What a list query selects.
+struct ListQuery {
+    uint32_t listOptions = 0, queryOptions = 0;
+    uint32_t timeFrom = 0, timeTo = 0;  // creation-time window; 0 leaves a bound open
+};
+
+class MediaCatalog {
+public:
+    // `store` may be null (nothing persisted).
+    MediaCatalog(MediaCard card, StateStore *store);
+
+    // Runs `fn` with the card under the shared lock.
+    void read(const std::function<void(const MediaCard &)> &fn) const;
+    uint32_t version() const;
+
+    bool find(const std::string &dir, const std::string &file, FileRef *ref) const;  // needs read()
+    bool findGumi(const uint8_t gumi[DB_GUMI_LEN], FileRef *ref) const;               // needs read()
+    // The rows of the list under `q` (needs read()).
+    std::vector<FileRef> listRows(const MediaCard &card, const ListQuery &q) const;
+
+    // Stores a file's upload word; DB_STATUS_* result.
+    uint32_t writeStatus(const std::string &dir, const std::string &file, uint32_t word);
+    // Replaces the card, carrying upload words over and moving the version words when the set of
+    // files changed. Persists it.
+    Status replace(MediaCard next);
+    // Moves both version words on, as a change of media would.
+    Status bumpVersion();
+
+private:
+    void reindex();
+
+    mutable std::shared_mutex mLock;
+    MediaCard mCard;
+    StateStore *mStore;
+    std::unordered_map<std::string, FileRef> mByName;
+    std::unordered_map<std::string, size_t> mByGumi;
+};
+
+#endif

@@ -1,0 +1,274 @@
+#include "mediadb/state_store.h"
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <map>
+
+#include "mediadb/manifest.h"
+
+namespace {
+
+// Schema steps: step i moves a store from version i to i + 1. Never edit a step that has
+// shipped; append a new one.
+const char *const kMigrations[] = {
+    // 0 -> 1
+    "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+    "CREATE TABLE media(pos INTEGER PRIMARY KEY, dir TEXT NOT NULL, file TEXT NOT NULL,"
+    "                   record TEXT NOT NULL);"
+    "CREATE TABLE file_status(dir TEXT NOT NULL, file TEXT NOT NULL, word INTEGER NOT NULL,"
+    "                         PRIMARY KEY(dir, file));"
+    "CREATE TABLE dir_listing(dir TEXT NOT NULL, pos INTEGER NOT NULL, file TEXT NOT NULL,"
+    "                         first INTEGER NOT NULL, second INTEGER NOT NULL,"
+    "                         PRIMARY KEY(dir, pos));",
+};
+constexpr int kSchemaVersion = sizeof(kMigrations) / sizeof(kMigrations[0]);
+
+// A prepared statement that finalizes itself.
+class Stmt {
+public:
+    Stmt(sqlite3 *db, const char *sql) { sqlite3_prepare_v2(db, sql, -1, &mStmt, nullptr); }
+    ~Stmt() { sqlite3_finalize(mStmt); }
+    Stmt(const Stmt &) = delete;
+    Stmt &operator=(const Stmt &) = delete;
+    explicit operator bool() const { return mStmt != nullptr; }
+    sqlite3_stmt *get() const { return mStmt; }
+    Stmt &text(int i, const std::string &s)
+    {
+        sqlite3_bind_text(mStmt, i, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Stmt &integer(int i, uint64_t v)
+    {
+        sqlite3_bind_int64(mStmt, i, static_cast<sqlite3_int64>(v));
+        return *this;
+    }
+    int step() { return sqlite3_step(mStmt); }
+    bool done()
+    {
+        int rc = sqlite3_step(mStmt);
+        sqlite3_reset(mStmt);
+        return rc == SQLITE_DONE;
+    }
+    std::string column(int i) const
+    {
+        const unsigned char *t = sqlite3_column_text(mStmt, i);
+        return t ? reinterpret_cast<const char *>(t) : "";
+    }
+    uint64_t columnInt(int i) const { return static_cast<uint64_t>(sqlite3_column_int64(mStmt, i)); }
+
+private:
+    sqlite3_stmt *mStmt = nullptr;
+};
+
+}  // namespace
+
+int StateStore::currentSchemaVersion()
+{
+    return kSchemaVersion;
+}
+
+Status StateStore::open(const std::string &path, std::unique_ptr<StateStore> *out)
+{
+    sqlite3 *db = nullptr;
+    std::string name = path.empty() ? ":memory:" : path;
+    int rc = sqlite3_open_v2(name.c_str(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    std::unique_ptr<StateStore> store(new StateStore(db));
+    store->mPath = name;
+    if (rc != SQLITE_OK)
+        return store->error("open");
+    sqlite3_busy_timeout(db, 5000);
+    Status s = store->migrate();
+    if (!s.ok())
+        return s;
+    sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO file_status(dir, file, word) VALUES(?, ?, ?)", -1,
+                       &store->mWriteStatus, nullptr);
+    if (!store->mWriteStatus)
+        return store->error("prepare status write");
+    *out = std::move(store);
+    return {};
+}
+
+StateStore::~StateStore()
+{
+    sqlite3_finalize(mWriteStatus);
+    sqlite3_close(mDb);
+}
+
+Status StateStore::error(const char *what) const
+{
+    return Status::error(std::string("state ") + mPath + ": " + what + ": " +
+                         (mDb ? sqlite3_errmsg(mDb) : "out of memory"));
+}
+
+Status StateStore::exec(const char *sql)
+{
+    char *msg = nullptr;
+    if (sqlite3_exec(mDb, sql, nullptr, nullptr, &msg) == SQLITE_OK)
+        return {};
+    std::string text = msg ? msg : sqlite3_errmsg(mDb);
+    sqlite3_free(msg);
+    return Status::error("state " + mPath + ": " + text);
+}
+
+int StateStore::schemaVersion() const
+{
+    Stmt q(mDb, "PRAGMA user_version");
+    return q && q.step() == SQLITE_ROW ? static_cast<int>(q.columnInt(0)) : -1;
+}
+
+Status StateStore::migrate()
+{
+    int version = schemaVersion();
+    if (version < 0)
+        return error("read schema version");
+    if (version > kSchemaVersion)
+        return Status::error("state " + mPath + ": schema version " + std::to_string(version) +
+                             " is newer than this server's (" + std::to_string(kSchemaVersion) + ")");
+    for (; version < kSchemaVersion; version++) {
+        std::string step = std::string("BEGIN;") + kMigrations[version] +
+                           "PRAGMA user_version = " + std::to_string(version + 1) + ";COMMIT;";
+        Status s = exec(step.c_str());
+        if (!s.ok()) {
+            exec("ROLLBACK");
+            return s;
+        }
+    }
+    return {};
+}
+
+Status StateStore::setMeta(const std::string &key, const std::string &value)
+{
+    Stmt q(mDb, "INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)");
+    if (!q || !q.text(1, key).text(2, value).done())
+        return error("write meta");
+    return {};
+}
+
+Status StateStore::saveVersions(uint32_t version, uint32_t sessionId)
+{
+    Status s = exec("BEGIN");
+    if (s.ok())
+        s = setMeta("version", std::to_string(version));
+    if (s.ok())
+        s = setMeta("session_id", std::to_string(sessionId));
+    if (s.ok())
+        return exec("COMMIT");
+    exec("ROLLBACK");
+    return s;
+}
+
+Status StateStore::save(const MediaCard &card)
+{
+    Status s = exec("BEGIN;DELETE FROM media;DELETE FROM file_status;DELETE FROM dir_listing;");
+    Stmt media(mDb, "INSERT INTO media(pos, dir, file, record) VALUES(?, ?, ?, ?)");
+    Stmt dirs(mDb, "INSERT INTO dir_listing(dir, pos, file, first, second) VALUES(?, ?, ?, ?, ?)");
+    if (s.ok() && (!media || !dirs))
+        s = error("prepare save");
+    for (size_t i = 0; s.ok() && i < card.media.size(); i++) {
+        const MediaEntry &e = card.media[i];
+        if (!media.integer(1, i).text(2, e.dir).text(3, e.file).text(4, e.source).done())
+            s = error("save media");
+        for (size_t m = 0; s.ok() && m <= e.members.size(); m++) {
+            const std::string &file = m == 0 ? e.file : e.members[m - 1].file;
+            s = writeStatus(e.dir, file, m == 0 ? e.uploadStatus : e.members[m - 1].uploadStatus);
+        }
+    }
+    for (auto it = card.dirs.begin(); s.ok() && it != card.dirs.end(); ++it)
+        for (size_t i = 0; s.ok() && i < it->second.size(); i++) {
+            const DirListing &d = it->second[i];
+            if (!dirs.text(1, it->first).integer(2, i).text(3, d.file).integer(4, d.first).integer(5, d.second).done())
+                s = error("save directory listing");
+        }
+    if (s.ok())
+        s = setMeta("card_id", card.cardId);
+    if (s.ok())
+        s = setMeta("version", std::to_string(card.version));
+    if (s.ok())
+        s = setMeta("session_id", std::to_string(card.sessionId));
+    if (s.ok())
+        return exec("COMMIT");
+    exec("ROLLBACK");
+    return s;
+}
+
+Status StateStore::writeStatus(const std::string &dir, const std::string &file, uint32_t word)
+{
+    sqlite3_bind_text(mWriteStatus, 1, dir.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(mWriteStatus, 2, file.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(mWriteStatus, 3, word);
+    int rc = sqlite3_step(mWriteStatus);
+    sqlite3_reset(mWriteStatus);
+    return rc == SQLITE_DONE ? Status{} : error("write upload status");
+}
+
+Status StateStore::loadEntries(MediaCard *card)
+{
+    Stmt q(mDb, "SELECT record FROM media ORDER BY pos");
+    if (!q)
+        return error("read media");
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+        MediaEntry e;
+        Status s = parseMediaEntryJson(q.column(0), card->media.size(), &e);
+        if (!s.ok())
+            return Status::error("state " + mPath + ": stored " + s.message);
+        card->media.push_back(std::move(e));
+    }
+    return rc == SQLITE_DONE ? Status{} : error("read media");
+}
+
+Status StateStore::loadStatuses(MediaCard *card)
+{
+    std::map<std::string, uint32_t> words;
+    Stmt q(mDb, "SELECT dir, file, word FROM file_status");
+    if (!q)
+        return error("read upload states");
+    while (q.step() == SQLITE_ROW)
+        words[fileKey(q.column(0), q.column(1))] = static_cast<uint32_t>(q.columnInt(2));
+    auto apply = [&](const std::string &dir, const std::string &file, uint32_t *word) {
+        auto it = words.find(fileKey(dir, file));
+        if (it != words.end())
+            *word = it->second;
+    };
+    for (MediaEntry &e : card->media) {
+        apply(e.dir, e.file, &e.uploadStatus);
+        for (MemberFile &m : e.members)
+            apply(e.dir, m.file, &m.uploadStatus);
+    }
+    return {};
+}
+
+Status StateStore::loadDirs(MediaCard *card)
+{
+    Stmt q(mDb, "SELECT dir, file, first, second FROM dir_listing ORDER BY dir, pos");
+    if (!q)
+        return error("read directory listings");
+    while (q.step() == SQLITE_ROW)
+        card->dirs[q.column(0)].push_back({q.column(1), q.columnInt(2), q.columnInt(3)});
+    return {};
+}
+
+Status StateStore::load(MediaCard *card, bool *found)
+{
+    *card = MediaCard{};
+    std::map<std::string, std::string> meta;
+    Stmt q(mDb, "SELECT key, value FROM meta");
+    if (!q)
+        return error("read meta");
+    while (q.step() == SQLITE_ROW)
+        meta[q.column(0)] = q.column(1);
+    *found = meta.count("version") != 0;
+    if (!*found)
+        return {};
+    card->cardId = meta["card_id"];
+    card->version = static_cast<uint32_t>(std::strtoul(meta["version"].c_str(), nullptr, 10));
+    card->sessionId = static_cast<uint32_t>(std::strtoul(meta["session_id"].c_str(), nullptr, 10));
+    Status s = loadEntries(card);
+    if (s.ok())
+        s = loadStatuses(card);
+    if (s.ok())
+        s = loadDirs(card);
+    return s;
+}

@@ -1,0 +1,51 @@
+// The server's persistent state in SQLite: the card's entries (as their manifest JSON), every
+// file's upload word, directory listings and the version words. The schema carries a version
+// (PRAGMA user_version) and the steps that move an older store forward. One StateStore is used
+// by one thread at a time (the catalog serialises it); every write is committed before it returns.
+#ifndef ZT_MEDIADB_STATE_STORE_H
+#define ZT_MEDIADB_STATE_STORE_H
+
+#include <memory>
+#include <string>
+
+#include "mediadb/media_card.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class StateStore {
+public:
+    // Opens (creating) the store at `path`, or an in-memory one when `path` is empty, and
+    // migrates it to the current schema. A store newer than this server is refused.
+    static Status open(const std::string &path, std::unique_ptr<StateStore> *out);
+    ~StateStore();
+    StateStore(const StateStore &) = delete;
+    StateStore &operator=(const StateStore &) = delete;
+
+    static int currentSchemaVersion();
+    int schemaVersion() const;
+
+    // Reads the stored card into *card; *found is false when the store holds none yet.
+    Status load(MediaCard *card, bool *found);
+    // Replaces everything stored by `card`, in one transaction.
+    Status save(const MediaCard &card);
+    // Records one file's upload word; committed when it returns OK.
+    Status writeStatus(const std::string &dir, const std::string &file, uint32_t word);
+    Status saveVersions(uint32_t version, uint32_t sessionId);
+
+private:
+    explicit StateStore(sqlite3 *db) : mDb(db) {}
+    Status exec(const char *sql);
+    Status migrate();
+    Status setMeta(const std::string &key, const std::string &value);
+    Status loadEntries(MediaCard *card);
+    Status loadStatuses(MediaCard *card);
+    Status loadDirs(MediaCard *card);
+    Status error(const char *what) const;
+
+    sqlite3 *mDb;
+    std::string mPath;
+    sqlite3_stmt *mWriteStatus = nullptr;
+};
+
+#endif
