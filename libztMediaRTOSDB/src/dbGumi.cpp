@@ -1,0 +1,114 @@
+#include "libztMediaRTOSDB/src/dbGumi.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int kContentAt = sizeof(db_response_header);                 // 20
+constexpr int kGumiAt = kContentAt + sizeof(db_content_info);          // 96
+constexpr int kParentAt = kGumiAt + DB_GUMI_LEN;                       // 112
+constexpr int kParentEnd = kParentAt + DB_GUMI_LEN;                    // 128
+constexpr int kNamesEnd = kContentAt + sizeof(db_file_name_pair);      // 40
+
+const DbQueryCommand kGumiByNameCmd = {DB_CMD_GET_GUMI_BY_FILE_NAME, "getContentInfo got %d bytes\n",
+                                       " error on IPC send %d\n", kGumiAt, false, DbTypeCheck::Any};
+const DbQueryCommand kNameByGumiCmd = {DB_CMD_GET_FILE_NAME_BY_GUMI, "getContentInfo got %d bytes\n",
+                                       "error on IPC send %d\n", kNamesEnd, false, DbTypeCheck::Any};
+
+uint32_t mediaFlagsOf(const uint8_t *response)
+{
+    uint32_t flags;
+    std::memcpy(&flags, response + kContentAt + offsetof(db_content_info, media_flags), sizeof flags);
+    return flags;
+}
+
+}  // namespace
+
+int dbGetGUMIByFileName(void *, const db_file_spec *fs, uint8_t *gumi, uint8_t *pgumi)
+{
+    DbQuery q(kGumiByNameCmd);
+    if (!fs || !gumi) {
+        DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, gumi = %p\n", static_cast<const void *>(fs),
+              static_cast<void *>(gumi));
+        return -1;
+    }
+    db_file_request req{};
+    dbBuildFileRequest(&req, kGumiByNameCmd.command, fs->dir_name, fs->file_name);
+    const int ret = q.run(&req, sizeof req);
+    if (ret != 0)
+        return ret;
+    const uint8_t *r = q.response();
+    const bool hasGumi = q.bytes() >= kParentAt;
+    const bool hasParent = q.bytes() >= kParentEnd && dbHasParentGumi(mediaFlagsOf(r));
+    if (hasGumi)
+        std::memcpy(gumi, r + kGumiAt, DB_GUMI_LEN);
+    else
+        std::memset(gumi, 0, DB_GUMI_LEN);
+    if (pgumi && hasParent)
+        std::memcpy(pgumi, r + kParentAt, DB_GUMI_LEN);
+    else if (pgumi)
+        std::memset(pgumi, 0, DB_GUMI_LEN);
+    q.finish();
+    return 0;
+}
+
+int dbGetFileNameByGUMI(void *, const uint8_t *gumi, char *out)
+{
+    DbQuery q(kNameByGumiCmd);
+    if (!gumi || !out) {
+        DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, gumi = %p\n", static_cast<void *>(out),
+              static_cast<const void *>(gumi));
+        return -1;
+    }
+    db_gumi_request req{};
+    req.header = {DB_CMD_GET_FILE_NAME_BY_GUMI, 1, dbTokenOf(&req)};
+    std::memcpy(req.gumi, gumi, DB_GUMI_LEN);
+    const int ret = q.run(&req, sizeof req);
+    if (ret != 0)
+        return ret;
+    db_file_name_pair names;
+    std::memcpy(&names, q.response() + kContentAt, sizeof names);
+    char dir[DB_DIR_NAME_LEN + 1] = {0}, file[DB_FILE_NAME_LEN + 1] = {0};
+    std::memcpy(dir, names.dir_name, DB_DIR_NAME_LEN);
+    std::memcpy(file, names.file_name, DB_FILE_NAME_LEN);
+    dbCopyName(out, dir, DB_DIR_NAME_LEN);
+    dbCopyName(out + DB_DIR_NAME_LEN, file, DB_FILE_NAME_LEN);
+    q.finish();
+    return 0;
+}
+
+int getFileGUMIResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName,
+                        uint8_t *response, db_content_info **ppContentInfo, uint8_t **ppGumi,
+                        uint8_t **ppParentGumi)
+{
+    *ppContentInfo = nullptr;
+    *ppGumi = nullptr;
+    *ppParentGumi = nullptr;
+    db_file_request req{};
+    dbBuildFileRequest(&req, DB_CMD_GET_GUMI_BY_FILE_NAME, nullptr, nullptr);
+    std::memcpy(req.dir_name, pDirName, DB_DIR_NAME_LEN);
+    std::memcpy(req.file_name, pFileName, DB_FILE_NAME_LEN);
+    int bytes = 0;
+    const int status = dbResponseExchange(conn, &req, sizeof req, response, &bytes);
+    if (status != 200)
+        return status;
+    if (bytes < kGumiAt)
+        return dbDiscardResponse(bytes);
+    db_content_info ci;
+    std::memcpy(&ci, response + kContentAt, sizeof ci);
+    if (ci.content_type == DB_CONTENT_TYPE_NOT_FOUND) {
+        DBLOG(DB_LOG_NOTICE, "Invalid content type (-1), inferring FILE NOT_FOUND\n");
+        return 404;
+    }
+    if (bytes < kParentAt) {
+        DBLOG(DB_LOG_NOTICE, "Insufficient response size (%d), invalidating GUMIs\n", bytes);
+        std::memset(response + kGumiAt, 0, 2 * DB_GUMI_LEN);
+    } else if (bytes < kParentEnd) {
+        std::memset(response + bytes, 0, kParentEnd - bytes);  // a parent cut short reads as zeros
+    }
+    *ppContentInfo = reinterpret_cast<db_content_info *>(response + kContentAt);
+    *ppGumi = response + kGumiAt;
+    if (dbHasParentGumi(ci.media_flags))
+        *ppParentGumi = response + kParentAt;
+    return 200;
+}
