@@ -15,6 +15,8 @@
 #include "gcore/gcore_debug.h"
 #include "gtl/gtl_list.h"
 #include "support/gcore_fixtures.h"
+#include "support/gtl_tracked.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -127,16 +129,15 @@ TEST_F(DebugChannel, EmptyMessageIsRefusedAndNothingWritten) {
 
 // The stamp is local time: in a zone 5:30 ahead of UTC it reads 19800 s past the UTC clock.
 TEST_F(DebugChannel, StampIsLocalTimeToTheMillisecond) {
-    const char *oldTz = getenv("TZ");
-    std::string savedTz = oldTz ? oldTz : "";
-    setenv("TZ", "IST-05:30", 1);
-    tzset();
     gcore_debug_set_component_mask(dbg, 1);
     struct timeval before, after;
-    gettimeofday(&before, nullptr);
-    ASSERT_EQ(gcore_debug_printf(dbg, 1, 0, "t"), 0);
-    gettimeofday(&after, nullptr);
-    if (oldTz) setenv("TZ", savedTz.c_str(), 1); else unsetenv("TZ");
+    {
+        ScopedEnv zone("TZ", "IST-05:30");
+        tzset();
+        gettimeofday(&before, nullptr);
+        ASSERT_EQ(gcore_debug_printf(dbg, 1, 0, "t"), 0);
+        gettimeofday(&after, nullptr);
+    }
     tzset();
 
     ASSERT_EQ(gLines.size(), 1u);
@@ -267,12 +268,13 @@ TEST(DebugChannelMemory, FilteredMessageAllocatesNothing) {
     gcore_debug_register_callback(dbg, captureLine);
     gcore_debug_set_component_mask(dbg, 1);
     {
-        ScriptedAllocator counting;
+        TrackedAllocator counting;
         EXPECT_EQ(gcore_debug_printf(dbg, 2, 0, "dropped by component"), 0);
         EXPECT_EQ(gcore_debug_printf(dbg, 1, 8, "dropped by level"), 0);
         EXPECT_EQ(counting.allocations(), 0);
         EXPECT_EQ(gcore_debug_printf(dbg, 1, 0, "written"), 0);
         EXPECT_EQ(counting.allocations(), 2);  // the message and the line
+        EXPECT_EQ(trackedBlocks(), 0);         // both freed before returning
     }
     gcore_debug_destroy(dbg);
 }
@@ -284,19 +286,21 @@ TEST(DebugChannelMemory, OutOfMemoryDropsTheLineAndLeaksNothing) {
     gcore_debug_set_component_mask(dbg, 1);
     for (int failAt : {1, 2}) {
         gLines.clear();
-        ScriptedAllocator failing(failAt);
+        TrackedAllocator failing(failAt);
         EXPECT_EQ(gcore_debug_printf(dbg, 1, 0, "lost"), 1) << failAt;
         EXPECT_TRUE(gLines.empty()) << failAt;
+        EXPECT_EQ(trackedBlocks(), 0) << failAt;
     }
     {
-        ScriptedAllocator failing(1);
+        TrackedAllocator failing(1);
         EXPECT_EQ(gcore_debug_create(), nullptr);
         EXPECT_EQ(gcore_debug_set_filename(dbg, "/dev/null", "a"), 1);
         EXPECT_EQ(gcore_debug_register_callback(dbg, tagA), 1);
     }
     {
-        ScriptedAllocator failing(2);  // the record is allocated, its callback list is not
+        TrackedAllocator failing(2);  // the record is allocated, its callback list is not
         EXPECT_EQ(gcore_debug_create(), nullptr);
+        EXPECT_EQ(trackedBlocks(), 0);
     }
     gcore_debug_destroy(dbg);
 }

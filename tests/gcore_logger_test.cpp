@@ -13,6 +13,7 @@
 
 #include "gcore/GCoreLogger.h"
 #include "support/gcore_fixtures.h"
+#include "support/gtl_tracked.h"
 
 namespace {
 
@@ -186,7 +187,7 @@ TEST_F(ProcessLogger, TracerLogsEnterAndExit) {
 
 TEST_F(ProcessLogger, WithoutAChannelItAcceptsEverythingSilently) {
     {
-        ScriptedAllocator failing(1);
+        TrackedAllocator failing(1);
         EXPECT_EQ(Logger::configDebugLog(0xFF, 0, 0xFF, 15, ""), 1);
     }
     ASSERT_NE(logger(), nullptr);

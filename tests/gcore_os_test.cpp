@@ -17,7 +17,7 @@
 #include "gcore/gcore_stopwatch.h"
 #include "gcore/gcore_thread.h"
 #include "gcore/gcore_time.h"
-#include "support/gcore_fixtures.h"
+#include "support/gtl_tracked.h"
 
 namespace {
 
@@ -356,7 +356,7 @@ TEST(GcoreWrappers, NullArgumentsGiveOne) {
 }
 
 TEST(GcoreWrappers, CreatorsReturnNullWhenMemoryRunsOut) {
-    ScriptedAllocator failing(1);
+    TrackedAllocator failing(1);
     EXPECT_EQ(gcore_mutex_create(), nullptr);
     EXPECT_EQ(gcore_mutexattr_create(), nullptr);
     EXPECT_EQ(gcore_threadattr_create(), nullptr);
@@ -372,8 +372,9 @@ TEST(GcoreWrappers, CreatorsReturnNullWhenMemoryRunsOut) {
 }
 
 TEST(GcoreWrappers, SemaphoreRecordWithoutStorageIsFreed) {
-    ScriptedAllocator failing(2);  // the record comes, its semaphore storage does not
+    TrackedAllocator failing(2);  // the record comes, its semaphore storage does not
     EXPECT_EQ(gcore_sem_create(0, 1), nullptr);
+    EXPECT_EQ(trackedBlocks(), 0);
 }
 
 TEST(GcoreTime, SleepAndClock) {
