@@ -1,0 +1,232 @@
+// List queries and the list-response parser: failure paths against scripted bytes and a scripted
+// peer, the normal page against the real server.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "libztMediaRTOSDB/src/dbList.h"
+#include "support/db_list_frames.h"
+#include "support/klog_capture.h"
+#include "support/scripted_peer.h"
+#include "support/server_process.h"
+
+namespace {
+
+struct Seen {
+    std::vector<cah_item_s> items;
+    std::vector<std::string> gumis, files;
+};
+void onItem(void *ctx, cah_item_s *item)
+{
+    auto *s = static_cast<Seen *>(ctx);
+    s->items.push_back(*item);
+    s->gumis.push_back(item->gumi ? item->gumi : "-");
+}
+void onFile(void *ctx, char *dir, char *file)
+{
+    static_cast<Seen *>(ctx)->files.push_back(std::string(dir) + "/" + file);
+}
+
+int parse(const std::vector<uint8_t> &bytes, int start, Seen &seen)
+{
+    std::vector<uint8_t> buf(DB_FRAME_MAX, 0xEE);  // stale bytes beyond the end must not be read
+    std::copy(bytes.begin(), bytes.end(), buf.begin());
+    return processQueryResponse(buf.data(), static_cast<int>(bytes.size()), start, onItem, &seen,
+                                onFile, &seen);
+}
+
+// Answers the per-member video requests of grouped-video durations with `ms` each.
+PeerAction videoReply(const PeerRequest &r, uint32_t ms)
+{
+    Frame f;
+    appendRecord(f, db_response_header{DB_CMD_GET_VIDEO_SPECIFIC_INFO, 0, 1, 1, r.word(2)});
+    appendRecord(f, ListFrame::content(0, "ZXAA0001.MP4"));
+    db_video_specific_info v{};
+    v.duration_ms = ms;
+    appendRecord(f, v);
+    return PeerAction::reply(f);
+}
+
+}  // namespace
+
+TEST(DbListParse, FillsItemsAndFiles)
+{
+    KlogCapture log;
+    ListFrame lf(DB_LIST_VIDEO_GROUPING | DB_LIST_INCLUDE_GUMI);
+    lf.put(ListFrame::content(4, "ZP010001.JPG", DB_MEDIA_FLAG_PARENT_GUMI));
+    lf.putBytes(std::vector<uint8_t>(16, 0xAB));
+    lf.putBytes(std::vector<uint8_t>(16, 0x01));
+    ++lf.entries;
+    lf.put(ListFrame::content(4, "ZP010002.JPG", DB_MEDIA_FLAG_TR));  // bit 10 alone: no parent
+    lf.putBytes(std::vector<uint8_t>(16, 0xCD));
+    ++lf.entries;
+    Seen s;
+    ASSERT_EQ(0, parse(lf.done(), 0, s)) << log.text();
+    ASSERT_EQ(2u, s.items.size());
+    EXPECT_EQ("ABABABABABABABABABABABABABABABAB", s.gumis[0]);
+    EXPECT_EQ("CDCDCDCDCDCDCDCDCDCDCDCDCDCDCDCD", s.gumis[1]);
+    EXPECT_EQ(3u, s.items[0].upload_status);
+    EXPECT_EQ(5u, s.items[0].mahs);
+    EXPECT_EQ(1000u, s.items[0].size);
+    EXPECT_EQ((std::vector<std::string>{"100ZTCAM/ZP010001.JPG", "100ZTCAM/ZP010002.JPG"}), s.files);
+}
+
+TEST(DbListParse, VideosWithoutGumisRoundDurations)
+{
+    ListFrame lf;
+    lf.video("ZX010001.MP4", 1499, 2);
+    lf.video("ZX010002.MP4", 1500);
+    Seen s;
+    ASSERT_EQ(0, parse(lf.done(), 0, s));
+    ASSERT_EQ(2u, s.items.size());
+    EXPECT_EQ(1u, s.items[0].duration);
+    EXPECT_EQ(2u, s.items[1].duration);
+    EXPECT_EQ(1u, s.items[0].cl);
+    EXPECT_EQ(nullptr, s.items[0].gumi);
+    EXPECT_EQ(nullptr, s.items[0].pgumi);
+}
+
+TEST(DbListParse, TruncatesToTotalEntries)
+{
+    KlogCapture log(3);
+    ListFrame lf;
+    for (int i = 0; i < 10; ++i) lf.photo("ZP010001.JPG");
+    Seen s;
+    EXPECT_EQ(0, parse(lf.done(20), 15, s));
+    EXPECT_EQ(5u, s.items.size());
+    EXPECT_EQ(1, log.count("20 total_entries, but 15 starting_index with 10 count_returned\n"));
+    EXPECT_EQ(1, log.count("truncating to 5 items in this page\n"));
+}
+
+TEST(DbListParse, EarlyEndsAndBadEntries)
+{
+    KlogCapture log;
+    const struct {
+        const char *name;
+        std::vector<uint8_t> frame;
+        int result;
+        size_t items;
+    } cases[] = {
+        {"no entries", ListFrame().done(), 0, 0},
+        {"announced but cut", ListFrame().done(3, 3), 0, 0},
+        {"header cut", [] { auto b = ListFrame().done(3, 3); b.resize(24); return b; }(), 0, 0},
+        {"second cut", [] { ListFrame f; f.photo("ZP010001.JPG"); f.photo("ZP010002.JPG");
+                            auto b = f.done(); b.resize(b.size() - 1); return b; }(), 1, 1},
+        {"type 15", [] { ListFrame f; f.photo("ZP010001.JPG"); f.put(ListFrame::content(15, "X"));
+                         ++f.entries; f.photo("ZP010003.JPG"); return f.done(); }(), -1, 1},
+        {"type -1 passes", [] { ListFrame f; f.put(ListFrame::content(~0u, "ZP010001.JPG"));
+                                ++f.entries; return f.done(); }(), 0, 1},
+        {"bitmap too large", [] { ListFrame f; for (int i = 0; i < 10; ++i) f.photo("ZP010001.JPG");
+                                  f.group(6, "G0010001.JPG", 1, 0, 9999, {1});
+                                  return f.done(); }(), -1, 10},
+        {"member range too wide", [] { ListFrame f; f.group(10, "G0010001.JPG", 1, 0, 20000);
+                                       return f.done(); }(), -1, 0},
+        {"bitmap cut", [] { ListFrame f; f.group(6, "G0010001.JPG", 1, 1, 40, {0xFF});
+                            return f.done(); }(), 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Seen s;
+        EXPECT_EQ(c.result, parse(c.frame, 0, s));
+        EXPECT_EQ(c.items, s.items.size());
+    }
+    EXPECT_EQ(1, log.count("Invalid content type: 15\n"));
+    EXPECT_EQ(1, log.countContaining("Mask size failed sanity check. Size="));
+    EXPECT_GE(log.count("ERROR: Db response size too small."), 3);
+}
+
+TEST(DbListParse, PhotoGroupMembersFollowTheBitmap)
+{
+    ListFrame lf;
+    // Members 1..40: bytes 0xA0 then zeros: members 1 and 3 exist. Highlights add a second map.
+    lf.group(6, "ZPAA0001.JPG", 1001, 1, 40, {0xA0, 0, 0, 0, 0, 0, 0, 0}, 2);
+    lf.putBytes(std::vector<uint8_t>(8, 0xFF));
+    lf.photo("ZP010009.JPG");
+    Seen s;
+    ASSERT_EQ(0, parse(lf.done(), 0, s));
+    ASSERT_EQ(2u, s.items.size());
+    EXPECT_EQ(5000u, s.items[0].size);
+    EXPECT_EQ(1001u, s.items[0].group_number);
+    EXPECT_EQ((std::vector<std::string>{"100ZTCAM/ZPAA0001.JPG", "100ZTCAM/ZPAA0003.JPG",
+                                        "100ZTCAM/ZP010009.JPG"}),
+              s.files);
+}
+
+TEST(DbListParse, GroupedVideoDurationSumsPresentMembers)
+{
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok()) << peer.error();
+    peer.setHandler([](const PeerRequest &r) { return videoReply(r, 1300); });
+    ListFrame lf;
+    lf.group(1, "ZXAA0001.MP4", 1001, 1, 3, {0xA0, 0, 0, 0});
+    lf.group(2, "ZX010007.MP4", 7, 0, 2);
+    Seen s;
+    ASSERT_EQ(0, parse(lf.done(), 0, s));
+    ASSERT_EQ(2u, s.items.size());
+    EXPECT_EQ(3u, s.items[0].duration);  // 2 x 1300 ms
+    EXPECT_EQ(4u, s.items[1].duration);  // 3 x 1300 ms
+    EXPECT_EQ("100ZTCAM/ZXAA0003.MP4", s.files[1]);
+    EXPECT_EQ("100ZTCAM/ZX010007.MP4", s.files[2]);  // chapter member 0: the first file itself
+    EXPECT_EQ(5u, peer.requestCount());
+}
+
+TEST(DbListQuery, ClampsCountAndToleratesMismatches)
+{
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok()) << peer.error();
+    KlogCapture log(3);
+    ListFrame lf(DB_LIST_VIDEO_GROUPING, 999);
+    for (int i = 0; i < 4; ++i) lf.photo("ZP010001.JPG");
+    std::vector<uint8_t> frame = lf.done(10);
+    frame[4] = 2;  // status 2: logged only
+    peer.reply(frame);
+    Seen s;
+    uint32_t session = 0, total = 0;
+    EXPECT_EQ(2, dbGetCAHList(2, 0, 7, onItem, &s, nullptr, nullptr, &session, &total));
+    EXPECT_EQ(2u, s.items.size());
+    EXPECT_EQ(0x55u, session);
+    EXPECT_EQ(10u, total);
+    EXPECT_EQ(1, log.count("command 0 requested 2, response returned 4, setting response returned to 2\n"));
+    EXPECT_EQ(1, log.count("Tokens don't match 7 999"));
+    const PeerRequest r = peer.requests().at(0);
+    ASSERT_EQ(24u, r.bytes.size());
+    uint32_t words[6];
+    std::memcpy(words, r.bytes.data(), sizeof words);
+    EXPECT_EQ(2u, words[4]);
+    EXPECT_EQ(0xFFFFFB00u, words[5]);
+}
+
+TEST(DbListQuery, ShortAndFailedExchanges)
+{
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok()) << peer.error();
+    Seen s;
+    uint32_t session = 0;
+    peer.reply(Frame(19, 0));
+    EXPECT_EQ(-3, dbGetCAHSessionFileList(5, 0, 1, onItem, &s, onFile, &s, &session, nullptr));
+    peer.push(PeerAction::close());
+    EXPECT_EQ(-1, dbGetCAHList(5, 0, 1, onItem, &s, onFile, &s, &session, nullptr));
+    EXPECT_EQ(2u, peer.requestCount());  // one attempt each
+    uint32_t words[6];
+    std::memcpy(words, peer.requests()[0].bytes.data(), sizeof words);
+    EXPECT_EQ(0u, words[4]);
+    EXPECT_EQ(0x2400u, words[5]);
+    EXPECT_TRUE(s.items.empty());
+}
+
+TEST(DbListServer, PagesTheSampleCard)
+{
+    ServerProcess server = ServerProcess::fromFile(std::string(ZT_SOURCE_DIR) + "/examples/sample-card.json");
+    if (!server.ok())
+        GTEST_SKIP() << "server not available: " << server.error();
+    Seen all;
+    uint32_t session = 0, total = 0;
+    int got = dbGetCAHList(15, 0, 3, onItem, &all, onFile, &all, &session, &total);
+    ASSERT_GE(got, 0) << server.log();
+    for (uint32_t start = got; got > 0 && start < total; start += got)
+        got = dbGetCAHList(15, start, 3, onItem, &all, onFile, &all, &session, nullptr);
+    EXPECT_EQ(total, all.items.size());
+    EXPECT_GE(all.files.size(), all.items.size());
+    for (const cah_item_s &item : all.items) EXPECT_LE(item.content_type, 14u);
+}
