@@ -113,7 +113,7 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
         {"header cut", [] { auto b = ListFrame().done(3, 3); b.resize(24); return b; }(), 0, 0},
         {"second cut", [] { ListFrame f; f.photo("ZP010001.JPG"); f.photo("ZP010002.JPG");
                             auto b = f.done(); b.resize(b.size() - 1); return b; }(), 1, 1},
-        {"type 15", [] { ListFrame f; f.photo("ZP010001.JPG"); f.put(ListFrame::content(15, "X"));
+        {"type 15", [] { ListFrame f; f.photo("ZP010001.JPG"); f.put(ListFrame::content(15, "XXXXXXXX.JPG"));
                          ++f.entries; f.photo("ZP010003.JPG"); return f.done(); }(), -1, 1},
         {"type -1 passes", [] { ListFrame f; f.put(ListFrame::content(~0u, "ZP010001.JPG"));
                                 ++f.entries; return f.done(); }(), 0, 1},
