@@ -159,6 +159,10 @@ bool is_leaf_value(const gtl_obj *obj) {
   return obj->type == GTL_TYPE_STRING || is_number(obj);
 }
 
+bool holds_pointer(const gtl_obj *obj) {
+  return obj->type == GTL_TYPE_VOIDPTR || (obj->type >= GTL_TYPE_DICT && obj->type <= GTL_TYPE_STACK);
+}
+
 int order_bits(int cmp) {
   return cmp < 0 ? GTL_CMP_LESS : cmp > 0 ? GTL_CMP_GREATER : GTL_CMP_EQUAL;
 }
@@ -240,8 +244,9 @@ int gtl_obj_compare(const gtl_obj *a, const gtl_obj *b) {
   if (!a || !b) return 0;
   int bits = a->type == b->type ? GTL_CMP_SAMETYPE : 0;
   if (!is_leaf_value(a) || !is_leaf_value(b)) {
-    // Containers, void pointers and unknown codes have no value order, only identity.
-    if (memcmp(&a->value, &b->value, sizeof a->value) == 0) bits |= GTL_CMP_SAME;
+    // Containers, void pointers and unknown codes have no value order, only identity, and
+    // identity only means something between two pointers.
+    if (holds_pointer(a) && holds_pointer(b) && a->value.ptr == b->value.ptr) bits |= GTL_CMP_SAME;
     return bits;
   }
   if (a->type == GTL_TYPE_STRING && b->type == GTL_TYPE_STRING) {

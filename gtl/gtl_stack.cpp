@@ -103,10 +103,20 @@ int gtl_stack_append(gtl_obj *stack, uint32_t type, const void *value) {
   return gtl_items_append(chain(stack), type, value);
 }
 
+// The popped item passes to the caller when it is read as the object itself or as its text
+// pointer; read any other way, nothing could reach it any more, so it is released here.
 int gtl_stack_pop(gtl_obj *stack, uint32_t type, void *out, void *aux) {
   gtl_linkedlist *ll = chain(stack);
   if (!ll || !ll->head) return 1;
-  gtl_obj_get(static_cast<gtl_obj *>(ll->head->item), type, out, aux);
+  auto *item = static_cast<gtl_obj *>(ll->head->item);
+  int got = gtl_obj_get(item, type, out, aux);
+  if (got == 0 && type == GTL_TYPE_OBJECT) {
+    // handed over whole
+  } else if (got == 0 && type == GTL_TYPE_STRINGPTR) {
+    gtl_free(item);  // the text now belongs to the caller
+  } else {
+    gtl_obj_destroy(item);
+  }
   return gtl_linkedlist_remove(ll, ll->head);
 }
 

@@ -1,6 +1,7 @@
 // Stacks (type code 11): an ordered sequence of value objects used front first.
-// gtl_stack_create's result belongs to the caller; a popped item read as GTL_TYPE_OBJECT
-// passes to the caller, items still on the stack are released by clear. Not thread-safe.
+// gtl_stack_create's result belongs to the caller. Items still on the stack are released by
+// clear only: remove, deinit and destroy release nodes, so take or clear items first.
+// Not thread-safe.
 #ifndef GTL_GTL_STACK_H
 #define GTL_GTL_STACK_H
 
@@ -26,11 +27,12 @@ int gtl_stack_serialize_xml(gtl_obj *obj);
 int gtl_stack_push(gtl_obj *stack, uint32_t type, const void *value);  // at the front
 int gtl_stack_insert(gtl_obj *stack, int index, uint32_t type, const void *value);
 int gtl_stack_append(gtl_obj *stack, uint32_t type, const void *value);  // at the back
-// Reads the front item and unlinks it; 1 if empty. The item object is not destroyed: take
-// it with GTL_TYPE_OBJECT (or GTL_TYPE_STRINGPTR) to own it.
+// Reads the front item and unlinks it; 1 if empty, else 0 whatever the conversion gave.
+// Read as GTL_TYPE_OBJECT the item passes to the caller; read as GTL_TYPE_STRINGPTR its text
+// does (free it with gtl_free); read any other way the item is released.
 int gtl_stack_pop(gtl_obj *stack, uint32_t type, void *out, void *aux);
 int gtl_stack_get(gtl_obj *stack, int index, uint32_t type, void *out, void *aux);
-int gtl_stack_remove(gtl_obj *stack, int index);  // unlinks the node; the item stays alive
+int gtl_stack_remove(gtl_obj *stack, int index);  // unlinks the node; the item is not released
 int gtl_stack_get_type(gtl_obj *stack, int index, uint32_t *out);
 // Text length of a string item; for any other item nothing is written (0).
 int gtl_stack_get_size(gtl_obj *stack, int index, uint32_t *out);
