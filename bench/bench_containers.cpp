@@ -2,7 +2,6 @@
 // Both walk their node chain from the head, so one operation costs O(n) and a full pass O(n^2).
 #include <benchmark/benchmark.h>
 
-
 #include <string>
 #include <vector>
 

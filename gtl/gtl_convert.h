@@ -25,8 +25,9 @@ int gtl_obj_get_list(gtl_obj *obj, gtl_obj **out);
 int gtl_obj_get_stack(gtl_obj *obj, gtl_obj **out);
 
 // Bit set of enum gtl_compare_bits; 0 if either is null. Containers and void pointers compare
-// by identity only (GTL_CMP_SAME when both hold the same pointer). A string against a number compares numerically when the whole text is a
-// number, else as text against the number's text form.
+// by identity only (GTL_CMP_SAME when both hold the same pointer). A string against a number
+// compares numerically when the whole text is a number, else as text against the number's text
+// form.
 int gtl_obj_compare(const gtl_obj *a, const gtl_obj *b);
 
 #ifdef __cplusplus

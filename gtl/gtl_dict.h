@@ -12,11 +12,11 @@ extern "C" {
 
 // One entry; the pair (from gtl_malloc), its key and its value belong to the dictionary.
 typedef struct gtl_dict_pair {
-  gtl_obj *key;
-  gtl_obj *value;
+    gtl_obj *key;
+    gtl_obj *value;
 } gtl_dict_pair;
 
-gtl_obj *gtl_dict_create(void);  // null if out of memory
+gtl_obj *gtl_dict_create(void);      // null if out of memory
 int gtl_dict_init(gtl_obj *obj);     // type 9, the ten slots, an empty owned chain
 int gtl_dict_deinit(gtl_obj *obj);   // releases the chain only when the dictionary owns it
 int gtl_dict_destroy(gtl_obj *obj);  // deinit, then free the object

@@ -15,6 +15,11 @@ gtl_linkedlist_node *gtl_items_at(gtl_linkedlist *ll, int index);
 int gtl_items_destroy_all(gtl_linkedlist *ll);
 // Appends to dst a deep copy of every item of src, in order; 1 at the first failure.
 int gtl_items_deepcopy(gtl_linkedlist *src, gtl_linkedlist *dst);
+// Allocates a record and runs init on it; null (nothing kept) if either fails.
+gtl_obj *gtl_items_create(gtl_op_fn init);
+// Makes obj a container of that type and table holding ll, or a new empty chain when ll is
+// null; 1 if that chain cannot be made.
+int gtl_items_adopt(gtl_obj *obj, uint32_t type, const gtl_obj_ops *ops, gtl_linkedlist *ll);
 // Runs dst's own deinit (if any), then init as a container; for copy and deepcopy.
 int gtl_items_reset(gtl_obj *dst, gtl_op_fn init);
 
@@ -29,20 +34,20 @@ int gtl_items_size(gtl_linkedlist *ll, uint32_t *out);
 
 // Typed wrappers pass one of these: X(suffix, C argument type, type code, value pointer).
 // Scalars go by the address of the wrapper's own copy; pointers are the value themselves.
-#define GTL_ITEM_ARG_TYPES(X)                        \
-  X(string, const char *, GTL_TYPE_STRING, value)    \
-  X(int, int, GTL_TYPE_INT, &value)                  \
-  X(bool, int, GTL_TYPE_BOOL, &value)                \
-  X(double, double, GTL_TYPE_DOUBLE, &value)         \
-  X(voidptr, void *, GTL_TYPE_VOIDPTR, value)        \
-  X(object, gtl_obj *, GTL_TYPE_OBJECT, value)
+#define GTL_ITEM_ARG_TYPES(X)                       \
+    X(string, const char *, GTL_TYPE_STRING, value) \
+    X(int, int, GTL_TYPE_INT, &value)               \
+    X(bool, int, GTL_TYPE_BOOL, &value)             \
+    X(double, double, GTL_TYPE_DOUBLE, &value)      \
+    X(voidptr, void *, GTL_TYPE_VOIDPTR, value)     \
+    X(object, gtl_obj *, GTL_TYPE_OBJECT, value)
 
 // Typed readers: X(suffix, output type, type code). Strings take a buffer length instead.
 #define GTL_ITEM_OUT_TYPES(X)            \
-  X(int, int, GTL_TYPE_INT)              \
-  X(bool, int, GTL_TYPE_BOOL)            \
-  X(double, double, GTL_TYPE_DOUBLE)     \
-  X(voidptr, void *, GTL_TYPE_VOIDPTR)   \
-  X(object, gtl_obj *, GTL_TYPE_OBJECT)
+    X(int, int, GTL_TYPE_INT)            \
+    X(bool, int, GTL_TYPE_BOOL)          \
+    X(double, double, GTL_TYPE_DOUBLE)   \
+    X(voidptr, void *, GTL_TYPE_VOIDPTR) \
+    X(object, gtl_obj *, GTL_TYPE_OBJECT)
 
 #endif

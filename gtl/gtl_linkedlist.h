@@ -11,18 +11,18 @@ extern "C" {
 #endif
 
 typedef struct gtl_linkedlist_node {
-  void *item;   // a value object (list, stack) or a gtl_dict_pair (dictionary); not owned
-  int32_t key;  // 0 unless set by gtl_linkedlist_add
-  struct gtl_linkedlist_node *prev;
-  struct gtl_linkedlist_node *next;
+    void *item;   // a value object (list, stack) or a gtl_dict_pair (dictionary); not owned
+    int32_t key;  // 0 unless set by gtl_linkedlist_add
+    struct gtl_linkedlist_node *prev;
+    struct gtl_linkedlist_node *next;
 } gtl_linkedlist_node;
 
 typedef struct gtl_linkedlist {
-  gtl_linkedlist_node *head;
-  gtl_linkedlist_node *tail;
+    gtl_linkedlist_node *head;
+    gtl_linkedlist_node *tail;
 } gtl_linkedlist;
 
-gtl_linkedlist *gtl_linkedlist_create(void);  // null if out of memory
+gtl_linkedlist *gtl_linkedlist_create(void);     // null if out of memory
 int gtl_linkedlist_clear(gtl_linkedlist *ll);    // frees every node, not the items
 int gtl_linkedlist_destroy(gtl_linkedlist *ll);  // clear, then free the record
 int gtl_linkedlist_size(gtl_linkedlist *ll, uint32_t *out);

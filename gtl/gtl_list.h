@@ -10,7 +10,7 @@
 extern "C" {
 #endif
 
-gtl_obj *gtl_list_create(void);  // null if out of memory
+gtl_obj *gtl_list_create(void);      // null if out of memory
 int gtl_list_init(gtl_obj *obj);     // type 10, the ten slots, an empty chain
 int gtl_list_deinit(gtl_obj *obj);   // clear, then destroy the chain
 int gtl_list_destroy(gtl_obj *obj);  // deinit, then free the object
@@ -26,7 +26,8 @@ int gtl_list_serialize_xml(gtl_obj *obj);
 
 // Indexes count from the head; 0 or below is the head. value and aux as gtl_obj_create and
 // gtl_obj_get read them.
-int gtl_list_insert(gtl_obj *list, int index, uint32_t type, const void *value);  // past end: append
+int gtl_list_insert(gtl_obj *list, int index, uint32_t type,
+                    const void *value);  // past end: append
 int gtl_list_append(gtl_obj *list, uint32_t type, const void *value);
 // 1 only when the index is past the end; the conversion's own result is not reported.
 int gtl_list_get(gtl_obj *list, int index, uint32_t type, void *out, void *aux);

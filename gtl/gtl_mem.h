@@ -13,21 +13,21 @@ extern "C" {
 
 // The four allocation entry points, with the C library's signatures, in this order.
 typedef struct gtl_mem_ifc {
-  void *(*malloc)(size_t size);
-  void (*free)(void *block);
-  void *(*calloc)(size_t count, size_t size);
-  void *(*realloc)(void *block, size_t size);
+    void *(*malloc)(size_t size);
+    void (*free)(void *block);
+    void *(*calloc)(size_t count, size_t size);
+    void *(*realloc)(void *block, size_t size);
 } gtl_mem_ifc;
 
 // One record per block handed out by gtl_malloc_debug. Records come from the C library's
 // malloc (never through the interface) and are chained in allocation order.
 typedef struct gtl_mem_debug_rec {
-  struct gtl_mem_debug_rec *next;
-  struct gtl_mem_debug_rec *prev;
-  void *block;
-  uint64_t size;
-  const char *file;
-  int32_t line;
+    struct gtl_mem_debug_rec *next;
+    struct gtl_mem_debug_rec *prev;
+    void *block;
+    uint64_t size;
+    const char *file;
+    int32_t line;
 } gtl_mem_debug_rec;
 
 extern gtl_mem_ifc gtl_mem_ifc_stdlib;   // the C library's malloc/free/calloc/realloc

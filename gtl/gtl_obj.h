@@ -13,26 +13,26 @@ extern "C" {
 
 // Type codes. STRINGPTR and OBJECT are request codes only: no object carries them.
 enum gtl_type_code {
-  GTL_TYPE_STRING = 1,
-  GTL_TYPE_STRINGPTR = 2,  // the text pointer of a string, not a copy
-  GTL_TYPE_INT = 3,
-  GTL_TYPE_BOOL = 4,
-  GTL_TYPE_DOUBLE = 5,
-  GTL_TYPE_FRACTION = 6,
-  GTL_TYPE_VOIDPTR = 7,
-  GTL_TYPE_OBJECT = 8,  // the object itself
-  GTL_TYPE_DICT = 9,
-  GTL_TYPE_LIST = 10,
-  GTL_TYPE_STACK = 11
+    GTL_TYPE_STRING = 1,
+    GTL_TYPE_STRINGPTR = 2,  // the text pointer of a string, not a copy
+    GTL_TYPE_INT = 3,
+    GTL_TYPE_BOOL = 4,
+    GTL_TYPE_DOUBLE = 5,
+    GTL_TYPE_FRACTION = 6,
+    GTL_TYPE_VOIDPTR = 7,
+    GTL_TYPE_OBJECT = 8,  // the object itself
+    GTL_TYPE_DICT = 9,
+    GTL_TYPE_LIST = 10,
+    GTL_TYPE_STACK = 11
 };
 
 // Result bits of gtl_obj_compare.
 enum gtl_compare_bits {
-  GTL_CMP_SAMETYPE = 1,
-  GTL_CMP_LESS = 2,     // a orders before b
-  GTL_CMP_GREATER = 4,  // a orders after b
-  GTL_CMP_EQUAL = 8,
-  GTL_CMP_SAME = 32  // both refer to the same storage
+    GTL_CMP_SAMETYPE = 1,
+    GTL_CMP_LESS = 2,     // a orders before b
+    GTL_CMP_GREATER = 4,  // a orders after b
+    GTL_CMP_EQUAL = 8,
+    GTL_CMP_SAME = 32  // both refer to the same storage
 };
 
 typedef struct gtl_obj gtl_obj;
@@ -43,37 +43,37 @@ typedef int (*gtl_op_size_fn)(gtl_obj *obj, uint32_t *out);
 
 // The ten operation slots, in this order. serialize_json and serialize_xml do nothing.
 typedef struct gtl_obj_ops {
-  gtl_op_fn init;
-  gtl_op_fn deinit;
-  gtl_op_copy_fn copy;
-  gtl_op_copy_fn deepcopy;
-  gtl_op_fn clear;
-  gtl_op_fn serialize_json;
-  gtl_op_fn serialize_xml;
-  gtl_op_size_fn size;
-  gtl_op_fn dump;
-  gtl_op_fn destroy;
+    gtl_op_fn init;
+    gtl_op_fn deinit;
+    gtl_op_copy_fn copy;
+    gtl_op_copy_fn deepcopy;
+    gtl_op_fn clear;
+    gtl_op_fn serialize_json;
+    gtl_op_fn serialize_xml;
+    gtl_op_size_fn size;
+    gtl_op_fn dump;
+    gtl_op_fn destroy;
 } gtl_obj_ops;
 
 typedef struct gtl_fraction_value {
-  int32_t num;
-  int32_t den;
+    int32_t num;
+    int32_t den;
 } gtl_fraction_value;
 
 // The 8-byte payload, read according to the type code.
 typedef union gtl_obj_value {
-  void *ptr;    // void pointer (not owned), or a container's node chain
-  char *text;   // string: owned zero-terminated text, or null
-  int32_t i;    // int, bool
-  double d;     // double
-  gtl_fraction_value frac;
+    void *ptr;   // void pointer (not owned), or a container's node chain
+    char *text;  // string: owned zero-terminated text, or null
+    int32_t i;   // int, bool
+    double d;    // double
+    gtl_fraction_value frac;
 } gtl_obj_value;
 
 struct gtl_obj {
-  uint32_t type;
-  gtl_obj_value value;
-  uint32_t owner;  // dictionary only: 1 when it owns its node chain
-  gtl_obj_ops ops;
+    uint32_t type;
+    gtl_obj_value value;
+    uint32_t owner;  // dictionary only: 1 when it owns its node chain
+    gtl_obj_ops ops;
 };
 
 // Allocates one record with value, owner flag and table cleared (type code 0); null if out

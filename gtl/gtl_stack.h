@@ -11,7 +11,7 @@
 extern "C" {
 #endif
 
-gtl_obj *gtl_stack_create(void);  // null (nothing allocated) if out of memory
+gtl_obj *gtl_stack_create(void);      // null (nothing allocated) if out of memory
 int gtl_stack_init(gtl_obj *obj);     // type 11, the ten slots, an empty chain
 int gtl_stack_deinit(gtl_obj *obj);   // destroys the chain; items stay
 int gtl_stack_destroy(gtl_obj *obj);  // deinit, then free the object

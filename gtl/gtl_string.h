@@ -10,18 +10,18 @@
 extern "C" {
 #endif
 
-int gtl_string_init(gtl_obj *obj);       // type 1, the string's ten slots, no text
-gtl_obj *gtl_string_create(void);        // an empty string object; null if out of memory
+int gtl_string_init(gtl_obj *obj);                // type 1, the string's ten slots, no text
+gtl_obj *gtl_string_create(void);                 // an empty string object; null if out of memory
 gtl_obj *gtl_string_createval(const char *text);  // null if text is null or out of memory
-int gtl_string_deinit(gtl_obj *obj);     // frees the text
-int gtl_string_clear(gtl_obj *obj);      // frees the text
+int gtl_string_deinit(gtl_obj *obj);              // frees the text
+int gtl_string_clear(gtl_obj *obj);               // frees the text
 // Runs dst's current deinit, makes it a string and gives it its own copy of src's text.
 int gtl_string_copy(gtl_obj *src, gtl_obj *dst);
 int gtl_string_deepcopy(gtl_obj *src, gtl_obj *dst);
 // Text length; all ones (-1) with result 0 when there is no text.
 int gtl_string_size(gtl_obj *obj, uint32_t *out);
-int gtl_string_dump(gtl_obj *obj);       // "gtl_string:%s\n"; 1 when there is no text
-int gtl_string_destroy(gtl_obj *obj);    // frees text and record; 1 unless type code is 1
+int gtl_string_dump(gtl_obj *obj);     // "gtl_string:%s\n"; 1 when there is no text
+int gtl_string_destroy(gtl_obj *obj);  // frees text and record; 1 unless type code is 1
 int gtl_string_serialize_json(gtl_obj *obj);
 int gtl_string_serialize_xml(gtl_obj *obj);
 

@@ -1,7 +1,6 @@
 // Node chain, list, stack and dictionary, all run under the tracking allocator so that any
 // block left behind fails the test.
 #include <gtest/gtest.h>
-
 #include <stdint.h>
 
 #include <string>
@@ -30,13 +29,13 @@ std::vector<int> keys(gtl_linkedlist *ll) {
 std::string tags(gtl_linkedlist *ll) {
     std::string fwd, back;
     for (gtl_linkedlist_node *n = ll->head; n; n = n->next) fwd += *static_cast<char *>(n->item);
-    for (gtl_linkedlist_node *n = ll->tail; n; n = n->prev) back.insert(0, 1, *static_cast<char *>(n->item));
+    for (gtl_linkedlist_node *n = ll->tail; n; n = n->prev)
+        back.insert(0, 1, *static_cast<char *>(n->item));
     EXPECT_EQ(fwd, back);
     return fwd;
 }
 
-std::vector<std::string> texts(gtl_obj *container,
-                               int (*get)(gtl_obj *, int, char *, size_t)) {
+std::vector<std::string> texts(gtl_obj *container, int (*get)(gtl_obj *, int, char *, size_t)) {
     std::vector<std::string> out;
     char buf[32];
     for (int i = 0; get(container, i, buf, sizeof buf) == 0; ++i) out.push_back(buf);
@@ -62,13 +61,13 @@ TEST_F(GtlContainersTest, ChainAddKeepsDescendingKeysInArrivalOrder) {
 TEST_F(GtlContainersTest, ChainInsertAppendAndRemoveKeepBothEnds) {
     gtl_linkedlist *ll = gtl_linkedlist_create();
     char a = 'a', b = 'b', c = 'c', d = 'd', e = 'e';
-    EXPECT_EQ(gtl_linkedlist_insert(ll, nullptr, &b), 0);          // empty: head and tail
-    EXPECT_EQ(gtl_linkedlist_insert(ll, ll->head, &a), 0);         // before the head
-    EXPECT_EQ(gtl_linkedlist_insert(ll, nullptr, &d), 0);          // null: at the tail
-    EXPECT_EQ(gtl_linkedlist_insert(ll, ll->tail, &c), 0);         // in the middle
-    EXPECT_EQ(gtl_linkedlist_append(ll, ll->tail, &e), 0);         // after the tail
+    EXPECT_EQ(gtl_linkedlist_insert(ll, nullptr, &b), 0);   // empty: head and tail
+    EXPECT_EQ(gtl_linkedlist_insert(ll, ll->head, &a), 0);  // before the head
+    EXPECT_EQ(gtl_linkedlist_insert(ll, nullptr, &d), 0);   // null: at the tail
+    EXPECT_EQ(gtl_linkedlist_insert(ll, ll->tail, &c), 0);  // in the middle
+    EXPECT_EQ(gtl_linkedlist_append(ll, ll->tail, &e), 0);  // after the tail
     EXPECT_EQ(tags(ll), "abcde");
-    EXPECT_EQ(gtl_linkedlist_append(ll, nullptr, &e), 1);          // after-node required
+    EXPECT_EQ(gtl_linkedlist_append(ll, nullptr, &e), 1);  // after-node required
     EXPECT_EQ(gtl_linkedlist_append(ll, ll->head, &e), 0);
     EXPECT_EQ(tags(ll), "aebcde");
 
@@ -81,7 +80,7 @@ TEST_F(GtlContainersTest, ChainInsertAppendAndRemoveKeepBothEnds) {
     EXPECT_EQ(gtl_linkedlist_clear(ll), 0);
     EXPECT_EQ(ll->head, nullptr);
     EXPECT_EQ(ll->tail, nullptr);
-    EXPECT_EQ(gtl_linkedlist_append(ll, nullptr, &a), 0);          // empty again: no anchor
+    EXPECT_EQ(gtl_linkedlist_append(ll, nullptr, &a), 0);  // empty again: no anchor
     EXPECT_EQ(tags(ll), "a");
     gtl_linkedlist_destroy(ll);
 
@@ -255,8 +254,7 @@ TEST_F(GtlContainersTest, StackOrderPushAppendAndPop) {
 
     testing::internal::CaptureStdout();
     EXPECT_EQ(gtl_obj_dump(stack), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "0: 0\n1: 1\n2: mid\n3: 2\n4: 9.500000\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "0: 0\n1: 1\n2: mid\n3: 2\n4: 9.500000\n");
 
     uint32_t size = 77;
     EXPECT_EQ(gtl_stack_get_size(stack, 2, &size), 0);
@@ -385,9 +383,14 @@ TEST_F(GtlContainersTest, DictExistsComparesKeyObjects) {
     gtl_obj *dict = gtl_dict_create();
     gtl_dict_set_int(dict, "a", 1);
     gtl_dict_set_int(dict, "12", 1);
-    struct Row { gtl_obj *key; int want; } rows[] = {
-        {gtl_string_createval("a"), 1}, {gtl_string_createval("A"), 0},
-        {gtl_string_createval("b"), 0}, {gtl_int_createval(12), 1},
+    struct Row {
+        gtl_obj *key;
+        int want;
+    } rows[] = {
+        {gtl_string_createval("a"), 1},
+        {gtl_string_createval("A"), 0},
+        {gtl_string_createval("b"), 0},
+        {gtl_int_createval(12), 1},
     };
     for (const Row &r : rows) {
         EXPECT_EQ(gtl_dict_exists(dict, r.key), r.want);

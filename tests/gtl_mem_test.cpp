@@ -1,12 +1,12 @@
 // The replaceable allocator and its debug accounting.
-#include <gtest/gtest.h>
+#include "gtl/gtl_mem.h"
 
+#include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
 
 #include <string>
 
-#include "gtl/gtl_mem.h"
 #include "support/gtl_tracked.h"
 
 namespace {

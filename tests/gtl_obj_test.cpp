@@ -1,6 +1,7 @@
 // Value objects: conversions between types, comparison, store/create and the leaf types.
-#include <gtest/gtest.h>
+#include "gtl/gtl_obj.h"
 
+#include <gtest/gtest.h>
 #include <stdint.h>
 #include <stdio.h>
 
@@ -8,7 +9,6 @@
 
 #include "gtl/gtl_list.h"
 #include "gtl/gtl_mem.h"
-#include "gtl/gtl_obj.h"
 #include "gtl/gtl_string.h"
 #include "gtl/gtl_value.h"
 #include "support/gtl_tracked.h"
@@ -61,12 +61,25 @@ std::string label(const Val &v) {
 class GtlObjTest : public GtlTrackedTest {};
 
 TEST_F(GtlObjTest, ReadAsInt) {
-    struct Row { Val v; int rc; int want; } rows[] = {
-        {Str("12"), 0, 12},        {Str("12abc"), 1, 12},      {Str(" -7"), 0, -7},
-        {NoText(), 1, -1},         {Int(-4), 0, -4},           {Bool(1), 0, 1},
-        {Dbl(2.5), 0, 3},          {Dbl(-2.5), 0, -2},         {Dbl(2.49), 0, 2},
-        {Dbl(1e20), 0, INT32_MAX}, {Dbl(-1e20), 0, INT32_MIN}, {Frac(5, 2), 0, 3},
-        {Frac(1, 3), 0, 0},        {Ptr(0x1234567890), 0, 0x34567890},
+    struct Row {
+        Val v;
+        int rc;
+        int want;
+    } rows[] = {
+        {Str("12"), 0, 12},
+        {Str("12abc"), 1, 12},
+        {Str(" -7"), 0, -7},
+        {NoText(), 1, -1},
+        {Int(-4), 0, -4},
+        {Bool(1), 0, 1},
+        {Dbl(2.5), 0, 3},
+        {Dbl(-2.5), 0, -2},
+        {Dbl(2.49), 0, 2},
+        {Dbl(1e20), 0, INT32_MAX},
+        {Dbl(-1e20), 0, INT32_MIN},
+        {Frac(5, 2), 0, 3},
+        {Frac(1, 3), 0, 0},
+        {Ptr(0x1234567890), 0, 0x34567890},
         {List(), 1, -1},
     };
     for (const Row &r : rows) {
@@ -78,12 +91,16 @@ TEST_F(GtlObjTest, ReadAsInt) {
 }
 
 TEST_F(GtlObjTest, ReadAsBool) {
-    struct Row { Val v; int rc; int want; } rows[] = {
-        {Str("1.5"), 0, 1}, {Str("OFF"), 0, 0},  {Str("No"), 0, 0},   {Str("False"), 0, 0},
-        {Str("0"), 0, 0},   {Str(""), 0, 0},     {Str("yes"), 0, 1},  {Str("offline"), 0, 1},
-        {NoText(), 1, -1},  {Dbl(0.4), 0, 0},    {Dbl(0.5), 0, 1},    {Dbl(-0.7), 0, 0},
-        {Dbl(-1.7), 0, 1},  {Int(0), 0, 0},      {Int(-9), 0, 1},     {Bool(5), 0, 1},
-        {Frac(0, 5), 0, 0}, {Frac(1, 0), 0, 1},  {Ptr(1), 1, -1},     {List(), 1, -1},
+    struct Row {
+        Val v;
+        int rc;
+        int want;
+    } rows[] = {
+        {Str("1.5"), 0, 1}, {Str("OFF"), 0, 0}, {Str("No"), 0, 0},  {Str("False"), 0, 0},
+        {Str("0"), 0, 0},   {Str(""), 0, 0},    {Str("yes"), 0, 1}, {Str("offline"), 0, 1},
+        {NoText(), 1, -1},  {Dbl(0.4), 0, 0},   {Dbl(0.5), 0, 1},   {Dbl(-0.7), 0, 0},
+        {Dbl(-1.7), 0, 1},  {Int(0), 0, 0},     {Int(-9), 0, 1},    {Bool(5), 0, 1},
+        {Frac(0, 5), 0, 0}, {Frac(1, 0), 0, 1}, {Ptr(1), 1, -1},    {List(), 1, -1},
     };
     for (const Row &r : rows) {
         Obj o(r.v);
@@ -94,10 +111,14 @@ TEST_F(GtlObjTest, ReadAsBool) {
 }
 
 TEST_F(GtlObjTest, ReadAsDouble) {
-    struct Row { Val v; int rc; double want; } rows[] = {
-        {Str("1.5"), 0, 1.5}, {Str("1.5x"), 1, 1.5}, {NoText(), 1, -1}, {Frac(1, 4), 0, 0.25},
-        {Int(3), 0, 3},       {Bool(1), 0, 1},       {Dbl(-0.125), 0, -0.125},
-        {Ptr(8), 1, -1},      {List(), 1, -1},
+    struct Row {
+        Val v;
+        int rc;
+        double want;
+    } rows[] = {
+        {Str("1.5"), 0, 1.5},     {Str("1.5x"), 1, 1.5}, {NoText(), 1, -1},
+        {Frac(1, 4), 0, 0.25},    {Int(3), 0, 3},        {Bool(1), 0, 1},
+        {Dbl(-0.125), 0, -0.125}, {Ptr(8), 1, -1},       {List(), 1, -1},
     };
     for (const Row &r : rows) {
         Obj o(r.v);
@@ -108,7 +129,12 @@ TEST_F(GtlObjTest, ReadAsDouble) {
 }
 
 TEST_F(GtlObjTest, ReadAsFraction) {
-    struct Row { Val v; int rc; int num; int den; } rows[] = {
+    struct Row {
+        Val v;
+        int rc;
+        int num;
+        int den;
+    } rows[] = {
         {Dbl(2.5), 0, 2500, 1000}, {Dbl(-2.5), 0, -2499, 1000}, {Dbl(0.0004), 0, 0, 1000},
         {Frac(1, 3), 0, 1, 3},     {Int(7), 0, 7, 1},           {Bool(0), 0, 0, 1},
         {Str("9"), 0, 9, 1},       {Str("9z"), 1, 9, 1},        {NoText(), 1, -1, -1},
@@ -127,11 +153,18 @@ TEST_F(GtlObjTest, ReadAsFraction) {
 }
 
 TEST_F(GtlObjTest, ReadAsText) {
-    struct Row { Val v; size_t len; int rc; const char *want; } rows[] = {
-        {Int(42), 16, 0, "42"},          {Bool(0), 16, 0, "false"},   {Bool(3), 16, 0, "true"},
-        {Dbl(1.5), 16, 0, "1.500000"},   {Frac(1, 3), 16, 0, "0.333333"},
-        {Str("abc"), 16, 0, "abc"},      {Int(12345), 3, 0, "12"},    {Str("abcdef"), 4, 0, "abc"},
-        {NoText(), 16, 1, "untouched"},  {Ptr(1), 16, 1, "untouched"}, {List(), 16, 1, "untouched"},
+    struct Row {
+        Val v;
+        size_t len;
+        int rc;
+        const char *want;
+    } rows[] = {
+        {Int(42), 16, 0, "42"},          {Bool(0), 16, 0, "false"},
+        {Bool(3), 16, 0, "true"},        {Dbl(1.5), 16, 0, "1.500000"},
+        {Frac(1, 3), 16, 0, "0.333333"}, {Str("abc"), 16, 0, "abc"},
+        {Int(12345), 3, 0, "12"},        {Str("abcdef"), 4, 0, "abc"},
+        {NoText(), 16, 1, "untouched"},  {Ptr(1), 16, 1, "untouched"},
+        {List(), 16, 1, "untouched"},
     };
     for (const Row &r : rows) {
         Obj o(r.v);
@@ -172,16 +205,29 @@ TEST_F(GtlObjTest, PointerRequestsHandOutTheObjectsOwnStorage) {
 TEST_F(GtlObjTest, CompareBits) {
     const int T = GTL_CMP_SAMETYPE, LT = GTL_CMP_LESS, GT = GTL_CMP_GREATER, EQ = GTL_CMP_EQUAL,
               SAME = GTL_CMP_SAME;
-    struct Row { Val a; Val b; int want; } rows[] = {
-        {Int(5), Dbl(5.0000001), EQ},      {Str("abc"), Str("abc"), T | EQ},
-        {Str("abc"), Str("abd"), T | LT},  {Str("b"), Str("a"), T | GT},
-        {Int(1), Int(2), T | LT},          {Int(3), Int(-2), T | GT},
-        {Bool(1), Int(1), EQ},             {Dbl(1.0), Frac(1, 1), EQ},
-        {Dbl(1.0), Dbl(1.1), T | LT},      {Frac(3, 2), Int(1), GT},
-        {Str("12"), Int(12), EQ},          {Str("2.5"), Dbl(2.5), EQ},
-        {Str("abc"), Int(5), GT},          {Int(5), Str("6x"), LT},
-        {Str(""), Int(0), LT},             {NoText(), NoText(), T | EQ | SAME},
-        {List(), List(), T},               {Ptr(16), Ptr(16), T | SAME},
+    struct Row {
+        Val a;
+        Val b;
+        int want;
+    } rows[] = {
+        {Int(5), Dbl(5.0000001), EQ},
+        {Str("abc"), Str("abc"), T | EQ},
+        {Str("abc"), Str("abd"), T | LT},
+        {Str("b"), Str("a"), T | GT},
+        {Int(1), Int(2), T | LT},
+        {Int(3), Int(-2), T | GT},
+        {Bool(1), Int(1), EQ},
+        {Dbl(1.0), Frac(1, 1), EQ},
+        {Dbl(1.0), Dbl(1.1), T | LT},
+        {Frac(3, 2), Int(1), GT},
+        {Str("12"), Int(12), EQ},
+        {Str("2.5"), Dbl(2.5), EQ},
+        {Str("abc"), Int(5), GT},
+        {Int(5), Str("6x"), LT},
+        {Str(""), Int(0), LT},
+        {NoText(), NoText(), T | EQ | SAME},
+        {List(), List(), T},
+        {Ptr(16), Ptr(16), T | SAME},
         {Ptr(16), Int(16), 0},
     };
     for (const Row &r : rows) {
@@ -228,15 +274,28 @@ TEST_F(GtlObjTest, SetStoresWithoutChangingTheTypeCode) {
 TEST_F(GtlObjTest, CreateMakesEachTypeAndDeepCopiesObjects) {
     int v = 7, den = 3;
     double d = 0.5;
-    struct Row { uint32_t type; const void *value; const void *aux; bool made; } rows[] = {
-        {GTL_TYPE_STRING, "hi", nullptr, true},  {GTL_TYPE_STRING, nullptr, nullptr, false},
-        {GTL_TYPE_INT, &v, nullptr, true},       {GTL_TYPE_BOOL, &v, nullptr, true},
-        {GTL_TYPE_DOUBLE, &d, nullptr, true},    {GTL_TYPE_DOUBLE, nullptr, nullptr, false},
-        {GTL_TYPE_FRACTION, &v, &den, true},     {GTL_TYPE_FRACTION, &v, nullptr, false},
-        {GTL_TYPE_VOIDPTR, &v, nullptr, true},   {GTL_TYPE_STRINGPTR, "hi", nullptr, false},
-        {GTL_TYPE_DICT, nullptr, nullptr, true}, {GTL_TYPE_LIST, nullptr, nullptr, true},
-        {GTL_TYPE_STACK, nullptr, nullptr, true}, {GTL_TYPE_OBJECT, nullptr, nullptr, false},
-        {0, &v, nullptr, false},                 {12, &v, nullptr, false},
+    struct Row {
+        uint32_t type;
+        const void *value;
+        const void *aux;
+        bool made;
+    } rows[] = {
+        {GTL_TYPE_STRING, "hi", nullptr, true},
+        {GTL_TYPE_STRING, nullptr, nullptr, false},
+        {GTL_TYPE_INT, &v, nullptr, true},
+        {GTL_TYPE_BOOL, &v, nullptr, true},
+        {GTL_TYPE_DOUBLE, &d, nullptr, true},
+        {GTL_TYPE_DOUBLE, nullptr, nullptr, false},
+        {GTL_TYPE_FRACTION, &v, &den, true},
+        {GTL_TYPE_FRACTION, &v, nullptr, false},
+        {GTL_TYPE_VOIDPTR, &v, nullptr, true},
+        {GTL_TYPE_STRINGPTR, "hi", nullptr, false},
+        {GTL_TYPE_DICT, nullptr, nullptr, true},
+        {GTL_TYPE_LIST, nullptr, nullptr, true},
+        {GTL_TYPE_STACK, nullptr, nullptr, true},
+        {GTL_TYPE_OBJECT, nullptr, nullptr, false},
+        {0, &v, nullptr, false},
+        {12, &v, nullptr, false},
     };
     for (const Row &r : rows) {
         gtl_obj *o = gtl_obj_create(r.type, r.value, r.aux);
@@ -305,10 +364,14 @@ TEST_F(GtlObjTest, GenericDispatchNeedsAnObjectAndASlot) {
 }
 
 TEST_F(GtlObjTest, LeafDumpsAndSizes) {
-    struct Row { Val v; const char *dump; uint32_t size; } rows[] = {
-        {Str("hi"), "gtl_string:hi\n", 2},         {Int(-5), "gtl_int:-5\n", 1},
-        {Bool(2), "gtl_bool:true\n", 1},           {Bool(0), "gtl_bool:false\n", 1},
-        {Dbl(1.5), "gtl_double:1.500000\n", 1},    {Frac(1, 3), "gtl_fraction:1/3\n", 1},
+    struct Row {
+        Val v;
+        const char *dump;
+        uint32_t size;
+    } rows[] = {
+        {Str("hi"), "gtl_string:hi\n", 2},      {Int(-5), "gtl_int:-5\n", 1},
+        {Bool(2), "gtl_bool:true\n", 1},        {Bool(0), "gtl_bool:false\n", 1},
+        {Dbl(1.5), "gtl_double:1.500000\n", 1}, {Frac(1, 3), "gtl_fraction:1/3\n", 1},
     };
     for (const Row &r : rows) {
         Obj o(r.v);
