@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix, builds examples/host/upload_summary.cpp against it with
+# nothing but pkg-config, and runs it against a ztMediaDBd serving the sample card: this is how an
+# integrator links the client.
+set -euo pipefail
+build=$(dirname "$ZT_BIN_DIR")
+src=$ZT_SOURCE_DIR
+work=$(mktemp -d /tmp/ztinstall-XXXXXX)
+server=""
+cleanup() {
+  [ -z "$server" ] || { kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; }
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "install_test: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+for f in bin/ztMediaDBd bin/ztMediaChecker bin/ztWomListen \
+         include/ztMedia/libztMediaRTOSDB/src/ztMediaDBApp.h include/ztMedia/cah/CAHMediaList.h; do
+  [ -e "$work/prefix/$f" ] || fail "$f was not installed"
+done
+pc=$(find "$work/prefix" -name ztMediaRTOSDB.pc)
+[ -n "$pc" ] || fail "ztMediaRTOSDB.pc was not installed"
+
+# The same compiler and sanitizer flavour as the installed libraries.
+cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+cxx=$(cache CMAKE_CXX_COMPILER)
+extra=()
+[ "$(cache ZT_SANITIZE)" = "ON" ] && extra=(-fsanitize=address,undefined)
+flags=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --cflags --libs ztMediaRTOSDB) ||
+  fail "pkg-config does not know ztMediaRTOSDB"
+# shellcheck disable=SC2086
+"$cxx" -std=c++17 -Wall -Wextra -Werror "${extra[@]}" -o "$work/upload_summary" \
+  "$src/examples/host/upload_summary.cpp" $flags || fail "the host program did not build"
+
+export ZT_IPC_DIR=$work
+"$work/upload_summary" >/dev/null 2>&1 && fail "answered without a database"
+"$work/prefix/bin/ztMediaDBd" --manifest "$src/examples/sample-card.json" 2>"$work/server.log" &
+server=$!
+for _ in $(seq 100); do [ -S "$work/rtos_media_db" ] && break; sleep 0.1; done
+out=$("$work/upload_summary" 2>/dev/null) || fail "no answer: $(cat "$work/server.log")"
+grep -qx "upload state 3: 9 files" <<<"$out" || fail "unexpected summary: $out"
