@@ -1,0 +1,211 @@
+// Cost of walking one full list page (as near 1500 bytes as the entries allow) for several mixes
+// of entries, in entries per second. Each mix runs two ways:
+//   files  file callback only: pure parsing, groups expanded into their member names;
+//   items  item and file callbacks, as the candidate list calls it. Grouped videos then ask the
+//          server for every member's duration, so a ztMediaDBd on examples/sample-card.json runs
+//          and the grouped-video entries name groups that card holds.
+//   bench_list_parse [google benchmark flags]
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "bench/bench_support.h"
+#include "libztMediaRTOSDB/src/dbList.h"
+#include "tests/support/db_list_frames.h"
+
+namespace {
+
+void fill(ListFrame &page, size_t n, uint8_t b) { page.putBytes(std::vector<uint8_t>(n, b)); }
+
+// The content record, then the GUMIs and the extra information when the options ask for them.
+void head(ListFrame &page, uint32_t listOptions, const db_content_info &c)
+{
+    page.put(c);
+    if (listOptions & DB_LIST_INCLUDE_GUMI) {
+        fill(page, DB_GUMI_LEN, 0x5A);
+        if (dbHasParentGumi(c.media_flags))
+            fill(page, DB_GUMI_LEN, 0xA5);
+    }
+    if (listOptions & DB_LIST_INCLUDE_MORE_INFO)
+        page.put(db_more_info{3840, 2160, 30000, 1001, 1, 0, 0});
+}
+
+std::string numbered(const char *format, uint32_t n)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, format, n % 10000);
+    return name;
+}
+
+uint32_t parentGumiIf(bool derived) { return derived ? uint32_t(DB_MEDIA_FLAG_PARENT_GUMI) : 0u; }
+
+// Every third photo is a derived one and carries a parent GUMI when GUMIs are listed.
+void photo(ListFrame &page, uint32_t lo, uint32_t n)
+{
+    const std::string name = numbered("ZCAM%04u.JPG", n);
+    head(page, lo, ListFrame::content(DB_CONTENT_TYPE_PHOTO, name.c_str(), parentGumiIf(n % 3 == 0)));
+}
+
+// Single videos of three types with 0 to 3 highlights; every other one is derived (parent GUMI).
+void video(ListFrame &page, uint32_t lo, uint32_t n)
+{
+    static const uint32_t kTypes[] = {DB_CONTENT_TYPE_VIDEO, DB_CONTENT_TYPE_VIDEO_3, DB_CONTENT_TYPE_VIDEO_13};
+    const std::string name = numbered("ZX01%04u.MP4", n);
+    head(page, lo, ListFrame::content(kTypes[n % 3], name.c_str(), parentGumiIf(n % 2)));
+    db_video_specific_info v{1, 30000 + 997 * n, 4, 100, n % 4, n % 2};
+    page.put(v);
+    for (uint32_t i = 0; i < v.highlight_count; ++i)
+        page.put(1000 * (i + 1));
+}
+
+// Photo groups of 10, 40 and 90 members; every other one misses a member and every third one has
+// highlights, which adds the second bitmap.
+void photoGroup(ListFrame &page, uint32_t lo, uint32_t n)
+{
+    static const uint32_t kTypes[] = {DB_CONTENT_TYPE_BURST, DB_CONTENT_TYPE_TIME_LAPSE,
+                                      DB_CONTENT_TYPE_NIGHT_LAPSE, DB_CONTENT_TYPE_CONTINUOUS};
+    static const uint32_t kLast[] = {10, 40, 90};
+    db_content_info c = ListFrame::content(kTypes[n % 4], "ZSAB0001.JPG");
+    c.highlight_count = n % 3 == 1 ? 2 : 0;
+    head(page, lo, c);
+    const db_group_info g{1002, 1, kLast[n % 3], n % 2, 3800000ull * kLast[n % 3]};
+    page.put(g);
+    std::vector<uint8_t> bitmap(dbGroupBitmapBytes(g), 0xFF);
+    bitmap[0] = 0xBF;  // member 2 missing
+    if (g.num_missing)
+        page.putBytes(bitmap);
+    if (c.highlight_count)
+        fill(page, bitmap.size(), 0x10);
+}
+
+// The grouped videos of examples/sample-card.json, so that member lookups find their files.
+void groupedVideo(ListFrame &page, uint32_t lo, uint32_t n)
+{
+    struct Group { uint32_t type; const char *file; db_group_info info; uint8_t bitmap; };
+    static const Group kGroups[] = {
+        {DB_CONTENT_TYPE_CHAPTERED_VIDEO, "ZX010123.MP4", {123, 0, 3, 1, 18000000000ull}, 0xD0},
+        {DB_CONTENT_TYPE_LOOPING_VIDEO, "ZXAA0001.MP4", {1001, 1, 5, 1, 3000000000ull}, 0xE8},
+        {DB_CONTENT_TYPE_CHAPTERED_VIDEO, "ZX010222.MP4", {222, 0, 2, 0, 9000000000ull}, 0},
+        {DB_CONTENT_TYPE_LOOPING_VIDEO, "ZHAE0001.MP4", {1005, 1, 4, 1, 2250000000ull}, 0xB0},
+    };
+    const Group &g = kGroups[n % 4];
+    head(page, lo, ListFrame::content(g.type, g.file));
+    page.put(g.info);
+    if (g.info.num_missing)
+        page.putBytes({g.bitmap, 0, 0, 0});  // one 32-bit word covers these groups
+}
+
+using Make = void (*)(ListFrame &page, uint32_t listOptions, uint32_t n);
+
+struct Mix {
+    const char *name;
+    uint32_t listOptions;
+    std::vector<Make> makers;  // taken in turn
+};
+
+const uint32_t kGrouped = DB_LIST_VIDEO_GROUPING;
+const uint32_t kGumi = DB_LIST_VIDEO_GROUPING | DB_LIST_INCLUDE_GUMI;
+const uint32_t kMore = DB_LIST_VIDEO_GROUPING | DB_LIST_INCLUDE_GUMI | DB_LIST_INCLUDE_MORE_INFO;
+const Mix kMixes[] = {
+    {"photos", kGrouped, {photo}},
+    {"videos", kGrouped, {video}},
+    {"videos_gumi", kGumi, {video}},
+    {"photo_groups", kGrouped, {photoGroup, photo}},
+    {"grouped_videos", kGrouped, {groupedVideo, video}},
+    {"more_info", kMore, {photo, video, photoGroup}},
+    {"card", kGrouped, {photo, photo, video, photoGroup, photo, groupedVideo}},
+    {"card_gumi", kGumi, {photo, photo, video, photoGroup, photo, groupedVideo}},
+};
+
+// Takes the mix's entries in turn while they fit; one that does not is passed over, and the page
+// is full once a whole round of them has been passed over.
+std::vector<uint8_t> fullPage(const Mix &mix)
+{
+    ListFrame page(mix.listOptions);
+    size_t passed = 0;
+    for (uint32_t n = 0; passed < mix.makers.size(); ++n) {
+        const size_t mark = page.bytes.size();
+        mix.makers[n % mix.makers.size()](page, mix.listOptions, n);
+        if (page.bytes.size() > DB_FRAME_MAX) {
+            page.bytes.resize(mark);
+            ++passed;
+            continue;
+        }
+        passed = 0;
+        ++page.entries;
+    }
+    return page.done();
+}
+
+struct Sink {
+    uint64_t items = 0, files = 0, checksum = 0;
+};
+void onItem(void *ctx, cah_item_s *item)
+{
+    auto *s = static_cast<Sink *>(ctx);
+    ++s->items;
+    s->checksum += item->size + item->duration + (item->gumi ? item->gumi[0] : 0);
+}
+void onFile(void *ctx, char *, char *file)
+{
+    auto *s = static_cast<Sink *>(ctx);
+    ++s->files;
+    s->checksum += static_cast<uint8_t>(file[7]);
+}
+
+void BM_ParsePage(benchmark::State &state, const Mix *mix, bool items)
+{
+    const std::vector<uint8_t> bytes = fullPage(*mix);
+    std::vector<uint8_t> buf(DB_FRAME_MAX, 0);
+    std::copy(bytes.begin(), bytes.end(), buf.begin());
+    const int size = static_cast<int>(bytes.size());
+    const cah_item_callback itemCallback = items ? onItem : nullptr;
+    db_list_response_header h;
+    std::memcpy(&h, bytes.data(), sizeof h);
+    const uint32_t entries = h.header.count_returned;
+
+    Sink sink;
+    for (auto _ : state) {
+        if (processQueryResponse(buf.data(), size, 0, itemCallback, &sink, onFile, &sink) != 0) {
+            state.SkipWithError("page not parsed whole");
+            return;
+        }
+    }
+    benchmark::DoNotOptimize(sink.checksum);
+    if (items && sink.items != uint64_t(entries) * uint64_t(state.iterations())) {
+        state.SkipWithError("items lost");
+        return;
+    }
+    state.counters["entries/s"] = benchmark::Counter(double(entries) * state.iterations(),
+                                                     benchmark::Counter::kIsRate);
+    state.counters["entries"] = entries;
+    state.counters["bytes"] = size;
+    state.counters["files"] = double(sink.files) / state.iterations();
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    const std::unique_ptr<ServerProcess> server = startSampleCardServer();
+    if (!server)
+        return 1;
+    // Wall time, since the item runs of grouped videos wait for the server; repetitions give
+    // medians that a busy machine moves less.
+    for (const Mix &mix : kMixes)
+        for (bool items : {false, true})
+            benchmark::RegisterBenchmark((std::string(items ? "items/" : "files/") + mix.name).c_str(),
+                                         BM_ParsePage, &mix, items)
+                ->UseRealTime()
+                ->Repetitions(5)
+                ->ReportAggregatesOnly(true);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
