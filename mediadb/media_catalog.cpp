@@ -77,7 +77,22 @@ bool MediaCatalog::findGumi(const uint8_t gumi[DB_GUMI_LEN], FileRef *ref) const
     return true;
 }
 
-std::vector<FileRef> MediaCatalog::listRows(const MediaCard &card, const ListQuery &q) const
+MediaCatalog::Rows MediaCatalog::listRows(const MediaCard &card, const ListQuery &q) const
+{
+    constexpr size_t kMaxCached = 64;  // distinct queries kept; clients use a handful
+    RowsKey key{(q.listOptions & DB_LIST_VIDEO_GROUPING) != 0, q.queryOptions, q.timeFrom, q.timeTo};
+    std::lock_guard<std::mutex> lock(mRowsLock);
+    auto it = mRows.find(key);
+    if (it != mRows.end())
+        return it->second;
+    if (mRows.size() >= kMaxCached)
+        mRows.clear();
+    Rows rows = std::make_shared<const std::vector<FileRef>>(selectRows(card, q));
+    mRows.emplace(key, rows);
+    return rows;
+}
+
+std::vector<FileRef> MediaCatalog::selectRows(const MediaCard &card, const ListQuery &q) const
 {
     bool grouping = q.listOptions & DB_LIST_VIDEO_GROUPING;
     std::vector<FileRef> rows;
@@ -121,6 +136,8 @@ Status MediaCatalog::replace(MediaCard next)
     }
     mCard = std::move(next);
     reindex();
+    std::lock_guard<std::mutex> rowsLock(mRowsLock);
+    mRows.clear();
     return {};
 }
 

@@ -6,7 +6,11 @@
 #define ZT_MEDIADB_MEDIA_CATALOG_H
 
 #include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <shared_mutex>
+#include <tuple>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -38,8 +42,10 @@ public:
 
     bool find(const std::string &dir, const std::string &file, FileRef *ref) const;  // needs read()
     bool findGumi(const uint8_t gumi[DB_GUMI_LEN], FileRef *ref) const;               // needs read()
-    // The rows of the list under `q` (needs read()).
-    std::vector<FileRef> listRows(const MediaCard &card, const ListQuery &q) const;
+    using Rows = std::shared_ptr<const std::vector<FileRef>>;
+    // The rows of the list under `q` (needs read()). Kept until the card is replaced, so paging
+    // through a long list costs one page per request, not the whole card.
+    Rows listRows(const MediaCard &card, const ListQuery &q) const;
 
     // Stores a file's upload word; DB_STATUS_* result.
     uint32_t writeStatus(const std::string &dir, const std::string &file, uint32_t word);
@@ -51,12 +57,16 @@ public:
 
 private:
     void reindex();
+    std::vector<FileRef> selectRows(const MediaCard &card, const ListQuery &q) const;
 
     mutable std::shared_mutex mLock;
     MediaCard mCard;
     StateStore *mStore;
     std::unordered_map<std::string, FileRef> mByName;
     std::unordered_map<std::string, size_t> mByGumi;
+    using RowsKey = std::tuple<bool, uint32_t, uint32_t, uint32_t>;  // grouping, query bits, window
+    mutable std::mutex mRowsLock;  // readers share mLock, so the cache has a lock of its own
+    mutable std::map<RowsKey, Rows> mRows;
 };
 
 #endif

@@ -54,7 +54,8 @@ void list(MediaCatalog &catalog, const MediaCard &card, const Request &r, Frames
         q.timeFrom = req.param1;
         q.timeTo = req.param2;
     }
-    std::vector<FileRef> rows = catalog.listRows(card, q);
+    MediaCatalog::Rows cached = catalog.listRows(card, q);
+    const std::vector<FileRef> &rows = *cached;
     FrameWriter w;
     db_list_response_header h{{r.header.command_type, DB_STATUS_OK, 0, card.version, r.header.token},
                               req.list.starting_index, q.listOptions, q.queryOptions,

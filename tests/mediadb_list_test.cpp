@@ -3,6 +3,8 @@
 // paging through a card many pages long without losing, repeating or overflowing anything.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
 
@@ -146,6 +148,18 @@ TEST(MediadbList, ParamsSelectACreationTimeWindow)
         EXPECT_EQ(names(0, kAllClasses, DB_CMD_LIST_WITH_PARAMS, c.from, c.to), c.expect)
             << "[" << c.from << ", " << c.to << "]";
     EXPECT_EQ(names(0, kAllClasses, DB_CMD_LIST_WITH_PARAMS).size(), 12u);
+}
+
+TEST(MediadbList, RescanReplacesTheListedRows)
+{
+    ServerProcess server(kCard);
+    ASSERT_TRUE(server.ok()) << server.error();
+    ASSERT_EQ(names(2, 0x400), Names({"ZSES0007.BIN"}));
+    std::string more = kCard;
+    more.insert(more.rfind("]}"), R"(,{"dir":"101ZTCAM","file":"ZSES0011.BIN","type":7})");
+    std::ofstream(server.path("manifest.json")) << more;
+    ASSERT_EQ(server.ctl({"rescan"}), 0) << server.log();
+    EXPECT_EQ(names(2, 0x400), Names({"ZSES0007.BIN", "ZSES0011.BIN"}));
 }
 
 // The keys a generated card lists under grouping and query bits (videos, photos, session files).
