@@ -14,6 +14,7 @@
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "mediadb/request_handlers.h"
@@ -148,7 +149,14 @@ int DbServer::run(const std::string &cardId)
             if (fd >= 0) {
                 std::lock_guard<std::mutex> lock(gConnections.lock);
                 gConnections.fds.insert(fd);
-                std::thread([this, fd] { serveConnection(fd); }).detach();
+                try {
+                    std::thread([this, fd] { serveConnection(fd); }).detach();
+                } catch (const std::system_error &e) {
+                    // Out of threads: turn this client away rather than die with every other one.
+                    std::fprintf(stderr, "ztMediaDBd: serve connection: %s\n", e.what());
+                    gConnections.fds.erase(fd);
+                    close(fd);
+                }
             }
         }
         if (fds[1].revents & POLLIN) {
