@@ -83,7 +83,7 @@ TEST_F(DbContentPeer, RequestCarriesTheNamesZeroPaddedAndItsOwnToken)
     const char padded[20] = {'1', '0', '0', 0, 0, 0, 0, 0, 'A', '.', 'J', 'P', 'G'};
     EXPECT_EQ(0, std::memcmp(requests[1].bytes.data() + 12, padded, 20));
     EXPECT_EQ(4u, ci.content_type);
-    EXPECT_EQ(1000u, ci.file_size);
+    EXPECT_EQ(1000u, uint64_t{ci.file_size});  // packed: compare a copy
     EXPECT_EQ(2, peer.connections());  // one channel per query
 }
 
@@ -379,7 +379,7 @@ TEST(DbContentServer, AnswersForManifestEntries)
                                ci.mahs, ci.rot, ci.fov, ci.lc, ci.prjn};
     EXPECT_EQ((std::vector<uint32_t>{1000, 1010, 2, 0x50003, 3, 1, 2, 3, 4}),
               std::vector<uint32_t>(std::begin(fields), std::end(fields)));
-    EXPECT_EQ(5000000u, ci.file_size);
+    EXPECT_EQ(5000000u, uint64_t{ci.file_size});
 
     db_video_specific_info vi{};
     uint32_t hl[4] = {};
@@ -401,9 +401,27 @@ TEST(DbContentServer, AnswersForManifestEntries)
     ASSERT_EQ(0, dbGetGroupContentInfo(nullptr, &lapse, &gi, &ci, missing.data(), second.data()));
     EXPECT_EQ(1002u, gi.group_number);
     EXPECT_EQ(1u, gi.num_missing);
-    EXPECT_EQ(52000u, gi.group_size);
+    EXPECT_EQ(52000u, uint64_t{gi.group_size});
     EXPECT_EQ((std::vector<uint8_t>{0xEF, 0xFF, 0xF0}), std::vector<uint8_t>(missing.begin(), missing.begin() + 3));
     EXPECT_EQ((std::vector<uint8_t>{0xBF, 0xFF, 0xF0}), std::vector<uint8_t>(second.begin(), second.begin() + 3));
+}
+
+// A group answer carries the second bitmap whenever the content record counts highlights, for
+// video groups too; without it the client cannot tell the answer from a cut one.
+TEST(DbContentServer, GroupedVideoWithHighlightsCarriesTheSecondBitmap)
+{
+    ServerProcess server(smallCardJson());
+    ASSERT_TRUE(server.ok()) << server.error();
+    KlogCapture log;
+    db_file_spec looping = fileSpec("103ZTCAM", "ZXAA0001.MP4");
+    db_group_info gi{};
+    db_content_info ci{};
+    std::vector<uint8_t> missing(DB_GROUP_BITMAP_MAX), second(DB_GROUP_BITMAP_MAX);
+    EXPECT_EQ(0, dbGetGroupContentInfo(nullptr, &looping, &gi, &ci, missing.data(), second.data()))
+        << log.text();
+    EXPECT_EQ(2u, ci.highlight_count);
+    EXPECT_EQ(1u, gi.num_missing);
+    EXPECT_EQ(0xC0, missing[0]);  // members 1 and 2 present, 3 missing
 }
 
 TEST(DbContentServer, ResponseFamilyAndChapterDurations)

@@ -58,9 +58,9 @@ TEST_F(DbStatusPeer, MergeReplacesOneHalfAndKeepsTheOther)
         uint32_t merged;
     } cases[] = {
         {7, true, false, 0x50007},       {7, true, true, 0x50007},
-        {0x10007, true, false, 0x50007}, {2, false, false, 0x70003},
-        {4, false, true, 0x10003},       {0x10000, false, false, 0x50003},
-        {0x10001, false, true, 0x40003},
+        {0x20007, true, false, 0x50007}, {2, false, false, 0x70003},
+        {4, false, true, 0x10003},       {2, false, true, 0x50003},
+        {0x10000, false, false, 0x50003}, {0x10001, false, true, 0x40003},
     };
     for (const auto &c : cases) {
         uint32_t value = c.value;

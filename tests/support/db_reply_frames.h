@@ -63,7 +63,8 @@ inline db_file_name_pair fileSpec(const char *dir, const char *file)
 
 // The small card of the server tests: a video with highlights (upload word 0x50003), a derived
 // video with a parent GUMI, a time-lapse with a missing and a highlighted member, a chaptered video
-// with one further chapter, and a directory listing of `listed` names for the scan.
+// with one further chapter, a looping video with highlights and a missing member, and a directory
+// listing of `listed` names for the scan.
 constexpr const char *kCardVideoGumi = "00112233445566778899AABBCCDDEEFF";
 constexpr const char *kCardChildGumi = "F0E1D2C3B4A5968778695A4B3C2D1E0F";
 
@@ -86,7 +87,11 @@ inline std::string smallCardJson(int listed = 60)
   {"dir": "101ZTCAM", "file": "ZX010123.MP4", "type": 2, "size": 900, "mod": 1040,
    "video": {"duration_ms": 480000},
    "members": [{"file": "ZX020123.MP4", "size": 800, "mod": 1050, "video": {"duration_ms": 120500}}],
-   "group": {"group_number": 123, "first": 0, "last": 1}}
+   "group": {"group_number": 123, "first": 0, "last": 1}},
+  {"dir": "103ZTCAM", "file": "ZXAA0001.MP4", "type": 1, "highlight_count": 2,
+   "video": {"duration_ms": 1000, "highlights": [10, 20]},
+   "members": [{"file": "ZXAA0002.MP4", "video": {"duration_ms": 1000}}],
+   "group": {"group_number": 1001, "first": 1, "last": 3, "missing": [3]}}
 ], "dirs": {"102ZTCAM": [)";
     for (int i = 0; i < listed; ++i) {
         char row[80];

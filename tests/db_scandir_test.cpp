@@ -1,0 +1,231 @@
+// Directory scan: transfers, capacities, filters and header failures against a scripted peer;
+// one- and two-transfer scans of the real server.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "libztMediaRTOSDB/src/dbScandir.h"
+#include "support/db_reply_frames.h"
+#include "support/klog_capture.h"
+#include "support/server_process.h"
+
+namespace {
+
+constexpr int kShortFrame = -1;  // a transfer shorter than one entry
+
+// Wire name i: even ones are photos, odd ones their thumbnails.
+std::string nameOf(int i)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "ZCAM%04d.%s", i, i % 2 ? "THM" : "JPG");
+    return name;
+}
+
+db_scandir_wire_entry entryOf(const std::string &name, uint64_t first, uint64_t second)
+{
+    db_scandir_wire_entry e{};
+    std::memcpy(e.file_name, name.data(), std::min<size_t>(name.size(), DB_FILE_NAME_LEN));
+    e.first_value = first;
+    e.second_value = second;
+    return e;
+}
+
+// The transfers of one answer: the header, then perTransfer[k] entries in transfer k.
+std::vector<Frame> transfers(const PeerRequest &r, uint32_t announced, uint32_t names,
+                             const std::vector<int> &perTransfer, uint32_t status = 0)
+{
+    std::vector<Frame> frames;
+    Frame f = frameOf(db_scandir_response_header{DB_CMD_NON_DB_SCANDIR, status, announced, names, r.word(2)});
+    int next = 0;
+    for (int count : perTransfer) {
+        if (count == kShortFrame) f.resize(27, 'x');
+        for (int i = 0; i < count; ++i, ++next) appendRecord(f, entryOf(nameOf(next), 100 + next, next));
+        frames.push_back(f);
+        f.clear();
+    }
+    return frames;
+}
+
+int noThumbnails(const char *name, int length)
+{
+    return !(length == 12 && std::memcmp(name + 9, "THM", 3) == 0);
+}
+
+std::vector<std::string> storedNames(const std::vector<zt_file_info> &files, int count)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) names.push_back(files[i].file_name);
+    return names;
+}
+
+std::vector<std::string> namesOf(std::vector<int> indices)
+{
+    std::vector<std::string> names;
+    for (int i : indices) names.push_back(nameOf(i));
+    return names;
+}
+
+std::vector<int> upTo(int n)
+{
+    std::vector<int> v;
+    for (int i = 0; i < n; ++i) v.push_back(i);
+    return v;
+}
+
+class DbScanPeer : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
+    int scan(int capacity, zt_file_filter filter = nullptr, const char *dir = "100ZTCAM")
+    {
+        files.assign(capacity + 2, zt_file_info{});
+        count = capacity;
+        return scandirRTOSdb(dir, files.data(), &count, filter);
+    }
+    ScriptedPeer peer;
+    PauseRecorder pauses;
+    std::vector<zt_file_info> files;
+    int count = 0;
+};
+
+}  // namespace
+
+TEST_F(DbScanPeer, TransfersCapacitiesAndFilters)
+{
+    const struct {
+        const char *name;
+        uint32_t announced, names;
+        std::vector<int> perTransfer;
+        int capacity;
+        zt_file_filter filter;
+        int result;
+        std::vector<int> stored;
+        int receives;
+        const char *message;
+    } cases[] = {
+        {"empty directory", 1, 0, {0}, 8, nullptr, 0, {}, 1, "no files in directory 100ZTCAM"},
+        {"names without entries", 1, 3, {0}, 8, nullptr, -5, {}, 1, "no zt_file_info received!"},
+        {"entries only later", 2, 3, {0, 3}, 8, nullptr, -5, {0, 1, 2}, 2, "no zt_file_info received!"},
+        {"three transfers", 3, 7, {3, 3, 1}, 8, nullptr, 0, upTo(7), 3, nullptr},
+        {"capacity below the first", 1, 3, {3}, 2, nullptr, -10, {0, 1}, 1, "not enough size of file_entries!"},
+        {"capacity reached later", 2, 4, {2, 2}, 3, nullptr, -10, {0, 1, 2}, 2, nullptr},
+        {"thumbnails filtered", 2, 6, {4, 2}, 8, noThumbnails, 0, {0, 2, 4}, 2, nullptr},
+        {"filtered names leave room", 2, 3, {2, 1}, 2, noThumbnails, 0, {0, 2}, 2, nullptr},
+        {"more entries than names", 2, 30, {50}, 64, nullptr, 0, upTo(30), 1, nullptr},
+        {"transfer fails midway", 4, 12, {3, 3, kShortFrame, 3}, 16, nullptr, 0, upTo(6), 3, nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        KlogCapture log;
+        IpcFaults faults;  // counts only
+        peer.setHandler([&c](const PeerRequest &r) {
+            return PeerAction::replies(transfers(r, c.announced, c.names, c.perTransfer));
+        });
+        EXPECT_EQ(c.result, scan(c.capacity, c.filter));
+        EXPECT_EQ(namesOf(c.stored), storedNames(files, count));
+        EXPECT_EQ(c.receives, faults.receives);
+        EXPECT_EQ(1, faults.destroys);
+        if (c.message) {
+            EXPECT_EQ(1, log.count(c.message)) << log.text();
+        } else {
+            EXPECT_EQ(0, static_cast<int>(log.lines().size())) << log.text();
+        }
+    }
+}
+
+TEST_F(DbScanPeer, StoredEntryTerminatesTheNameAndSwapsTheValues)
+{
+    KlogCapture log;
+    peer.setHandler([](const PeerRequest &r) {
+        Frame f = frameOf(db_scandir_response_header{DB_CMD_NON_DB_SCANDIR, 0, 1, 2, r.word(2)});
+        appendRecord(f, entryOf("ZX010001.MP4", 5000000000ull, 1773489804));
+        return PeerAction::reply(appendRecord(f, entryOf("", 1, 2)));
+    });
+    files.assign(2, zt_file_info{});
+    std::memset(files.data(), 0xEE, files.size() * sizeof files[0]);
+    count = 2;
+    ASSERT_EQ(0, scandirRTOSdb("100ZTCAM", files.data(), &count, nullptr));
+    ASSERT_EQ(2, count);
+    EXPECT_EQ(std::string("ZX010001.MP4"), files[0].file_name);
+    EXPECT_EQ(5000000000ull, files[0].file_size);
+    EXPECT_EQ(1773489804ull, files[0].modified_time);
+    EXPECT_EQ((std::vector<uint8_t>{0xEE, 0xEE, 0xEE}), std::vector<uint8_t>(files[0].reserved, files[0].reserved + 3));
+    EXPECT_EQ(std::string(), files[1].file_name);
+    EXPECT_EQ(1, log.count("zt_file_info filename is empty!"));
+
+    const PeerRequest r = peer.requests().at(0);
+    ASSERT_EQ(20u, r.bytes.size());
+    EXPECT_EQ(DB_CMD_NON_DB_SCANDIR, r.word(0));
+    EXPECT_EQ(1u, r.word(1));
+    EXPECT_EQ(0, std::memcmp(r.bytes.data() + 12, "100ZTCAM", 8));
+}
+
+TEST_F(DbScanPeer, BadNamesNeverReachTheChannel)
+{
+    for (const char *dir : {"100ZTCA", "100ZTCAMX", ""}) {
+        EXPECT_EQ(-4, scan(5, nullptr, dir)) << dir;
+        EXPECT_EQ(0, count);
+    }
+    EXPECT_EQ(0, peer.connections());
+}
+
+TEST_F(DbScanPeer, HeaderFailures)
+{
+    const struct {
+        const char *name;
+        Frame (*reply)(const PeerRequest &);
+        int result, level;
+        const char *message;
+    } cases[] = {
+        {"19 bytes", [](const PeerRequest &r) { return sized(transfers(r, 1, 1, {1})[0], 19); }, -3, 2,
+         "bytesRead=19 < sizeof db_scandir_response_header:20, failed, ret -3\n"},
+        {"status 4", [](const PeerRequest &r) { return transfers(r, 1, 1, {1}, 4)[0]; }, -7, 2,
+         "DB_CMD_NON_DB_SCANDIR, error on IPC received, status 4\n"},
+        {"token", [](const PeerRequest &r) { Frame f = transfers(r, 1, 1, {1})[0]; f[16] ^= 1; return f; }, 0, 3,
+         "DB_CMD_NON_DB_SCANDIR response token is not matched!"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        KlogCapture log(3);
+        answerAll(peer, c.reply);
+        EXPECT_EQ(c.result, scan(4));
+        EXPECT_EQ(c.result == 0 ? 1 : 0, count);
+        EXPECT_EQ(1, loggedAt(log, c.level, c.message)) << log.text();
+    }
+    KlogCapture log;
+    peer.setHandler(nullptr);  // hang up on every attempt
+    EXPECT_EQ(-1, scan(4));
+    EXPECT_EQ(0, count);
+    EXPECT_EQ(11u, pauses.pauses.size());
+    EXPECT_EQ(1, log.count("bytesRead=-1, RTOS transaction failed.\n")) << log.text();
+}
+
+TEST(DbScanServer, ScansOneAndSeveralTransfers)
+{
+    ServerProcess server(smallCardJson(60));
+    ASSERT_TRUE(server.ok()) << server.error();
+    std::vector<zt_file_info> files(64);
+    int count = 64;
+    ASSERT_EQ(0, scandirRTOSdb("101ZTCAM", files.data(), &count, nullptr)) << server.log();
+    ASSERT_EQ(2, count);
+    EXPECT_EQ((std::vector<std::string>{"ZX010123.MP4", "ZX020123.MP4"}), storedNames(files, count));
+    EXPECT_EQ(800u, files[1].file_size);
+    EXPECT_EQ(1050u, files[1].modified_time);
+
+    count = 64;  // 60 names: 52 in the first transfer, 8 in the second
+    ASSERT_EQ(0, scandirRTOSdb("102ZTCAM", files.data(), &count, nullptr));
+    ASSERT_EQ(60, count);
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "ZCAM%04d.JPG", i);
+        EXPECT_EQ(std::string(name), files[i].file_name);
+        EXPECT_EQ(100u + i, files[i].file_size);
+        EXPECT_EQ(5000u + i, files[i].modified_time);
+    }
+    count = 10;
+    EXPECT_EQ(-10, scandirRTOSdb("102ZTCAM", files.data(), &count, nullptr));
+    EXPECT_EQ(10, count);
+    count = 64;
+    EXPECT_EQ(-7, scandirRTOSdb("199ZTCAM", files.data(), &count, nullptr));
+    EXPECT_EQ(0, count);
+}
