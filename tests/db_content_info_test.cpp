@@ -37,13 +37,7 @@ Frame counted(const PeerRequest &r, uint32_t count)
     return appendRecord(f, ListFrame::content(4, "ZX010001.MP4"));
 }
 
-class DbContentPeer : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
-    ScriptedPeer peer;
-    PauseRecorder pauses;
-    db_file_spec fs = fileSpec("100ZTCAM", "ZX010001.MP4");
-};
+class DbContentPeer : public DbPeerTest {};
 
 }  // namespace
 

@@ -38,13 +38,7 @@ Bytes hexBytes(const char *hex)
     return out;
 }
 
-class DbGumiPeer : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
-    ScriptedPeer peer;
-    PauseRecorder pauses;
-    db_file_spec fs = fileSpec("100ZTCAM", "ZX010001.MP4");
-};
+class DbGumiPeer : public DbPeerTest {};
 
 }  // namespace
 

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "libztMediaRTOSDB/src/dbRecords.h"
 #include "support/db_list_frames.h"
 #include "support/klog_capture.h"
@@ -60,6 +62,15 @@ inline db_file_name_pair fileSpec(const char *dir, const char *file)
     std::memcpy(fs.file_name, file, std::min<size_t>(std::strlen(file), DB_FILE_NAME_LEN));
     return fs;
 }
+
+// A scripted peer with the client's pauses recorded, and the file that the per-file tests ask for.
+class DbPeerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
+    ScriptedPeer peer;
+    PauseRecorder pauses;
+    db_file_name_pair fs = fileSpec("100ZTCAM", "ZX010001.MP4");
+};
 
 // The small card of the server tests: a video with highlights (upload word 0x50003), a derived
 // video with a parent GUMI, a time-lapse with a missing and a highlighted member, a chaptered video
