@@ -78,7 +78,7 @@ bool putVideoBlock(FrameWriter &w, const MediaEntry &e, int member)
     return false;
 }
 
-bool putGroupBlock(FrameWriter &w, const MediaEntry &e)
+bool putGroupBlock(FrameWriter &w, const MediaEntry &e, SecondBitmap rule)
 {
     const GroupRecord &g = e.group;
     db_group_info info{g.groupNumber, g.first, g.last, static_cast<uint32_t>(g.missing.size()), g.groupSize};
@@ -89,7 +89,8 @@ bool putGroupBlock(FrameWriter &w, const MediaEntry &e)
         ok = w.putBytes(present.data(), present.size());
     }
     const DbContentTypeInfo *type = dbContentTypeInfo(e.type);
-    if (ok && type && type->secondBitmap && e.highlightCount != 0) {
+    bool wanted = rule == SecondBitmap::WheneverHighlighted || (type && type->secondBitmap);
+    if (ok && wanted && e.highlightCount != 0) {
         std::vector<uint8_t> plain = bitmap(g, g.highlighted, false);  // clear: highlighted
         ok = w.putBytes(plain.data(), plain.size());
     }
@@ -113,7 +114,7 @@ bool putListEntry(FrameWriter &w, const MediaCard &card, const FileRef &ref, uin
         ok = w.put(e.more);
     bool chapterRow = dbIsGroupedVideoType(e.type) && !(listOptions & DB_LIST_VIDEO_GROUPING);
     if (ok && type && type->block == DbListBlock::Group && !chapterRow)
-        ok = putGroupBlock(w, e);
+        ok = putGroupBlock(w, e, SecondBitmap::PhotoGroupsOnly);
     else if (ok && type && (type->block == DbListBlock::Video || chapterRow))
         ok = putVideoBlock(w, e, ref.member);
     if (!ok)

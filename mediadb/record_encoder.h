@@ -41,8 +41,11 @@ db_content_info contentInfoOf(const MediaEntry &e, int member);
 db_content_info contentNotFound(const char *dir, const char *file);
 // The video record (24 bytes and highlights) of a file; zeros for files without one.
 bool putVideoBlock(FrameWriter &w, const MediaEntry &e, int member);
+// Which records carry the highlight bitmap: a list entry only for photo groups, the group
+// information answer for every group whose content record counts highlights.
+enum class SecondBitmap { PhotoGroupsOnly, WheneverHighlighted };
 // The group record and its bitmaps.
-bool putGroupBlock(FrameWriter &w, const MediaEntry &e);
+bool putGroupBlock(FrameWriter &w, const MediaEntry &e, SecondBitmap rule);
 // One list entry of row `ref` under `listOptions`; false (frame unchanged) when it does not fit.
 bool putListEntry(FrameWriter &w, const MediaCard &card, const FileRef &ref, uint32_t listOptions);
 // Whether a content record announces a parent GUMI.

@@ -97,7 +97,7 @@ void fileInfo(MediaCatalog &catalog, const MediaCard &card, const Request &r, Fr
         w.put(e.more);
     } else {
         w.put(contentInfoOf(e, ref.member));
-        if (Command == DB_CMD_GET_GROUP_CONTENT_INFO && !putGroupBlock(w, e))
+        if (Command == DB_CMD_GET_GROUP_CONTENT_INFO && !putGroupBlock(w, e, SecondBitmap::WheneverHighlighted))
             w.put(db_group_info{});
         if (Command == DB_CMD_GET_GUMI_BY_FILE_NAME) {
             static const uint8_t kZeros[DB_GUMI_LEN] = {};
