@@ -1,4 +1,4 @@
-// The stopwatch: lap arithmetic, accumulation, reads while running, command ordering and latency.
+// The stopwatch: lap arithmetic, accumulation, reads while running and command ordering.
 // Only ordering and exact arithmetic are checked, never speed.
 #include <sys/time.h>
 
@@ -9,12 +9,6 @@
 
 namespace {
 
-uint64_t nowUs() {
-    struct timeval tv;
-    gettimeofday(&tv, nullptr);
-    return static_cast<uint64_t>(tv.tv_sec) * 1000000u + static_cast<uint64_t>(tv.tv_usec);
-}
-
 class Stopwatch : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(sw = gcore_stopwatch_create(), nullptr); }
@@ -23,17 +17,11 @@ protected:
     gcore_stopwatch_t *sw = nullptr;
 };
 
-TEST_F(Stopwatch, NewStopwatchIsStoppedAndEmpty) {
-    EXPECT_EQ(sw->latency, 0);
-    EXPECT_EQ(sw->accumulated, 0);
-    EXPECT_EQ(sw->flags, 0u);
-    EXPECT_EQ(run(GCORE_STOPWATCH_READ), 0.0);
-    EXPECT_EQ(run(GCORE_STOPWATCH_LATENCY), 0.0);
-}
-
 TEST_F(Stopwatch, StopComputesTheLapFromStartLessLatency) {
+    struct timeval tv;
+    gettimeofday(&tv, nullptr);
     sw->latency = 2000000;
-    sw->start = nowUs() - 5000000;  // started five seconds ago
+    sw->start = static_cast<uint64_t>(tv.tv_sec - 5) * 1000000u + tv.tv_usec;  // five seconds ago
     sw->flags |= GCORE_STOPWATCH_RUNNING;
     double lap = run(GCORE_STOPWATCH_STOP);
     EXPECT_EQ(sw->accumulated, static_cast<int64_t>(sw->stop - sw->start) - 2000000);
@@ -42,39 +30,19 @@ TEST_F(Stopwatch, StopComputesTheLapFromStartLessLatency) {
     EXPECT_EQ(sw->flags & GCORE_STOPWATCH_RUNNING, 0u);
 }
 
-TEST_F(Stopwatch, StartAndStopInOneCallLeavesItStopped) {
-    double lap = run(GCORE_STOPWATCH_START | GCORE_STOPWATCH_STOP);
-    EXPECT_GE(lap, 0.0);
-    EXPECT_EQ(sw->flags & GCORE_STOPWATCH_RUNNING, 0u);
-    EXPECT_EQ(sw->accumulated, static_cast<int64_t>(sw->stop - sw->start));
-    EXPECT_DOUBLE_EQ(run(GCORE_STOPWATCH_READ), lap);
-}
-
-TEST_F(Stopwatch, LapsAccumulateUntilReset) {
+TEST_F(Stopwatch, LapsAccumulateReadsIncludeTheRunningLapAndResetClears) {
     run(GCORE_STOPWATCH_START);
     gcore_sleep(2);
     double first = run(GCORE_STOPWATCH_STOP);
     run(GCORE_STOPWATCH_START);  // a new start keeps what was accumulated
     gcore_sleep(1);
+    double early = run(GCORE_STOPWATCH_READ);
+    EXPECT_GE(early, first + 0.001);
+    EXPECT_LE(early, run(GCORE_STOPWATCH_READ));
     double second = run(GCORE_STOPWATCH_STOP);
     EXPECT_GE(first, 0.002);
-    EXPECT_GE(second, 0.001);
     EXPECT_DOUBLE_EQ(run(GCORE_STOPWATCH_READ), first + second);
     EXPECT_EQ(run(GCORE_STOPWATCH_RESET | GCORE_STOPWATCH_READ), 0.0);
-}
-
-TEST_F(Stopwatch, ReadWhileRunningIncludesTheLapInProgress) {
-    sw->accumulated = 1000000;
-    run(GCORE_STOPWATCH_START);
-    gcore_sleep(1);
-    double early = run(GCORE_STOPWATCH_READ);
-    double later = run(GCORE_STOPWATCH_READ);
-    EXPECT_GE(early, 1.001);
-    EXPECT_LE(early, later);
-    EXPECT_NE(sw->flags & GCORE_STOPWATCH_RUNNING, 0u);
-    double lap = run(GCORE_STOPWATCH_STOP);
-    double total = run(GCORE_STOPWATCH_READ);
-    EXPECT_DOUBLE_EQ(total, 1.0 + lap);
 }
 
 TEST_F(Stopwatch, CommandBitsRunInOrderAndTheLastResultWins) {
@@ -83,20 +51,15 @@ TEST_F(Stopwatch, CommandBitsRunInOrderAndTheLastResultWins) {
     double lap = run(GCORE_STOPWATCH_STOP | GCORE_STOPWATCH_START | GCORE_STOPWATCH_RESET);
     EXPECT_EQ(sw->accumulated, static_cast<int64_t>(sw->stop - sw->start));
     EXPECT_DOUBLE_EQ(lap, sw->accumulated / 1e6);
+    EXPECT_EQ(sw->flags & GCORE_STOPWATCH_RUNNING, 0u);
     sw->latency = 250000;
     EXPECT_EQ(run(GCORE_STOPWATCH_START | GCORE_STOPWATCH_STOP | GCORE_STOPWATCH_LATENCY), 0.25);
     run(GCORE_STOPWATCH_START);
     double total = run(GCORE_STOPWATCH_READ | GCORE_STOPWATCH_STOP);  // READ follows STOP
     EXPECT_DOUBLE_EQ(total, sw->accumulated / 1e6);
     EXPECT_EQ(run(GCORE_STOPWATCH_START), 0.0);  // no result bit: 0
-    EXPECT_EQ(run(GCORE_STOPWATCH_RESET), 0.0);
-}
-
-TEST_F(Stopwatch, CalibrationStoresTheSmallestClockCost) {
-    EXPECT_GE(measure_latency(), 0);
     double latency = run(GCORE_STOPWATCH_CALIBRATE | GCORE_STOPWATCH_LATENCY);
     EXPECT_NE(sw->flags & GCORE_STOPWATCH_CALIBRATED, 0u);
-    EXPECT_GE(sw->latency, 0);
     EXPECT_DOUBLE_EQ(latency, sw->latency / 1e6);
 }
 
