@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "libztMediaRTOSDB/src/dbRecords.h"
+#include "libztMediaRTOSDB/src/dbTransport.h"
 #include "support/db_list_frames.h"
 #include "support/klog_capture.h"
 #include "support/scripted_peer.h"
@@ -53,6 +54,26 @@ inline int loggedAt(const KlogCapture &log, int level, const std::string &text)
         n += l.compare(0, head.size(), head) == 0 && l.find(text) != std::string::npos;
     return n;
 }
+
+// Checks that `r` asks `command` about 100ZTCAM/ZX010001.MP4 alone.
+inline void expectFileRequest(const PeerRequest &r, uint32_t command)
+{
+    ASSERT_EQ(sizeof(db_file_request), r.bytes.size());
+    EXPECT_EQ(command, r.word(0));
+    EXPECT_EQ(1u, r.word(1));
+    EXPECT_EQ(0, std::memcmp(r.bytes.data() + 12, "100ZTCAMZX010001.MP4", 20));
+}
+
+// A connection of the response family, opened for the span of a test.
+struct OpenConnection {
+    rtosConnection_t conn{};
+    uint8_t response[DB_FRAME_MAX];
+    OpenConnection() { EXPECT_EQ(0, rtosConnectionCtor(&conn)); }
+    ~OpenConnection()
+    {
+        if (conn.fd > 0) rtosConnectionDtor(&conn);  // a failed write may have closed it
+    }
+};
 
 // A file specification from two names (not terminated when they fill their fields).
 inline db_file_name_pair fileSpec(const char *dir, const char *file)
