@@ -284,20 +284,6 @@ TEST_F(GtlObjTest, LeafDumpsAndSizes) {
     }
 }
 
-TEST_F(GtlObjTest, StringRefusesOtherTypesAndOwnsItsText) {
-    Obj i(Int(4)), s(Str("one"));
-    const char *ptr = nullptr;
-    EXPECT_EQ(gtl_string_set(i.p, "x"), 1);
-    EXPECT_EQ(gtl_string_getptr(i.p, &ptr), 1);
-    EXPECT_EQ(gtl_string_destroy(i.p), 1);
-    EXPECT_EQ(gtl_string_set(s.p, "three"), 0);  // the old text is released (tracked)
-    EXPECT_EQ(gtl_string_set(s.p, nullptr), 1);
-    EXPECT_EQ(gtl_string_getptr(s.p, &ptr), 0);
-    EXPECT_STREQ(ptr, "three");
-    EXPECT_EQ(gtl_obj_clear(s.p), 0);
-    EXPECT_EQ(s.p->value.text, nullptr);
-}
-
 TEST_F(GtlObjTest, CopyRetypesTheDestinationAfterReleasingIt) {
     Obj s(Str("text")), i(Int(5));
     EXPECT_EQ(gtl_obj_copy(i.p, s.p), 0);  // the string's text goes (the fixture tracks it)
