@@ -24,20 +24,20 @@ Frame histogramFrame(size_t bytes, uint32_t status = 0, uint32_t token = 0x1234)
 
 class Histogram : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
+    int query()
     {
-        ASSERT_TRUE(peer.ok()) << peer.error();
+        version = kUnset;
         std::fill(std::begin(counters), std::end(counters), kUnset);
+        return dbGetUploadStatusHistogram(0x1234, &version, counters);
     }
-    int query() { return dbGetUploadStatusHistogram(0x1234, &version, counters); }
-    // How many counters equal 100 + their index, and how many are zero.
+    // How many counters equal 100 + their index.
     int filled() const
     {
         int n = 0;
         for (uint32_t i = 0; i < DB_HISTOGRAM_BUCKETS; ++i) n += counters[i] == 100 + i;
         return n;
     }
-    int zeros() const { return static_cast<int>(std::count(std::begin(counters), std::end(counters), 0u)); }
 
     ScriptedPeer peer;
     PauseRecorder pauses;
@@ -47,74 +47,47 @@ protected:
 
 }  // namespace
 
-TEST_F(Histogram, SendsOneTwelveByteRequestOnItsOwnConnection)
+TEST_F(Histogram, ResponseSizeAndStatusDecideWhatIsFilled)
 {
-    peer.reply(histogramFrame(148));
-    ASSERT_EQ(0, query());
-    ASSERT_EQ(1u, peer.requestCount());
+    const struct {
+        size_t bytes;
+        uint32_t status, token;
+        int filled;
+        bool versionWritten;
+        size_t pauses;
+        const char *logged;  // the one line expected at level 3, if any
+    } cases[] = {
+        {148, 0, 0x1234, 32, true, 0, nullptr},  // whole histogram
+        {160, 0, 0x1234, 32, true, 0, nullptr},  // trailing bytes ignored
+        {100, 0, 0x1234, 20, true, 0, "100 bytes received, expecting 148, missing counters read as 0\n"},
+        {20, 0, 0x1234, 0, true, 0, nullptr},    // header only
+        {19, 0, 0x1234, 0, false, 1, "19 bytes received, expecting 20, retrying\n"},
+        {148, 2, 0x1234, 32, true, 1, "error on IPC received, retrying, status 2\n"},  // used anyway
+        {148, 0, 0x9999, 32, true, 0, nullptr},  // the echoed token is not compared
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bytes);
+        KlogCapture log(3);
+        pauses.pauses.clear();
+        peer.reply(histogramFrame(c.bytes, c.status, c.token));
+        EXPECT_EQ(0, query());
+        EXPECT_EQ(c.filled, filled());
+        EXPECT_EQ(32 - c.filled, std::count(std::begin(counters), std::end(counters), 0u));
+        EXPECT_EQ(c.versionWritten ? 77u : kUnset, version);
+        EXPECT_EQ(c.pauses, pauses.pauses.size());
+        EXPECT_EQ(c.logged ? 1u : 0u, log.lines().size()) << log.text();
+        if (c.logged) {
+            EXPECT_EQ(1, log.count(c.logged)) << log.text();
+        }
+    }
+    // One 12-byte request per query, each on its own connection, never retried.
+    ASSERT_EQ(std::size(cases), peer.requestCount());
+    EXPECT_EQ(static_cast<int>(std::size(cases)), peer.connections());
     PeerRequest r = peer.requests()[0];
     EXPECT_EQ(12u, r.bytes.size());
     EXPECT_EQ(10u, r.word(0));
     EXPECT_EQ(1u, r.word(1));
     EXPECT_EQ(0x1234u, r.word(2));
-    EXPECT_EQ(1, peer.connections());
-}
-
-TEST_F(Histogram, ResponseSizeDecidesWhatIsFilled)
-{
-    const struct {
-        size_t bytes;
-        int filled;
-        bool versionWritten;
-        size_t pauses;
-    } cases[] = {
-        {148, 32, true, 0},   // whole histogram
-        {160, 32, true, 0},   // trailing bytes ignored
-        {100, 20, true, 0},   // 20 counters arrived, the rest read as 0
-        {20, 0, true, 0},     // header only
-        {19, 0, false, 1},    // not even a header
-        {1, 0, false, 1},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.bytes);
-        std::fill(std::begin(counters), std::end(counters), kUnset);
-        version = kUnset;
-        pauses.pauses.clear();
-        peer.reply(histogramFrame(c.bytes));
-        EXPECT_EQ(0, query());
-        EXPECT_EQ(c.filled, filled());
-        EXPECT_EQ(32 - c.filled, zeros());
-        EXPECT_EQ(c.versionWritten ? 77u : kUnset, version);
-        EXPECT_EQ(c.pauses, pauses.pauses.size());
-    }
-}
-
-TEST_F(Histogram, ShortResponseIsReportedAndNotRetried)
-{
-    KlogCapture log(3);
-    peer.reply(histogramFrame(19));
-    EXPECT_EQ(0, query());
-    EXPECT_EQ(1, log.count("19 bytes received, expecting 20, retrying\n")) << log.text();
-    EXPECT_EQ(1u, peer.requestCount());
-}
-
-TEST_F(Histogram, ErrorStatusIsLoggedButCountersAreUsed)
-{
-    KlogCapture log(3);
-    peer.reply(histogramFrame(148, 2));
-    EXPECT_EQ(0, query());
-    EXPECT_EQ(32, filled());
-    EXPECT_EQ(1, log.count("error on IPC received, retrying, status 2\n")) << log.text();
-    EXPECT_EQ(std::vector<unsigned>{100000u}, pauses.pauses);
-}
-
-TEST_F(Histogram, EchoedTokenIsNotCompared)
-{
-    KlogCapture log(5);
-    peer.reply(histogramFrame(148, 0, 0x9999));
-    EXPECT_EQ(0, query());
-    EXPECT_EQ(32, filled());
-    EXPECT_EQ(0, log.countContaining("Tokens"));
 }
 
 TEST_F(Histogram, HeadersAreLoggedAtLevelFour)
@@ -139,8 +112,9 @@ TEST_F(Histogram, TimedOutExchangeIsOneAttemptAndFails)
     EXPECT_EQ(1, faults.sends);
     EXPECT_EQ(1, faults.receives);
     EXPECT_EQ(1, faults.destroys);
-    EXPECT_EQ(1, log.count("RTOS transaction failed.\n")) << log.text();
+    EXPECT_EQ(1, log.count("error on IPC received, retrying, bytesRead -11\n")) << log.text();
     EXPECT_EQ(1, log.count("exhausted retries on IPC exchange, exiting\n"));
+    EXPECT_EQ(1, log.count("RTOS transaction failed.\n"));
     EXPECT_EQ(kUnset, counters[0]);  // a failure leaves the outputs alone
 }
 
@@ -151,22 +125,20 @@ TEST_F(Histogram, PeerHangingUpFails)
     EXPECT_EQ(kUnset, version);
 }
 
-TEST_F(Histogram, UnreachableDatabaseReturnsTheOpenResult)
+TEST_F(Histogram, UnreachableDatabaseAndNullOutputsFailBeforeAnyExchange)
 {
     KlogCapture log(2);
-    IpcFaults faults;
-    faults.failInit = 1;
-    EXPECT_EQ(-1, query());
-    EXPECT_EQ(0, faults.sends);
-    EXPECT_EQ(0, faults.destroys);
-    EXPECT_EQ(1, log.count("Failed to ininialize IPC: -1\n")) << log.text();
-}
-
-TEST_F(Histogram, NullOutputsAreRefusedBeforeAnyExchange)
-{
-    KlogCapture log(2);
+    {
+        IpcFaults faults;
+        faults.failInit = 1;
+        EXPECT_EQ(-1, query());
+        EXPECT_EQ(0, faults.sends);
+        EXPECT_EQ(0, faults.destroys);
+        EXPECT_EQ(1, log.count("Failed to ininialize IPC: -1\n")) << log.text();
+    }
+    log.clear();
     EXPECT_EQ(-1, dbGetUploadStatusHistogram(1, nullptr, counters));
     EXPECT_EQ(-1, dbGetUploadStatusHistogram(1, &version, nullptr));
     EXPECT_EQ(0u, peer.requestCount());
-    EXPECT_EQ(2, log.countAtLevel(2));
+    EXPECT_EQ(2, log.countAtLevel(2)) << log.text();
 }

@@ -1,12 +1,10 @@
 // The Unix-socket IPC stand-in: frames, time-outs, hang-ups, oversized frames, the listening side.
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
-#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -23,195 +21,133 @@ Frame bytesOfSize(size_t n, uint8_t seed = 1)
     return f;
 }
 
-struct Connected {
-    rtosConnection_t conn = {};
-    int rc;
-    Connected() { rc = ztIpcInit("rtos_media_db", &conn); }
-    ~Connected() { ztIpcDestroy(&conn); }
-};
+// A client connected to a scripted peer; send() posts a one-byte request.
+class PlatformIpc : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(peer.ok()) << peer.error();
+        ASSERT_EQ(0, ztIpcInit("rtos_media_db", &conn));
+    }
+    void TearDown() override { ztIpcDestroy(&conn); }
+    void send() { ASSERT_EQ(1, ztIpcSend(&conn, "?", 1)); }
 
-void setReceiveTimeoutMs(int fd, int ms)
-{
-    timeval tv = {0, ms * 1000};
-    ASSERT_EQ(0, setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv));
-}
+    ScriptedPeer peer;
+    rtosConnection_t conn = {};
+    uint8_t buf[ZT_IPC_FRAME_MAX + 8];
+};
 
 }  // namespace
 
-TEST(PlatformIpc, OneFrameEachWayKeepsFrameBoundaries)
+TEST_F(PlatformIpc, OneFrameEachWayKeepsFrameBoundaries)
 {
-    ScriptedPeer peer;
-    ASSERT_TRUE(peer.ok()) << peer.error();
     peer.push(PeerAction::replies({bytesOfSize(148), bytesOfSize(3, 9)}));
-    Connected c;
-    ASSERT_EQ(0, c.rc);
-    EXPECT_TRUE(c.conn.connected);
     Frame request = bytesOfSize(12, 40);
-    EXPECT_EQ(12, ztIpcSend(&c.conn, request.data(), request.size()));
-
-    uint8_t buf[ZT_IPC_FRAME_MAX];
-    ASSERT_EQ(148, ztIpcReceive(&c.conn, buf));
+    EXPECT_EQ(12, ztIpcSend(&conn, request.data(), request.size()));
+    ASSERT_EQ(148, ztIpcReceive(&conn, buf));
     EXPECT_EQ(bytesOfSize(148), Frame(buf, buf + 148));
-    ASSERT_EQ(3, ztIpcReceive(&c.conn, buf));
+    ASSERT_EQ(3, ztIpcReceive(&conn, buf));
     EXPECT_EQ(bytesOfSize(3, 9), Frame(buf, buf + 3));
-
     ASSERT_EQ(1u, peer.requestCount());
     EXPECT_EQ(request, peer.requests()[0].bytes);
 }
 
-TEST(PlatformIpc, ReceiveThatTimesOutFailsWithEagain)
+TEST_F(PlatformIpc, SilenceTimesOutAndHangUpIsAFailureNotAnEmptyFrame)
 {
-    ScriptedPeer peer;
-    ASSERT_TRUE(peer.ok()) << peer.error();
+    timeval tv = {0, 20000};
+    ASSERT_EQ(0, setsockopt(conn.fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv));
     peer.push(PeerAction::silence());
-    Connected c;
-    ASSERT_EQ(0, c.rc);
-    setReceiveTimeoutMs(c.conn.fd, 20);
-    uint8_t req = 1, buf[ZT_IPC_FRAME_MAX];
-    ASSERT_EQ(1, ztIpcSend(&c.conn, &req, 1));
-    EXPECT_EQ(-EAGAIN, ztIpcReceive(&c.conn, buf));
-}
-
-TEST(PlatformIpc, PeerThatHangsUpIsAFailureNotAnEmptyFrame)
-{
-    ScriptedPeer peer;
-    ASSERT_TRUE(peer.ok()) << peer.error();
     peer.push(PeerAction::close());
-    Connected c;
-    ASSERT_EQ(0, c.rc);
-    uint8_t req = 1, buf[ZT_IPC_FRAME_MAX];
-    ASSERT_EQ(1, ztIpcSend(&c.conn, &req, 1));
-    EXPECT_EQ(-ECONNRESET, ztIpcReceive(&c.conn, buf));
+    send();
+    EXPECT_EQ(-EAGAIN, ztIpcReceive(&conn, buf));
+    send();
+    EXPECT_EQ(-ECONNRESET, ztIpcReceive(&conn, buf));
 }
 
-TEST(PlatformIpc, OversizedFrameIsRefusedAndTheNextOneStillArrives)
+TEST_F(PlatformIpc, OversizedFrameIsRefusedAndTheNextOneStillArrives)
 {
-    ScriptedPeer peer;
-    ASSERT_TRUE(peer.ok()) << peer.error();
     peer.push(PeerAction::replies({bytesOfSize(ZT_IPC_FRAME_MAX + 1), bytesOfSize(10), bytesOfSize(10)}));
-    Connected c;
-    ASSERT_EQ(0, c.rc);
-    uint8_t req = 1, buf[ZT_IPC_FRAME_MAX + 8];
-    ASSERT_EQ(1, ztIpcSend(&c.conn, &req, 1));
-    EXPECT_EQ(-EMSGSIZE, ztIpcReceive(&c.conn, buf));
-    EXPECT_EQ(10, ztIpcReceive(&c.conn, buf));
-    EXPECT_EQ(-EMSGSIZE, ztIpcReceiveInto(&c.conn, buf, 9));  // smaller caller buffer
-}
-
-TEST(PlatformIpc, SendRefusesFramesAboveTheLimitAndUnconnectedRecords)
-{
-    ScriptedPeer peer;
-    ASSERT_TRUE(peer.ok()) << peer.error();
-    Connected c;
-    ASSERT_EQ(0, c.rc);
+    send();
+    EXPECT_EQ(-EMSGSIZE, ztIpcReceive(&conn, buf));
+    EXPECT_EQ(10, ztIpcReceive(&conn, buf));
+    EXPECT_EQ(-EMSGSIZE, ztIpcReceiveInto(&conn, buf, 9));  // smaller caller buffer
     Frame big = bytesOfSize(ZT_IPC_FRAME_MAX + 1);
-    EXPECT_EQ(-EMSGSIZE, ztIpcSend(&c.conn, big.data(), big.size()));
-
-    rtosConnection_t closed = {};
-    uint8_t buf[ZT_IPC_FRAME_MAX];
-    EXPECT_EQ(-ENOTCONN, ztIpcSend(&closed, buf, 1));
-    EXPECT_EQ(-ENOTCONN, ztIpcReceive(&closed, buf));
-    EXPECT_EQ(0, ztIpcDestroy(&closed));  // a zeroed record must not close descriptor 0
-    EXPECT_EQ(-EINVAL, ztIpcDestroy(nullptr));
-    EXPECT_EQ(0u, peer.requestCount());
+    EXPECT_EQ(-EMSGSIZE, ztIpcSend(&conn, big.data(), big.size()));
+    EXPECT_EQ(1u, peer.requestCount());
 }
 
-TEST(PlatformIpc, InitWithoutListenerFailsAndLeavesRecordUnconnected)
+TEST(PlatformIpcBadUse, UnconnectedRecordsAndMissingListenerFail)
 {
-    char tmpl[] = "/tmp/ztipctest.XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(tmpl));
-    ScopedEnv env("ZT_IPC_DIR", tmpl);
+    ScriptedPeer other("other_channel");  // a private directory without rtos_media_db
+    ASSERT_TRUE(other.ok()) << other.error();
     rtosConnection_t conn = {};
+    uint8_t buf[ZT_IPC_FRAME_MAX];
     EXPECT_EQ(-ENOENT, ztIpcInit("rtos_media_db", &conn));
     EXPECT_FALSE(conn.connected);
     EXPECT_EQ(-EINVAL, ztIpcInit(nullptr, &conn));
     EXPECT_EQ(-EINVAL, ztIpcInit("rtos_media_db", nullptr));
-    rmdir(tmpl);
+    EXPECT_EQ(-ENOTCONN, ztIpcSend(&conn, buf, 1));
+    EXPECT_EQ(-ENOTCONN, ztIpcReceive(&conn, buf));
+    EXPECT_EQ(0, ztIpcDestroy(&conn));  // a zeroed record must not close descriptor 0
+    EXPECT_EQ(-EINVAL, ztIpcDestroy(nullptr));
 }
 
-TEST(PlatformIpc, ChannelPathsFollowZtIpcDir)
+TEST(PlatformIpcBadUse, ChannelPathsFollowZtIpcDir)
 {
     {
-        ScopedEnv env("ZT_IPC_DIR", nullptr);
-        EXPECT_EQ("/tmp/ztipc/rtos_media_db", ztIpcChannelPath("rtos_media_db"));
-    }
-    {
         ScopedEnv env("ZT_IPC_DIR", "");
-        EXPECT_EQ("/tmp/ztipc", ztIpcDir());
+        EXPECT_EQ("/tmp/ztipc/rtos_media_db", ztIpcChannelPath("rtos_media_db"));
     }
     ScopedEnv env("ZT_IPC_DIR", "/run/x");
     EXPECT_EQ("/run/x/rtos_media_db", ztIpcChannelPath("rtos_media_db"));
     EXPECT_EQ("/run/x/card_id", ztIpcCardIdPath());
 }
 
+// Listening under ZT_IPC_DIR=<fresh>/nested/ipc, a directory that does not exist yet.
 class PlatformListen : public ::testing::Test {
 protected:
     void SetUp() override
     {
         char tmpl[] = "/tmp/ztipctest.XXXXXX";
         ASSERT_NE(nullptr, mkdtemp(tmpl));
-        mRoot = tmpl;
-        mDir = mRoot + "/nested/ipc";
-        mEnv.reset(new ScopedEnv("ZT_IPC_DIR", mDir.c_str()));
+        root = tmpl;
+        dir = root + "/nested/ipc";
+        setenv("ZT_IPC_DIR", dir.c_str(), 1);
     }
-    void TearDown() override
-    {
-        mEnv.reset();
-        unlink((mDir + "/chan").c_str());
-        rmdir(mDir.c_str());
-        rmdir((mRoot + "/nested").c_str());
-        rmdir(mRoot.c_str());
-    }
-    std::string mRoot, mDir;
-    std::unique_ptr<ScopedEnv> mEnv;
+    void TearDown() override { std::filesystem::remove_all(root); }
+
+    ScopedEnv saved{"ZT_IPC_DIR", nullptr};
+    std::string root, dir, err;
 };
 
-TEST_F(PlatformListen, CreatesDirectoryAndAcceptsClients)
+TEST_F(PlatformListen, CreatesDirectoryAndReplacesStaleSocketButNotALiveOne)
 {
-    std::string err;
-    int fd = ztIpcListen("chan", &err);
-    ASSERT_GE(fd, 0) << err;
+    int first = ztIpcListen("chan", &err);
+    ASSERT_GE(first, 0) << err;
     rtosConnection_t conn = {};
     EXPECT_EQ(0, ztIpcInit("chan", &conn));
     ztIpcDestroy(&conn);
-    close(fd);
-}
-
-TEST_F(PlatformListen, ReplacesStaleSocketButNotALiveOne)
-{
-    std::string err;
-    int first = ztIpcListen("chan", &err);
-    ASSERT_GE(first, 0) << err;
-    int second = ztIpcListen("chan", &err);
-    EXPECT_EQ(-1, second);
-    EXPECT_EQ("bind " + mDir + "/chan: Address already in use", err);
-
+    EXPECT_EQ(-1, ztIpcListen("chan", &err));
+    EXPECT_EQ("bind " + dir + "/chan: Address already in use", err);
     close(first);  // the socket file stays behind, as after a crash
-    int third = ztIpcListen("chan", &err);
-    EXPECT_GE(third, 0) << err;
-    close(third);
+    int again = ztIpcListen("chan", &err);
+    EXPECT_GE(again, 0) << err;
+    close(again);
 }
 
-TEST_F(PlatformListen, RefusesToRemoveAFileThatIsNotASocket)
+TEST_F(PlatformListen, LeavesFilesThatAreNotSocketsAndReportsWhy)
 {
-    std::string err;
-    ASSERT_GE(ztIpcListen("chan", &err), 0) << err;  // creates the directory
-    unlink((mDir + "/chan").c_str());
-    std::ofstream(mDir + "/chan") << "keep me";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/chan") << "keep me";
     EXPECT_EQ(-1, ztIpcListen("chan", &err));
-    EXPECT_NE(std::string::npos, err.find(mDir + "/chan: File exists")) << err;
-    std::ifstream in(mDir + "/chan");
+    EXPECT_NE(std::string::npos, err.find(dir + "/chan: File exists")) << err;
     std::string content;
-    std::getline(in, content);
+    std::getline(std::ifstream(dir + "/chan"), content);
     EXPECT_EQ("keep me", content);
-}
 
-TEST_F(PlatformListen, ReportsUnusableDirectoryWithPathAndReason)
-{
-    std::ofstream(mRoot + "/nested") << "a file where a directory should be";
-    std::string err;
+    std::filesystem::remove_all(root + "/nested");
+    std::ofstream(root + "/nested") << "a file where a directory should be";
     EXPECT_EQ(-1, ztIpcListen("chan", &err));
-    EXPECT_EQ("mkdir " + mDir + ": Not a directory", err);
-    unlink((mRoot + "/nested").c_str());
+    EXPECT_EQ("mkdir " + dir + ": Not a directory", err);
     EXPECT_EQ(-1, ztIpcListen("a/b", &err));
 }

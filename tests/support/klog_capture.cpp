@@ -5,19 +5,17 @@
 
 namespace {
 
-// The message part of "zt[L] FILE:LINE: MESSAGE\n" without its newline.
-std::string messageOf(const std::string &line)
-{
-    size_t colon = line.find(": ");
-    std::string msg = colon == std::string::npos ? line : line.substr(colon + 2);
-    if (!msg.empty() && msg.back() == '\n') msg.pop_back();
-    return msg;
-}
-
 std::string withoutNewline(std::string s)
 {
     if (!s.empty() && s.back() == '\n') s.pop_back();
     return s;
+}
+
+// The message part of "zt[L] FILE:LINE: MESSAGE\n" without its newline.
+std::string messageOf(const std::string &line)
+{
+    size_t colon = line.find(": ");
+    return withoutNewline(colon == std::string::npos ? line : line.substr(colon + 2));
 }
 
 }  // namespace

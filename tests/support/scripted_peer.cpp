@@ -1,31 +1,18 @@
 // The scripted peer, the IPC fault injector and the pause recorder.
 #include "support/scripted_peer.h"
 
-#include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/ztipc.h"
 #include "platform/ztsleep.h"
 
 namespace {
-
-// Removes the files of `dir` and the directory itself (the peer's directory is flat).
-void removeTree(const std::string &dir)
-{
-    if (DIR *d = opendir(dir.c_str())) {
-        while (dirent *e = readdir(d)) {
-            std::string name = e->d_name;
-            if (name != "." && name != "..") unlink((dir + "/" + name).c_str());
-        }
-        closedir(d);
-    }
-    rmdir(dir.c_str());
-}
 
 // Waits until `fd` is readable or the wake pipe fires; false on wake-up or error.
 bool waitReadable(int fd, int wakeFd)
@@ -98,7 +85,7 @@ ScriptedPeer::~ScriptedPeer()
     }
     for (int fd : {mListenFd, mWake[0], mWake[1]})
         if (fd >= 0) ::close(fd);
-    if (!mDir.empty()) removeTree(mDir);
+    if (!mDir.empty()) std::filesystem::remove_all(mDir);
     if (mHadIpcDir)
         setenv("ZT_IPC_DIR", mSavedIpcDir.c_str(), 1);
     else
@@ -168,11 +155,7 @@ std::vector<PeerRequest> ScriptedPeer::requests() const
     return mRequests;
 }
 
-size_t ScriptedPeer::requestCount() const
-{
-    std::lock_guard<std::mutex> lock(mMutex);
-    return mRequests.size();
-}
+size_t ScriptedPeer::requestCount() const { return requests().size(); }
 
 int ScriptedPeer::connections() const
 {
