@@ -32,9 +32,9 @@ const char kCard[] = R"({"card_id":"LIST1","version":5,"session_id":11,"media":[
 
 constexpr uint32_t kAllClasses = RTOS_DB_QUERY_VIDEOS | RTOS_DB_QUERY_PHOTOS | RTOS_DB_QUERY_METADATA_SESSION_FILES;
 
-// File names (without directory) of a whole list.
-std::vector<std::string> names(uint32_t listOptions, uint32_t queryOptions, uint32_t command = DB_CMD_LIST,
-                               uint32_t p1 = 0, uint32_t p2 = 0)
+// File names (without directory) of a whole list, paged by three.
+std::vector<std::string> names(uint32_t command, uint32_t listOptions, uint32_t queryOptions, uint32_t p1 = 0,
+                               uint32_t p2 = 0)
 {
     std::string error;
     std::vector<ListEntry> all = dbListAll(3, listOptions, queryOptions, &error, command, p1, p2);
@@ -48,35 +48,42 @@ std::vector<std::string> names(uint32_t listOptions, uint32_t queryOptions, uint
 using Names = std::vector<std::string>;
 using Words = std::vector<uint32_t>;
 
-TEST(MediadbList, QueryOptionsSelectClasses)
+class MediadbList : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(mServer.ok()) << mServer.error(); }
+    ServerProcess mServer{kCard};
+};
+
+// Query options select classes; grouping hides chapters; command 11 keeps creation times in p1..p2.
+TEST_F(MediadbList, SelectionByClassGroupingAndTimeWindow)
 {
-    ServerProcess server(kCard);
-    ASSERT_TRUE(server.ok()) << server.error();
+    constexpr uint32_t L = DB_CMD_LIST, W = DB_CMD_LIST_WITH_PARAMS;
     const struct {
-        uint32_t listOptions, queryOptions;
+        uint32_t command, listOptions, queryOptions, from, to;
         Names expect;
     } kCases[] = {
-        {2, 0x100, {"ZX010001.MP4", "ZX010002.MP4", "ZX010008.MP4", "ZLP10010.MP4"}},
-        {0, 0x100, {"ZX010001.MP4", "ZX010002.MP4", "ZX020002.MP4", "ZX030002.MP4", "ZX010008.MP4",
-                    "ZLP10010.MP4", "ZLP20010.MP4"}},
-        {2, 0x200, {"ZCAM0003.JPG", "ZB010004.JPG", "ZRAW0005.GPR", "ZCAM0006.JPG"}},
-        {2, 0x800, {"ZRAW0005.GPR"}},
-        {2, 0x900, {"ZX010001.MP4", "ZX010002.MP4", "ZRAW0005.GPR", "ZX010008.MP4", "ZLP10010.MP4"}},
-        {0, 0x2400, {"ZSES0007.BIN"}},
-        {2, DB_QUERY_CAH_LIST, {"ZX010001.MP4", "ZX010002.MP4", "ZCAM0003.JPG", "ZB010004.JPG",
-                                "ZRAW0005.GPR", "ZCAM0006.JPG", "ZX010008.MP4", "ZLP10010.MP4"}},
-        {2, 0x1000, {}},
-        {2, 0, {}},
+        {L, 2, 0x100, 0, 0, {"ZX010001.MP4", "ZX010002.MP4", "ZX010008.MP4", "ZLP10010.MP4"}},
+        {L, 0, 0x100, 0, 0, {"ZX010001.MP4", "ZX010002.MP4", "ZX020002.MP4", "ZX030002.MP4", "ZX010008.MP4",
+                             "ZLP10010.MP4", "ZLP20010.MP4"}},
+        {L, 2, 0x200, 0, 0, {"ZCAM0003.JPG", "ZB010004.JPG", "ZRAW0005.GPR", "ZCAM0006.JPG"}},
+        {L, 2, 0x900, 0, 0, {"ZX010001.MP4", "ZX010002.MP4", "ZRAW0005.GPR", "ZX010008.MP4", "ZLP10010.MP4"}},
+        {L, 0, 0x2400, 0, 0, {"ZSES0007.BIN"}},
+        {L, 2, DB_QUERY_CAH_LIST, 0, 0, {"ZX010001.MP4", "ZX010002.MP4", "ZCAM0003.JPG", "ZB010004.JPG",
+                                         "ZRAW0005.GPR", "ZCAM0006.JPG", "ZX010008.MP4", "ZLP10010.MP4"}},
+        {L, 2, 0x1000, 0, 0, {}},
+        {W, 0, kAllClasses, 205, 300, {"ZX020002.MP4", "ZX030002.MP4", "ZCAM0003.JPG"}},
+        {W, 0, kAllClasses, 800, 0, {"ZX010008.MP4", "ZLP10010.MP4", "ZLP20010.MP4"}},
+        {W, 0, kAllClasses, 1005, 0, {"ZLP20010.MP4"}},  // a chapter is in the window on its own time
+        {W, 0, kAllClasses, 901, 899, {}},
     };
     for (const auto &c : kCases)
-        EXPECT_EQ(names(c.listOptions, c.queryOptions), c.expect)
-            << "list_options " << c.listOptions << " query_options 0x" << std::hex << c.queryOptions;
+        EXPECT_EQ(names(c.command, c.listOptions, c.queryOptions, c.from, c.to), c.expect)
+            << "command " << c.command << " list_options " << c.listOptions << " query_options 0x" << std::hex
+            << c.queryOptions << std::dec << " [" << c.from << ", " << c.to << "]";
 }
 
-TEST(MediadbList, EntriesCarryGumisExtraInformationAndBlocks)
+TEST_F(MediadbList, EntriesCarryGumisExtraInformationAndBlocks)
 {
-    ServerProcess server(kCard);
-    ASSERT_TRUE(server.ok()) << server.error();
     ListPage page = dbListPage(0, 4, 2 | 4 | 8, DB_QUERY_CAH_LIST);
     ASSERT_EQ(page.error, "");
     EXPECT_EQ(page.header.header.token, 0x5150u);
@@ -97,7 +104,6 @@ TEST(MediadbList, EntriesCarryGumisExtraInformationAndBlocks)
 
     const ListEntry &chaptered = page.entries[1];
     EXPECT_EQ(chaptered.pgumi, video.gumi);
-    ASSERT_TRUE(chaptered.hasGroup);
     const db_group_info &g = chaptered.group;
     EXPECT_EQ(Words({g.first_number, g.last_number, g.num_missing, static_cast<uint32_t>(g.group_size)}),
               Words({0, 2, 0, 6000}));
@@ -108,58 +114,28 @@ TEST(MediadbList, EntriesCarryGumisExtraInformationAndBlocks)
     EXPECT_EQ(Words({b.group_number, b.num_missing, static_cast<uint32_t>(b.group_size)}), Words({4, 2, 77}));
     EXPECT_EQ(burst.missingMap, Bytes({0xBF, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0}));
     EXPECT_EQ(burst.secondMap, Bytes({0x7F, 0x7F, 0xFF, 0xFF, 0xFF, 0, 0, 0}));
-}
 
-TEST(MediadbList, UngroupedChapterIsAnEntryWithItsOwnFileFacts)
-{
-    ServerProcess server(kCard);
-    ASSERT_TRUE(server.ok()) << server.error();
-    ListPage page = dbListPage(2, 1, DB_LIST_INCLUDE_GUMI, RTOS_DB_QUERY_VIDEOS);
-    ASSERT_EQ(page.error, "");
-    ASSERT_EQ(page.entries.size(), 1u);
+    // Ungrouped, a chapter is an entry with its own time, size, word and video block; the
+    // entry's type and flags (so its parent GUMI too).
+    page = dbListPage(2, 1, DB_LIST_INCLUDE_GUMI, RTOS_DB_QUERY_VIDEOS);
+    ASSERT_EQ(page.entries.size(), 1u) << page.error;
     const ListEntry &chapter = page.entries[0];
     const db_content_info &c = chapter.content;
     EXPECT_EQ(chapter.file, "ZX020002.MP4");
-    // Its own time, size and word; the entry's type and flags (so its parent GUMI too).
     EXPECT_EQ(Words({c.content_type, c.creation_time, static_cast<uint32_t>(c.file_size), c.upload_status,
-                     c.media_flags}),
-              Words({2, 210, 2000, 5, 1}));
+                     c.media_flags, chapter.video.duration_ms}),
+              Words({2, 210, 2000, 5, 1, 2000}));
     EXPECT_EQ(chapter.pgumi.size(), 16u);
-    ASSERT_TRUE(chapter.hasVideo);
-    EXPECT_EQ(chapter.video.duration_ms, 2000u);
     EXPECT_EQ(chapter.highlights, Words({7}));
 }
 
-TEST(MediadbList, ParamsSelectACreationTimeWindow)
+TEST_F(MediadbList, RescanReplacesTheListedRows)
 {
-    ServerProcess server(kCard);
-    ASSERT_TRUE(server.ok()) << server.error();
-    const struct {
-        uint32_t from, to;
-        Names expect;
-    } kCases[] = {
-        {0, 210, {"ZX010001.MP4", "ZX010002.MP4", "ZX020002.MP4"}},
-        {205, 300, {"ZX020002.MP4", "ZX030002.MP4", "ZCAM0003.JPG"}},
-        {800, 0, {"ZX010008.MP4", "ZLP10010.MP4", "ZLP20010.MP4"}},
-        {1005, 0, {"ZLP20010.MP4"}},  // a chapter is in the window on its own time
-        {901, 899, {}},
-    };
-    for (const auto &c : kCases)
-        EXPECT_EQ(names(0, kAllClasses, DB_CMD_LIST_WITH_PARAMS, c.from, c.to), c.expect)
-            << "[" << c.from << ", " << c.to << "]";
-    EXPECT_EQ(names(0, kAllClasses, DB_CMD_LIST_WITH_PARAMS).size(), 12u);
-}
-
-TEST(MediadbList, RescanReplacesTheListedRows)
-{
-    ServerProcess server(kCard);
-    ASSERT_TRUE(server.ok()) << server.error();
-    ASSERT_EQ(names(2, 0x400), Names({"ZSES0007.BIN"}));
     std::string more = kCard;
     more.insert(more.rfind("]}"), R"(,{"dir":"101ZTCAM","file":"ZSES0011.BIN","type":7})");
-    std::ofstream(server.path("manifest.json")) << more;
-    ASSERT_EQ(server.ctl({"rescan"}), 0) << server.log();
-    EXPECT_EQ(names(2, 0x400), Names({"ZSES0007.BIN", "ZSES0011.BIN"}));
+    std::ofstream(mServer.path("manifest.json")) << more;
+    ASSERT_EQ(mServer.ctl({"rescan"}), 0) << mServer.log();
+    EXPECT_EQ(names(DB_CMD_LIST, 2, 0x400), Names({"ZSES0007.BIN", "ZSES0011.BIN"}));
 }
 
 // The keys a generated card lists under grouping and query bits (videos, photos, session files).
@@ -178,7 +154,7 @@ std::vector<std::string> expectedKeys(const GeneratedCard &card, bool grouping, 
     return keys;
 }
 
-TEST(MediadbList, PagingLosesAndRepeatsNothingAndNeverOverflows)
+TEST(MediadbListLarge, PagingLosesAndRepeatsNothingAndNeverOverflows)
 {
     GeneratedCard card = generateCard(1200);
     ServerProcess server(card.json);
@@ -186,8 +162,7 @@ TEST(MediadbList, PagingLosesAndRepeatsNothingAndNeverOverflows)
     const struct {
         uint32_t listOptions, queryOptions, pageSize;
     } kCases[] = {
-        {2, DB_QUERY_CAH_LIST, 100}, {0, kAllClasses, 100}, {2 | 4 | 8, kAllClasses, 100},
-        {4 | 8, 0x300, 7},           {2, 0x2400, 1000},
+        {0, kAllClasses, 100}, {2 | 4 | 8, kAllClasses, 100}, {4 | 8, 0x300, 7}, {2, 0x2400, 1000},
     };
     for (const auto &c : kCases) {
         SCOPED_TRACE("list_options " + std::to_string(c.listOptions) + " page " + std::to_string(c.pageSize));

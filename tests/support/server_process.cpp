@@ -1,6 +1,5 @@
 #include "tests/support/server_process.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -12,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -19,14 +19,6 @@
 namespace {
 
 constexpr int kStartWaitMs = 20000;  // sanitizer builds start slowly on a busy machine
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 bool socketAccepts(const std::string &path)
 {
@@ -41,20 +33,14 @@ bool socketAccepts(const std::string &path)
     return ok;
 }
 
-std::vector<char *> argvOf(std::vector<std::string> &args)
-{
-    std::vector<char *> argv;
-    for (auto &a : args)
-        argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    return argv;
-}
-
 // Forks and execs ztMediaDBd with `args`; the child's fd 1 and 2 go to outFd/errFd when >= 0.
 pid_t spawn(std::vector<std::string> args, int outFd, int errFd)
 {
     args.insert(args.begin(), ztBinPath("ztMediaDBd"));
-    std::vector<char *> argv = argvOf(args);
+    std::vector<char *> argv;
+    for (auto &a : args)
+        argv.push_back(&a[0]);
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         if (outFd >= 0)
@@ -95,19 +81,6 @@ int runCollect(const std::vector<std::string> &args, int which, std::string *tex
     if (text)
         *text = collected;
     return exitCode(status);
-}
-
-void removeTree(const std::string &dir)
-{
-    if (DIR *d = opendir(dir.c_str())) {
-        while (dirent *e = readdir(d)) {
-            std::string name = e->d_name;
-            if (name != "." && name != "..")
-                unlink((dir + "/" + name).c_str());
-        }
-        closedir(d);
-    }
-    rmdir(dir.c_str());
 }
 
 }  // namespace
@@ -196,7 +169,8 @@ ServerProcess::~ServerProcess()
     if (mDir.empty())
         return;
     stop();
-    removeTree(mDir);
+    std::error_code ignored;
+    std::filesystem::remove_all(mDir, ignored);
     if (mHadIpcDir)
         setenv("ZT_IPC_DIR", mSavedIpcDir.c_str(), 1);
     else
@@ -205,7 +179,9 @@ ServerProcess::~ServerProcess()
 
 std::string ServerProcess::log() const
 {
-    return readFile(path("server.log"));
+    std::ostringstream s;
+    s << std::ifstream(path("server.log")).rdbuf();
+    return s.str();
 }
 
 int ServerProcess::ctl(const std::vector<std::string> &args, std::string *out) const

@@ -1,6 +1,5 @@
 #include "tests/support/wom_queue.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <mqueue.h>
 #include <poll.h>
@@ -14,6 +13,7 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/ztmsg.h"
@@ -132,17 +132,9 @@ char Child::state() const
 std::vector<std::string> Child::openFiles() const
 {
     std::vector<std::string> names;
-    std::string dir = "/proc/" + std::to_string(mPid) + "/fd";
-    DIR *d = opendir(dir.c_str());
-    if (!d)
-        return names;
-    while (dirent *e = readdir(d)) {
-        char target[PATH_MAX];
-        ssize_t n = readlink((dir + "/" + e->d_name).c_str(), target, sizeof target - 1);
-        if (n > 0)
-            names.emplace_back(target, size_t(n));
-    }
-    closedir(d);
+    std::error_code ec;
+    for (const auto &fd : std::filesystem::directory_iterator("/proc/" + std::to_string(mPid) + "/fd", ec))
+        names.push_back(std::filesystem::read_symlink(fd.path(), ec).string());
     return names;
 }
 
@@ -153,14 +145,10 @@ int womOpenReader()
 
 bool womReceive(int mqd, std::string *msg, int waitMs)
 {
-    timespec deadline{};
-    clock_gettime(CLOCK_REALTIME, &deadline);
-    deadline.tv_sec += waitMs / 1000;
-    deadline.tv_nsec += long(waitMs % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
-    }
+    auto at = std::chrono::system_clock::now().time_since_epoch() + std::chrono::milliseconds(waitMs);
+    auto secs = std::chrono::duration_cast<std::chrono::seconds>(at);
+    timespec deadline{static_cast<time_t>(secs.count()),
+                      static_cast<long>(std::chrono::nanoseconds(at - secs).count())};
     char buf[ZT_WOM_QUEUE_MSGSIZE];
     ssize_t n;
     while ((n = mq_timedreceive(mqd, buf, sizeof buf, nullptr, &deadline)) < 0 && errno == EINTR) {
