@@ -50,41 +50,33 @@ PeerAction videoReply(const PeerRequest &r, uint32_t ms)
 
 }  // namespace
 
-TEST(DbListParse, FillsItemsAndFiles)
+TEST(DbListParse, FillsItemsFilesGumisAndDurations)
 {
-    KlogCapture log;
     ListFrame lf(DB_LIST_VIDEO_GROUPING | DB_LIST_INCLUDE_GUMI);
     lf.put(ListFrame::content(4, "ZP010001.JPG", DB_MEDIA_FLAG_PARENT_GUMI));
     lf.putBytes(std::vector<uint8_t>(16, 0xAB));
     lf.putBytes(std::vector<uint8_t>(16, 0x01));
-    ++lf.entries;
     lf.put(ListFrame::content(4, "ZP010002.JPG", DB_MEDIA_FLAG_TR));  // bit 10 alone: no parent
     lf.putBytes(std::vector<uint8_t>(16, 0xCD));
-    ++lf.entries;
-    Seen s;
-    ASSERT_EQ(0, parse(lf.done(), 0, s)) << log.text();
-    ASSERT_EQ(2u, s.items.size());
-    EXPECT_EQ("ABABABABABABABABABABABABABABABAB", s.gumis[0]);
-    EXPECT_EQ("CDCDCDCDCDCDCDCDCDCDCDCDCDCDCDCD", s.gumis[1]);
-    EXPECT_EQ(3u, s.items[0].upload_status);
-    EXPECT_EQ(5u, s.items[0].mahs);
-    EXPECT_EQ(1000u, s.items[0].size);
-    EXPECT_EQ((std::vector<std::string>{"100ZTCAM/ZP010001.JPG", "100ZTCAM/ZP010002.JPG"}), s.files);
-}
-
-TEST(DbListParse, VideosWithoutGumisRoundDurations)
-{
-    ListFrame lf;
-    lf.video("ZX010001.MP4", 1499, 2);
-    lf.video("ZX010002.MP4", 1500);
+    lf.entries = 2;
     Seen s;
     ASSERT_EQ(0, parse(lf.done(), 0, s));
     ASSERT_EQ(2u, s.items.size());
-    EXPECT_EQ(1u, s.items[0].duration);
-    EXPECT_EQ(2u, s.items[1].duration);
-    EXPECT_EQ(1u, s.items[0].cl);
-    EXPECT_EQ(nullptr, s.items[0].gumi);
-    EXPECT_EQ(nullptr, s.items[0].pgumi);
+    EXPECT_EQ((std::vector<std::string>{"ABABABABABABABABABABABABABABABAB", "CDCDCDCDCDCDCDCDCDCDCDCDCDCDCDCD"}), s.gumis);
+    EXPECT_EQ(3u, s.items[0].upload_status);
+    EXPECT_EQ(5u, s.items[0].mahs);
+    EXPECT_EQ((std::vector<std::string>{"100ZTCAM/ZP010001.JPG", "100ZTCAM/ZP010002.JPG"}), s.files);
+
+    ListFrame videos;  // without GUMIs; durations rounded to seconds
+    videos.video("ZX010001.MP4", 1499, 2);
+    videos.video("ZX010002.MP4", 1500);
+    Seen v;
+    ASSERT_EQ(0, parse(videos.done(), 0, v));
+    ASSERT_EQ(2u, v.items.size());
+    EXPECT_EQ(1u, v.items[0].duration);
+    EXPECT_EQ(2u, v.items[1].duration);
+    EXPECT_EQ(1u, v.items[0].cl);
+    EXPECT_EQ(nullptr, v.items[0].pgumi);
 }
 
 TEST(DbListParse, TruncatesToTotalEntries)
