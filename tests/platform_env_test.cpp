@@ -15,25 +15,15 @@
 
 TEST(PlatformEnv, LogLevelAndModelNumberComeFromTheEnvironmentWhenValid)
 {
-    const struct {
-        const char *name;
-        int (*read)();
-        const char *value;  // null: unset
-        int expected;
-    } cases[] = {
-        {"ZT_LOG_LEVEL", ztKlogLevelFromEnv, nullptr, 2}, {"ZT_LOG_LEVEL", ztKlogLevelFromEnv, "", 2},
-        {"ZT_LOG_LEVEL", ztKlogLevelFromEnv, "5", 5},     {"ZT_LOG_LEVEL", ztKlogLevelFromEnv, "0", 0},
-        {"ZT_LOG_LEVEL", ztKlogLevelFromEnv, "99", 99},   {"ZT_LOG_LEVEL", ztKlogLevelFromEnv, "100", 2},
-        {"ZT_LOG_LEVEL", ztKlogLevelFromEnv, "-1", 2},    {"ZT_LOG_LEVEL", ztKlogLevelFromEnv, "7x", 2},
-        {"ZT_LOG_LEVEL", ztKlogLevelFromEnv, " 3", 2},    {"ZT_LOG_LEVEL", ztKlogLevelFromEnv, "+4", 2},
-        {"ZT_MODEL_NUMBER", ztc_state_get_model_number, nullptr, 57},
-        {"ZT_MODEL_NUMBER", ztc_state_get_model_number, "42", 42},
-        {"ZT_MODEL_NUMBER", ztc_state_get_model_number, "12ab", 57},
+    const auto check = [](const char *name, int (*read)(), std::vector<std::pair<const char *, int>> cases) {
+        for (const auto &c : cases) {
+            ScopedEnv env(name, c.first);  // null: unset
+            EXPECT_EQ(c.second, read()) << name << "=" << (c.first ? c.first : "(unset)");
+        }
     };
-    for (const auto &c : cases) {
-        ScopedEnv env(c.name, c.value);
-        EXPECT_EQ(c.expected, c.read()) << c.name << "=" << (c.value ? c.value : "(unset)");
-    }
+    check("ZT_LOG_LEVEL", ztKlogLevelFromEnv, {{nullptr, 2}, {"", 2}, {"5", 5}, {"0", 0}, {"99", 99}, {"100", 2},
+                                               {"-1", 2}, {"7x", 2}, {" 3", 2}, {"+4", 2}});
+    check("ZT_MODEL_NUMBER", ztc_state_get_model_number, {{nullptr, 57}, {"42", 42}, {"12ab", 57}});
 }
 
 TEST(PlatformEnv, CardIdComesFromTheEnvironmentThenTheFile)

@@ -103,23 +103,13 @@ TEST(PlatformIpcBadUse, ChannelPathsFollowZtIpcDir)
     EXPECT_EQ("/run/x/card_id", ztIpcCardIdPath());
 }
 
-// Listening under ZT_IPC_DIR=<fresh>/nested/ipc, a directory that does not exist yet.
+// Listening under ZT_IPC_DIR=<private>/nested/ipc, a directory that does not exist yet.
 class PlatformListen : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/ztipctest.XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(tmpl));
-        root = tmpl;
-        dir = root + "/nested/ipc";
-        setenv("ZT_IPC_DIR", dir.c_str(), 1);
-    }
-    void TearDown() override { std::filesystem::remove_all(root); }
-
-    ScopedEnv saved{"ZT_IPC_DIR", nullptr};
-    std::string root, dir, err;
+    ScriptedPeer scratch{"unused"};  // lends its private directory and removes it afterwards
+    std::string root = scratch.dir(), dir = root + "/nested/ipc", err;
+    ScopedEnv env{"ZT_IPC_DIR", dir.c_str()};
 };
-
 TEST_F(PlatformListen, CreatesDirectoryAndReplacesStaleSocketButNotALiveOne)
 {
     int first = ztIpcListen("chan", &err);
