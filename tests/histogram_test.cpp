@@ -118,13 +118,6 @@ TEST_F(Histogram, TimedOutExchangeIsOneAttemptAndFails)
     EXPECT_EQ(kUnset, counters[0]);  // a failure leaves the outputs alone
 }
 
-TEST_F(Histogram, PeerHangingUpFails)
-{
-    peer.push(PeerAction::close());
-    EXPECT_EQ(-1, query());
-    EXPECT_EQ(kUnset, version);
-}
-
 TEST_F(Histogram, UnreachableDatabaseAndNullOutputsFailBeforeAnyExchange)
 {
     KlogCapture log(2);
