@@ -86,11 +86,9 @@ TEST_F(MediadbList, EntriesCarryGumisExtraInformationAndBlocks)
 {
     ListPage page = dbListPage(0, 4, 2 | 4 | 8, DB_QUERY_CAH_LIST);
     ASSERT_EQ(page.error, "");
-    EXPECT_EQ(page.header.header.token, 0x5150u);
-    EXPECT_EQ(page.header.header.rtos_db_version, 5u);
-    EXPECT_EQ(page.header.session_id, 11u);
-    EXPECT_EQ(page.header.list_options, 14u);
-    EXPECT_EQ(page.header.total_entries, 8u);
+    const db_list_response_header &h = page.header;
+    EXPECT_EQ(Words({h.header.token, h.header.rtos_db_version, h.session_id, h.list_options, h.total_entries}),
+              Words({0x5150, 5, 11, 14, 8}));
     ASSERT_EQ(page.entries.size(), 4u);
 
     const ListEntry &video = page.entries[0];

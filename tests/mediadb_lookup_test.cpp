@@ -16,13 +16,13 @@ constexpr size_t kScanFiles = 130;  // three transfers: 52, 53 and 25 names
 std::string card()
 {
     std::string json = std::string(R"({"card_id":"LOOK1","media":[
- {"dir":"100ZTCAM","file":"ZX010001.MP4","type":0,"size":5000,"mod":77,"upload_status":3,"gumi":")") +
+ {"dir":"100ZTCAM","file":"ZX010001.MP4","type":0,"size":5000,"upload_status":3,"gumi":")") +
                        kGumi1 + R"(",
   "video":{"ls":2,"duration_ms":4200,"profile":4,"avc_profile":100,"cl":1,"highlights":[10,20,30]},
   "more":{"width":3840,"height":2160,"fps_num":30000,"fps_den":1001,"progressive":1,"subsampled":1}},
  {"dir":"100ZTCAM","file":"ZX010002.MP4","type":2,"flags":1,"gumi":"22222222222222222222222222222222",
   "pgumi":")" + kGumi1 + R"(","video":{"duration_ms":1000},
-  "members":[{"file":"ZX020002.MP4","size":2000,"mod":88,"upload_status":6,"video":{"duration_ms":2000}}]},
+  "members":[{"file":"ZX020002.MP4","size":2000,"upload_status":6,"video":{"duration_ms":2000}}]},
  {"dir":"100ZTCAM","file":"ZB010003.JPG","type":5,"highlight_count":1,
   "group":{"group_number":3,"first":1,"last":20,"missing":[4],"highlighted":[20]}},
  {"dir":"100ZTCAM","file":"ZCAM0004.JPG","type":4,"gumi":"44444444444444444444444444444444"}],

@@ -15,15 +15,15 @@ bool oneOf(uint32_t type, std::initializer_list<uint32_t> types)
 }
 
 // Walks a frame; every take fails once the frame has no room left for it.
-class Cursor {
-public:
-    Cursor(const Bytes &b, size_t off) : mBytes(b), mOff(off) {}
+struct Cursor {
+    const Bytes &bytes;
+    size_t offset;
     bool take(void *dst, size_t n)
     {
-        if (mOff + n > mBytes.size())
+        if (offset + n > bytes.size())
             return false;
-        std::memcpy(dst, mBytes.data() + mOff, n);
-        mOff += n;
+        std::memcpy(dst, bytes.data() + offset, n);
+        offset += n;
         return true;
     }
     bool take(Bytes *dst, size_t n)
@@ -31,11 +31,6 @@ public:
         dst->resize(n);
         return take(dst->data(), n);
     }
-    size_t offset() const { return mOff; }
-
-private:
-    const Bytes &mBytes;
-    size_t mOff;
 };
 
 bool decodeBlock(Cursor &c, uint32_t listOptions, ListEntry *e)
@@ -127,7 +122,7 @@ ListPage dbListPage(uint32_t start, uint32_t count, uint32_t listOptions, uint32
     Bytes frame = dbExchangeOne(&req, len);
     ListPage page;
     page.bytes = frame.size();
-    Cursor c(frame, 0);
+    Cursor c{frame, 0};
     if (!c.take(&page.header, sizeof page.header)) {
         page.error = "reply of " + std::to_string(frame.size()) + " bytes";
         return page;
@@ -140,8 +135,8 @@ ListPage dbListPage(uint32_t start, uint32_t count, uint32_t listOptions, uint32
         }
         page.entries.push_back(std::move(e));
     }
-    if (c.offset() != frame.size())
-        page.error = std::to_string(frame.size() - c.offset()) + " bytes after the last entry";
+    if (c.offset != frame.size())
+        page.error = std::to_string(frame.size() - c.offset) + " bytes after the last entry";
     return page;
 }
 
