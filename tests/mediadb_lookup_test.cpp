@@ -155,8 +155,8 @@ TEST_F(MediadbLookup, DirectoryScanSpansSeveralTransfers)
     // Names run on across the transfers: the third starts with the 106th file.
     db_scandir_wire_entry e = dbRecordAt<db_scandir_wire_entry>(frames[2], 0);
     EXPECT_EQ(dbName(e.file_name, DB_FILE_NAME_LEN), "ZF100105.JPG");
-    EXPECT_EQ(e.first_value, 105000u);
-    EXPECT_EQ(e.second_value, 110u);
+    EXPECT_EQ(uint64_t{e.first_value}, 105000u);  // packed fields: copy before binding
+    EXPECT_EQ(uint64_t{e.second_value}, 110u);
 }
 
 }  // namespace

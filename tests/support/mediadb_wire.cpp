@@ -22,7 +22,8 @@ struct Cursor {
     {
         if (offset + n > bytes.size())
             return false;
-        std::memcpy(dst, bytes.data() + offset, n);
+        if (n)  // an empty vector's data() may be null
+            std::memcpy(dst, bytes.data() + offset, n);
         offset += n;
         return true;
     }
