@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -43,6 +44,8 @@ pid_t spawn(std::vector<std::string> args, int outFd, int errFd)
     argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
+        // A test that dies without its cleanup must not leave a server holding ctest's pipes.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (outFd >= 0)
             dup2(outFd, 1);
         if (errFd >= 0)
