@@ -61,12 +61,7 @@ TEST_F(DbContentPeer, BadArgumentsAndTransportFailures)
 
 TEST_F(DbContentPeer, ContentQueryChecksSizeCountStatusAndToken)
 {
-    const struct {
-        const char *name;
-        Frame (*reply)(const PeerRequest &);
-        int result, level;
-        const char *message;
-    } cases[] = {
+    const ReplyCase cases[] = {
         {"95 bytes", [](const PeerRequest &r) { return sized(counted(r, 1), 95); }, -1, 2,
          "error on IPC received 95, exiting\n"},
         {"count 0", [](const PeerRequest &r) { return counted(r, 0); }, -1, 2,

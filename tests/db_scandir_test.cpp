@@ -159,12 +159,7 @@ TEST_F(DbScanPeer, StoredEntryAndRequest)
 
 TEST_F(DbScanPeer, HeaderFailures)
 {
-    const struct {
-        const char *name;
-        Frame (*reply)(const PeerRequest &);
-        int result, level;
-        const char *message;
-    } cases[] = {
+    const ReplyCase cases[] = {
         {"19 bytes", [](const PeerRequest &r) { return sized(transfers(r, 1, 1, {1})[0], 19); }, -3, 2,
          "bytesRead=19 < sizeof db_scandir_response_header:20, failed, ret -3\n"},
         {"status 4", [](const PeerRequest &r) { return transfers(r, 1, 1, {1}, 4)[0]; }, -7, 2,

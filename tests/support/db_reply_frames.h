@@ -134,4 +134,12 @@ inline std::string smallCardJson(int listed = 60)
     return json + "]}}";
 }
 
+// One row of a failure table: the peer's reply, the call's result and the line it logs.
+struct ReplyCase {
+    const char *name;
+    Frame (*reply)(const PeerRequest &);
+    int result, level;
+    const char *message;
+};
+
 #endif
