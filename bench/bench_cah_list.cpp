@@ -17,7 +17,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_support.h"
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbList.h"
 
 namespace {

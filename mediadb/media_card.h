@@ -11,24 +11,13 @@
 #include <utility>
 #include <vector>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 
 // Result of a server operation: empty message on success, else one line saying what failed.
 struct Status {
     std::string message;
     bool ok() const { return message.empty(); }
     static Status error(std::string text) { return Status{std::move(text)}; }
-};
-
-// Response status words the server sends. 0 is success; the client maps 1 and 2 to 503,
-// 3 and 4 to 404 and anything else to 500.
-enum : uint32_t {
-    DB_STATUS_OK = 0,
-    DB_STATUS_BUSY = 1,
-    DB_STATUS_UNAVAILABLE = 2,  // the store could not record a write
-    DB_STATUS_FAILED = 3,
-    DB_STATUS_NOT_FOUND = 4,    // no such file, GUMI or directory
-    DB_STATUS_BAD_REQUEST = 5,  // malformed frame, unknown command, value out of range
 };
 
 struct VideoRecord {

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 #include "mediadb/state_store.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "libztMediaRTOSDB/src/dbLog.h"
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbTransport.h"
 
 // Sleeps DB_RETRY_PAUSE_US (100 ms) through the platform's pause seam.

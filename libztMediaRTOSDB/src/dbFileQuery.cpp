@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 
 int DbQuery::run(const void *request, size_t requestLen)
 {

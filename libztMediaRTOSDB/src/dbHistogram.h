@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 
 // Asks for the histogram (command 10, request_count 1, the caller's token; one attempt, 900 s
 // time-out). Returns 0 when `histogram` (DB_HISTOGRAM_BUCKETS counters) was filled, or negative

@@ -5,7 +5,7 @@
 
 #include "libztMediaRTOSDB/src/dbCommon.h"
 #include "libztMediaRTOSDB/src/dbContentInfo.h"
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbFileNames.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 
 // The record handed to item callbacks for one list entry.
 struct cah_item_s {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 
 // One scanned file (32 bytes).
 struct zt_file_info {

@@ -15,7 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 #include "platform/ztipc.h"
 
 // Retry policies of the callers of rtosCall (attempts = 1 + retries).

@@ -4,12 +4,11 @@
 #ifndef ZT_MEDIA_DB_APP_H
 #define ZT_MEDIA_DB_APP_H
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/dbTransport.h"
 #include "libztMediaRTOSDB/src/dbCommon.h"
 #include "libztMediaRTOSDB/src/dbHistogram.h"
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
 #include "libztMediaRTOSDB/src/dbFileNames.h"
 #include "libztMediaRTOSDB/src/dbList.h"
 #include "libztMediaRTOSDB/src/dbFileQuery.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 
 struct ListFrame {
     std::vector<uint8_t> bytes;
