@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "libztMediaRTOSDB/src/ztMediaDBApp.h"
+#include "ztMedia/ztMediaDB.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
 

@@ -9,10 +9,8 @@
 #include <cstdint>
 
 #include "libztMediaRTOSDB/src/dbCommon.h"
+#include "ztMedia/ztMediaDB.h"
 
-// The 20-byte file specification of the host entry points: directory name (bytes 0..7) and file
-// name (bytes 8..19), neither necessarily terminated.
-typedef db_file_name_pair db_file_spec;
 
 // Which content types a query command accepts.
 enum class DbTypeCheck : uint8_t { Any, Video, Group };
