@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbFileQuery.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 
 // The query family (dbGetContentInfo, dbGetGroupContentInfo, dbGetVideoSpecificInfo,
 // dbGetMoreInfo) and dbGetChapteredVideoDuration are public: ztMedia/ztMediaDB.h.

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbFileQuery.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 
 // dbGetGUMIByFileName and dbGetFileNameByGUMI are public: ztMedia/ztMediaDB.h.
 
