@@ -47,7 +47,7 @@ db_content_info contentInfoOf(const MediaEntry &e, int member)
     c.modified_time = m ? m->mod : e.mod;
     c.highlight_count = e.highlightCount;
     c.media_flags = e.flags;
-    c.upload_status = m ? m->uploadStatus : e.uploadStatus;
+    c.upload_status = fileUploadWord(e, member);
     c.file_size = m ? m->size : e.size;
     c.mahs = e.mahs;
     c.rot = e.rot;
