@@ -74,7 +74,7 @@ void list(const CatalogView &view, const Request &r, Frames &out)
     uint32_t count = 0;
     // A page never overflows the frame: fewer entries than asked rather than a cut entry.
     for (size_t i = req.list.starting_index; i < rows.size() && count < r.header.request_count; i++, count++)
-        if (!putListEntry(w, card, rows[i], q.listOptions))
+        if (!putListEntry(w, card.media[rows[i].entry], rows[i].member, q.listOptions))
             break;
     setCount(w.frame(), count);
     out.push_back(w.frame());
