@@ -23,7 +23,7 @@ int httpStatusOf(uint32_t status)
 // A 32-byte file request with request_count 1 and the token taken from the request's own
 // address; names copied up to a terminator and zero-padded.
 void buildFileRequest(db_file_request *req, uint32_t command, const char *dirName,
-                        const char *fileName)
+                      const char *fileName)
 {
     req->header = {command, 1, dbTokenOf(req)};
     dbCopyName(req->dir_name, dirName, DB_DIR_NAME_LEN);
@@ -66,7 +66,7 @@ bool DbExchange::run(const void *request, size_t requestLen, uint8_t *response,
         return fail(-1);
     }
     if (mBytes < mPolicy.minBytes) {
-        if (mPolicy.shortRule == DbShortReply::Fail) {
+        if (mPolicy.shortText) {
             DBLOG(DB_LOG_ERROR, mPolicy.shortText, mBytes, kHeaderBytes);
             return fail(mPolicy.shortResult);
         }

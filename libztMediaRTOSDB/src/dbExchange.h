@@ -17,11 +17,6 @@
 // time-out, where a failed send is reported at once (the content queries).
 enum : int { DB_SEND_ONCE = -1 };
 
-// What a reply shorter than `minBytes` (a failed receive included, unless failText is set) does.
-enum class DbShortReply : uint8_t {
-    Note,  // pause 100 ms, "%d bytes received, expecting %ld, retrying\n" (3); result 0, not used
-    Fail,  // shortText at level 2 with the byte count and 20; result shortResult
-};
 // What a non-zero status does.
 enum class DbStatusRule : uint8_t {
     Log,          // statusText at level 3; the reply is used all the same
@@ -61,10 +56,11 @@ struct DbExchangePolicy {
     void (*logResponse)(const uint8_t *response, int bytes) = nullptr;
     DbStep responseLogAt = DbStep::BeforeStatus;
 
-    // A failed exchange: failText (level 2, with the result) and -1. Null: handled as short.
+    // A failed exchange: failText (level 2, with the result) and -1; null: as a short reply.
+    // A reply below minBytes: shortText (level 2, with the byte count and 20) and shortResult;
+    // null: a pause, "%d bytes received, expecting %ld, retrying\n" (3) and 0, reply unused.
     const char *failText = nullptr;
     int minBytes = sizeof(db_response_header);
-    DbShortReply shortRule = DbShortReply::Fail;
     const char *shortText = nullptr;
     int shortResult = -1;
 
@@ -103,7 +99,7 @@ public:
              rtosConnection_t *conn = nullptr);
     int result() const { return mResult; }
     int bytes() const { return mBytes; }
-    // The reply was shorter than the policy's minimum and DbShortReply::Note accepted it.
+    // The reply was shorter than the policy's minimum and only noted (no shortText).
     bool shortReply() const { return mShort; }
     // The connection in use, for commands that receive further frames on it.
     rtosConnection_t *connection() { return mConn; }
@@ -130,6 +126,24 @@ private:
     int mResult = 0;
     bool mShort = false;
 };
+
+// The policy of the commands that take whatever comes back (histogram, status writes): their own
+// channel ("Failed to ininialize IPC: %d\n" after a failed opening), "RTOS transaction failed.\n"
+// and -1 for a failed exchange, a short reply noted and a refused one noted after a pause, the
+// token not compared.
+constexpr DbExchangePolicy dbLenientPolicy(int retries, int timeoutSec,
+                                           void (*logRequest)(const uint8_t *) = nullptr)
+{
+    DbExchangePolicy p;
+    p.openText = "Failed to ininialize IPC: %d\n";
+    p.retries = retries;
+    p.timeoutSec = timeoutSec;
+    p.logRequest = logRequest;
+    p.failText = "RTOS transaction failed.\n";
+    p.statusRule = DbStatusRule::LogAndPause;
+    p.statusText = "error on IPC received, retrying, status %d\n";
+    return p;
+}
 
 // The content queries' policy: their own channel (a failed opening gives the platform's
 // result), one bare send and receive, gotText after it, "error on IPC received %d, exiting\n"

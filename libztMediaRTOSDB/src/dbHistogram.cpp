@@ -9,20 +9,8 @@
 namespace {
 
 // One attempt and a long wait: the server counts the whole card. A short reply reads as an empty
-// histogram and a refused one is used all the same; the token is not compared.
-constexpr DbExchangePolicy histogramPolicy()
-{
-    DbExchangePolicy p;
-    p.openText = "Failed to ininialize IPC: %d\n";
-    p.retries = DB_RETRIES_NONE;
-    p.timeoutSec = DB_TIMEOUT_LONG_S;
-    p.failText = "RTOS transaction failed.\n";
-    p.shortRule = DbShortReply::Note;
-    p.statusRule = DbStatusRule::LogAndPause;
-    p.statusText = "error on IPC received, retrying, status %d\n";
-    return p;
-}
-constexpr DbExchangePolicy kHistogramPolicy = histogramPolicy();
+// histogram and a refused one is used all the same.
+constexpr DbExchangePolicy kHistogramPolicy = dbLenientPolicy(DB_RETRIES_NONE, DB_TIMEOUT_LONG_S);
 
 // Copies the counters that arrived whole; the rest read as 0.
 void fillHistogram(const uint8_t *response, int bytes, uint32_t *histogram)

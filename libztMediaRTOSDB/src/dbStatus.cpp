@@ -32,19 +32,8 @@ void logWriteRequest(const uint8_t *request)
 }
 
 // Ten retries; a short or refused reply is noted and the write still counts as done.
-constexpr DbExchangePolicy writePolicy()
-{
-    DbExchangePolicy p;
-    p.openText = "Failed to ininialize IPC: %d\n";
-    p.retries = DB_RETRIES_DEFAULT;
-    p.logRequest = logWriteRequest;
-    p.failText = "RTOS transaction failed.\n";
-    p.shortRule = DbShortReply::Note;
-    p.statusRule = DbStatusRule::LogAndPause;
-    p.statusText = "error on IPC received, retrying, status %d\n";
-    return p;
-}
-constexpr DbExchangePolicy kWritePolicy = writePolicy();
+constexpr DbExchangePolicy kWritePolicy =
+    dbLenientPolicy(DB_RETRIES_DEFAULT, DB_TIMEOUT_DEFAULT_S, logWriteRequest);
 
 }  // namespace
 
