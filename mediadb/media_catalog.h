@@ -1,7 +1,8 @@
 // The card the server serves: lookups by file name and GUMI, list views under query options,
 // status writes that are committed to the state store before they are acknowledged, rescans.
-// Thread-safe: readers share a lock, writes and replacements take it alone. The catalog keeps a
-// pointer to the store it is given; the caller owns both.
+// Thread-safe: readers share a lock through a CatalogView (the only way to the card and its
+// indexes), writes and replacements take it alone. The catalog keeps a pointer to the store it
+// is given; the caller owns both.
 #ifndef ZT_MEDIADB_MEDIA_CATALOG_H
 #define ZT_MEDIADB_MEDIA_CATALOG_H
 
