@@ -18,7 +18,7 @@
 
 #include "bench/bench_figures.h"
 #include "bench/bench_support.h"
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbList.h"
 
 namespace {

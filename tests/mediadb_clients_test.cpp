@@ -8,8 +8,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "libztMediaRTOSDB/src/ztMediaDBApp.h"
 #include "mediadb/db_server.h"
+#include "platform/ztipc.h"
+#include "ztMedia/ztMediaDB.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
 
