@@ -22,7 +22,7 @@ namespace {
 
 void fill(ListFrame &page, size_t n, uint8_t b) { page.putBytes(std::vector<uint8_t>(n, b)); }
 
-// The content record, then the GUMIs and the extra information when the options ask for them.
+// The content record, then the GUMIs when the options ask for them.
 void head(ListFrame &page, uint32_t listOptions, const db_content_info &c)
 {
     page.put(c);
@@ -31,8 +31,6 @@ void head(ListFrame &page, uint32_t listOptions, const db_content_info &c)
         if (dbHasParentGumi(c.media_flags))
             fill(page, DB_GUMI_LEN, 0xA5);
     }
-    if (listOptions & DB_LIST_INCLUDE_MORE_INFO)
-        page.put(db_more_info{3840, 2160, 30000, 1001, 1, 0, 0});
 }
 
 std::string numbered(const char *format, uint32_t n)
@@ -110,14 +108,12 @@ struct Mix {
 
 const uint32_t kGrouped = DB_LIST_VIDEO_GROUPING;
 const uint32_t kGumi = DB_LIST_VIDEO_GROUPING | DB_LIST_INCLUDE_GUMI;
-const uint32_t kMore = DB_LIST_VIDEO_GROUPING | DB_LIST_INCLUDE_GUMI | DB_LIST_INCLUDE_MORE_INFO;
 const Mix kMixes[] = {
     {"photos", kGrouped, {photo}},
     {"videos", kGrouped, {video}},
     {"videos_gumi", kGumi, {video}},
     {"photo_groups", kGrouped, {photoGroup, photo}},
     {"grouped_videos", kGrouped, {groupedVideo, video}},
-    {"more_info", kMore, {photo, video, photoGroup}},
     {"card", kGrouped, {photo, photo, video, photoGroup, photo, groupedVideo}},
     {"card_gumi", kGumi, {photo, photo, video, photoGroup, photo, groupedVideo}},
 };

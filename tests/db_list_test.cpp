@@ -93,7 +93,10 @@ TEST(DbListParse, TruncatesToTotalEntries)
 
 TEST(DbListParse, EarlyEndsAndBadEntries)
 {
-    KlogCapture log;
+    ScriptedPeer peer;  // answers the duration lookups of grouped videos
+    ASSERT_TRUE(peer.ok()) << peer.error();
+    peer.setHandler([](const PeerRequest &r) { return videoReply(r, 1000); });
+    KlogCapture log(4);
     const struct {
         const char *name;
         std::vector<uint8_t> frame;
@@ -110,10 +113,18 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
         {"type -1 passes", [] { ListFrame f; f.put(ListFrame::content(~0u, "ZP010001.JPG"));
                                 ++f.entries; return f.done(); }(), 0, 1},
         {"bitmap too large", [] { ListFrame f; for (int i = 0; i < 10; ++i) f.photo("ZP010001.JPG");
-                                  f.group(6, "G0010001.JPG", 1, 0, 9999, {1});
+                                  f.group(6, "G0010001.JPG", 1, 0, 20000, {1});
                                   return f.done(); }(), -1, 10},
-        {"member range too wide", [] { ListFrame f; f.group(10, "G0010001.JPG", 1, 0, 20000);
-                                       return f.done(); }(), -1, 0},
+        {"wide photo group", [] { ListFrame f; f.group(10, "G0010001.JPG", 1, 0, 20000);
+                                  return f.done(); }(), 0, 1},
+        {"wide grouped video", [] { ListFrame f; f.group(1, "ZXAA0001.MP4", 1001, 0, 20000);
+                                    return f.done(); }(), 0, 1},
+        {"every bitmap byte logged", [] { ListFrame f;
+                                          f.group(6, "G0010001.JPG", 1, 0, 799, Frame(100, 0x5A));
+                                          return f.done(); }(), 0, 1},
+        {"more-info bit not looked at", [] { ListFrame f(DB_LIST_INCLUDE_MORE_INFO);
+                                             f.photo("ZP010001.JPG"); f.photo("ZP010002.JPG");
+                                             return f.done(); }(), 0, 2},
         {"bitmap cut", [] { ListFrame f; f.group(6, "G0010001.JPG", 1, 1, 40, {0xFF});
                             return f.done(); }(), 0, 0},
     };
@@ -126,6 +137,10 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
     EXPECT_EQ(1, log.count("Invalid content type: 15\n"));
     EXPECT_EQ(1, log.countContaining("Mask size failed sanity check. Size="));
     EXPECT_GE(log.count("ERROR: Db response size too small."), 3);
+    EXPECT_EQ(size_t{DB_GROUP_DURATION_LOOKUPS_MAX}, peer.requestCount());
+    std::string bytes;
+    for (int i = 0; i < 100; ++i) bytes += "5A ";
+    EXPECT_EQ(1, log.count("missing:" + bytes + "\n"));
 }
 
 TEST(DbListParse, PhotoGroupMembersFollowTheBitmap)
