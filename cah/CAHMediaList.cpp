@@ -35,6 +35,7 @@ void CAHMediaList::clearState()
 {
     mSpanMap.clear();
     mBlocks.clear();  // keeps its storage for the next count
+    mCursor = mBlocks.begin();  // a cursor left behind would point past the end
 }
 
 int CAHMediaList::matchHistogram(uint32_t mask)

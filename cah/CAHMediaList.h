@@ -55,7 +55,8 @@ public:
 
     // Rewinds the hand-out to the first key and forgets the recorded database version.
     void reset();
-    // Drops the collected keys and the span map; counters, rules and version stay.
+    // Drops the collected keys and the span map (the cursor then rests on the empty end);
+    // counters, rules and version stay.
     void clearState();
     // Fetches the upload-state histogram, prints it on standard output and tells whether a
     // bucket selected by mask (bits 0-4 select states 0-4) is non-zero: 1 yes, 0 no, -1 when
