@@ -61,6 +61,10 @@ TEST(CompareFactory, EachRuleOrdersAPairOfKeys)
         ASSERT_NE(cmp, nullptr) << c.name;
         EXPECT_EQ(sign(cmp->compare(c.a.b, c.b.b)), c.expected) << c.name;
         EXPECT_EQ(sign(cmp->compare(c.b.b, c.a.b)), -c.expected) << c.name << " (swapped)";
+        // The sort's predicate flattens the rules into one number per key; it must agree.
+        const CompareAdapter before(cmp);
+        EXPECT_EQ(before(c.a.b, c.b.b), c.expected > 0) << c.name;
+        EXPECT_EQ(before(c.b.b, c.a.b), c.expected < 0) << c.name;
         CompareFactory::destroy(cmp);
     }
 }
