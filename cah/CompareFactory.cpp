@@ -47,18 +47,24 @@ const char *kCreate = "create";
 bool isArray(const cJSON *j) { return j && (j->type & 0xFF) == cJSON_Array; }
 bool isString(const cJSON *j) { return j && (j->type & 0xFF) == cJSON_String && j->valuestring; }
 
+// The array under `key` (case ignored); null, with the matching message logged, when the key is
+// missing or holds something else.
+const cJSON *arrayField(const cJSON *doc, const char *key, const char *missing, const char *notArray)
+{
+    const cJSON *a = cJSON_GetObjectItem(doc, key);
+    if (!isArray(a))
+        CML_LOG(CML_ERROR, a ? notArray : missing, kCreate);
+    return isArray(a) ? a : nullptr;
+}
+
 // The media_type comparator from the document's order list; null (logged) when it is unusable.
 Comparinator *buildMediaType(const cJSON *doc)
 {
-    const cJSON *order = cJSON_GetObjectItem(doc, "media_type_order");
-    if (!order) {
-        CML_LOG(CML_ERROR, "  [ERROR]: %s: JSON is missing manditory media_type_order field\n", kCreate);
+    const cJSON *order = arrayField(doc, "media_type_order",
+                                    "  [ERROR]: %s: JSON is missing manditory media_type_order field\n",
+                                    "  [ERROR]: %s: JSON media_type_order field is not an array\n");
+    if (!order)
         return nullptr;
-    }
-    if (!isArray(order)) {
-        CML_LOG(CML_ERROR, "  [ERROR]: %s: JSON media_type_order field is not an array\n", kCreate);
-        return nullptr;
-    }
     std::vector<SortType> kinds;
     const int n = cJSON_GetArraySize(order);
     for (int i = 0; i < n; ++i) {
@@ -105,15 +111,10 @@ Comparinator *CompareFactory::create(const char *json)
         CML_LOG(CML_ERROR, "  [ERROR]: %s: Unable to parse JSON: %s\n", kCreate, at ? at : "");
         return nullptr;
     }
-    const cJSON *rules = cJSON_GetObjectItem(doc.get(), "sort_rules");
-    if (!rules) {
-        CML_LOG(CML_ERROR, "  [ERROR]: %s: JSON is missing required sort_rules field\n", kCreate);
+    const cJSON *rules = arrayField(doc.get(), "sort_rules", "  [ERROR]: %s: JSON is missing required sort_rules field\n",
+                                    "  [ERROR]: %s: JSON sort_rules field is not an array\n");
+    if (!rules)
         return nullptr;
-    }
-    if (!isArray(rules)) {
-        CML_LOG(CML_ERROR, "  [ERROR]: %s: JSON sort_rules field is not an array\n", kCreate);
-        return nullptr;
-    }
     std::unique_ptr<CompoundCompare> c(new CompoundCompare());
     const int n = cJSON_GetArraySize(rules);
     for (int i = 0; i < n; ++i) {
