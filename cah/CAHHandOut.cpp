@@ -65,9 +65,8 @@ int CAHMediaList::getNextMedia(MediaShareInfo &info, std::vector<UploadRule> &ru
             mDbVersion = session;
             mDbVersionValid = true;
         }
-        if (mGroup != kNoGroup) {
-            const auto group = mSpanMap.find(mGroup);
-            const std::vector<uint32_t> positions = group->second;  // the map may be cleared below
+        if (mGroup != kNoGroup && mSpanMap.count(mGroup)) {
+            const std::vector<uint32_t> positions = mSpanMap[mGroup];  // the map may be cleared below
             for (size_t i = 1; i < positions.size(); ++i) {
                 if (dbGetCAHList(1, positions[i], mToken, nullptr, nullptr, fileCb, this, &session, nullptr) < 0)
                     return kQueryFailed;
