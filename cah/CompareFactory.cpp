@@ -57,6 +57,24 @@ const cJSON *arrayField(const cJSON *doc, const char *key, const char *missing, 
     return isArray(a) ? a : nullptr;
 }
 
+// Calls fn(text) for each element of `array` in order until fn returns false; an element that is
+// not a string logs `notString` and stops the walk. True when every element was taken.
+template <class Fn>
+bool eachString(const cJSON *array, const char *notString, Fn fn)
+{
+    const int n = cJSON_GetArraySize(array);
+    for (int i = 0; i < n; ++i) {
+        const cJSON *e = cJSON_GetArrayItem(array, i);
+        if (!isString(e)) {
+            CML_LOG(CML_ERROR, notString, kCreate);
+            return false;
+        }
+        if (!fn(e->valuestring))
+            return false;
+    }
+    return true;
+}
+
 // The media_type comparator from the document's order list; null (logged) when it is unusable.
 Comparinator *buildMediaType(const cJSON *doc)
 {
@@ -66,18 +84,14 @@ Comparinator *buildMediaType(const cJSON *doc)
     if (!order)
         return nullptr;
     std::vector<SortType> kinds;
-    const int n = cJSON_GetArraySize(order);
-    for (int i = 0; i < n; ++i) {
-        const cJSON *e = cJSON_GetArrayItem(order, i);
-        if (!isString(e)) {
-            CML_LOG(CML_ERROR, "  [ERROR]: %s: Expected type string for media_type_order children.\n", kCreate);
-            return nullptr;
-        }
-        for (const auto &k : kKinds)
-            if (strcmp(e->valuestring, k.name) == 0)
-                kinds.push_back(k.kind);
-    }
-    return new CompareMediaType(std::move(kinds));
+    const bool ok = eachString(order, "  [ERROR]: %s: Expected type string for media_type_order children.\n",
+                               [&](const char *name) {
+                                   for (const auto &k : kKinds)
+                                       if (strcmp(name, k.name) == 0)
+                                           kinds.push_back(k.kind);
+                                   return true;
+                               });
+    return ok ? new CompareMediaType(std::move(kinds)) : nullptr;
 }
 
 // Appends the comparator named by `name` to c; false (logged) when the rule cannot be built.
@@ -116,17 +130,9 @@ Comparinator *CompareFactory::create(const char *json)
     if (!rules)
         return nullptr;
     std::unique_ptr<CompoundCompare> c(new CompoundCompare());
-    const int n = cJSON_GetArraySize(rules);
-    for (int i = 0; i < n; ++i) {
-        const cJSON *e = cJSON_GetArrayItem(rules, i);
-        if (!isString(e)) {
-            CML_LOG(CML_ERROR, "  [ERROR]: %s: Expected type string for sort_rules children.\n", kCreate);
-            return nullptr;
-        }
-        if (!addRule(*c, doc.get(), e->valuestring))
-            return nullptr;
-    }
-    return c.release();
+    const bool ok = eachString(rules, "  [ERROR]: %s: Expected type string for sort_rules children.\n",
+                               [&](const char *name) { return addRule(*c, doc.get(), name); });
+    return ok ? c.release() : nullptr;
 }
 
 void CompareFactory::destroy(Comparinator *c)
