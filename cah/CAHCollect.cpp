@@ -52,10 +52,8 @@ int CAHMediaList::getMediaCount(std::vector<UploadRule> &rules)
         const int r = dbGetCAHList(kPageSize, mIndex, mToken, countCb, this, nullptr, nullptr, &session, nullptr);
         if (r < 0)
             return r;
-        if (mDbVersionValid && mDbVersion != session) {
-            clearState();
+        if (versionChanged(session))
             return -1;
-        }
         mDbVersion = session;
         mDbVersionValid = true;
         if (r == 0) {

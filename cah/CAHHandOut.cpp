@@ -58,10 +58,8 @@ int CAHMediaList::getNextMedia(MediaShareInfo &info, std::vector<UploadRule> &ru
             return kQueryFailed;
         mCursor += std::min<ptrdiff_t>(r, mBlocks.end() - mCursor);
         if (queried) {
-            if (mDbVersionValid && mDbVersion != session) {
-                clearState();
+            if (versionChanged(session))
                 return kDbChanged;
-            }
             mDbVersion = session;
             mDbVersionValid = true;
         }
@@ -70,10 +68,8 @@ int CAHMediaList::getNextMedia(MediaShareInfo &info, std::vector<UploadRule> &ru
             for (size_t i = 1; i < positions.size(); ++i) {
                 if (dbGetCAHList(1, positions[i], mToken, nullptr, nullptr, fileCb, this, &session, nullptr) < 0)
                     return kQueryFailed;
-                if (mDbVersionValid && mDbVersion != session) {
-                    clearState();
+                if (versionChanged(session))
                     return kDbChanged;
-                }
             }
         }
         if (r == 0)

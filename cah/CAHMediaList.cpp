@@ -38,6 +38,14 @@ void CAHMediaList::clearState()
     mCursor = mBlocks.begin();  // a cursor left behind would point past the end
 }
 
+bool CAHMediaList::versionChanged(uint32_t session)
+{
+    if (!mDbVersionValid || mDbVersion == session)
+        return false;
+    clearState();
+    return true;
+}
+
 int CAHMediaList::matchHistogram(uint32_t mask)
 {
     uint32_t histogram[DB_HISTOGRAM_BUCKETS] = {};

@@ -92,6 +92,9 @@ public:
 private:
     friend struct CAHMediaListProbe;  // tests read and seed the state
 
+    // True, with the keys dropped, when a version is held and `session` differs from it.
+    bool versionChanged(uint32_t session);
+
     std::vector<CompareBlock>::iterator mCursor;  // next candidate to hand out
     uint32_t mIndex;            // list position of the next entry to request
     bool mFound;                // the current hand-out's entry was accepted into mShareInfo
