@@ -1,6 +1,7 @@
 #include "mediadb/db_server.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -92,6 +93,7 @@ std::string DbServer::control(const std::string &line)
         Status s = mRescan ? mRescan(&card) : Status::error("nothing to rescan");
         if (s.ok())
             s = mCatalog.replace(std::move(card));
+        malloc_trim(0);  // the old card and the parsed manifest are gone: give their memory back
         return s.ok() ? "ok version " + std::to_string(mCatalog.version()) : "error: " + s.message;
     }
     if (words.size() == 1 && words[0] == "bump-version") {
