@@ -1,7 +1,9 @@
-// ztMediaDBd as the card grows: 100, 1,000, 10,000 and 100,000 entries of the generated mix.
-// For each size: start-up (manifest load, store, index) until the channel accepts, resident
-// memory after start and its peak after a rescan, the rescan itself, and the median histogram
-// query and list page. Figures are named scale_<what>_<entries>, which docs/plot_scale.py draws.
+// The server and the candidate list as the card grows: 100, 1,000, 10,000 and 100,000 entries of
+// the generated mix. For each size: ztMediaDBd's start-up (manifest load, store, index) until the
+// channel accepts, resident memory after start and its peak after a rescan, the rescan itself,
+// the median histogram query and list page; then the candidate count over the whole card and the
+// sort of its keys in the default order. Figures are named scale_<what>_<entries>, which
+// docs/plot_scale.py draws.
 //   bench_server_scale [largest]   (largest card, default 100000)
 #include <sys/types.h>
 
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "bench/bench_figures.h"
+#include "cah/CAHMediaList.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
 #include "ztMedia/dbProtocol.h"
@@ -56,8 +59,28 @@ bool histogram()
 
 struct Sample {
     size_t entries;
-    double startS, rssMB, rescanS, peakMB, histogramUs, pageUs;
+    double startS, rssMB, rescanS, peakMB, histogramUs, pageUs, countS, sortMs;
 };
+
+// Every medium of every state is a candidate, so the count walks the whole card.
+bool countAndSort(Sample *s)
+{
+    std::vector<UploadRule> rules(6);
+    for (uint32_t k = 0; k < 5; ++k) {
+        rules[k].isStateRule = true;
+        rules[k].kind = 11 + k;
+    }
+    CAHMediaList list;
+    const Clock::time_point t0 = Clock::now();
+    if (list.getMediaCount(rules) <= 0)
+        return false;
+    s->countS = secondsSince(t0);
+    const Clock::time_point t1 = Clock::now();
+    if (list.sort(nullptr) != 0)
+        return false;
+    s->sortMs = secondsSince(t1) * 1e3;
+    return true;
+}
 
 bool measure(size_t entries, Sample *s)
 {
@@ -79,7 +102,7 @@ bool measure(size_t entries, Sample *s)
         return false;
     s->rescanS = secondsSince(r0);
     s->peakMB = procMB(server.pid(), "VmHWM");
-    return s->histogramUs > 0 && s->pageUs > 0;
+    return s->histogramUs > 0 && s->pageUs > 0 && countAndSort(s);
 }
 
 void reportAll(const std::vector<Sample> &samples)
@@ -92,6 +115,8 @@ void reportAll(const std::vector<Sample> &samples)
         benchfig::note("scale_rescan_s_" + n, s.rescanS, "s");
         benchfig::note("scale_histogram_us_" + n, s.histogramUs, "us");
         benchfig::note("scale_list_page_us_" + n, s.pageUs, "us");
+        benchfig::note("scale_candidate_count_s_" + n, s.countS, "s");
+        benchfig::note("scale_sort_ms_" + n, s.sortMs, "ms");
     }
     const Sample &small = samples.front(), &large = samples.back();
     const std::string n = std::to_string(large.entries);
