@@ -10,7 +10,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -63,13 +62,6 @@ rtosConnection_t connectionOf(int fd)
     return c;
 }
 
-bool writeCardId(const std::string &cardId)
-{
-    std::ofstream out(ztIpcCardIdPath(), std::ios::trunc);
-    out << cardId << "\n";
-    return static_cast<bool>(out);
-}
-
 }  // namespace
 
 DbServer::DbServer(MediaCatalog &catalog, std::function<Status(MediaCard *)> rescan)
@@ -89,9 +81,13 @@ void DbServer::serveConnection(int fd)
         std::vector<Frame> reply = handleRequest(mCatalog, buf, n < 0 ? 0 : static_cast<size_t>(n));
         if (!mFaults.apply(&reply))
             continue;
-        for (const Frame &f : reply)
-            if (ztIpcSend(&conn, f.data(), f.size()) < 0)
-                break;
+        bool sent = true;
+        // A zero-length frame would read as a hang-up at the client, so a reply cut to nothing
+        // closes the connection instead.
+        for (size_t i = 0; sent && i < reply.size(); i++)
+            sent = !reply[i].empty() && ztIpcSend(&conn, reply[i].data(), reply[i].size()) >= 0;
+        if (!sent)
+            break;
     }
     std::lock_guard<std::mutex> lock(gConnections.lock);
     gConnections.fds.erase(fd);
@@ -127,10 +123,10 @@ int DbServer::run(const std::string &cardId)
     int wake[2] = {-1, -1};
     if (listenFd < 0 || ctlFd < 0 || pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::fprintf(stderr, "ztMediaDBd: %s\n", err.empty() ? std::strerror(errno) : err.c_str());
-        return 1;
+        return 2;
     }
-    if (!writeCardId(cardId))
-        std::fprintf(stderr, "ztMediaDBd: write %s: %s\n", ztIpcCardIdPath().c_str(), std::strerror(errno));
+    if (!ztIpcWriteFile("card_id", cardId + "\n", &err))
+        std::fprintf(stderr, "ztMediaDBd: %s\n", err.c_str());
     gWakeFd = wake[1];
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
