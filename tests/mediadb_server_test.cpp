@@ -1,7 +1,13 @@
 // The media database server against raw frames: histogram, bad frames, bad manifests, control faults.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include <filesystem>
 #include <fstream>
+#include <sstream>
+
+#include "mediadb/manifest.h"
 
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
@@ -77,6 +83,60 @@ TEST(MediadbServerStart, BadManifestsAreRefusedWithOneLine)
         EXPECT_NE(err.find(c.expect), std::string::npos) << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     }
+    // Too big to read whole: refused from its size (a sparse file) or as it streams (a device).
+    std::filesystem::resize_file(path, MANIFEST_MAX_BYTES + 1);
+    for (const std::string &big : {path, std::string("/dev/zero")}) {
+        std::string err;
+        EXPECT_EQ(ServerProcess::runToExit({"--manifest", big}, &err), 2) << big;
+        EXPECT_NE(err.find("manifest " + big + ": "), std::string::npos) << err;
+    }
+}
+
+std::string fileBytes(const std::string &path)
+{
+    std::ostringstream out;
+    out << std::ifstream(path, std::ios::binary).rdbuf();
+    return out.str();
+}
+
+// A state file is outside input like a manifest: each bad row is refused with exit 2 and one line
+// naming it, and the file is left exactly as it was.
+TEST(MediadbServerStart, BadStateFilesAreRefusedAndNeverOverwritten)
+{
+    const struct {
+        const char *sql, *expect;
+    } kCases[] = {
+        {"UPDATE file_status SET word = 99 WHERE file = 'ZX010001.MP4'",
+         "file_status row 100ZTCAM/ZX010001.MP4 field \"word\": upload state 99 is above 31"},
+        {"UPDATE file_status SET word = -1 WHERE file = 'ZX020002.MP4'", "ZX020002.MP4 field \"word\""},
+        {"UPDATE file_status SET word = 'abc' WHERE file = 'ZX020002.MP4'", "ZX020002.MP4 field \"word\""},
+        {"INSERT INTO file_status VALUES('100ZTCAM', 'ZX099999.MP4', 0)", "ZX099999.MP4 field \"file\""},
+        {"UPDATE meta SET value = 'abc' WHERE key = 'version'", "meta row version"},
+        {"UPDATE meta SET value = '1099511627776' WHERE key = 'session_id'", "meta row session_id"},
+        {"UPDATE meta SET value = printf('%.300c', 'x') WHERE key = 'card_id'", "meta row card_id"},
+        {"INSERT INTO media SELECT 9, dir, file, record FROM media WHERE pos = 0", "is already listed by media[0]"},
+        {"UPDATE media SET file = 'ZX010009.MP4' WHERE pos = 0", "does not match"},
+        {"UPDATE media SET record = '{\"dir\":\"100ZTCAM\"}' WHERE pos = 1", "media[1] field \"file\": missing"},
+        {"INSERT INTO dir_listing VALUES('100', 0, 'A', 0, 0)", "dir_listing row 100 0 field \"dir\""},
+    };
+    char dir[] = "/tmp/ztmediadb-state-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    std::string state = std::string(dir) + "/state.sqlite", pristine = std::string(dir) + "/pristine.sqlite";
+    ServerProcess(kManifest, {"--state", state}).stop();
+    std::filesystem::copy_file(state, pristine);
+    for (const auto &c : kCases) {
+        std::filesystem::copy_file(pristine, state, std::filesystem::copy_options::overwrite_existing);
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(state.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, c.sql, nullptr, nullptr, nullptr), SQLITE_OK) << c.sql << sqlite3_errmsg(db);
+        sqlite3_close(db);
+        std::string before = fileBytes(state), err;
+        EXPECT_EQ(ServerProcess::runToExit({"--state", state}, &err), 2) << c.sql;
+        EXPECT_NE(err.find(c.expect), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_TRUE(before == fileBytes(state)) << c.sql;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
