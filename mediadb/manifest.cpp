@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -79,8 +80,12 @@ public:
             return fail(key, "not a string");
         std::string s = v->valuestring;
         if (upTo ? (s.empty() || s.size() > len) : s.size() != len)
-            return fail(key, "\"" + s + "\" is not " + (upTo ? "1 to " : "") + std::to_string(len) +
+            return fail(key, quoted(s) + " is not " + (upTo ? "1 to " : "") + std::to_string(len) +
                                  " characters");
+        // A name is also a path component and part of every message about its file.
+        for (unsigned char c : s)
+            if (c < 0x20 || c == 0x7f || c == '/')
+                return fail(key, quoted(s) + " holds a control character or '/'");
         *out = s;
         return {};
     }
@@ -317,7 +322,7 @@ Status parseDirs(const cJSON *dirs, MediaCard *card)
     const cJSON *dir;
     cJSON_ArrayForEach(dir, dirs)
     {
-        std::string where = std::string("dirs \"") + dir->string + "\"";
+        std::string where = std::string("dirs ") + quoted(dir->string);
         if (std::string(dir->string).size() != DB_DIR_NAME_LEN)
             return Status::error(where + ": directory name is not 8 characters");
         if (!cJSON_IsArray(dir))
@@ -355,9 +360,26 @@ Status parseCardFields(const cJSON *root, MediaCard *card)
 
 }  // namespace
 
+std::string quoted(const std::string &text)
+{
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size() && i < 40; i++) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += c < 0x20 || c == 0x7f ? std::string(hex) : std::string(1, static_cast<char>(c));
+    }
+    return out + (text.size() > 40 ? "\"..." : "\"");
+}
+
 bool checkCardId(const std::string &id)
 {
-    return !id.empty() && id.size() <= MANIFEST_MAX_CARD_ID && id.find_first_of("\r\n") == std::string::npos;
+    if (id.empty() || id.size() > MANIFEST_MAX_CARD_ID)
+        return false;
+    for (unsigned char c : id)
+        if (c < 0x20 || c == 0x7f)
+            return false;
+    return true;
 }
 
 Status checkUniqueFiles(const MediaCard &card)

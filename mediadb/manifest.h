@@ -21,6 +21,9 @@ constexpr uint64_t MANIFEST_MAX_BYTES = 256ull << 20;
 Status parseManifest(const std::string &text, MediaCard *card);
 // Reads and parses a manifest file; errors start with "manifest PATH: ".
 Status loadManifestFile(const std::string &path, MediaCard *card);
+// `text` in double quotes for an error message: control characters as \xNN and at most 40
+// characters, so an error stays one short line whatever the input held.
+std::string quoted(const std::string &text);
 // A card identifier: one line of 1 to MANIFEST_MAX_CARD_ID characters.
 bool checkCardId(const std::string &id);
 // Refuses a card that lists one file twice (as entries or members); the error names both entries.

@@ -234,7 +234,8 @@ Status StateStore::loadEntries(MediaCard *card)
             return Status::error("state " + mPath + ": " + s.message);
         if (e.dir != q.column(0) || e.file != q.column(1))
             return badRow("media row " + std::to_string(index), "file",
-                          q.column(0) + "/" + q.column(1) + " does not match its record's " + fileKey(e.dir, e.file));
+                          quoted(fileKey(q.column(0), q.column(1))) + " does not match its record's " +
+                              fileKey(e.dir, e.file));
         card->media.push_back(std::move(e));
     }
     if (rc != SQLITE_DONE)
@@ -257,7 +258,7 @@ Status StateStore::loadStatuses(MediaCard *card)
     std::map<std::string, bool> seen;
     int rc;
     while ((rc = q.step()) == SQLITE_ROW) {
-        std::string key = fileKey(q.column(0), q.column(1)), row = "file_status row " + key;
+        std::string key = fileKey(q.column(0), q.column(1)), row = "file_status row " + quoted(key);
         sqlite3_int64 word = sqlite3_column_int64(q.get(), 2);
         auto it = files.find(key);
         if (it == files.end())
@@ -266,7 +267,7 @@ Status StateStore::loadStatuses(MediaCard *card)
             return badRow(row, "file", "is listed twice");
         seen[key] = true;
         if (sqlite3_column_type(q.get(), 2) != SQLITE_INTEGER || word < 0 || word > UINT32_MAX)
-            return badRow(row, "word", "\"" + q.column(2) + "\" is not an integer from 0 to 4294967295");
+            return badRow(row, "word", quoted(q.column(2)) + " is not an integer from 0 to 4294967295");
         if ((word & DB_UPLOAD_STATE_MASK) > DB_UPLOAD_STATE_MAX)
             return badRow(row, "word", "upload state " + std::to_string(word & DB_UPLOAD_STATE_MASK) + " is above 31");
         *it->second = static_cast<uint32_t>(word);
@@ -282,11 +283,11 @@ Status StateStore::loadDirs(MediaCard *card)
     std::map<std::string, bool> seen;
     int rc;
     while ((rc = q.step()) == SQLITE_ROW) {
-        std::string dir = q.column(0), file = q.column(1), row = "dir_listing row " + dir + " " + q.column(4);
+        std::string dir = q.column(0), file = q.column(1), row = "dir_listing row " + quoted(dir + " " + q.column(4));
         if (dir.size() != DB_DIR_NAME_LEN)
-            return badRow(row, "dir", "\"" + dir + "\" is not 8 characters");
+            return badRow(row, "dir", quoted(dir) + " is not 8 characters");
         if (file.empty() || file.size() > DB_FILE_NAME_LEN)
-            return badRow(row, "file", "\"" + file + "\" is not 1 to 12 characters");
+            return badRow(row, "file", quoted(file) + " is not 1 to 12 characters");
         for (int c = 2; c <= 4; c++)
             if (sqlite3_column_type(q.get(), c) != SQLITE_INTEGER)
                 return badRow(row, c == 4 ? "pos" : c == 2 ? "first" : "second", "not an integer");
@@ -314,10 +315,10 @@ Status StateStore::load(MediaCard *card, bool *found)
     if (!checkCardId(card->cardId))
         return badRow("meta row card_id", "value", "not a one-line string of 1 to 31 characters");
     if (!parseWord(meta["version"], &card->version))
-        return badRow("meta row version", "value", "\"" + meta["version"] + "\" is not an integer from 0 to 4294967295");
+        return badRow("meta row version", "value", quoted(meta["version"]) + " is not an integer from 0 to 4294967295");
     if (!parseWord(meta["session_id"], &card->sessionId))
         return badRow("meta row session_id", "value",
-                      "\"" + meta["session_id"] + "\" is not an integer from 0 to 4294967295");
+                      quoted(meta["session_id"]) + " is not an integer from 0 to 4294967295");
     Status s = loadEntries(card);
     if (s.ok())
         s = loadStatuses(card);

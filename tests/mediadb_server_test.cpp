@@ -109,17 +109,18 @@ TEST(MediadbServerStart, BadStateFilesAreRefusedAndNeverOverwritten)
         const char *sql, *expect;
     } kCases[] = {
         {"UPDATE file_status SET word = 99 WHERE file = 'ZX010001.MP4'",
-         "file_status row 100ZTCAM/ZX010001.MP4 field \"word\": upload state 99 is above 31"},
-        {"UPDATE file_status SET word = -1 WHERE file = 'ZX020002.MP4'", "ZX020002.MP4 field \"word\""},
-        {"UPDATE file_status SET word = 'abc' WHERE file = 'ZX020002.MP4'", "ZX020002.MP4 field \"word\""},
-        {"INSERT INTO file_status VALUES('100ZTCAM', 'ZX099999.MP4', 0)", "ZX099999.MP4 field \"file\""},
+         "file_status row \"100ZTCAM/ZX010001.MP4\" field \"word\": upload state 99 is above 31"},
+        {"UPDATE file_status SET word = -1 WHERE file = 'ZX020002.MP4'", "ZX020002.MP4\" field \"word\""},
+        {"UPDATE file_status SET word = 'abc' WHERE file = 'ZX020002.MP4'", "ZX020002.MP4\" field \"word\""},
+        {"INSERT INTO file_status VALUES('100ZTCAM', 'ZX099999.MP4', 0)", "ZX099999.MP4\" field \"file\""},
         {"UPDATE meta SET value = 'abc' WHERE key = 'version'", "meta row version"},
         {"UPDATE meta SET value = '1099511627776' WHERE key = 'session_id'", "meta row session_id"},
         {"UPDATE meta SET value = printf('%.300c', 'x') WHERE key = 'card_id'", "meta row card_id"},
+        {"UPDATE meta SET value = 'a' || char(10) || 'b' WHERE key = 'version'", "\"a\\x0Ab\" is not"},
         {"INSERT INTO media SELECT 9, dir, file, record FROM media WHERE pos = 0", "is already listed by media[0]"},
         {"UPDATE media SET file = 'ZX010009.MP4' WHERE pos = 0", "does not match"},
         {"UPDATE media SET record = '{\"dir\":\"100ZTCAM\"}' WHERE pos = 1", "media[1] field \"file\": missing"},
-        {"INSERT INTO dir_listing VALUES('100', 0, 'A', 0, 0)", "dir_listing row 100 0 field \"dir\""},
+        {"INSERT INTO dir_listing VALUES('100', 0, 'A', 0, 0)", "dir_listing row \"100 0\" field \"dir\""},
     };
     char dir[] = "/tmp/ztmediadb-state-XXXXXX";
     ASSERT_TRUE(mkdtemp(dir));
