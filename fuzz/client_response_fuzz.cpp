@@ -4,8 +4,6 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_ipc.h"
-#include "platform/ztklog.h"
-#include "platform/ztsleep.h"
 #include "libztMediaRTOSDB/src/dbContentInfo.h"
 #include "libztMediaRTOSDB/src/dbFileQuery.h"
 #include "libztMediaRTOSDB/src/dbGumi.h"
@@ -49,10 +47,6 @@ int call(uint8_t which)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const int quiet = ztUtilSetLogLevel(0);  // the refusals would flood the output
-    static const ztSleepHook noPause = ztSetSleepHook([](void *, unsigned) {}, nullptr);  // retries
-    (void)quiet;
-    (void)noPause;
     if (size == 0)
         return 0;
     fuzzipc::feed(data + 1, size - 1);

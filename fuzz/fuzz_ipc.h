@@ -12,6 +12,8 @@
 #include <cstring>
 
 #include "platform/ztipc.h"
+#include "platform/ztklog.h"
+#include "platform/ztsleep.h"
 
 namespace fuzzipc {
 
@@ -50,11 +52,17 @@ inline int destroy(rtosConnection_t *conn)
     return 0;
 }
 
-// Installs the scripted calls (once) and points them at this input.
+// Installs the scripted calls (once) and points them at this input. Also silences the client's
+// log (its refusals would flood the output) and its retry pauses (they would only slow it down).
 inline void feed(const uint8_t *data, size_t size)
 {
     static const ztIpcOps ops = {init, send, receive, destroy};
-    ztIpcSetOps(&ops);
+    static const bool once = [] {
+        ztUtilSetLogLevel(0);
+        ztSetSleepHook([](void *, unsigned) {}, nullptr);
+        return ztIpcSetOps(&ops) != nullptr;
+    }();
+    (void)once;
     gData = data;
     gLeft = size;
 }

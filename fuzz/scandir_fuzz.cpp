@@ -4,8 +4,6 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_ipc.h"
-#include "platform/ztklog.h"
-#include "platform/ztsleep.h"
 #include "libztMediaRTOSDB/src/dbScandir.h"
 
 namespace {
@@ -14,10 +12,6 @@ int keepOdd(const char *name, int length) { return length > 0 && (name[0] & 1); 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const int quiet = ztUtilSetLogLevel(0);  // the refusals would flood the output
-    static const ztSleepHook noPause = ztSetSleepHook([](void *, unsigned) {}, nullptr);  // retries
-    (void)quiet;
-    (void)noPause;
     if (size == 0)
         return 0;
     zt_file_info files[64];
