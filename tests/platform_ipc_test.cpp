@@ -136,6 +136,7 @@ TEST_F(PlatformListen, CreatesDirectoryAndReplacesStaleSocketButNotALiveOne)
 TEST_F(PlatformListen, LeavesFilesThatAreNotSocketsAndReportsWhy)
 {
     std::filesystem::create_directories(dir);
+    chmod(dir.c_str(), 0700);  // safe under any umask
     std::ofstream(dir + "/chan") << "keep me";
     EXPECT_EQ(-1, ztIpcListen("chan", &err));
     EXPECT_NE(std::string::npos, err.find(dir + "/chan: File exists")) << err;
