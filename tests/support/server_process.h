@@ -34,8 +34,9 @@ public:
     int ctl(const std::vector<std::string> &args, std::string *out = nullptr) const;
     // Stops the server with SIGTERM (or `sig`) and returns its wait status; idempotent.
     int stop(int sig = 15);
-    // Stops and starts it again with the same arguments (the manifest file is kept).
-    bool restart();
+    // Stops and starts it again with the same arguments (the manifest file is kept); without
+    // `withManifest` it starts from the further arguments alone (a --state restart).
+    bool restart(bool withManifest = true);
 
     // Runs ztMediaDBd with `args` to its end (for start-up failures); returns the exit status
     // (or 128 + signal) and the standard error text in *err.
@@ -44,7 +45,7 @@ public:
 private:
     ServerProcess() = default;
     bool makeDir();
-    bool start();
+    bool start(bool withManifest = true);
 
     std::string mDir;
     std::string mManifest;
