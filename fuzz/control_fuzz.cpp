@@ -1,6 +1,6 @@
 // The server's control command line (faults, rescan, version) from arbitrary bytes: every line
 // is answered "ok ..." or "error: ...", and an armed fault then applied to a reply leaves it a
-// frame. Delays are armed but never applied here (they would only sleep).
+// frame. A delay is handed back to the caller, not slept, so every fault is applied here.
 #include <cstdlib>
 #include <string>
 
