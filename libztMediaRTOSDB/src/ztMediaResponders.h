@@ -51,6 +51,11 @@ int generateMetadata(mg_connection *conn, const char *queryString);
 int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int starting_index,
                    uint32_t list_options, uint32_t query_options, int paramCount,
                    const uint32_t *params);
+// The paged list from a query string: "max", "count", "start", "lo", "qo" (required) and "p1",
+// "p2" (optional; no p1: paramCount 0, p1 alone: 1, both: 2), each decimal or 0x-hex. A missing,
+// repeated or malformed value answers 400 with the error header; otherwise dbGetPagedList.
+// 0 for 200, else -1.
+int generatePagedList(mg_connection *conn, const char *queryString);
 // Forwards to the platform's ztUtilSetLogLevel and returns its result.
 int dbSetLogLvl(int level);
 
