@@ -1,6 +1,7 @@
 // Query-string rules of the responders: URL decoding, variable lookup and the two request parsers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -169,6 +170,29 @@ TEST(MediaQuery, Metadata)
         EXPECT_EQ(s.filter, r.filter) << r.query;
         EXPECT_EQ(std::string(s.dirName), r.dir) << r.query;
         EXPECT_EQ(std::string(s.fileName), r.file) << r.query;
+    }
+}
+
+// civetweb exports mg_get_var and friends and calls them through the dynamic linker: the
+// library must define none of those names as a C symbol or a global C++ function, only inside
+// its own namespace.
+TEST(MediaQuery, UrlHelpersStayInTheirNamespace)
+{
+    const std::string cmd = std::string("nm --defined-only ") + ZT_BIN_DIR +
+                            "/../libztMediaRTOSDB/libztMediaRTOSDB.a 2>/dev/null";
+    FILE *p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string symbols = "\n";
+    char line[4096];
+    while (std::fgets(line, sizeof line, p))
+        if (const char *name = std::strrchr(line, ' '))
+            symbols += std::string(name + 1);  // keeps the newline as a separator
+    EXPECT_EQ(pclose(p), 0);
+    for (const std::string name : {"mg_get_var", "mg_get_var2", "mg_url_decode", "mg_strncasecmp"}) {
+        const std::string len = std::to_string(name.size());
+        EXPECT_EQ(symbols.find("\n" + name + "\n"), std::string::npos) << name;
+        EXPECT_EQ(symbols.find("\n_Z" + len + name), std::string::npos) << name;
+        EXPECT_NE(symbols.find("\n_ZN7ztmedia" + len + name + "E"), std::string::npos) << name;
     }
 }
 

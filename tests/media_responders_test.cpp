@@ -166,6 +166,12 @@ TEST_F(MediaResponders, FaultsAndCardIdentifier)
     expectRows({{Call::List, "", ok(kDefaultList), 0}});
     ASSERT_EQ(server.ctl({"status", "1", "12"}), 0);
     expectRows({{Call::List, "", failed(500, kEmptyA), -1}});
+    // Pages cut to their header bring no entry: bounded by the same counter.
+    ASSERT_EQ(server.ctl({"cut", "40", "3"}), 0);
+    expectRows({{Call::List, "", ok(kDefaultList), 0}});
+    ASSERT_EQ(server.ctl({"cut", "40", "12"}), 0);
+    expectRows({{Call::List, "", failed(500, kEmptyA), -1}});
+    ASSERT_EQ(server.ctl({"clear"}), 0);
     ASSERT_EQ(server.ctl({"status", "2", "1"}), 0);
     expectRows({{Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.MP4", errorHeader(503), -1}});
     ASSERT_EQ(std::remove(server.path("card_id").c_str()), 0);
