@@ -62,13 +62,11 @@ struct Ctx {
 
 void Ctx::put(const char *format, ...)
 {
-    char piece[256];
     va_list ap;
     va_start(ap, format);
-    std::vsnprintf(piece, sizeof piece, format, ap);
-    va_end(ap);
-    if (outAppend(out, buf, __FILE__, __LINE__, "%s", piece) != 200)
+    if (outAppendV(out, buf, __FILE__, __LINE__, format, ap) != 200)
         status = 500;
+    va_end(ap);
 }
 
 uint32_t flag(const Ctx &c, int bit) { return (c.e.ci.media_flags >> bit) & 1u; }

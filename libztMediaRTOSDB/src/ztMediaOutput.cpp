@@ -112,17 +112,14 @@ void writeHttpErrorResponseHeader(mg_connection *conn, int status)
     writeHttpContentLength(conn, 0);
 }
 
-int outAppend(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
-              const char *format, ...)
+int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
+               const char *format, va_list ap)
 {
     const BufferRow &b = rowOf(which);
     char *start = out->*b.buffer;
-    va_list ap;
-    va_start(ap, format);
     va_list again;
     va_copy(again, ap);
     const int piece = std::vsnprintf(nullptr, 0, format, ap);
-    va_end(ap);
     const size_t used = std::strlen(start);
     const size_t wouldBe = used + static_cast<size_t>(piece < 0 ? 0 : piece);
     int status = 200;
@@ -136,6 +133,16 @@ int outAppend(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
         status = 500;
     }
     va_end(again);
+    return status;
+}
+
+int outAppend(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
+              const char *format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    const int status = outAppendV(out, which, file, line, format, ap);
+    va_end(ap);
     return status;
 }
 

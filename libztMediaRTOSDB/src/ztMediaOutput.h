@@ -4,6 +4,7 @@
 #ifndef ZT_MEDIA_OUTPUT_H
 #define ZT_MEDIA_OUTPUT_H
 
+#include <cstdarg>
 #include <string>
 
 #include "libztMediaRTOSDB/src/ztMediaResponders.h"
@@ -30,6 +31,8 @@ enum class OutBuf { Media, Directory, Entry };
 // Returns 200 when the piece was written.
 int outAppend(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
               const char *format, ...) __attribute__((format(printf, 5, 6)));
+int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
+               const char *format, va_list ap) __attribute__((format(printf, 5, 0)));
 #define ZT_OUT(out, which, ...) ::ztmedia::outAppend((out), (which), __FILE__, __LINE__, __VA_ARGS__)
 
 // Resets a buffer's cursor to its start (the text stays until overwritten).
