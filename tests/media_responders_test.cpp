@@ -206,18 +206,25 @@ TEST_F(MediaResponders, OverflowOfEachBufferAnswers500)
         R"({"card_id":"CARD-B","media":[{"dir":"100ZTCAM","file":"ZX010001.MP4","type":0,"highlight_count":256,"video":{"highlights":[)" +
         highlights + "]}}]}";
     const std::string empty = json(R"({"id":"CARD-B","media":[]})");
+    std::string tags;
+    for (int i = 0; i < 99; ++i)
+        tags += (i ? "," : "") + std::to_string(9000000 + i);
     struct Case {
         std::string card;
-        std::string query;
+        std::vector<Row> rows;
     } cases[] = {
-        {entryCard, "f=video&fields=hi"}, // one entry over 1536 bytes
-        {photoCard(1, 1300), ""},         // one directory over 65536
-        {photoCard(3, 900), ""},          // the media array over 131072
+        {entryCard,  // one entry over 1536 bytes; the metadata shows 99 of the 256 highlights
+         {{Call::List, "f=video&fields=hi", failed(500, empty), -1},
+          {Call::Metadata, "t=videoinfo&p=100ZTCAM/ZX010001.MP4",
+           ok(json(R"({"dur":"0","c":"0","avc_profile":"0","profile":"0","tag_count":256,"tags":[)" + tags +
+                   R"(],"w":"0","h":"0","fps":"0","fps_denom":"0","prog":"0","subsample":"0"})")), 0}}},
+        {photoCard(1, 1300), {{Call::List, "", failed(500, empty), -1}}},  // one directory over 65536
+        {photoCard(3, 900), {{Call::List, "", failed(500, empty), -1}}},   // the media array over 131072
     };
     for (const Case &c : cases) {
         ServerProcess server(c.card);
         ASSERT_TRUE(server.ok()) << server.error();
-        expectRows({{Call::List, c.query, failed(500, empty), -1}});
+        expectRows(c.rows);
     }
     ServerProcess fits(photoCard(3, 700));
     ASSERT_TRUE(fits.ok()) << fits.error();

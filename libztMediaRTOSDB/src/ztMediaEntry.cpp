@@ -353,15 +353,19 @@ void logListResponse(const db_list_response_header &h)
 {
     if (g_logLevel < DB_LOG_HEADERS)
         return;
-    DBLOG(DB_LOG_HEADERS, "ResponseHeader: command_type %d\n", h.header.command_type);
-    DBLOG(DB_LOG_HEADERS, "                status %d\n", h.header.status);
-    DBLOG(DB_LOG_HEADERS, "                count_returned %d\n", h.header.count_returned);
-    DBLOG(DB_LOG_HEADERS, "                rtos_db_version %08x\n", h.header.rtos_db_version);
-    DBLOG(DB_LOG_HEADERS, "                token 0x%08X\n", h.header.token);
-    DBLOG(DB_LOG_HEADERS, "                start_index %d\n", h.start_index);
-    DBLOG(DB_LOG_HEADERS, "                list_options 0x%08X\n", h.list_options);
-    DBLOG(DB_LOG_HEADERS, "                total_entries %d\n", h.total_entries);
-    DBLOG(DB_LOG_HEADERS, "                session_id 0x%08X\n", h.session_id);
+    const struct { const char *format; uint32_t value; } lines[] = {
+        {"ResponseHeader: command_type %d\n", h.header.command_type},
+        {"                status %d\n", h.header.status},
+        {"                count_returned %d\n", h.header.count_returned},
+        {"                rtos_db_version %08x\n", h.header.rtos_db_version},
+        {"                token 0x%08X\n", h.header.token},
+        {"                start_index %d\n", h.start_index},
+        {"                list_options 0x%08X\n", h.list_options},
+        {"                total_entries %d\n", h.total_entries},
+        {"                session_id 0x%08X\n", h.session_id},
+    };
+    for (const auto &l : lines)
+        ztUtilKlogMsgLevel(DB_LOG_HEADERS, __LINE__, ZT_DB_LOG_FILE, l.format, l.value);
 }
 
 }  // namespace ztmedia

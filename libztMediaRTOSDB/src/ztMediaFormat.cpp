@@ -1,8 +1,10 @@
 // JSON member writers: one table per record, one loop each.
 #include "libztMediaRTOSDB/src/ztMediaFormat.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "libztMediaRTOSDB/src/dbContentTypes.h"
 
@@ -74,32 +76,62 @@ void gumiHex(const uint8_t *gumi, char *out)
         std::snprintf(out + 2 * i, 3, "%02x", gumi[i]);
 }
 
+void MemberWriter::member(const char *format, ...)
+{
+    va_list ap, again;
+    va_start(ap, format);
+    va_copy(again, ap);
+    const int n = std::vsnprintf(nullptr, 0, format, ap);
+    std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0)
+        std::vsnprintf(&text[0], text.size() + 1, format, again);
+    va_end(again);
+    va_end(ap);
+    if (ZT_OUT(mOut, OutBuf::Entry, "%s%s", mSep, text.c_str()) != 200)
+        mStatus = 500;
+    mSep = ",";
+}
+
+void MemberWriter::piece(const char *format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    if (outAppendV(mOut, OutBuf::Entry, __FILE__, __LINE__, format, ap) != 200)
+        mStatus = 500;
+    va_end(ap);
+}
+
+void MemberWriter::positions(const db_video_specific_info *vsi, uint32_t count)
+{
+    const uint8_t *words = reinterpret_cast<const uint8_t *>(vsi) + sizeof *vsi;
+    const uint32_t n = count < ZT_META_HIGHLIGHTS_MAX ? count : ZT_META_HIGHLIGHTS_MAX;
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t pos;
+        std::memcpy(&pos, words + 4 * i, sizeof pos);
+        piece(i ? ",%u" : "%u", pos);
+    }
+}
+
 int formatContentInfo(ztMediaDBOutput_t *out, uint64_t fields, const db_content_info *info)
 {
     if (!info)
         return 200;
     db_content_info ci;
     std::memcpy(&ci, info, sizeof ci);  // the record may sit unaligned in a response
-    int status = 200;
-    const char *sep = "";
+    MemberWriter w(out, "");
     for (const ContentMember &m : kContentMembers) {
         if (!(fields & m.bit))
             continue;
-        int r;
         if (m.kind == Kind::Number)
-            r = ZT_OUT(out, OutBuf::Entry, "%s\"%s\":\"%llu\"", sep, m.key,
-                       static_cast<unsigned long long>(m.number(ci)));
+            w.member("\"%s\":\"%llu\"", m.key, static_cast<unsigned long long>(m.number(ci)));
         else if (m.kind == Kind::Raw)
-            r = ZT_OUT(out, OutBuf::Entry, "%s\"%s\":%s", sep, m.key, m.text(ci));
+            w.member("\"%s\":%s", m.key, m.text(ci));
         else if (m.kind == Kind::Name)  // fixed-width, not terminated
-            r = ZT_OUT(out, OutBuf::Entry, "%s\"%s\":\"%.12s\"", sep, m.key, m.text(ci));
+            w.member("\"%s\":\"%.12s\"", m.key, m.text(ci));
         else
-            r = ZT_OUT(out, OutBuf::Entry, "%s\"%s\":\"%s\"", sep, m.key, m.text(ci));
-        if (r != 200)
-            status = 500;
-        sep = ",";
+            w.member("\"%s\":\"%s\"", m.key, m.text(ci));
     }
-    return status;
+    return w.status();
 }
 
 int formatVideoInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator,
@@ -109,42 +141,25 @@ int formatVideoInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator
         return 200;
     db_video_specific_info v;
     std::memcpy(&v, vsi, sizeof v);
-    int status = 200;
-    const char *sep = separator;
-    auto num = [&](uint32_t bit, const char *key, uint32_t value) {
-        if (!(mask & bit))
-            return;
-        if (ZT_OUT(out, OutBuf::Entry, "%s\"%s\":\"%u\"", sep, key, value) != 200)
-            status = 500;
-        sep = ",";
-    };
-    if ((mask & FM_LS) && v.ls == 0) {
-        if (ZT_OUT(out, OutBuf::Entry, "%s\"ls\":\"-1\"", sep) != 200)
-            status = 500;
-        sep = ",";
-    } else {
-        num(FM_LS, "ls", v.ls);
-    }
-    num(FM_CL, "cl", v.cl);
-    num(FM_AVC, "avc_profile", v.avc_profile);
-    num(FM_PROF, "profile", v.profile);
-    num(FM_HC, "hc", v.highlight_count);
+    MemberWriter w(out, separator);
+    if ((mask & FM_LS) && v.ls == 0)
+        w.member("\"ls\":\"-1\"");
+    else if (mask & FM_LS)
+        w.member("\"ls\":\"%u\"", v.ls);
+    const struct { uint32_t bit; const char *key; uint32_t value; } numbers[] = {
+        {FM_CL, "cl", v.cl}, {FM_AVC, "avc_profile", v.avc_profile}, {FM_PROF, "profile", v.profile},
+        {FM_HC, "hc", v.highlight_count}};
+    for (const auto &n : numbers)
+        if (mask & n.bit)
+            w.member("\"%s\":\"%u\"", n.key, n.value);
     if (mask & FM_HI) {
-        const uint8_t *words = reinterpret_cast<const uint8_t *>(vsi) + sizeof v;
-        int r = ZT_OUT(out, OutBuf::Entry, "%s\"hi\":[", sep);
-        const uint32_t n = v.highlight_count < ZT_META_HIGHLIGHTS_MAX ? v.highlight_count : ZT_META_HIGHLIGHTS_MAX;
-        for (uint32_t i = 0; i < n; ++i) {
-            uint32_t pos;
-            std::memcpy(&pos, words + 4 * i, sizeof pos);
-            r = worst(r, ZT_OUT(out, OutBuf::Entry, "%s%u", i ? "," : "", pos));
-        }
-        r = worst(r, ZT_OUT(out, OutBuf::Entry, "]"));
-        if (r != 200)
-            status = 500;
-        sep = ",";
+        w.member("\"hi\":[");
+        w.positions(vsi, v.highlight_count);
+        w.piece("]");
     }
-    num(FM_DUR, "dur", durationSeconds(v.duration_ms));
-    return status;
+    if (mask & FM_DUR)
+        w.member("\"dur\":\"%u\"", durationSeconds(v.duration_ms));
+    return w.status();
 }
 
 int formatMoreInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator,
@@ -154,23 +169,16 @@ int formatMoreInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator,
         return 200;
     db_more_info m;
     std::memcpy(&m, mi, sizeof m);
-    int status = 200;
-    const char *sep = separator;
-    auto put = [&](int r) {
-        if (r != 200)
-            status = 500;
-        sep = ",";
-    };
+    MemberWriter w(out, separator);
     if (mask & FM_WH)
-        put(ZT_OUT(out, OutBuf::Entry, "%s\"w\":\"%d\",\"h\":\"%d\"", sep, m.width, m.height));
+        w.member("\"w\":\"%d\",\"h\":\"%d\"", m.width, m.height);
     if (mask & FM_FPS)
-        put(ZT_OUT(out, OutBuf::Entry, "%s\"fps\":\"%d\",\"fps_denom\":\"%d\"", sep,
-                   m.frame_rate_numerator, m.frame_rate_denominator));
+        w.member("\"fps\":\"%d\",\"fps_denom\":\"%d\"", m.frame_rate_numerator, m.frame_rate_denominator);
     if (mask & FM_PROG)
-        put(ZT_OUT(out, OutBuf::Entry, "%s\"prog\":\"%d\"", sep, m.is_progressive));
+        w.member("\"prog\":\"%d\"", m.is_progressive);
     if (mask & FM_SUBSAMPLE)
-        put(ZT_OUT(out, OutBuf::Entry, "%s\"subsample\":\"%d\"", sep, m.is_subsampled));
-    return status;
+        w.member("\"subsample\":\"%d\"", m.is_subsampled);
+    return w.status();
 }
 
 int formatGUMI(ztMediaDBOutput_t *out, uint32_t mask, const char *separator, const uint8_t *gumi,
@@ -178,8 +186,7 @@ int formatGUMI(ztMediaDBOutput_t *out, uint32_t mask, const char *separator, con
 {
     if (!gumi)
         return 200;
-    int status = 200;
-    const char *sep = separator;
+    MemberWriter w(out, separator);
     char hex[2 * DB_GUMI_LEN + 1];
     const struct { uint32_t bit; const char *key; const uint8_t *bytes; } rows[] = {
         {FM_GUMI, "gumi", gumi}, {FM_PGUMI, "pgumi", pgumi}};
@@ -187,11 +194,9 @@ int formatGUMI(ztMediaDBOutput_t *out, uint32_t mask, const char *separator, con
         if (!(mask & row.bit) || !row.bytes)
             continue;
         gumiHex(row.bytes, hex);
-        if (ZT_OUT(out, OutBuf::Entry, "%s\"%s\":\"%s\"", sep, row.key, hex) != 200)
-            status = 500;
-        sep = ",";
+        w.member("\"%s\":\"%s\"", row.key, hex);
     }
-    return status;
+    return w.status();
 }
 
 }  // namespace ztmedia

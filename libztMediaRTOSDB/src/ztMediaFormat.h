@@ -30,6 +30,26 @@ int formatMoreInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator,
 int formatGUMI(ztMediaDBOutput_t *out, uint32_t mask, const char *separator, const uint8_t *gumi,
                const uint8_t *pgumi);
 
+// Writes the members of one JSON object into the entry buffer: each member behind the separator
+// (the one given first, "," after any member, also after one that did not fit), each piece by
+// the bounded append. status() is 200, or 500 once a piece did not fit.
+class MemberWriter {
+public:
+    MemberWriter(ztMediaDBOutput_t *out, const char *separator) : mOut(out), mSep(separator) {}
+    // One member: the separator and the formatted text as one piece.
+    void member(const char *format, ...) __attribute__((format(printf, 2, 3)));
+    // A piece inside a member (array items, closing brackets): no separator.
+    void piece(const char *format, ...) __attribute__((format(printf, 2, 3)));
+    // The highlight positions "%u" separated by commas, at most ZT_META_HIGHLIGHTS_MAX of them.
+    void positions(const db_video_specific_info *vsi, uint32_t count);
+    int status() const { return mStatus; }
+
+private:
+    ztMediaDBOutput_t *mOut;
+    const char *mSep;
+    int mStatus = 200;
+};
+
 // At most this many highlight positions are written by the metadata members.
 enum : uint32_t { ZT_META_HIGHLIGHTS_MAX = 99 };
 // (duration_ms + 500) / 1000 in 32 bits.

@@ -106,25 +106,19 @@ int videoDataSet(ztMediaDBOutput_t *out, DbConnection &db, const dbSettings_t &s
         dbAssertFail(full ? "formatMetadataVideoInfo" : "formatMetadataDur", __LINE__, "pVideoInfo");
     db_video_specific_info v;
     std::memcpy(&v, vsi, sizeof v);
-    auto put = [&](int r) { status = worst(status, r) == 200 ? 200 : 500; };
-    put(ZT_OUT(out, OutBuf::Entry, "%s\"dur\":\"%u\"", "", durationSeconds(v.duration_ms)));
-    put(ZT_OUT(out, OutBuf::Entry, "%s\"c\":\"%u\"", ",", v.cl));
-    if (!full) {
-        put(ZT_OUT(out, OutBuf::Entry, "%s\"profile\":\"%u\"", ",", v.profile));
-        return closeObject(out, status);
+    MemberWriter w(out, "");
+    w.member("\"dur\":\"%u\"", durationSeconds(v.duration_ms));
+    w.member("\"c\":\"%u\"", v.cl);
+    if (full)
+        w.member("\"avc_profile\":\"%u\"", v.avc_profile);
+    w.member("\"profile\":\"%u\"", v.profile);
+    if (full) {
+        w.member("\"tag_count\":%u,\"tags\":[", v.highlight_count);
+        w.positions(vsi, v.highlight_count);
+        w.piece("]");
     }
-    put(ZT_OUT(out, OutBuf::Entry, "%s\"avc_profile\":\"%u\"", ",", v.avc_profile));
-    put(ZT_OUT(out, OutBuf::Entry, "%s\"profile\":\"%u\"", ",", v.profile));
-    put(ZT_OUT(out, OutBuf::Entry, "%s\"tag_count\":%u,\"tags\":[", ",", v.highlight_count));
-    const uint8_t *words = reinterpret_cast<const uint8_t *>(vsi) + sizeof v;
-    const uint32_t n = v.highlight_count < ZT_META_HIGHLIGHTS_MAX ? v.highlight_count : ZT_META_HIGHLIGHTS_MAX;
-    for (uint32_t i = 0; i < n; ++i) {
-        uint32_t pos;
-        std::memcpy(&pos, words + 4 * i, sizeof pos);
-        put(ZT_OUT(out, OutBuf::Entry, "%s%u", i ? "," : "", pos));
-    }
-    put(ZT_OUT(out, OutBuf::Entry, "]"));
-    if (status == 200 && hasMoreInfo(ci->content_type))
+    status = w.status();
+    if (full && status == 200 && hasMoreInfo(ci->content_type))
         status = moreInfo(out, db, s, 0xffffffffu);
     return closeObject(out, status);
 }
