@@ -234,6 +234,24 @@ TEST_F(MediaResponders, OverflowOfEachBufferAnswers500)
     EXPECT_EQ(got.compare(0, 13, "HTTP/1.1 200 "), 0);
 }
 
+// 23 entries are fetched by requests at 0, 10 and 20, the last asking for the 4 that remain
+// (one more than the entries left, as the paging rule says).
+TEST(MediaListPaging, RequestsFollowTheTotal)
+{
+    ScopedEnv noCardEnv("ZT_CARD_ID", nullptr);
+    ServerProcess server(photoCard(1, 23));
+    ASSERT_TRUE(server.ok()) << server.error();
+    KlogCapture klog(4);
+    int result = -1;
+    captureStdout([&] { result = generateMediaList(nullptr, ""); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(klog.count("Request: command_type 0"), 3);
+    for (const char *line : {"         starting_index 0", "         starting_index 10", "         starting_index 20",
+                             "         request_count 4"})
+        EXPECT_EQ(klog.count(line), 1) << line;
+    EXPECT_EQ(klog.count("         request_count 10"), 2);
+}
+
 // The CGI program: the responder's bytes on standard output and nothing else, exit status 0
 // only for 200.
 TEST_F(MediaResponders, CgiProgram)
