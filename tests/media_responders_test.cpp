@@ -157,6 +157,31 @@ TEST_F(MediaResponders, MetadataDataSetsAndWrites)
     });
 }
 
+// A chaptered video of three existing chapters (member 2 missing).
+const char *const kChapteredCard = R"({"card_id":"CARD-G","media":[
+ {"dir":"100ZTCAM","file":"ZX010123.MP4","type":2,"cre":10,"mod":11,"size":100,"upload_status":1,"flags":2,
+  "highlight_count":1,"video":{"ls":0,"duration_ms":2500,"highlights":[7]},
+  "members":[{"file":"ZX020123.MP4","size":200,"cre":20,"mod":21,"video":{"ls":4,"duration_ms":4000}},
+             {"file":"ZX040123.MP4","size":300,"cre":30,"mod":31,"upload_status":3,"video":{"duration_ms":1000}}],
+  "group":{"group_number":123,"first":0,"last":3,"missing":[2]}}]})";
+
+// Without grouping every chapter is a single video; with it the paged list expands the group
+// from one multi-file video request.
+TEST_F(MediaResponders, ChapteredVideos)
+{
+    ServerProcess server(kChapteredCard);
+    ASSERT_TRUE(server.ok()) << server.error();
+    expectRows({
+        {Call::List, "f=video&fields=n,ls,dur",
+         ok(json(R"({"id":"CARD-G","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010123.MP4","ls":"-1","dur":"3"},{"n":"ZX020123.MP4","ls":"4","dur":"4"},{"n":"ZX040123.MP4","ls":"-1","dur":"1"}]}]})")), 0},
+        {Call::Paged, "max=1&count=10&start=0&lo=2&qo=0x100",
+         ok(json(R"({"id":"CARD-G","media":[{"d":"100ZTCAM","fs":[)"
+                 R"({"n":"ZX010123.MP4","mod":"11","cre":"10","us":"1","tr":"0","eis":"1","pta":"0","ao":"off","mp":"0","dur":"3","mahs":"0","hc":"1","hi":[7],"ls":"-1","s":"100"},)"
+                 R"({"n":"ZX020123.MP4","mod":"21","cre":"20","us":"1","tr":"0","ls":"4","eis":"1","pta":"0","ao":"off","mp":"0","dur":"4","mahs":"0","hc":"1","hi":[],"s":"200"},)"
+                 R"({"n":"ZX040123.MP4","mod":"31","cre":"30","us":"3","tr":"0","ls":"-1","eis":"1","pta":"0","ao":"off","mp":"0","dur":"1","mahs":"0","hc":"1","hi":[],"s":"300"}]}]})")), 0},
+    });
+}
+
 // Status faults count on the listing's one retry counter; the card identifier comes last.
 TEST_F(MediaResponders, FaultsAndCardIdentifier)
 {

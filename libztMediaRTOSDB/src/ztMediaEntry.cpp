@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <iterator>
 
 #include "libztMediaRTOSDB/src/dbCommon.h"
 #include "libztMediaRTOSDB/src/dbContentTypes.h"
@@ -129,6 +130,7 @@ const W wLs = [](Ctx &c) {
         c.put("\"ls\":\"%u\"", c.e.vsi.ls);
 };
 const W wCl = [](Ctx &c) { c.put("\"cl\":\"%u\"", c.e.vsi.cl); };
+const W wEis = [](Ctx &c) { c.put("\"eis\":\"%u\"", flag(c, 1)); };
 const W wPta = [](Ctx &c) { c.put("\"pta\":\"%u\"", (c.e.ci.media_flags & DB_MEDIA_FLAG_PTA_MASK) ? 1u : 0u); };
 const W wAo = [](Ctx &c) { c.put("\"ao\":\"%s\"", getAudioOptionStr(c.e.ci.media_flags)); };
 const W wMp = [](Ctx &c) { c.put("\"mp\":\"%u\"", flag(c, 11)); };
@@ -229,6 +231,27 @@ const MemberRow kPagedListMembers[] = {
     {kAlways, PG, nullptr, true, wTm},
     {kAlways, PG, nullptr, false, wGhcCount},
     {kAlways, PG, nullptr, false, wGhi},
+    {kAlways, EC_ALL & ~EC_GROUPED_VIDEO, nullptr, false, wSize},  // grouped: from its members
+};
+
+// A grouped video's entry continues with its first member's video members.
+const MemberRow kGroupFirstMember[] = {
+    {kAlways, EC_ALL, nullptr, false, wEis},  {kAlways, EC_ALL, nullptr, false, wPta},
+    {kAlways, EC_ALL, nullptr, false, wAo},   {kAlways, EC_ALL, nullptr, false, wMp},
+    {kAlways, EC_ALL, nullptr, false, wDur},  {kAlways, EC_ALL, nullptr, false, wMahs},
+    {kAlways, EC_ALL, nullptr, false, wHc},   {kAlways, EC_ALL, nullptr, false, wHi},
+    {kAlways, EC_ALL, nullptr, false, wLs},   {kAlways, EC_ALL, nullptr, false, wSize},
+};
+
+// Every further member of a grouped video is an entry of its own.
+const MemberRow kGroupFurtherMember[] = {
+    {kAlways, EC_ALL, nullptr, false, wName}, {kAlways, EC_ALL, nullptr, false, wMod},
+    {kAlways, EC_ALL, nullptr, false, wCre},  {kAlways, EC_ALL, nullptr, false, wUs},
+    {kAlways, EC_ALL, nullptr, false, wTr},   {kAlways, EC_ALL, nullptr, false, wLs},
+    {kAlways, EC_ALL, nullptr, false, wEis},  {kAlways, EC_ALL, nullptr, false, wPta},
+    {kAlways, EC_ALL, nullptr, false, wAo},   {kAlways, EC_ALL, nullptr, false, wMp},
+    {kAlways, EC_ALL, nullptr, false, wDur},  {kAlways, EC_ALL, nullptr, false, wMahs},
+    {kAlways, EC_ALL, nullptr, false, wHc},   {kAlways, EC_ALL, nullptr, false, wHi},
     {kAlways, EC_ALL, nullptr, false, wSize},
 };
 
@@ -310,10 +333,10 @@ bool entryShown(const ListEntry &e, uint32_t queryOptions)
 }
 
 int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const ListEntry &e,
-                      uint64_t mask)
+                      uint64_t mask, bool continued)
 {
     Ctx c{out, buf, e, 200};
-    bool written = false;
+    bool written = continued;
     auto each = [&](const MemberRow *rows, size_t n) {
         for (size_t i = 0; i < n; ++i) {
             const MemberRow &r = rows[i];
@@ -325,10 +348,12 @@ int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const
             written = true;
         }
     };
-    if (form == MemberForm::MediaList)
-        each(kMediaListMembers, sizeof kMediaListMembers / sizeof kMediaListMembers[0]);
-    else
-        each(kPagedListMembers, sizeof kPagedListMembers / sizeof kPagedListMembers[0]);
+    switch (form) {
+    case MemberForm::MediaList: each(kMediaListMembers, std::size(kMediaListMembers)); break;
+    case MemberForm::PagedList: each(kPagedListMembers, std::size(kPagedListMembers)); break;
+    case MemberForm::GroupFirstMember: each(kGroupFirstMember, std::size(kGroupFirstMember)); break;
+    case MemberForm::GroupFurtherMember: each(kGroupFurtherMember, std::size(kGroupFurtherMember)); break;
+    }
     return c.status;
 }
 

@@ -58,11 +58,14 @@ private:
 // Whether a list of these options shows the entry (shouldOutput on its content type).
 bool entryShown(const ListEntry &e, uint32_t queryOptions);
 
-enum class MemberForm { MediaList, PagedList };
+// The member orders: the media list, the paged list, and the paged list's grouped video: the
+// video members its first member record gives the group's entry, and a further member's entry.
+enum class MemberForm { MediaList, PagedList, GroupFirstMember, GroupFurtherMember };
 // Writes the members of `e` that `mask` and the entry's class allow, in the form's order, into
-// buffer `buf`, each but the first behind a comma. Returns 200, or 500 when a piece did not fit.
+// buffer `buf`, each behind a comma but the first (that one too when `continued`). Returns 200,
+// or 500 when a piece did not fit.
 int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const ListEntry &e,
-                      uint64_t mask);
+                      uint64_t mask, bool continued = false);
 
 // The level-4 dumps of a list request and of a list response header.
 void logListRequest(const db_list_request &r, const uint32_t *params);

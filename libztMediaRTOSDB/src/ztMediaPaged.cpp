@@ -7,6 +7,7 @@
 
 #include "libztMediaRTOSDB/src/dbCommon.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
+#include "libztMediaRTOSDB/src/ztMediaGroupedVideo.h"
 #include "libztMediaRTOSDB/src/ztMediaListing.h"
 #include "platform/ztcamera.h"
 
@@ -33,9 +34,19 @@ int pagedEntry(ztMediaDBOutput_t *out, uint32_t queryOptions, PagedDirectory &d,
     }
     if (!entryShown(e, queryOptions))
         return status;
+    GroupMembers members;
+    if (e.cls == EC_GROUPED_VIDEO) {
+        if (fetchGroupMembers(e, &members) != 200)
+            return 500;
+        if (members.count == 0)  // no member exists: nothing to show
+            return status;
+    }
     keep(ZT_OUT(out, OutBuf::Media, d.hasEntry ? ",{" : "{"));
     keep(writeEntryMembers(out, OutBuf::Media, MemberForm::PagedList, e, ~0ull));
-    keep(ZT_OUT(out, OutBuf::Media, "}"));
+    if (e.cls == EC_GROUPED_VIDEO)
+        keep(writeGroupMembers(out, OutBuf::Media, members));
+    else
+        keep(ZT_OUT(out, OutBuf::Media, "}"));
     d.hasEntry = true;
     return status;
 }
