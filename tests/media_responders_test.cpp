@@ -147,6 +147,11 @@ TEST_F(MediaResponders, MetadataDataSetsAndWrites)
         {Call::Metadata, "t=dur&p=100ZTCAM/ZZZZ0001.MP4", errorHeader(404), -1},
         {Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.mp4", errorHeader(404), -1},
         {Call::Metadata, "t=dur&p=100ZTCAM1/ZX010001.MP4", errorHeader(400), -1},
+        // rejected requests write nothing
+        {Call::Metadata, "t=upload" + v + "&status=7&status=7", errorHeader(400), -1},
+        {Call::Metadata, "t=upload&p=100ZTCAM/ZX010001.MP4/../ZCAM0002.JPG&status=7", errorHeader(400), -1},
+        {Call::Metadata, "t=offload" + v + "&status=other&value=%ff", errorHeader(400), -1},
+        {Call::Metadata, "t=upload" + v, ok(json(R"({"us":"2"})")), 0},
         {Call::Metadata, "t=upload" + v + "&status=5", ok(json(R"({"us":"5"})")), 0},
         {Call::Metadata, "t=offload" + v, ok(json(R"({"mos":["app"]})")), 0},
         {Call::Metadata, "t=offload" + v + "&status=pc&value=true", ok(json(R"({"mos":["app","pc"]})")), 0},

@@ -256,7 +256,8 @@ int parseQueryP(const char *q, size_t len, dbSettings_t *s)
         return 400;
     }
     const char *file = strtok_r(nullptr, "/", &save);
-    if (!file || std::strlen(file) >= sizeof s->fileName) {
+    // A path goes no deeper than DIR/FILE: "D/F/../G" would name a file other than it seems to.
+    if (!file || std::strlen(file) >= sizeof s->fileName || strtok_r(nullptr, "/", &save)) {
         DBLOG(DB_LOG_ERROR, "invalid filename: file:'%s'\n", file ? file : "");
         return 400;
     }
