@@ -74,8 +74,10 @@ int fetchGroupMembers(const ListEntry &e, GroupMembers *m)
     for (int retries = 0;; ++retries) {
         DbConnection conn;
         db_response_header h{};
-        m->bytes = conn.open() < 0 ? -1
-                                   : rtosCall(conn.get(), req, len, m->response, DB_RETRIES_NONE, DB_TIMEOUT_DEFAULT_S);
+        m->bytes = -1;
+        if (conn.open() == 0)
+            m->bytes = rtosCall(conn.get(), req, len, m->response, DB_RETRIES_NONE,
+                                DB_TIMEOUT_DEFAULT_S);
         if (m->bytes >= static_cast<int>(sizeof h))
             std::memcpy(&h, m->response, sizeof h);
         if (m->bytes >= static_cast<int>(sizeof h) && h.status == 0) {
@@ -84,12 +86,14 @@ int fetchGroupMembers(const ListEntry &e, GroupMembers *m)
             return 200;
         }
         if (retries >= ZT_LIST_RETRIES) {
-            DBLOG(DB_LOG_ERROR, "error on IPC received, exiting, status %d, bytesRead %d\n", h.status, m->bytes);
+            DBLOG(DB_LOG_ERROR, "error on IPC received, exiting, status %d, bytesRead %d\n",
+                  h.status, m->bytes);
             return 500;
         }
         if (m->bytes >= 0)  // rtosCall has paused after a failed send or receive already
             dbPause();
-        DBLOG(DB_LOG_NOTICE, "error on IPC received, retrying, status %d, bytesRead %d\n", h.status, m->bytes);
+        DBLOG(DB_LOG_NOTICE, "error on IPC received, retrying, status %d, bytesRead %d\n",
+              h.status, m->bytes);
     }
 }
 

@@ -183,7 +183,8 @@ int lookupFiles(ztMediaDBOutput_t *out, DbConnection &db, const LookupQuery &lq)
     int status = ZT_OUT(out, OutBuf::Directory, "{\"d\":\"%.08s\",\"fs\":[", lq.folder);
     const char *sep = "";
     for (const char *p = lq.files; p < lq.filesEnd && lq.folder[0];) {
-        const char *comma = static_cast<const char *>(std::memchr(p, ',', static_cast<size_t>(lq.filesEnd - p)));
+        const size_t left = static_cast<size_t>(lq.filesEnd - p);
+        const char *comma = static_cast<const char *>(std::memchr(p, ',', left));
         const char *end = comma ? comma : lq.filesEnd;
         char name[DB_FILE_NAME_LEN + 1] = {0};
         std::memcpy(name, p, std::min<size_t>(static_cast<size_t>(end - p), DB_FILE_NAME_LEN));

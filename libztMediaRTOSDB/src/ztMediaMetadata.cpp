@@ -34,7 +34,8 @@ bool isVideoType(uint32_t type, int32_t filter)
 {
     if (filter == FILTER_V4INFO && type == DB_CONTENT_TYPE_VIDEO_12)
         return false;
-    return type <= DB_CONTENT_TYPE_VIDEO_3 || (type >= DB_CONTENT_TYPE_VIDEO_12 && type <= DB_CONTENT_TYPE_VIDEO_14);
+    return type <= DB_CONTENT_TYPE_VIDEO_3 ||
+           (type >= DB_CONTENT_TYPE_VIDEO_12 && type <= DB_CONTENT_TYPE_VIDEO_14);
 }
 
 // Content types that have extra video information: all but 7 and 15 after dropping bit 3.

@@ -420,7 +420,8 @@ int parseQueryFolder(const char *q, size_t len, dbSettings_t *s)
         if (status != 200)
             return status;
     } else if (r != 0 && r != -1) {
-        return keyFailure(r, "folder", value, "", "Insufficient storage for %s=%s\n");
+        return keyFailure(r, "folder", value, "Field '%s' has no value\n",
+                          "Insufficient storage for %s=%s\n");
     }
     r = getVar(q, len, "files", value, sizeof value);
     if (r > 0 && s->dirName[0] == 0) {
@@ -432,7 +433,8 @@ int parseQueryFolder(const char *q, size_t len, dbSettings_t *s)
         return 400;
     }
     if (r < -1)
-        return keyFailure(r, "files", value, "", "Insufficient storage for %s=%s\n");
+        return keyFailure(r, "files", value, "Field '%s' has no value\n",
+                          "Insufficient storage for %s=%s\n");
     return 200;
 }
 
@@ -451,7 +453,8 @@ int parseQueryStatus(const char *q, size_t len, dbSettings_t *s)
         return 400;
     }
     if (r < 0)
-        return keyFailure(r, "status", value, "", "Insufficient storage for %s=%s\n");
+        return keyFailure(r, "status", value, "Field '%s' has no value\n",
+                          "Insufficient storage for %s=%s\n");
     int status = 200;
     if (isUploadFilter(s->filter))
         status = parseUploadSet(value, s);
