@@ -38,13 +38,6 @@ int logMessage(const mg_connection *, const char *message)
     return 1;
 }
 
-// "ADDR:PORT", with brackets around an IPv6 address.
-std::string listenSpec(const HttpdOptions &o)
-{
-    bool v6 = o.bind.find(':') != std::string::npos;
-    return (v6 ? "[" + o.bind + "]" : o.bind) + ":" + std::to_string(o.port);
-}
-
 bool reportPort(mg_context *ctx, int readyFd)
 {
     mg_server_port ports[1];
@@ -58,6 +51,11 @@ bool reportPort(mg_context *ctx, int readyFd)
 
 } // namespace
 
+std::string hostPort(const HttpdOptions &o)
+{
+    return o.bind + ":" + std::to_string(o.port);
+}
+
 int runWorker(const HttpdOptions &options, int readyFd)
 {
     Worker worker;
@@ -67,13 +65,14 @@ int runWorker(const HttpdOptions &options, int readyFd)
         fprintf(stderr, "ztMediaHttpd: %s\n", why.c_str());
         return WORKER_START_FAILED;
     }
+    signal(SIGPIPE, SIG_IGN);   // a client that went away is an error return, not a death
     sigset_t stop;
     sigemptyset(&stop);
     sigaddset(&stop, SIGTERM);
     sigaddset(&stop, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);   // civetweb's threads inherit the mask
 
-    std::string ports = listenSpec(options);
+    std::string ports = hostPort(options);
     // Threads >= the connections a client keeps open (a keep-alive connection holds a thread).
     const char *config[] = {
         "listening_ports", ports.c_str(), "num_threads", "16", "enable_keep_alive", "yes",

@@ -1,6 +1,7 @@
 // ztMediaHttpd: the camera's HTTP media service for the phone app. A civetweb HTTP/1.1 server
 // answering /media/list, /media/metadata and /media/paged with the responders' exact bytes, and
 // a media browser page under /. Listens on loopback unless --bind says otherwise.
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +16,7 @@ int usage()
     fprintf(stderr,
             "usage: ztMediaHttpd --port P [--bind ADDRESS] [--root DIR]\n"
             "  --port P     TCP port (0: any free port, printed on standard output)\n"
-            "  --bind A     address to listen on (default 127.0.0.1)\n"
+            "  --bind A     IPv4 address to listen on (default 127.0.0.1)\n"
             "  --root DIR   serve the browser page's files from DIR instead of the built-in page\n");
     return 2;
 }
@@ -38,7 +39,8 @@ bool parseArgs(int argc, char **argv, HttpdOptions *o)
         const char *value = argv[i + 1];
         if (key == "--port" && parsePort(value, &o->port))
             continue;
-        if (key == "--bind" && *value)
+        in_addr ipv4;
+        if (key == "--bind" && inet_pton(AF_INET, value, &ipv4) == 1)
             o->bind = value;
         else if (key == "--root" && *value)
             o->root = value;

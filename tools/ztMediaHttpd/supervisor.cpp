@@ -101,7 +101,7 @@ int superviseWorkers(HttpdOptions options)
         return 1;
     }
     options.port = worker.port;
-    printf("ztMediaHttpd: listening on http://%s:%d/\n", options.bind.c_str(), worker.port);
+    printf("ztMediaHttpd: listening on http://%s/\n", hostPort(options).c_str());
     fflush(stdout);
 
     long lastStart = nowMs();
