@@ -158,6 +158,7 @@ TEST_F(HttpdTest, ServesThePageAndNothingOutsideTheRoutes)
         {"", "/media/list/../../index.html", "200"},   // civetweb removes dot segments first
         {"", "/etc/passwd", "404"},
         {"-X POST ", "/media/list", "405"},
+        {"", "/media/list?fields=n&f=gumi", "500"},   // the responder printed nothing
     };
     for (const auto &r : rows) {
         std::string status;
