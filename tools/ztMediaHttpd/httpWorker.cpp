@@ -1,5 +1,5 @@
 // See httpWorker.h. No document_root is given to civetweb: every request reaches the one
-// handler below, which knows the three routes and the page and answers 404 to everything else.
+// callback below, which knows the three routes and the page and answers 404 to everything else.
 #include "httpWorker.h"
 
 #include <csignal>
@@ -20,9 +20,10 @@ struct Worker {
     StaticPage page;
 };
 
-int handleRequest(mg_connection *conn, void *data)
+// civetweb's begin_request: every request, answered here in full (the status returned).
+int handleRequest(mg_connection *conn)
 {
-    Worker *worker = static_cast<Worker *>(data);
+    Worker *worker = static_cast<Worker *>(mg_get_user_data(mg_get_context(conn)));
     const mg_request_info *ri = mg_get_request_info(conn);
     if (strcmp(ri->request_method, "GET") != 0) {
         mg_send_http_error(conn, 405, "%s", "Only GET is served\n");
@@ -82,13 +83,13 @@ int runWorker(const HttpdOptions &options, int readyFd)
     mg_callbacks callbacks;
     memset(&callbacks, 0, sizeof(callbacks));
     callbacks.log_message = logMessage;
+    callbacks.begin_request = handleRequest;   // set before start: no request finds it missing
     mg_init_library(0);
     mg_context *ctx = mg_start(&callbacks, &worker, config);
     if (!ctx) {
         fprintf(stderr, "ztMediaHttpd: cannot listen on %s\n", ports.c_str());
         return WORKER_START_FAILED;
     }
-    mg_set_request_handler(ctx, "**", handleRequest, &worker);
     if (!reportPort(ctx, readyFd)) {
         fprintf(stderr, "ztMediaHttpd: cannot report the listening port\n");
         mg_stop(ctx);
