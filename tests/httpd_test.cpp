@@ -60,6 +60,7 @@ public:
     }
     bool ok() const { return mPid > 0 && mPort > 0; }
     pid_t pid() const { return mPid; }
+    int port() const { return mPort; }
     std::string url(const std::string &path) const
     {
         return "'http://127.0.0.1:" + std::to_string(mPort) + path + "'";
@@ -214,6 +215,18 @@ TEST_F(HttpdTest, AnAbortedWorkerIsReplacedWithinASecond)
     runCommand("pgrep -P " + std::to_string(httpd.pid()), &replacement);
     EXPECT_NE(replacement, worker);
     EXPECT_FALSE(replacement.empty());
+}
+
+// A worker that cannot listen is not restarted in a loop: the supervisor gives up at once.
+TEST_F(HttpdTest, APortInUseEndsTheServiceInsteadOfRestarting)
+{
+    ASSERT_TRUE(httpd.ok());
+    std::string out;
+    EXPECT_EQ(runCommand("timeout 20 " + ztBinPath("ztMediaHttpd") + " --port " +
+                             std::to_string(httpd.port()) + " 2>/dev/null",
+                         &out),
+              1);
+    EXPECT_EQ(out, "");
 }
 
 // The project's URL helpers must not interpose on civetweb's exported ones: the host program
