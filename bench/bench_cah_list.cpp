@@ -16,8 +16,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_figures.h"
 #include "bench/bench_support.h"
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbList.h"
 
 namespace {
@@ -131,9 +132,14 @@ void printSummary()
         const double floor = median(gSamples["floor" + at]);
         const double items = median(gSamples["items" + at]), files = median(gSamples["files" + at]);
         std::printf("page at %u (%d bytes, %u entries, %u grouped videos, %u member lookups): "
-                    "median floor %.1f us, items %.1f us (ratio %.2f), files %.1f us (ratio %.2f); target <= 1.5\n",
+                    "median floor %.1f us, items %.1f us (ratio %.2f), files %.1f us (ratio %.2f)\n",
                     p.start, p.replyBytes, p.entries, p.groupedVideos, p.lookups, floor, items,
                     items / floor, files, files / floor);
+        // The page exchange itself is held to the floor; with items, each grouped-video member
+        // costs a duration exchange of its own, so that figure is shown, not judged.
+        const std::string name = "list_page_at_" + std::to_string(p.start);
+        benchfig::report(name + "_vs_raw_exchange", files, "us", floor, 1.5);
+        benchfig::note(name + "_with_items", items, "us", floor);
     }
 }
 
@@ -153,5 +159,5 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     printSummary();
-    return 0;
+    return benchfig::finish();
 }

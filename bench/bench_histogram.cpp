@@ -20,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_figures.h"
 #include "libztMediaRTOSDB/src/dbHistogram.h"
 #include "platform/ztipc.h"
 #include "tests/support/scripted_peer.h"
@@ -121,8 +122,8 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    if (gMedianUs.count("query") && gMedianUs.count("floor") && gMedianUs["floor"] > 0)
-        std::printf("median query %.1f us, median floor %.1f us, ratio %.2f (target <= 1.5)\n",
-                    gMedianUs["query"], gMedianUs["floor"], gMedianUs["query"] / gMedianUs["floor"]);
-    return 0;
+    if (!gMedianUs.count("query") || !gMedianUs.count("floor"))
+        return 1;
+    benchfig::report("histogram_query_vs_raw_exchange", gMedianUs["query"], "us", gMedianUs["floor"], 1.5);
+    return benchfig::finish();
 }

@@ -20,21 +20,6 @@
 
 namespace {
 
-void fill(ListFrame &page, size_t n, uint8_t b) { page.putBytes(std::vector<uint8_t>(n, b)); }
-
-// The content record, then the GUMIs and the extra information when the options ask for them.
-void head(ListFrame &page, uint32_t listOptions, const db_content_info &c)
-{
-    page.put(c);
-    if (listOptions & DB_LIST_INCLUDE_GUMI) {
-        fill(page, DB_GUMI_LEN, 0x5A);
-        if (dbHasParentGumi(c.media_flags))
-            fill(page, DB_GUMI_LEN, 0xA5);
-    }
-    if (listOptions & DB_LIST_INCLUDE_MORE_INFO)
-        page.put(db_more_info{3840, 2160, 30000, 1001, 1, 0, 0});
-}
-
 std::string numbered(const char *format, uint32_t n)
 {
     char name[16];
@@ -44,63 +29,65 @@ std::string numbered(const char *format, uint32_t n)
 
 uint32_t parentGumiIf(bool derived) { return derived ? uint32_t(DB_MEDIA_FLAG_PARENT_GUMI) : 0u; }
 
-// Every third photo is a derived one and carries a parent GUMI when GUMIs are listed.
-void photo(ListFrame &page, uint32_t lo, uint32_t n)
+// An entry with GUMIs and extra information, which the page carries when its options ask.
+MediaEntry entry(uint32_t type, const std::string &file, uint32_t flags = 0)
 {
-    const std::string name = numbered("ZCAM%04u.JPG", n);
-    head(page, lo, ListFrame::content(DB_CONTENT_TYPE_PHOTO, name.c_str(), parentGumiIf(n % 3 == 0)));
+    MediaEntry e = ListFrame::entry(type, file.c_str(), flags);
+    std::memset(e.gumi, 0x5A, DB_GUMI_LEN);
+    std::memset(e.pgumi, 0xA5, DB_GUMI_LEN);
+    e.more = db_more_info{3840, 2160, 30000, 1001, 1, 0, 0};
+    return e;
+}
+
+// Every third photo is a derived one and carries a parent GUMI when GUMIs are listed.
+void photo(ListFrame &page, uint32_t n)
+{
+    page.add(entry(DB_CONTENT_TYPE_PHOTO, numbered("ZCAM%04u.JPG", n), parentGumiIf(n % 3 == 0)));
 }
 
 // Single videos of three types with 0 to 3 highlights; every other one is derived (parent GUMI).
-void video(ListFrame &page, uint32_t lo, uint32_t n)
+void video(ListFrame &page, uint32_t n)
 {
     static const uint32_t kTypes[] = {DB_CONTENT_TYPE_VIDEO, DB_CONTENT_TYPE_VIDEO_3, DB_CONTENT_TYPE_VIDEO_13};
-    const std::string name = numbered("ZX01%04u.MP4", n);
-    head(page, lo, ListFrame::content(kTypes[n % 3], name.c_str(), parentGumiIf(n % 2)));
-    db_video_specific_info v{1, 30000 + 997 * n, 4, 100, n % 4, n % 2};
-    page.put(v);
-    for (uint32_t i = 0; i < v.highlight_count; ++i)
-        page.put(1000 * (i + 1));
+    MediaEntry e = entry(kTypes[n % 3], numbered("ZX01%04u.MP4", n), parentGumiIf(n % 2));
+    e.video = {1, 30000 + 997 * n, 4, 100, n % 2, {}};
+    for (uint32_t i = 0; i < n % 4; ++i)
+        e.video.highlights.push_back(1000 * (i + 1));
+    page.add(e);
 }
 
-// Photo groups of 10, 40 and 90 members; every other one misses a member and every third one has
+// Photo groups of 10, 40 and 90 members; every other one misses member 2 and every third one has
 // highlights, which adds the second bitmap.
-void photoGroup(ListFrame &page, uint32_t lo, uint32_t n)
+void photoGroup(ListFrame &page, uint32_t n)
 {
     static const uint32_t kTypes[] = {DB_CONTENT_TYPE_BURST, DB_CONTENT_TYPE_TIME_LAPSE,
                                       DB_CONTENT_TYPE_NIGHT_LAPSE, DB_CONTENT_TYPE_CONTINUOUS};
     static const uint32_t kLast[] = {10, 40, 90};
-    db_content_info c = ListFrame::content(kTypes[n % 4], "ZSAB0001.JPG");
-    c.highlight_count = n % 3 == 1 ? 2 : 0;
-    head(page, lo, c);
-    const db_group_info g{1002, 1, kLast[n % 3], n % 2, 3800000ull * kLast[n % 3]};
-    page.put(g);
-    std::vector<uint8_t> bitmap(dbGroupBitmapBytes(g), 0xFF);
-    bitmap[0] = 0xBF;  // member 2 missing
-    if (g.num_missing)
-        page.putBytes(bitmap);
-    if (c.highlight_count)
-        fill(page, bitmap.size(), 0x10);
+    MediaEntry e = entry(kTypes[n % 4], "ZSAB0001.JPG");
+    e.highlightCount = n % 3 == 1 ? 2 : 0;
+    e.group = {1002, 1, kLast[n % 3], {}, {}, 3800000ull * kLast[n % 3]};
+    if (n % 2)
+        e.group.missing = {2};
+    page.add(e);
 }
 
 // The grouped videos of examples/sample-card.json, so that member lookups find their files.
-void groupedVideo(ListFrame &page, uint32_t lo, uint32_t n)
+void groupedVideo(ListFrame &page, uint32_t n)
 {
-    struct Group { uint32_t type; const char *file; db_group_info info; uint8_t bitmap; };
+    struct Group { uint32_t type; const char *file; GroupRecord group; };
     static const Group kGroups[] = {
-        {DB_CONTENT_TYPE_CHAPTERED_VIDEO, "ZX010123.MP4", {123, 0, 3, 1, 18000000000ull}, 0xD0},
-        {DB_CONTENT_TYPE_LOOPING_VIDEO, "ZXAA0001.MP4", {1001, 1, 5, 1, 3000000000ull}, 0xE8},
-        {DB_CONTENT_TYPE_CHAPTERED_VIDEO, "ZX010222.MP4", {222, 0, 2, 0, 9000000000ull}, 0},
-        {DB_CONTENT_TYPE_LOOPING_VIDEO, "ZHAE0001.MP4", {1005, 1, 4, 1, 2250000000ull}, 0xB0},
+        {DB_CONTENT_TYPE_CHAPTERED_VIDEO, "ZX010123.MP4", {123, 0, 3, {2}, {}, 18000000000ull}},
+        {DB_CONTENT_TYPE_LOOPING_VIDEO, "ZXAA0001.MP4", {1001, 1, 5, {4}, {}, 3000000000ull}},
+        {DB_CONTENT_TYPE_CHAPTERED_VIDEO, "ZX010222.MP4", {222, 0, 2, {}, {}, 9000000000ull}},
+        {DB_CONTENT_TYPE_LOOPING_VIDEO, "ZHAE0001.MP4", {1005, 1, 4, {2}, {}, 2250000000ull}},
     };
     const Group &g = kGroups[n % 4];
-    head(page, lo, ListFrame::content(g.type, g.file));
-    page.put(g.info);
-    if (g.info.num_missing)
-        page.putBytes({g.bitmap, 0, 0, 0});  // one 32-bit word covers these groups
+    MediaEntry e = entry(g.type, g.file);
+    e.group = g.group;
+    page.add(e);
 }
 
-using Make = void (*)(ListFrame &page, uint32_t listOptions, uint32_t n);
+using Make = void (*)(ListFrame &page, uint32_t n);
 
 struct Mix {
     const char *name;
@@ -130,14 +117,14 @@ std::vector<uint8_t> fullPage(const Mix &mix)
     size_t passed = 0;
     for (uint32_t n = 0; passed < mix.makers.size(); ++n) {
         const size_t mark = page.bytes.size();
-        mix.makers[n % mix.makers.size()](page, mix.listOptions, n);
+        mix.makers[n % mix.makers.size()](page, n);
         if (page.bytes.size() > DB_FRAME_MAX) {
             page.bytes.resize(mark);
+            --page.entries;
             ++passed;
             continue;
         }
         passed = 0;
-        ++page.entries;
     }
     return page.done();
 }

@@ -10,6 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_figures.h"
 #include "gcore/GCoreLogger.h"
 
 namespace {
@@ -34,7 +35,10 @@ void removeFile(const std::string &path) {
 void BM_LoggerFilteredOut(benchmark::State &state) {
     Logger::configDebugLog(0, 0, 0xFF, GCORE_DEBUG_STDOUT, "");
     Logger *logger = Logger::getLogger();
+    auto start = std::chrono::steady_clock::now();
     for (auto _ : state) benchmark::DoNotOptimize(logger->log(3, 8, kMessage, kArg, 1));
+    std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - start;
+    benchfig::report("logger_filtered_call", spent.count() / state.iterations(), "ns", 1, 50);
 }
 BENCHMARK(BM_LoggerFilteredOut);
 
@@ -73,9 +77,16 @@ void BM_LoggerToFile(benchmark::State &state) {
     state.counters["logger_ns"] = loggerTotal / n * 1e9;
     state.counters["fprintf_ns"] = plainTotal / n * 1e9;
     state.counters["ratio"] = loggerTotal / plainTotal;
+    benchfig::note("logger_file_line_vs_fprintf", loggerTotal / n * 1e9, "ns", plainTotal / n * 1e9);
 }
 BENCHMARK(BM_LoggerToFile)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return benchfig::finish();
+}

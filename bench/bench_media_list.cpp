@@ -12,7 +12,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "libztMediaRTOSDB/src/ztMediaResponders.h"
+#include "ztMedia/ztMediaResponders.h"
 #include "tests/support/server_process.h"
 #include "tests/support/stdout_capture.h"
 

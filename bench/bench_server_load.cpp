@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 
+#include "bench/bench_figures.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
 
@@ -20,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kPage = 15;
 double gAloneMedianUs = 0;
+double gAlonePagesPerS = 0;
 
 ServerProcess &server()
 {
@@ -84,12 +86,27 @@ void BM_ClientsPagingTheCard(benchmark::State &state)
         gAloneMedianUs = pageUs;
     state.counters["pages_per_s"] = static_cast<double>(all.size()) / seconds;
     state.counters["page_us"] = pageUs;
-    if (clients > 1 && gAloneMedianUs > 0)
+    if (clients == 1)
+        gAlonePagesPerS = static_cast<double>(all.size()) / seconds;
+    if (clients > 1 && gAloneMedianUs > 0) {
         state.counters["load_ratio"] = pageUs / gAloneMedianUs;
+        const std::string n = std::to_string(clients);
+        benchfig::report("server_pages_per_s_" + n + "_clients_vs_1",
+                         static_cast<double>(all.size()) / seconds, "pages/s", gAlonePagesPerS, 1.3,
+                         benchfig::Bound::AtLeast);
+        benchfig::report("server_page_latency_" + n + "_clients_vs_1", pageUs, "us",
+                         gAloneMedianUs, 5);
+    }
 }
 
 BENCHMARK(BM_ClientsPagingTheCard)->Arg(1)->Arg(8)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return benchfig::finish();
+}

@@ -18,7 +18,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 #include "platform/ztipc.h"
 #include "tests/support/server_process.h"
 

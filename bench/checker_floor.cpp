@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 #include "platform/ztmsg.h"
 
 int main()

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_figures.h"
 #include "platform/ztmsg.h"
 
 extern char **environ;
@@ -137,8 +138,7 @@ void BM_CheckerVsFloor(benchmark::State &state)
     state.counters["checker_us"] = mc;
     state.counters["floor_us"] = mf;
     state.counters["ratio"] = mc / mf;
-    printf("checker_latency: %zu runs each, median checker %.0f us, floor %.0f us, ratio %.2f\n",
-           checker.size(), mc, mf, mc / mf);
+    benchfig::report("checker_exec_to_event_vs_minimal", mc, "us", mf, 1.5);
 }
 BENCHMARK(BM_CheckerVsFloor)->Iterations(kRuns)->Unit(benchmark::kMillisecond);
 
@@ -180,5 +180,5 @@ int main(int argc, char **argv)
     benchmark::Shutdown();
     stopServer();
     mq_close(gQueue);
-    return 0;
+    return benchfig::finish();
 }

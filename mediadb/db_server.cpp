@@ -1,21 +1,15 @@
 #include "mediadb/db_server.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <mutex>
-#include <set>
 #include <sstream>
-#include <system_error>
-#include <thread>
 
 #include "mediadb/request_handlers.h"
 #include "platform/ztipc.h"
@@ -30,13 +24,6 @@ void onStopSignal(int)
     if (gWakeFd >= 0 && write(gWakeFd, &c, 1) < 0) {
     }
 }
-
-// Connections being served, so a stop can cut them and wait for their threads.
-struct Connections {
-    std::mutex lock;
-    std::condition_variable idle;
-    std::set<int> fds;
-} gConnections;
 
 std::vector<std::string> splitWords(const std::string &line)
 {
@@ -55,14 +42,6 @@ std::string join(const std::vector<std::string> &words)
     return line;
 }
 
-rtosConnection_t connectionOf(int fd)
-{
-    rtosConnection_t c{};
-    c.fd = fd;
-    c.connected = 1;
-    return c;
-}
-
 bool writeCardId(const std::string &cardId)
 {
     std::ofstream out(ztIpcCardIdPath(), std::ios::trunc);
@@ -77,26 +56,32 @@ DbServer::DbServer(MediaCatalog &catalog, std::function<Status(MediaCard *)> res
 {
 }
 
-void DbServer::serveConnection(int fd)
+Answer DbServer::answer(ChannelKind kind, const uint8_t *frame, int length)
 {
-    rtosConnection_t conn = connectionOf(fd);
-    uint8_t buf[DB_FRAME_MAX];
-    for (;;) {
-        int n = ztIpcReceiveInto(&conn, buf, sizeof buf);
-        if (n < 0 && n != -EMSGSIZE)
-            break;
-        // An oversized frame is answered like any malformed one.
-        std::vector<Frame> reply = handleRequest(mCatalog, buf, n < 0 ? 0 : static_cast<size_t>(n));
-        if (!mFaults.apply(&reply))
-            continue;
-        for (const Frame &f : reply)
-            if (ztIpcSend(&conn, f.data(), f.size()) < 0)
-                break;
+    Answer a;
+    if (kind == ChannelKind::Control) {
+        // One line per connection: answered, then closed.
+        a.keepOpen = false;
+        if (length >= 0) {
+            std::string text = control(std::string(reinterpret_cast<const char *>(frame), size_t(length)));
+            text.resize(std::min<size_t>(text.size(), DB_FRAME_MAX));
+            a.frames.emplace_back(text.begin(), text.end());
+        }
+        return a;
     }
-    std::lock_guard<std::mutex> lock(gConnections.lock);
-    gConnections.fds.erase(fd);
-    ztIpcDestroy(&conn);
-    gConnections.idle.notify_all();
+    // An oversized frame is answered like any malformed one.
+    a.frames = handleRequest(mCatalog, frame, length < 0 ? 0 : static_cast<size_t>(length));
+    if (!mFaults.apply(&a.frames, &a.delayMs)) {
+        a.frames.clear();  // dropped: the client times out on this one and may ask again
+        return a;
+    }
+    // A frame cut to nothing cannot be told from a hang-up, so the cut closes the connection.
+    for (const Frame &f : a.frames)
+        if (f.empty()) {
+            a.frames.clear();
+            a.keepOpen = false;
+        }
+    return a;
 }
 
 std::string DbServer::control(const std::string &line)
@@ -140,50 +125,19 @@ int DbServer::run(const std::string &cardId)
     std::fprintf(stderr, "ztMediaDBd: serving card %s (version %u) in %s\n", cardId.c_str(),
                  mCatalog.version(), ztIpcDir().c_str());
 
-    pollfd fds[3] = {{listenFd, POLLIN, 0}, {ctlFd, POLLIN, 0}, {wake[0], POLLIN, 0}};
-    while (!(fds[2].revents & POLLIN)) {
-        if (poll(fds, 3, -1) < 0 && errno != EINTR)
-            break;
-        if (fds[0].revents & POLLIN) {
-            int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
-                std::lock_guard<std::mutex> lock(gConnections.lock);
-                gConnections.fds.insert(fd);
-                try {
-                    std::thread([this, fd] { serveConnection(fd); }).detach();
-                } catch (const std::system_error &e) {
-                    // Out of threads: turn this client away rather than die with every other one.
-                    std::fprintf(stderr, "ztMediaDBd: serve connection: %s\n", e.what());
-                    gConnections.fds.erase(fd);
-                    close(fd);
-                }
-            }
-        }
-        if (fds[1].revents & POLLIN) {
-            int fd = accept4(ctlFd, nullptr, nullptr, SOCK_CLOEXEC);
-            rtosConnection_t c = connectionOf(fd);
-            char line[DB_FRAME_MAX + 1];
-            timeval tv{2, 0};
-            setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-            int n = fd < 0 ? -1 : ztIpcReceiveInto(&c, line, DB_FRAME_MAX);
-            if (n >= 0) {
-                std::string answer = control(std::string(line, static_cast<size_t>(n)));
-                ztIpcSend(&c, answer.data(), std::min<size_t>(answer.size(), DB_FRAME_MAX));
-            }
-            if (fd >= 0)
-                ztIpcDestroy(&c);
-        }
-    }
+    const std::vector<Listener> listeners = {{listenFd, ChannelKind::Protocol}, {ctlFd, ChannelKind::Control}};
+    const FrameHandler handler = [this](ChannelKind kind, const uint8_t *frame, int length) {
+        return answer(kind, frame, length);
+    };
+    const int rc = serveConnections(listeners, wake[0], kWorkers, handler);
+    if (rc < 0)
+        std::fprintf(stderr, "ztMediaDBd: serve: %s\n", std::strerror(errno));
     std::fprintf(stderr, "ztMediaDBd: stopping\n");
     close(listenFd);
     close(ctlFd);
     unlink(ztIpcChannelPath(RTOS_MEDIA_DB_CHANNEL).c_str());
     unlink(ztIpcChannelPath(ZT_MEDIADB_CTL_CHANNEL).c_str());
-    std::unique_lock<std::mutex> lock(gConnections.lock);
-    for (int fd : gConnections.fds)
-        shutdown(fd, SHUT_RDWR);
-    gConnections.idle.wait(lock, [] { return gConnections.fds.empty(); });
-    return 0;
+    return rc < 0 ? 1 : 0;
 }
 
 int runControlCommand(const std::vector<std::string> &words)

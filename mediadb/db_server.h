@@ -1,6 +1,7 @@
-// The media database server's listener: serves the protocol on channel "rtos_media_db" (a thread
-// per connection) and the control commands on "rtos_media_db.ctl"; publishes the card identifier;
-// stops on SIGTERM/SIGINT and removes its sockets. One DbServer per process; run() blocks.
+// The media database server's listener: serves the protocol on channel "rtos_media_db" and the
+// control commands on "rtos_media_db.ctl" with a fixed set of workers (mediadb/serve_loop.h);
+// publishes the card identifier; stops on SIGTERM/SIGINT and removes its sockets. One DbServer
+// per process; run() blocks.
 #ifndef ZT_MEDIADB_DB_SERVER_H
 #define ZT_MEDIADB_DB_SERVER_H
 
@@ -10,6 +11,7 @@
 
 #include "mediadb/fault_injector.h"
 #include "mediadb/media_catalog.h"
+#include "mediadb/serve_loop.h"
 
 #define ZT_MEDIADB_CTL_CHANNEL "rtos_media_db.ctl"
 
@@ -23,7 +25,9 @@ public:
     std::string control(const std::string &line);
 
 private:
-    void serveConnection(int fd);
+    // Enough workers that a slow store write or a rescan leaves others to answer.
+    static constexpr unsigned kWorkers = 4;
+    Answer answer(ChannelKind kind, const uint8_t *frame, int length);
 
     MediaCatalog &mCatalog;
     std::function<Status(MediaCard *)> mRescan;

@@ -1,8 +1,7 @@
 #include "mediadb/fault_injector.h"
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
+#include <cstring>
 
 namespace {
 
@@ -63,24 +62,20 @@ bool FaultInjector::take(Kind k, uint32_t *value)
     return true;
 }
 
-bool FaultInjector::apply(std::vector<Frame> *reply)
+bool FaultInjector::apply(std::vector<Frame> *reply, uint32_t *delayMs)
 {
-    uint32_t value = 0, delayMs = 0;
-    bool delay;
-    {
-        std::lock_guard<std::mutex> lock(mLock);
-        if (take(Drop, &value))
-            return false;
-        delay = take(Delay, &delayMs);
-        Frame &f = reply->front();
-        if (take(StatusWord, &value) && f.size() >= 8)
-            std::memcpy(f.data() + 4, &value, sizeof value);
-        if (take(Token, &value) && f.size() >= 20)
-            std::memcpy(f.data() + 16, &value, sizeof value);  // every reply header ends in the token
-        if (take(Cut, &value) && f.size() > value)
-            f.resize(value);
-    }
-    if (delay)
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    uint32_t value = 0;
+    *delayMs = 0;
+    std::lock_guard<std::mutex> lock(mLock);
+    if (take(Drop, &value))
+        return false;
+    take(Delay, delayMs);
+    Frame &f = reply->front();
+    if (take(StatusWord, &value) && f.size() >= 8)
+        std::memcpy(f.data() + 4, &value, sizeof value);
+    if (take(Token, &value) && f.size() >= 20)
+        std::memcpy(f.data() + 16, &value, sizeof value);  // every reply header ends in the token
+    if (take(Cut, &value) && f.size() > value)
+        f.resize(value);
     return true;
 }

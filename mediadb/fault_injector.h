@@ -16,8 +16,9 @@ public:
     // Arms a fault from control words ("drop N", "delay N MS", "cut K [N]", "status S [N]",
     // "token T [N]", "clear"); the error says what was wrong with them.
     Status arm(const std::vector<std::string> &words);
-    // Applies the armed faults to one reply (frames of one request); false: drop it.
-    bool apply(std::vector<Frame> *reply);
+    // Applies the armed faults to one reply (frames of one request); false: drop it. A delay is
+    // left in *delayMs for the caller to wait out, so that no thread sleeps on it.
+    bool apply(std::vector<Frame> *reply, uint32_t *delayMs);
 
 private:
     struct Armed {

@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 
 namespace {
 

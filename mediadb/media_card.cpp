@@ -8,14 +8,39 @@ std::string fileKey(const std::string &dir, const std::string &file)
     return dir + "/" + file;
 }
 
+uint32_t &fileUploadWord(MediaEntry &e, int member)
+{
+    return member < 0 ? e.uploadStatus : e.members[member].uploadStatus;
+}
+
+uint32_t fileUploadWord(const MediaEntry &e, int member)
+{
+    return member < 0 ? e.uploadStatus : e.members[member].uploadStatus;
+}
+
+void forEachFile(const MediaCard &card, const std::function<void(const FileRef &, const std::string &)> &fn)
+{
+    for (size_t i = 0; i < card.media.size(); i++) {
+        const MediaEntry &e = card.media[i];
+        fn({i, -1}, fileKey(e.dir, e.file));
+        for (size_t m = 0; m < e.members.size(); m++)
+            fn({i, static_cast<int>(m)}, fileKey(e.dir, e.members[m].file));
+    }
+}
+
+void cardApplyWords(MediaCard *card, const std::map<std::string, uint32_t> &words)
+{
+    forEachFile(*card, [&](const FileRef &ref, const std::string &key) {
+        auto it = words.find(key);
+        if (it != words.end())
+            fileUploadWord(card->media[ref.entry], ref.member) = it->second;
+    });
+}
+
 std::vector<std::string> cardFileKeys(const MediaCard &card)
 {
     std::vector<std::string> keys;
-    for (const MediaEntry &e : card.media) {
-        keys.push_back(fileKey(e.dir, e.file));
-        for (const MemberFile &m : e.members)
-            keys.push_back(fileKey(e.dir, m.file));
-    }
+    forEachFile(card, [&](const FileRef &, const std::string &key) { keys.push_back(key); });
     return keys;
 }
 
@@ -43,36 +68,20 @@ void cardHistogram(const MediaCard &card, uint32_t buckets[DB_HISTOGRAM_BUCKETS]
 {
     for (uint32_t i = 0; i < DB_HISTOGRAM_BUCKETS; i++)
         buckets[i] = 0;
-    auto count = [&](uint32_t word) {
-        uint32_t state = word & DB_UPLOAD_STATE_MASK;
+    forEachFile(card, [&](const FileRef &ref, const std::string &) {
+        uint32_t state = fileUploadWord(card.media[ref.entry], ref.member) & DB_UPLOAD_STATE_MASK;
         if (state < DB_HISTOGRAM_BUCKETS)
             buckets[state]++;
-    };
-    for (const MediaEntry &e : card.media) {
-        count(e.uploadStatus);
-        for (const MemberFile &m : e.members)
-            count(m.uploadStatus);
-    }
+    });
 }
 
 void cardCarryOver(const MediaCard &previous, MediaCard *next)
 {
     std::map<std::string, uint32_t> words;
-    for (const MediaEntry &e : previous.media) {
-        words[fileKey(e.dir, e.file)] = e.uploadStatus;
-        for (const MemberFile &m : e.members)
-            words[fileKey(e.dir, m.file)] = m.uploadStatus;
-    }
-    auto carry = [&](const std::string &dir, const std::string &file, uint32_t *word) {
-        auto it = words.find(fileKey(dir, file));
-        if (it != words.end())
-            *word = it->second;
-    };
-    for (MediaEntry &e : next->media) {
-        carry(e.dir, e.file, &e.uploadStatus);
-        for (MemberFile &m : e.members)
-            carry(e.dir, m.file, &m.uploadStatus);
-    }
+    forEachFile(previous, [&](const FileRef &ref, const std::string &key) {
+        words[key] = fileUploadWord(previous.media[ref.entry], ref.member);
+    });
+    cardApplyWords(next, words);
     if (next->cardId.empty())
         next->cardId = previous.cardId;
     if (cardFileKeys(previous) == cardFileKeys(*next)) {

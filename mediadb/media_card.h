@@ -6,29 +6,19 @@
 #define ZT_MEDIADB_MEDIA_CARD_H
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 
 // Result of a server operation: empty message on success, else one line saying what failed.
 struct Status {
     std::string message;
     bool ok() const { return message.empty(); }
     static Status error(std::string text) { return Status{std::move(text)}; }
-};
-
-// Response status words the server sends. 0 is success; the client maps 1 and 2 to 503,
-// 3 and 4 to 404 and anything else to 500.
-enum : uint32_t {
-    DB_STATUS_OK = 0,
-    DB_STATUS_BUSY = 1,
-    DB_STATUS_UNAVAILABLE = 2,  // the store could not record a write
-    DB_STATUS_FAILED = 3,
-    DB_STATUS_NOT_FOUND = 4,    // no such file, GUMI or directory
-    DB_STATUS_BAD_REQUEST = 5,  // malformed frame, unknown command, value out of range
 };
 
 struct VideoRecord {
@@ -68,6 +58,17 @@ struct MediaEntry {
     std::string source;  // the entry as JSON, how the store keeps it
 };
 
+// One file of the card: an entry (member -1) or one further file of a grouped video.
+struct FileRef {
+    size_t entry = 0;
+    int member = -1;
+};
+
+// The upload word of file `member` of an entry (-1: the entry's own file). The one place that
+// tells an entry's word from a member's: every read and write of a file's word goes through it.
+uint32_t &fileUploadWord(MediaEntry &e, int member);
+uint32_t fileUploadWord(const MediaEntry &e, int member);
+
 struct DirListing {
     std::string file;
     uint64_t first = 0, second = 0;  // size and modification time as the scan reports them
@@ -82,6 +83,10 @@ struct MediaCard {
 
 // "DIR/FILE", the key of one file everywhere in the server.
 std::string fileKey(const std::string &dir, const std::string &file);
+// Calls fn(ref, key) for every file of the card in list order: each entry, then its members.
+void forEachFile(const MediaCard &card, const std::function<void(const FileRef &, const std::string &)> &fn);
+// Sets the upload word of every file of the card that `words` names by key.
+void cardApplyWords(MediaCard *card, const std::map<std::string, uint32_t> &words);
 // Names every file the card knows (entries and members), in list order.
 std::vector<std::string> cardFileKeys(const MediaCard &card);
 // The directory scan of `dir`: its explicit listing, else the card's files in that directory.

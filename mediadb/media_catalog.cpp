@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 #include "mediadb/state_store.h"
 
 namespace {
@@ -37,21 +37,15 @@ void MediaCatalog::reindex()
     static const uint8_t kNoGumi[DB_GUMI_LEN] = {};
     mByName.clear();
     mByGumi.clear();
-    for (size_t i = 0; i < mCard.media.size(); i++) {
-        const MediaEntry &e = mCard.media[i];
-        mByName[fileKey(e.dir, e.file)] = {i, -1};
-        for (size_t m = 0; m < e.members.size(); m++)
-            mByName[fileKey(e.dir, e.members[m].file)] = {i, static_cast<int>(m)};
-        if (gumiKey(e.gumi) != gumiKey(kNoGumi))
-            mByGumi.emplace(gumiKey(e.gumi), i);
-    }
+    forEachFile(mCard, [&](const FileRef &ref, const std::string &key) { mByName[key] = ref; });
+    for (size_t i = 0; i < mCard.media.size(); i++)
+        if (gumiKey(mCard.media[i].gumi) != gumiKey(kNoGumi))
+            mByGumi.emplace(gumiKey(mCard.media[i].gumi), i);
 }
 
-void MediaCatalog::read(const std::function<void(const MediaCard &)> &fn) const
-{
-    std::shared_lock<std::shared_mutex> lock(mLock);
-    fn(mCard);
-}
+CatalogView::CatalogView(const MediaCatalog &catalog) : mCatalog(catalog), mLock(catalog.mLock) {}
+
+const MediaCard &CatalogView::card() const { return mCatalog.mCard; }
 
 uint32_t MediaCatalog::version() const
 {
@@ -59,7 +53,7 @@ uint32_t MediaCatalog::version() const
     return mCard.version;
 }
 
-bool MediaCatalog::find(const std::string &dir, const std::string &file, FileRef *ref) const
+bool MediaCatalog::findLocked(const std::string &dir, const std::string &file, FileRef *ref) const
 {
     auto it = mByName.find(fileKey(dir, file));
     if (it == mByName.end())
@@ -68,16 +62,26 @@ bool MediaCatalog::find(const std::string &dir, const std::string &file, FileRef
     return true;
 }
 
-bool MediaCatalog::findGumi(const uint8_t gumi[DB_GUMI_LEN], FileRef *ref) const
+bool CatalogView::find(const std::string &dir, const std::string &file, FileRef *ref) const
 {
-    auto it = mByGumi.find(gumiKey(gumi));
-    if (it == mByGumi.end())
+    return mCatalog.findLocked(dir, file, ref);
+}
+
+bool CatalogView::findGumi(const uint8_t gumi[DB_GUMI_LEN], FileRef *ref) const
+{
+    auto it = mCatalog.mByGumi.find(gumiKey(gumi));
+    if (it == mCatalog.mByGumi.end())
         return false;
     *ref = {it->second, -1};
     return true;
 }
 
-MediaCatalog::Rows MediaCatalog::listRows(const MediaCard &card, const ListQuery &q) const
+CatalogView::Rows CatalogView::listRows(const ListQuery &q) const
+{
+    return mCatalog.listRowsLocked(q);
+}
+
+MediaCatalog::Rows MediaCatalog::listRowsLocked(const ListQuery &q) const
 {
     constexpr size_t kMaxCached = 64;  // distinct queries kept; clients use a handful
     RowsKey key{(q.listOptions & DB_LIST_VIDEO_GROUPING) != 0, q.queryOptions, q.timeFrom, q.timeTo};
@@ -87,13 +91,14 @@ MediaCatalog::Rows MediaCatalog::listRows(const MediaCard &card, const ListQuery
         return it->second;
     if (mRows.size() >= kMaxCached)
         mRows.clear();
-    Rows rows = std::make_shared<const std::vector<FileRef>>(selectRows(card, q));
+    Rows rows = std::make_shared<const std::vector<FileRef>>(selectRows(q));
     mRows.emplace(key, rows);
     return rows;
 }
 
-std::vector<FileRef> MediaCatalog::selectRows(const MediaCard &card, const ListQuery &q) const
+std::vector<FileRef> MediaCatalog::selectRows(const ListQuery &q) const
 {
+    const MediaCard &card = mCard;
     bool grouping = q.listOptions & DB_LIST_VIDEO_GROUPING;
     std::vector<FileRef> rows;
     for (size_t i = 0; i < card.media.size(); i++) {
@@ -116,12 +121,11 @@ uint32_t MediaCatalog::writeStatus(const std::string &dir, const std::string &fi
         return DB_STATUS_BAD_REQUEST;
     std::unique_lock<std::shared_mutex> lock(mLock);
     FileRef ref;
-    if (!find(dir, file, &ref))
+    if (!findLocked(dir, file, &ref))
         return DB_STATUS_NOT_FOUND;
     if (mStore && !mStore->writeStatus(dir, file, word).ok())
         return DB_STATUS_UNAVAILABLE;
-    MediaEntry &e = mCard.media[ref.entry];
-    (ref.member < 0 ? e.uploadStatus : e.members[ref.member].uploadStatus) = word;
+    fileUploadWord(mCard.media[ref.entry], ref.member) = word;
     return DB_STATUS_OK;
 }
 

@@ -1,11 +1,11 @@
 // The card the server serves: lookups by file name and GUMI, list views under query options,
 // status writes that are committed to the state store before they are acknowledged, rescans.
-// Thread-safe: readers share a lock, writes and replacements take it alone. The catalog keeps a
-// pointer to the store it is given; the caller owns both.
+// Thread-safe: readers share a lock through a CatalogView (the only way to the card and its
+// indexes), writes and replacements take it alone. The catalog keeps a pointer to the store it
+// is given; the caller owns both.
 #ifndef ZT_MEDIADB_MEDIA_CATALOG_H
 #define ZT_MEDIADB_MEDIA_CATALOG_H
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,16 +19,32 @@
 
 class StateStore;
 
-// One file of the card: an entry (member -1) or one further file of a grouped video.
-struct FileRef {
-    size_t entry = 0;
-    int member = -1;
-};
-
 // What a list query selects.
 struct ListQuery {
     uint32_t listOptions = 0, queryOptions = 0;
     uint32_t timeFrom = 0, timeTo = 0;  // creation-time window; 0 leaves a bound open
+};
+
+class MediaCatalog;
+
+// A read view of the catalog: it holds the shared lock for as long as it lives, so the card and
+// its indexes can be read only through one. Move-only; keep it for one request.
+class CatalogView {
+public:
+    const MediaCard &card() const;
+    bool find(const std::string &dir, const std::string &file, FileRef *ref) const;
+    bool findGumi(const uint8_t gumi[DB_GUMI_LEN], FileRef *ref) const;
+    using Rows = std::shared_ptr<const std::vector<FileRef>>;
+    // The rows of the list under `q`. Kept until the card is replaced, so paging through a long
+    // list costs one page per request, not the whole card.
+    Rows listRows(const ListQuery &q) const;
+
+private:
+    friend class MediaCatalog;
+    explicit CatalogView(const MediaCatalog &catalog);
+
+    const MediaCatalog &mCatalog;
+    std::shared_lock<std::shared_mutex> mLock;
 };
 
 class MediaCatalog {
@@ -36,16 +52,9 @@ public:
     // `store` may be null (nothing persisted).
     MediaCatalog(MediaCard card, StateStore *store);
 
-    // Runs `fn` with the card under the shared lock.
-    void read(const std::function<void(const MediaCard &)> &fn) const;
+    // The card under the shared lock, until the view goes.
+    CatalogView view() const { return CatalogView(*this); }
     uint32_t version() const;
-
-    bool find(const std::string &dir, const std::string &file, FileRef *ref) const;  // needs read()
-    bool findGumi(const uint8_t gumi[DB_GUMI_LEN], FileRef *ref) const;               // needs read()
-    using Rows = std::shared_ptr<const std::vector<FileRef>>;
-    // The rows of the list under `q` (needs read()). Kept until the card is replaced, so paging
-    // through a long list costs one page per request, not the whole card.
-    Rows listRows(const MediaCard &card, const ListQuery &q) const;
 
     // Stores a file's upload word; DB_STATUS_* result.
     uint32_t writeStatus(const std::string &dir, const std::string &file, uint32_t word);
@@ -56,8 +65,13 @@ public:
     Status bumpVersion();
 
 private:
+    friend class CatalogView;
+    using Rows = CatalogView::Rows;
     void reindex();
-    std::vector<FileRef> selectRows(const MediaCard &card, const ListQuery &q) const;
+    // The lookups behind CatalogView; the caller holds mLock.
+    bool findLocked(const std::string &dir, const std::string &file, FileRef *ref) const;
+    Rows listRowsLocked(const ListQuery &q) const;
+    std::vector<FileRef> selectRows(const ListQuery &q) const;
 
     mutable std::shared_mutex mLock;
     MediaCard mCard;

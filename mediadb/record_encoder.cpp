@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ db_content_info contentInfoOf(const MediaEntry &e, int member)
     c.modified_time = m ? m->mod : e.mod;
     c.highlight_count = e.highlightCount;
     c.media_flags = e.flags;
-    c.upload_status = m ? m->uploadStatus : e.uploadStatus;
+    c.upload_status = fileUploadWord(e, member);
     c.file_size = m ? m->size : e.size;
     c.mahs = e.mahs;
     c.rot = e.rot;
@@ -99,12 +99,11 @@ bool putGroupBlock(FrameWriter &w, const MediaEntry &e, SecondBitmap rule)
     return ok;
 }
 
-bool putListEntry(FrameWriter &w, const MediaCard &card, const FileRef &ref, uint32_t listOptions)
+bool putListEntry(FrameWriter &w, const MediaEntry &e, int member, uint32_t listOptions)
 {
-    const MediaEntry &e = card.media[ref.entry];
     const DbContentTypeInfo *type = dbContentTypeInfo(e.type);
     size_t mark = w.size();
-    bool ok = w.put(contentInfoOf(e, ref.member));
+    bool ok = w.put(contentInfoOf(e, member));
     if (ok && (listOptions & DB_LIST_INCLUDE_GUMI)) {
         ok = w.putBytes(e.gumi, DB_GUMI_LEN);
         if (ok && hasParentGumi(e))
@@ -116,7 +115,7 @@ bool putListEntry(FrameWriter &w, const MediaCard &card, const FileRef &ref, uin
     if (ok && type && type->block == DbListBlock::Group && !chapterRow)
         ok = putGroupBlock(w, e, SecondBitmap::PhotoGroupsOnly);
     else if (ok && type && (type->block == DbListBlock::Video || chapterRow))
-        ok = putVideoBlock(w, e, ref.member);
+        ok = putVideoBlock(w, e, member);
     if (!ok)
         w.truncate(mark);
     return ok;

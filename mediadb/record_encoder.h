@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "mediadb/media_card.h"
-#include "mediadb/media_catalog.h"
 
 using Frame = std::vector<uint8_t>;
 
@@ -46,8 +45,9 @@ bool putVideoBlock(FrameWriter &w, const MediaEntry &e, int member);
 enum class SecondBitmap { PhotoGroupsOnly, WheneverHighlighted };
 // The group record and its bitmaps.
 bool putGroupBlock(FrameWriter &w, const MediaEntry &e, SecondBitmap rule);
-// One list entry of row `ref` under `listOptions`; false (frame unchanged) when it does not fit.
-bool putListEntry(FrameWriter &w, const MediaCard &card, const FileRef &ref, uint32_t listOptions);
+// One list entry for file `member` of `e` (-1: the entry itself) under `listOptions`; false
+// (frame unchanged) when it does not fit.
+bool putListEntry(FrameWriter &w, const MediaEntry &e, int member, uint32_t listOptions);
 // Whether a content record announces a parent GUMI.
 bool hasParentGumi(const MediaEntry &e);
 

@@ -11,13 +11,21 @@ struct Request {
 };
 
 using Frames = std::vector<Frame>;
-using Handler = void (*)(MediaCatalog &, const MediaCard &, const Request &, Frames &);
+// A command's handler. Readers see the card through a read view; the writer goes to the catalog.
+using Handler = void (*)(MediaCatalog &, const Request &, Frames &);
+using Reader = void (*)(const CatalogView &, const Request &, Frames &);
+
+template <Reader Read>
+void underView(MediaCatalog &catalog, const Request &r, Frames &out)
+{
+    Read(catalog.view(), r, out);
+}
 
 // The reply header; count and status are patched in once the payload is known.
-FrameWriter replyTo(const Request &r, const MediaCard &card, uint32_t status, uint32_t count)
+FrameWriter replyTo(const Request &r, uint32_t version, uint32_t status, uint32_t count)
 {
     FrameWriter w;
-    w.put(db_response_header{r.header.command_type, status, count, card.version, r.header.token});
+    w.put(db_response_header{r.header.command_type, status, count, version, r.header.token});
     return w;
 }
 
@@ -31,22 +39,24 @@ std::string nameOf(const char *field, size_t width)
     return std::string(field, strnlen(field, width));
 }
 
-bool findFile(MediaCatalog &catalog, const char *dir, const char *file, FileRef *ref)
+bool findFile(const CatalogView &view, const char *dir, const char *file, FileRef *ref)
 {
-    return catalog.find(nameOf(dir, DB_DIR_NAME_LEN), nameOf(file, DB_FILE_NAME_LEN), ref);
+    return view.find(nameOf(dir, DB_DIR_NAME_LEN), nameOf(file, DB_FILE_NAME_LEN), ref);
 }
 
-void histogram(MediaCatalog &, const MediaCard &card, const Request &r, Frames &out)
+void histogram(const CatalogView &view, const Request &r, Frames &out)
 {
-    FrameWriter w = replyTo(r, card, DB_STATUS_OK, 1);
+    const MediaCard &card = view.card();
+    FrameWriter w = replyTo(r, card.version, DB_STATUS_OK, 1);
     uint32_t buckets[DB_HISTOGRAM_BUCKETS];
     cardHistogram(card, buckets);
     w.putBytes(buckets, sizeof buckets);
     out.push_back(w.frame());
 }
 
-void list(MediaCatalog &catalog, const MediaCard &card, const Request &r, Frames &out)
+void list(const CatalogView &view, const Request &r, Frames &out)
 {
+    const MediaCard &card = view.card();
     db_list_params_request req{};
     std::memcpy(&req, r.bytes, std::min(r.length, sizeof req));
     ListQuery q{req.list.list_options, req.list.query_options, 0, 0};
@@ -54,7 +64,7 @@ void list(MediaCatalog &catalog, const MediaCard &card, const Request &r, Frames
         q.timeFrom = req.param1;
         q.timeTo = req.param2;
     }
-    MediaCatalog::Rows cached = catalog.listRows(card, q);
+    CatalogView::Rows cached = view.listRows(q);
     const std::vector<FileRef> &rows = *cached;
     FrameWriter w;
     db_list_response_header h{{r.header.command_type, DB_STATUS_OK, 0, card.version, r.header.token},
@@ -64,7 +74,7 @@ void list(MediaCatalog &catalog, const MediaCard &card, const Request &r, Frames
     uint32_t count = 0;
     // A page never overflows the frame: fewer entries than asked rather than a cut entry.
     for (size_t i = req.list.starting_index; i < rows.size() && count < r.header.request_count; i++, count++)
-        if (!putListEntry(w, card, rows[i], q.listOptions))
+        if (!putListEntry(w, card.media[rows[i].entry], rows[i].member, q.listOptions))
             break;
     setCount(w.frame(), count);
     out.push_back(w.frame());
@@ -72,27 +82,28 @@ void list(MediaCatalog &catalog, const MediaCard &card, const Request &r, Frames
 
 void notFound(const Request &r, const MediaCard &card, const db_file_request &req, Frames &out)
 {
-    FrameWriter w = replyTo(r, card, DB_STATUS_NOT_FOUND, 0);
+    FrameWriter w = replyTo(r, card.version, DB_STATUS_NOT_FOUND, 0);
     w.put(contentNotFound(req.dir_name, req.file_name));
     out.push_back(w.frame());
 }
 
 // Commands 2, 3, 7 and 8 share their request and differ in what follows the header.
 template <uint32_t Command>
-void fileInfo(MediaCatalog &catalog, const MediaCard &card, const Request &r, Frames &out)
+void fileInfo(const CatalogView &view, const Request &r, Frames &out)
 {
+    const MediaCard &card = view.card();
     db_file_request req;
     std::memcpy(&req, r.bytes, sizeof req);
     FileRef ref;
-    if (!findFile(catalog, req.dir_name, req.file_name, &ref)) {
+    if (!findFile(view, req.dir_name, req.file_name, &ref)) {
         if (Command == DB_CMD_GET_MORE_INFO)
-            out.push_back(replyTo(r, card, DB_STATUS_NOT_FOUND, 0).frame());
+            out.push_back(replyTo(r, card.version, DB_STATUS_NOT_FOUND, 0).frame());
         else
             notFound(r, card, req, out);
         return;
     }
     const MediaEntry &e = card.media[ref.entry];
-    FrameWriter w = replyTo(r, card, DB_STATUS_OK, 1);
+    FrameWriter w = replyTo(r, card.version, DB_STATUS_OK, 1);
     if (Command == DB_CMD_GET_MORE_INFO) {
         w.put(e.more);
     } else {
@@ -110,17 +121,18 @@ void fileInfo(MediaCatalog &catalog, const MediaCard &card, const Request &r, Fr
 
 // One content record and video record per file found, in request order; a single file that is
 // unknown gets the not-found record.
-void videoInfo(MediaCatalog &catalog, const MediaCard &card, const Request &r, Frames &out)
+void videoInfo(const CatalogView &view, const Request &r, Frames &out)
 {
+    const MediaCard &card = view.card();
     size_t pairs = std::min<size_t>(r.header.request_count, (r.length - sizeof(db_request_header)) /
                                                                sizeof(db_file_name_pair));
-    FrameWriter w = replyTo(r, card, DB_STATUS_OK, 0);
+    FrameWriter w = replyTo(r, card.version, DB_STATUS_OK, 0);
     uint32_t count = 0;
     for (size_t i = 0; i < std::max<size_t>(pairs, 1); i++) {
         db_file_name_pair p;
         std::memcpy(&p, r.bytes + sizeof(db_request_header) + i * sizeof p, sizeof p);
         FileRef ref;
-        if (!findFile(catalog, p.dir_name, p.file_name, &ref))
+        if (!findFile(view, p.dir_name, p.file_name, &ref))
             continue;
         const MediaEntry &e = card.media[ref.entry];
         size_t mark = w.size();
@@ -140,24 +152,26 @@ void videoInfo(MediaCatalog &catalog, const MediaCard &card, const Request &r, F
     out.push_back(w.frame());
 }
 
-void nameByGumi(MediaCatalog &catalog, const MediaCard &card, const Request &r, Frames &out)
+void nameByGumi(const CatalogView &view, const Request &r, Frames &out)
 {
+    const MediaCard &card = view.card();
     db_gumi_request req;
     std::memcpy(&req, r.bytes, sizeof req);
     FileRef ref;
-    if (!catalog.findGumi(req.gumi, &ref)) {
-        out.push_back(replyTo(r, card, DB_STATUS_NOT_FOUND, 0).frame());
+    if (!view.findGumi(req.gumi, &ref)) {
+        out.push_back(replyTo(r, card.version, DB_STATUS_NOT_FOUND, 0).frame());
         return;
     }
     db_content_info c = contentInfoOf(card.media[ref.entry], -1);
-    FrameWriter w = replyTo(r, card, DB_STATUS_OK, 1);
+    FrameWriter w = replyTo(r, card.version, DB_STATUS_OK, 1);
     w.put(db_file_name_pair{});
     std::memcpy(w.frame().data() + sizeof(db_response_header), c.dir_name, DB_DIR_NAME_LEN + DB_FILE_NAME_LEN);
     out.push_back(w.frame());
 }
 
-void scandir(MediaCatalog &, const MediaCard &card, const Request &r, Frames &out)
+void scandir(const CatalogView &view, const Request &r, Frames &out)
 {
+    const MediaCard &card = view.card();
     db_scandir_request req;
     std::memcpy(&req, r.bytes, sizeof req);
     std::vector<DirListing> files;
@@ -183,10 +197,14 @@ void scandir(MediaCatalog &, const MediaCard &card, const Request &r, Frames &ou
     out.push_back(w.frame());
 }
 
-void writeStatus(MediaCatalog &, const MediaCard &card, const Request &r, Frames &out)
+// The one writer: the catalog stores the word under its own lock, committed before the reply.
+void writeStatus(MediaCatalog &catalog, const Request &r, Frames &out)
 {
-    // The write itself happens in handleRequest, outside the shared lock this runs under.
-    out.push_back(replyTo(r, card, DB_STATUS_OK, 1).frame());
+    db_status_write_request w;
+    std::memcpy(&w, r.bytes, sizeof w);
+    const uint32_t result = catalog.writeStatus(nameOf(w.dir_name, DB_DIR_NAME_LEN),
+                                                nameOf(w.file_name, DB_FILE_NAME_LEN), w.upload_status);
+    out.push_back(replyTo(r, catalog.version(), result, result == DB_STATUS_OK ? 1 : 0).frame());
 }
 
 struct Command {
@@ -196,17 +214,17 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {DB_CMD_LIST, sizeof(db_list_request), list},
-    {DB_CMD_GET_CONTENT_INFO, sizeof(db_file_request), fileInfo<DB_CMD_GET_CONTENT_INFO>},
-    {DB_CMD_GET_GROUP_CONTENT_INFO, sizeof(db_file_request), fileInfo<DB_CMD_GET_GROUP_CONTENT_INFO>},
-    {DB_CMD_GET_VIDEO_SPECIFIC_INFO, sizeof(db_file_request), videoInfo},
-    {DB_CMD_GET_FILE_NAME_BY_GUMI, sizeof(db_gumi_request), nameByGumi},
-    {DB_CMD_GET_GUMI_BY_FILE_NAME, sizeof(db_file_request), fileInfo<DB_CMD_GET_GUMI_BY_FILE_NAME>},
-    {DB_CMD_GET_MORE_INFO, sizeof(db_file_request), fileInfo<DB_CMD_GET_MORE_INFO>},
+    {DB_CMD_LIST, sizeof(db_list_request), underView<list>},
+    {DB_CMD_GET_CONTENT_INFO, sizeof(db_file_request), underView<fileInfo<DB_CMD_GET_CONTENT_INFO>>},
+    {DB_CMD_GET_GROUP_CONTENT_INFO, sizeof(db_file_request), underView<fileInfo<DB_CMD_GET_GROUP_CONTENT_INFO>>},
+    {DB_CMD_GET_VIDEO_SPECIFIC_INFO, sizeof(db_file_request), underView<videoInfo>},
+    {DB_CMD_GET_FILE_NAME_BY_GUMI, sizeof(db_gumi_request), underView<nameByGumi>},
+    {DB_CMD_GET_GUMI_BY_FILE_NAME, sizeof(db_file_request), underView<fileInfo<DB_CMD_GET_GUMI_BY_FILE_NAME>>},
+    {DB_CMD_GET_MORE_INFO, sizeof(db_file_request), underView<fileInfo<DB_CMD_GET_MORE_INFO>>},
     {DB_CMD_WRITE_UPLOAD_STATUS, sizeof(db_status_write_request), writeStatus},
-    {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, sizeof(db_request_header), histogram},
-    {DB_CMD_LIST_WITH_PARAMS, sizeof(db_list_params_request), list},
-    {DB_CMD_NON_DB_SCANDIR, sizeof(db_scandir_request), scandir},
+    {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, sizeof(db_request_header), underView<histogram>},
+    {DB_CMD_LIST_WITH_PARAMS, sizeof(db_list_params_request), underView<list>},
+    {DB_CMD_NON_DB_SCANDIR, sizeof(db_scandir_request), underView<scandir>},
 };
 
 Frame badRequest(const uint8_t *bytes, size_t length, uint32_t version)
@@ -239,17 +257,6 @@ std::vector<Frame> handleRequest(MediaCatalog &catalog, const uint8_t *request, 
     }
     Request r{request, length, {}};
     std::memcpy(&r.header, request, sizeof r.header);
-    uint32_t writeResult = DB_STATUS_OK;
-    if (cmd->code == DB_CMD_WRITE_UPLOAD_STATUS) {
-        db_status_write_request w;
-        std::memcpy(&w, request, sizeof w);
-        writeResult = catalog.writeStatus(nameOf(w.dir_name, DB_DIR_NAME_LEN),
-                                          nameOf(w.file_name, DB_FILE_NAME_LEN), w.upload_status);
-    }
-    catalog.read([&](const MediaCard &card) { cmd->handler(catalog, card, r, out); });
-    if (writeResult != DB_STATUS_OK) {
-        std::memcpy(out[0].data() + offsetof(db_response_header, status), &writeResult, sizeof writeResult);
-        setCount(out[0], 0);
-    }
+    cmd->handler(catalog, r, out);
     return out;
 }

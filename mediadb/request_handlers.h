@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "mediadb/media_catalog.h"
 #include "mediadb/record_encoder.h"
 
 std::vector<Frame> handleRequest(MediaCatalog &catalog, const uint8_t *request, size_t length);

@@ -170,10 +170,8 @@ Status StateStore::save(const MediaCard &card)
         const MediaEntry &e = card.media[i];
         if (!media.integer(1, i).text(2, e.dir).text(3, e.file).text(4, e.source).done())
             s = error("save media");
-        for (size_t m = 0; s.ok() && m <= e.members.size(); m++) {
-            const std::string &file = m == 0 ? e.file : e.members[m - 1].file;
-            s = writeStatus(e.dir, file, m == 0 ? e.uploadStatus : e.members[m - 1].uploadStatus);
-        }
+        for (int m = -1; s.ok() && m < static_cast<int>(e.members.size()); m++)
+            s = writeStatus(e.dir, m < 0 ? e.file : e.members[m].file, fileUploadWord(e, m));
     }
     for (auto it = card.dirs.begin(); s.ok() && it != card.dirs.end(); ++it)
         for (size_t i = 0; s.ok() && i < it->second.size(); i++) {
@@ -227,16 +225,7 @@ Status StateStore::loadStatuses(MediaCard *card)
         return error("read upload states");
     while (q.step() == SQLITE_ROW)
         words[fileKey(q.column(0), q.column(1))] = static_cast<uint32_t>(q.columnInt(2));
-    auto apply = [&](const std::string &dir, const std::string &file, uint32_t *word) {
-        auto it = words.find(fileKey(dir, file));
-        if (it != words.end())
-            *word = it->second;
-    };
-    for (MediaEntry &e : card->media) {
-        apply(e.dir, e.file, &e.uploadStatus);
-        for (MemberFile &m : e.members)
-            apply(e.dir, m.file, &m.uploadStatus);
-    }
+    cardApplyWords(card, words);
     return {};
 }
 

@@ -7,7 +7,7 @@
 
 #include "cah/CAHMediaList.h"
 #include "checker/ztWirelessOffloadManager_if.h"
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 #include "tests/support/scripted_peer.h"
 
 // Reads and seeds the list's private state.

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbFileNames.h"
 #include "support/scoped_env.h"
 

@@ -15,9 +15,12 @@ trap cleanup EXIT
 fail() { echo "install_test: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-for f in bin/ztMediaDBd bin/ztMediaChecker bin/ztWomListen \
-         include/ztMedia/libztMediaRTOSDB/src/ztMediaDBApp.h include/ztMedia/cah/CAHMediaList.h; do
+public=(ztMediaDB.h dbProtocol.h ztMediaResponders.h CAHMediaList.h)
+for f in bin/ztMediaDBd bin/ztMediaChecker bin/ztWomListen "${public[@]/#/include/ztMedia/}"; do
   [ -e "$work/prefix/$f" ] || fail "$f was not installed"
+done
+for d in libztMediaRTOSDB platform cah; do
+  [ ! -e "$work/prefix/include/ztMedia/$d" ] || fail "internal headers installed: include/ztMedia/$d"
 done
 pc=$(find "$work/prefix" -name ztMediaRTOSDB.pc)
 [ -n "$pc" ] || fail "ztMediaRTOSDB.pc was not installed"
@@ -32,6 +35,11 @@ flags=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --cflags --libs ztMediaRTOSD
 # shellcheck disable=SC2086
 "$cxx" -std=c++17 -Wall -Wextra -Werror "${extra[@]}" -o "$work/upload_summary" \
   "$src/examples/host/upload_summary.cpp" $flags || fail "the host program did not build"
+for h in "${public[@]}"; do  # each public header stands on its own
+  # shellcheck disable=SC2086
+  echo "#include \"ztMedia/$h\"" | "$cxx" -std=c++17 -Wall -Wextra -Werror -fsyntax-only -x c++ - $flags ||
+    fail "ztMedia/$h does not build on its own"
+done
 
 export ZT_IPC_DIR=$work
 "$work/upload_summary" >/dev/null 2>&1 && fail "answered without a database"

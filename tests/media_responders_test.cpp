@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "libztMediaRTOSDB/src/ztMediaResponders.h"
+#include "ztMedia/ztMediaResponders.h"
 #include "support/klog_capture.h"
 #include "support/scoped_env.h"
 #include "support/server_process.h"

@@ -1,6 +1,6 @@
-// The client transport: retries of rtosCall, receive time-outs, frame dumps, assertions and the
-// fixed-width name copy. Status mapping, count clamping and token checks are covered through the
-// commands that use them (db_*_test.cpp, histogram_test.cpp).
+// The client transport: retries of rtosCall, receive time-outs, frame dumps and assertions. The
+// exchange's status, count and token rules are covered through the commands that use them
+// (db_*_test.cpp, histogram_test.cpp).
 #include <sys/socket.h>
 
 #include <csignal>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "libztMediaRTOSDB/src/dbCommon.h"
+#include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/dbTransport.h"
 #include "support/klog_capture.h"
 #include "support/scripted_peer.h"
@@ -139,19 +139,4 @@ TEST(TransportDeathTest, AssertionIsReportedFromLevelFiveAndAborts)
             rtosConnectionDtor(nullptr);
         },
         ::testing::ExitedWithCode(255), "");
-}
-
-TEST(DbCommon, NamesAreCopiedFixedWidth)
-{
-    const struct {
-        const char *src;
-        const char *want;  // 8 bytes
-    } cases[] = {{"100ZTCAMX", "100ZTCAM"}, {"ABC", "ABC\0\0\0\0\0"}, {nullptr, "\0\0\0\0\0\0\0\0"}};
-    for (const auto &c : cases) {
-        char dst[9];
-        std::memset(dst, '#', sizeof dst);
-        dbCopyName(dst, c.src, 8);
-        EXPECT_EQ(0, std::memcmp(dst, c.want, 8)) << (c.src ? c.src : "(null)");
-        EXPECT_EQ('#', dst[8]);
-    }
 }

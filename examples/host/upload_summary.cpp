@@ -5,7 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "libztMediaRTOSDB/src/ztMediaDBApp.h"
+#include "ztMedia/ztMediaDB.h"
 
 int main()
 {

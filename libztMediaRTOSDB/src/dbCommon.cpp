@@ -37,50 +37,6 @@ void dbLogResponseHeader(int level, const db_response_header &h, bool withToken)
     if (withToken) DBLOG(level, "                token 0x%08X\n", h.token);
 }
 
-bool dbNoteShortResponse(int bytes)
-{
-    if (bytes >= static_cast<int>(sizeof(db_response_header))) return false;
-    dbPause();
-    DBLOG(DB_LOG_NOTICE, "%d bytes received, expecting %ld, retrying\n", bytes,
-          static_cast<long>(sizeof(db_response_header)));
-    return true;
-}
-
-void dbNoteErrorStatus(uint32_t status)
-{
-    dbPause();
-    DBLOG(DB_LOG_NOTICE, "error on IPC received, retrying, status %d\n", status);
-}
-
-int dbHttpStatusFromDb(uint32_t status)
-{
-    switch (status) {
-    case 0: return 200;
-    case 1:
-    case 2: return 503;
-    case 4: return 404;
-    default: break;
-    }
-    DBLOG(DB_LOG_ERROR, "error on IPC received, exiting, status %d\n", status);
-    return status == 3 ? 404 : 500;
-}
-
-bool dbClampCount(db_response_header *h, uint32_t requested, int level)
-{
-    if (h->count_returned <= requested) return false;
-    DBLOG(level, "command %d requested %d, response returned %d, setting response returned to %d\n",
-          h->command_type, requested, h->count_returned, requested);
-    h->count_returned = requested;
-    return true;
-}
-
-bool dbCheckToken(uint32_t sent, uint32_t received)
-{
-    if (sent == received) return true;
-    DBLOG(DB_LOG_NOTICE, "Tokens don't match %d %d", sent, received);
-    return false;
-}
-
 DbTimer::DbTimer() { gettimeofday(&start, nullptr); }
 
 void DbTimer::elapsed(unsigned long *sec, unsigned long *usec) const

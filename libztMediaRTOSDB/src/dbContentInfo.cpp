@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 
 namespace {
 
@@ -11,39 +11,30 @@ constexpr int kBlockAt = kContentAt + sizeof(db_content_info);              // 9
 constexpr int kVideoEnd = kBlockAt + sizeof(db_video_specific_info);        // 120
 constexpr int kMoreEnd = kContentAt + sizeof(db_more_info);                 // 48
 
-const DbQueryCommand kContentCmd = {DB_CMD_GET_CONTENT_INFO, "getContentInfo got %d bytes\n",
-                                    "error on IPC send %d\n", kBlockAt, false, DbTypeCheck::Any};
-const DbQueryCommand kGroupCmd = {DB_CMD_GET_GROUP_CONTENT_INFO,
-                                  "getGroupContentInfo got %d bytes\n", "error on IPC send %d\n",
-                                  kVideoEnd, false, DbTypeCheck::Group};
-const DbQueryCommand kVideoCmd = {DB_CMD_GET_VIDEO_SPECIFIC_INFO,
-                                  "getVideoSpecificInfo got %d bytes\n", "error on IPC send %d\n",
-                                  kVideoEnd, true, DbTypeCheck::Video};
-const DbQueryCommand kMoreCmd = {DB_CMD_GET_MORE_INFO, "getMoreInfo got %d bytes\n",
-                                 "error on IPC send %d\n", kMoreEnd, false, DbTypeCheck::Any};
-
-// Sends a file request for `cmd` through the query family; 0 when q.response() may be read.
-int runFileQuery(DbQuery &q, const DbQueryCommand &cmd, const db_file_spec *fs)
-{
-    db_file_request req{};
-    dbBuildFileRequest(&req, cmd.command, fs->dir_name, fs->file_name);
-    return q.run(&req, sizeof req);
-}
+constexpr DbExchangePolicy kContentPolicy =
+    dbQueryPolicy("getContentInfo got %d bytes\n", kBlockAt, DbTypeCheck::Any);
+constexpr DbExchangePolicy kGroupPolicy =
+    dbQueryPolicy("getGroupContentInfo got %d bytes\n", kVideoEnd, DbTypeCheck::Group);
+// The one query that hands back a failed send's own result.
+constexpr DbExchangePolicy kVideoPolicy = dbQueryPolicy(
+    "getVideoSpecificInfo got %d bytes\n", kVideoEnd, DbTypeCheck::Video, "error on IPC send %d\n", true);
+constexpr DbExchangePolicy kMorePolicy =
+    dbQueryPolicy("getMoreInfo got %d bytes\n", kMoreEnd, DbTypeCheck::Any);
 
 // Copies one group bitmap (only the bytes that cover the members) when it arrived whole.
-bool copyBitmap(const DbQuery &q, uint32_t at, const db_group_info &g, uint8_t *out)
+bool copyBitmap(const uint8_t *reply, int size, uint32_t at, const db_group_info &g, uint8_t *out)
 {
     const uint64_t need = (g.last_number - g.first_number) / 8 + 1;
-    if (need > DB_GROUP_BITMAP_MAX || at + uint64_t{dbGroupBitmapBytes(g)} > uint64_t(q.bytes())) {
+    if (need > DB_GROUP_BITMAP_MAX || at + uint64_t{dbGroupBitmapBytes(g)} > uint64_t(size)) {
         DBLOG(DB_LOG_ERROR, "Mask size failed sanity check. Size=%d", dbGroupBitmapBytes(g));
         return false;
     }
     if (out)
-        std::memcpy(out, q.response() + at, need);
+        std::memcpy(out, reply + at, need);
     return true;
 }
 
-void copyHighlights(const DbQuery &q, const db_video_specific_info &vsi, uint32_t *highlights,
+void copyHighlights(const uint8_t *reply, int size, const db_video_specific_info &vsi, uint32_t *highlights,
                     int maxExpected)
 {
     if (vsi.highlight_count == 0) {
@@ -65,53 +56,53 @@ void copyHighlights(const DbQuery &q, const db_video_specific_info &vsi, uint32_
               maxExpected, vsi.highlight_count, maxExpected);
         words = static_cast<uint64_t>(maxExpected);
     }
-    const uint64_t arrived = static_cast<uint64_t>(q.bytes() - kVideoEnd) / 4;
+    const uint64_t arrived = static_cast<uint64_t>(size - kVideoEnd) / 4;
     if (words > arrived)
         words = arrived;
-    std::memcpy(highlights, q.response() + kVideoEnd, words * 4);
+    std::memcpy(highlights, reply + kVideoEnd, words * 4);
 }
 
 }  // namespace
 
 int dbGetContentInfo(void *, const db_file_spec *fs, db_content_info *ci)
 {
-    DbQuery q(kContentCmd);
+    DbExchange x(kContentPolicy);
     if (!fs || !ci) {
         DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, ci = %p\n", static_cast<const void *>(fs),
               static_cast<void *>(ci));
         return -1;
     }
-    const int ret = runFileQuery(q, kContentCmd, fs);
-    if (ret != 0)
-        return ret;
-    std::memcpy(ci, q.response() + kContentAt, sizeof *ci);
-    q.finish();
+    uint8_t reply[DB_FRAME_MAX];
+    if (!dbRunFileQuery(x, DB_CMD_GET_CONTENT_INFO, fs, reply))
+        return x.result();
+    std::memcpy(ci, reply + kContentAt, sizeof *ci);
+    x.finish();
     return 0;
 }
 
 int dbGetGroupContentInfo(void *, const db_file_spec *fs, db_group_info *gci,
                           db_content_info *ci, uint8_t *missingBitmap, uint8_t *highlightBitmap)
 {
-    DbQuery q(kGroupCmd);
+    DbExchange x(kGroupPolicy);
     if (!fs || !gci || !ci) {
         DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, gci = %p, ci = %p\n",
               static_cast<const void *>(fs), static_cast<void *>(gci), static_cast<void *>(ci));
         return -1;
     }
-    const int ret = runFileQuery(q, kGroupCmd, fs);
-    if (ret != 0)
-        return ret;
-    std::memcpy(ci, q.response() + kContentAt, sizeof *ci);
-    std::memcpy(gci, q.response() + kBlockAt, sizeof *gci);
+    uint8_t reply[DB_FRAME_MAX];
+    if (!dbRunFileQuery(x, DB_CMD_GET_GROUP_CONTENT_INFO, fs, reply))
+        return x.result();
+    std::memcpy(ci, reply + kContentAt, sizeof *ci);
+    std::memcpy(gci, reply + kBlockAt, sizeof *gci);
     uint32_t at = kVideoEnd;
     if (gci->num_missing) {
-        if (!copyBitmap(q, at, *gci, missingBitmap))
+        if (!copyBitmap(reply, x.bytes(), at, *gci, missingBitmap))
             return -1;
         at += dbGroupBitmapBytes(*gci);
     }
-    if (ci->highlight_count && !copyBitmap(q, at, *gci, highlightBitmap))
+    if (ci->highlight_count && !copyBitmap(reply, x.bytes(), at, *gci, highlightBitmap))
         return -1;
-    q.finish();
+    x.finish();
     return 0;
 }
 
@@ -119,36 +110,36 @@ int dbGetVideoSpecificInfo(void *, const db_file_spec *fs, db_video_specific_inf
                            db_content_info *ci, uint32_t *highlights,
                            int maxNumberHighlightsExpected)
 {
-    DbQuery q(kVideoCmd);
+    DbExchange x(kVideoPolicy);
     if (!fs || !vsi) {
         DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, vsi = %p\n", static_cast<const void *>(fs),
               static_cast<void *>(vsi));
         return -1;
     }
-    const int ret = runFileQuery(q, kVideoCmd, fs);
-    if (ret != 0)
-        return ret;
-    std::memcpy(vsi, q.response() + kBlockAt, sizeof *vsi);
+    uint8_t reply[DB_FRAME_MAX];
+    if (!dbRunFileQuery(x, DB_CMD_GET_VIDEO_SPECIFIC_INFO, fs, reply))
+        return x.result();
+    std::memcpy(vsi, reply + kBlockAt, sizeof *vsi);
     if (ci)
-        std::memcpy(ci, q.response() + kContentAt, sizeof *ci);
-    copyHighlights(q, *vsi, highlights, maxNumberHighlightsExpected);
-    q.finish();
+        std::memcpy(ci, reply + kContentAt, sizeof *ci);
+    copyHighlights(reply, x.bytes(), *vsi, highlights, maxNumberHighlightsExpected);
+    x.finish();
     return 0;
 }
 
 int dbGetMoreInfo(void *, const db_file_spec *fs, db_more_info *mi)
 {
-    DbQuery q(kMoreCmd);
+    DbExchange x(kMorePolicy);
     if (!fs || !mi) {
         DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, mi = %p\n", static_cast<const void *>(fs),
               static_cast<void *>(mi));
         return -1;
     }
-    const int ret = runFileQuery(q, kMoreCmd, fs);
-    if (ret != 0)
-        return ret;
-    std::memcpy(mi, q.response() + kContentAt, sizeof *mi);
-    q.finish();
+    uint8_t reply[DB_FRAME_MAX];
+    if (!dbRunFileQuery(x, DB_CMD_GET_MORE_INFO, fs, reply))
+        return x.result();
+    std::memcpy(mi, reply + kContentAt, sizeof *mi);
+    x.finish();
     return 0;
 }
 
@@ -161,12 +152,8 @@ int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
     *ppVideoInfo = nullptr;
     DB_ASSERT(pDirName);
     DB_ASSERT(pFileName);
-    db_file_request req{};
-    dbBuildFileRequest(&req, DB_CMD_GET_VIDEO_SPECIFIC_INFO, nullptr, nullptr);
-    std::memcpy(req.dir_name, pDirName, DB_DIR_NAME_LEN);
-    std::memcpy(req.file_name, pFileName, DB_FILE_NAME_LEN);
     int bytes = 0;
-    const int status = dbResponseExchange(conn, &req, sizeof req, response, &bytes);
+    const int status = dbFileResponse(conn, DB_CMD_GET_VIDEO_SPECIFIC_INFO, pDirName, pFileName, response, &bytes);
     if (status != 200)
         return status;
     if (bytes < kBlockAt)
@@ -196,12 +183,8 @@ int getMoreInfoResponse(rtosConnection_t *conn, const char *pDirName, const char
                         uint8_t *response, db_more_info **ppMoreInfo)
 {
     *ppMoreInfo = nullptr;
-    db_file_request req{};
-    dbBuildFileRequest(&req, DB_CMD_GET_MORE_INFO, nullptr, nullptr);
-    std::memcpy(req.dir_name, pDirName, DB_DIR_NAME_LEN);
-    std::memcpy(req.file_name, pFileName, DB_FILE_NAME_LEN);
     int bytes = 0;
-    const int status = dbResponseExchange(conn, &req, sizeof req, response, &bytes);
+    const int status = dbFileResponse(conn, DB_CMD_GET_MORE_INFO, pDirName, pFileName, response, &bytes);
     if (status != 200)
         return status;
     if (bytes < kMoreEnd)
@@ -213,8 +196,8 @@ int getMoreInfoResponse(rtosConnection_t *conn, const char *pDirName, const char
 int dbGetChapteredVideoDuration(const char *pDirName, const char *pFileName, uint32_t *pDuration)
 {
     *pDuration = 0;
-    DbConnection conn;
-    const int ret = conn.open();
+    rtosConnection_t conn = {};
+    const int ret = rtosConnectionCtor(&conn);
     if (ret < 0) {
         DBLOG(DB_LOG_ERROR, "rtosConnectionCtor ret < 0");
         return ret;
@@ -222,8 +205,8 @@ int dbGetChapteredVideoDuration(const char *pDirName, const char *pFileName, uin
     uint8_t response[DB_FRAME_MAX] = {0};
     db_content_info *ci = nullptr;
     db_video_specific_info *vsi = nullptr;
-    const int status = getVideoSpecificInfoResponse(conn.get(), pDirName, pFileName, response,
-                                                    &ci, &vsi);
+    const int status = getVideoSpecificInfoResponse(&conn, pDirName, pFileName, response, &ci, &vsi);
+    rtosConnectionDtor(&conn);
     if (vsi)
         *pDuration = vsi->duration_ms;
     return status;

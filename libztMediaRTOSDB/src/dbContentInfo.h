@@ -7,27 +7,10 @@
 
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbFileQuery.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 
-// Room the caller gives each bitmap buffer of dbGetGroupContentInfo: one bit per member of the
-// widest group (member numbers have four digits).
-enum : uint32_t { DB_GROUP_BITMAP_MAX = 1250 };
-
-// --- Query family: the first parameter is unused (callers pass null) --------------------------
-int dbGetContentInfo(void *unused, const db_file_spec *fs, db_content_info *ci);
-// Fills the group and content records; when members are missing, ((last - first) / 8 + 1) bytes
-// of the missing bitmap go to `missingBitmap`, and for photo groups with highlights as many of
-// the second bitmap to `highlightBitmap` (each DB_GROUP_BITMAP_MAX bytes; null skips the copy).
-// A group wider than DB_GROUP_BITMAP_MAX bytes of bitmap, or whose bitmaps did not arrive: -1.
-int dbGetGroupContentInfo(void *unused, const db_file_spec *fs, db_group_info *gci,
-                          db_content_info *ci, uint8_t *missingBitmap, uint8_t *highlightBitmap);
-// Fills the 24 fixed bytes of the video record (which keeps the highlight_count sent) and the
-// content record; copies at most maxNumberHighlightsExpected highlight words (none when null),
-// never more than arrived. Video types only (0..3, 12..14).
-int dbGetVideoSpecificInfo(void *unused, const db_file_spec *fs, db_video_specific_info *vsi,
-                           db_content_info *ci, uint32_t *highlights,
-                           int maxNumberHighlightsExpected);
-int dbGetMoreInfo(void *unused, const db_file_spec *fs, db_more_info *mi);
+// The query family (dbGetContentInfo, dbGetGroupContentInfo, dbGetVideoSpecificInfo,
+// dbGetMoreInfo) and dbGetChapteredVideoDuration are public: ztMedia/ztMediaDB.h.
 
 // --- Response family: the caller's open connection and DB_FRAME_MAX-byte response buffer ------
 // 200 with both pointers into `response` (a video record's highlights follow it; the video
@@ -40,8 +23,5 @@ int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
 int getMoreInfoResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName,
                         uint8_t *response, db_more_info **ppMoreInfo);
 
-// Duration in milliseconds of one video file (0 when unknown). Returns the status of
-// getVideoSpecificInfoResponse, or the negative result of opening the connection.
-int dbGetChapteredVideoDuration(const char *pDirName, const char *pFileName, uint32_t *pDuration);
 
 #endif

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 
 enum : uint32_t {
     DB_NAME_BUF = DB_FILE_NAME_LEN + 1,  // a built name: 12 characters and a terminator

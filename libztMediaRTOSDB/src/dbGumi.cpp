@@ -10,10 +10,10 @@ constexpr int kParentAt = kGumiAt + DB_GUMI_LEN;                       // 112
 constexpr int kParentEnd = kParentAt + DB_GUMI_LEN;                    // 128
 constexpr int kNamesEnd = kContentAt + sizeof(db_file_name_pair);      // 40
 
-const DbQueryCommand kGumiByNameCmd = {DB_CMD_GET_GUMI_BY_FILE_NAME, "getContentInfo got %d bytes\n",
-                                       " error on IPC send %d\n", kGumiAt, false, DbTypeCheck::Any};
-const DbQueryCommand kNameByGumiCmd = {DB_CMD_GET_FILE_NAME_BY_GUMI, "getContentInfo got %d bytes\n",
-                                       "error on IPC send %d\n", kNamesEnd, false, DbTypeCheck::Any};
+constexpr DbExchangePolicy kGumiByNamePolicy = dbQueryPolicy(
+    "getContentInfo got %d bytes\n", kGumiAt, DbTypeCheck::Any, " error on IPC send %d\n");
+constexpr DbExchangePolicy kNameByGumiPolicy =
+    dbQueryPolicy("getContentInfo got %d bytes\n", kNamesEnd, DbTypeCheck::Any);
 
 uint32_t mediaFlagsOf(const uint8_t *response)
 {
@@ -26,20 +26,17 @@ uint32_t mediaFlagsOf(const uint8_t *response)
 
 int dbGetGUMIByFileName(void *, const db_file_spec *fs, uint8_t *gumi, uint8_t *pgumi)
 {
-    DbQuery q(kGumiByNameCmd);
+    DbExchange x(kGumiByNamePolicy);
     if (!fs || !gumi) {
         DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, gumi = %p\n", static_cast<const void *>(fs),
               static_cast<void *>(gumi));
         return -1;
     }
-    db_file_request req{};
-    dbBuildFileRequest(&req, kGumiByNameCmd.command, fs->dir_name, fs->file_name);
-    const int ret = q.run(&req, sizeof req);
-    if (ret != 0)
-        return ret;
-    const uint8_t *r = q.response();
-    const bool hasGumi = q.bytes() >= kParentAt;
-    const bool hasParent = q.bytes() >= kParentEnd && dbHasParentGumi(mediaFlagsOf(r));
+    uint8_t r[DB_FRAME_MAX];
+    if (!dbRunFileQuery(x, DB_CMD_GET_GUMI_BY_FILE_NAME, fs, r))
+        return x.result();
+    const bool hasGumi = x.bytes() >= kParentAt;
+    const bool hasParent = x.bytes() >= kParentEnd && dbHasParentGumi(mediaFlagsOf(r));
     if (hasGumi)
         std::memcpy(gumi, r + kGumiAt, DB_GUMI_LEN);
     else
@@ -48,13 +45,13 @@ int dbGetGUMIByFileName(void *, const db_file_spec *fs, uint8_t *gumi, uint8_t *
         std::memcpy(pgumi, r + kParentAt, DB_GUMI_LEN);
     else if (pgumi)
         std::memset(pgumi, 0, DB_GUMI_LEN);
-    q.finish();
+    x.finish();
     return 0;
 }
 
 int dbGetFileNameByGUMI(void *, const uint8_t *gumi, char *out)
 {
-    DbQuery q(kNameByGumiCmd);
+    DbExchange x(kNameByGumiPolicy);
     if (!gumi || !out) {
         DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, gumi = %p\n", static_cast<void *>(out),
               static_cast<const void *>(gumi));
@@ -63,17 +60,17 @@ int dbGetFileNameByGUMI(void *, const uint8_t *gumi, char *out)
     db_gumi_request req{};
     req.header = {DB_CMD_GET_FILE_NAME_BY_GUMI, 1, dbTokenOf(&req)};
     std::memcpy(req.gumi, gumi, DB_GUMI_LEN);
-    const int ret = q.run(&req, sizeof req);
-    if (ret != 0)
-        return ret;
+    uint8_t response[DB_FRAME_MAX];
+    if (!x.run(&req, sizeof req, response))
+        return x.result();
     db_file_name_pair names;
-    std::memcpy(&names, q.response() + kContentAt, sizeof names);
+    std::memcpy(&names, response + kContentAt, sizeof names);
     char dir[DB_DIR_NAME_LEN + 1] = {0}, file[DB_FILE_NAME_LEN + 1] = {0};
     std::memcpy(dir, names.dir_name, DB_DIR_NAME_LEN);
     std::memcpy(file, names.file_name, DB_FILE_NAME_LEN);
     dbCopyName(out, dir, DB_DIR_NAME_LEN);
     dbCopyName(out + DB_DIR_NAME_LEN, file, DB_FILE_NAME_LEN);
-    q.finish();
+    x.finish();
     return 0;
 }
 
@@ -84,12 +81,9 @@ int getFileGUMIResponse(rtosConnection_t *conn, const char *pDirName, const char
     *ppContentInfo = nullptr;
     *ppGumi = nullptr;
     *ppParentGumi = nullptr;
-    db_file_request req{};
-    dbBuildFileRequest(&req, DB_CMD_GET_GUMI_BY_FILE_NAME, nullptr, nullptr);
-    std::memcpy(req.dir_name, pDirName, DB_DIR_NAME_LEN);
-    std::memcpy(req.file_name, pFileName, DB_FILE_NAME_LEN);
     int bytes = 0;
-    const int status = dbResponseExchange(conn, &req, sizeof req, response, &bytes);
+    const int status = dbFileResponse(conn, DB_CMD_GET_GUMI_BY_FILE_NAME, pDirName, pFileName, response,
+                                      &bytes);
     if (status != 200)
         return status;
     if (bytes < kGumiAt)

@@ -4,9 +4,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbCommon.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 
 namespace {
+
+// One attempt and a long wait: the server counts the whole card. A short reply reads as an empty
+// histogram and a refused one is used all the same.
+constexpr DbExchangePolicy kHistogramPolicy = dbLenientPolicy(DB_RETRIES_NONE, DB_TIMEOUT_LONG_S);
 
 // Copies the counters that arrived whole; the rest read as 0.
 void fillHistogram(const uint8_t *response, int bytes, uint32_t *histogram)
@@ -29,31 +33,16 @@ int dbGetUploadStatusHistogram(uint32_t token, uint32_t *pVersion, uint32_t *his
               static_cast<void *>(histogram));
         return -1;
     }
-    DbConnection conn;
-    int ret = conn.open();
-    if (ret < 0) {
-        DBLOG(DB_LOG_ERROR, "Failed to ininialize IPC: %d\n", ret);
-        return ret;
-    }
+    DbExchange x(kHistogramPolicy);
     db_request_header req = {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 1, token};
-    dbLogRequestHeader(DB_LOG_HEADERS, req);
-
     uint8_t response[DB_FRAME_MAX];
-    int bytes = rtosCall(conn.get(), &req, sizeof req, response, DB_RETRIES_NONE, DB_TIMEOUT_LONG_S);
-    if (bytes < 0) {
-        DBLOG(DB_LOG_ERROR, "RTOS transaction failed.\n");
-        return -1;
+    if (!x.run(&req, sizeof req, response)) {
+        if (x.shortReply())
+            std::memset(histogram, 0, DB_HISTOGRAM_BUCKETS * sizeof(uint32_t));
+        return x.result();
     }
-    if (dbNoteShortResponse(bytes)) {
-        std::memset(histogram, 0, DB_HISTOGRAM_BUCKETS * sizeof(uint32_t));
-        return 0;
-    }
-    db_response_header h;
-    std::memcpy(&h, response, sizeof h);
-    dbLogResponseHeader(DB_LOG_HEADERS, h);
-    *pVersion = h.rtos_db_version;
-    if (h.status != 0) dbNoteErrorStatus(h.status);
-    conn.close();
-    fillHistogram(response, bytes, histogram);
+    *pVersion = dbResponseHeaderOf(response).rtos_db_version;
+    x.close();
+    fillHistogram(response, x.bytes(), histogram);
     return 0;
 }

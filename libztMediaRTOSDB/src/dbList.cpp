@@ -3,17 +3,19 @@
 #include <cstdio>
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbCommon.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 #include "libztMediaRTOSDB/src/dbContentInfo.h"
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbFileNames.h"
 
 namespace {
 
 constexpr size_t kHeaderSize = sizeof(db_list_response_header);
 
-void logListRequest(const db_list_request &r)
+void logListRequest(const uint8_t *request)
 {
+    db_list_request r;
+    std::memcpy(&r, request, sizeof r);
     const uint32_t lo = r.list_options, qo = r.query_options;
     DBLOG(DB_LOG_HEADERS, "Request: command_type %d\n", r.header.command_type);
     DBLOG(DB_LOG_HEADERS, "         request_count %d\n", r.header.request_count);
@@ -30,8 +32,18 @@ void logListRequest(const db_list_request &r)
           r.header.command_type, lo, lo, qo, qo);
 }
 
-void logListResponse(const db_list_response_header &h)
+// The list header of a response, zeros for the words that did not arrive.
+db_list_response_header listHeaderOf(const uint8_t *response, int bytesRead)
 {
+    db_list_response_header h{};
+    if (bytesRead > 0)
+        std::memcpy(&h, response, bytesRead < static_cast<int>(kHeaderSize) ? bytesRead : kHeaderSize);
+    return h;
+}
+
+void logListResponse(const uint8_t *response, int bytes)
+{
+    const db_list_response_header h = listHeaderOf(response, bytes);
     const uint32_t lo = h.list_options;
     dbLogResponseHeader(DB_LOG_HEADERS, h.header);
     DBLOG(DB_LOG_HEADERS, "                start_index %d\n", h.start_index);
@@ -44,14 +56,25 @@ void logListResponse(const db_list_response_header &h)
     DBLOG(DB_LOG_HEADERS, "                session_id 0x%08X\n", h.session_id);
 }
 
-// The list header of a response, zeros for the words that did not arrive.
-db_list_response_header listHeaderOf(const uint8_t *response, int bytesRead)
+// One attempt and a long wait: a page may cost the server a walk of the whole card. A refused
+// reply or a token mismatch is only noted; the count is clamped to what was asked for.
+constexpr DbExchangePolicy listPolicy()
 {
-    db_list_response_header h{};
-    if (bytesRead > 0)
-        std::memcpy(&h, response, bytesRead < static_cast<int>(kHeaderSize) ? bytesRead : kHeaderSize);
-    return h;
+    DbExchangePolicy p;
+    p.retries = DB_RETRIES_NONE;
+    p.timeoutSec = DB_TIMEOUT_LONG_S;
+    p.logRequest = logListRequest;
+    p.logResponse = logListResponse;
+    p.responseLogAt = DbStep::BeforeCount;
+    p.failText = "*pBytesRead=%d, RTOS transaction failed.\n";
+    p.shortText = "*pBytesRead=%d < sizeof db_response_header:%d, failed, ret -3\n";
+    p.shortResult = -3;
+    p.statusText = "error on IPC received, status %d\n";
+    p.tokenAt = DbStep::AfterCount;
+    p.countLevel = DB_LOG_NOTICE;
+    return p;
 }
+constexpr DbExchangePolicy kListPolicy = listPolicy();
 
 // One list entry as read off the wire, with the buffers its item points into.
 struct Entry {
@@ -313,41 +336,16 @@ int listPage(bool session, uint32_t listOptions, uint32_t queryOptions,
 int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *response,
                 uint32_t list_options, uint32_t query_options, int *pBytesRead)
 {
-    DbConnection conn;
-    int ret = conn.open();
-    if (ret < 0)
-        return ret;
+    DbExchange x(kListPolicy);
     db_list_request req{};
     req.header = {DB_CMD_LIST, static_cast<uint32_t>(request_count), token};
     req.starting_index = static_cast<uint32_t>(starting_index);
     req.list_options = list_options;
     req.query_options = query_options;
-    logListRequest(req);
-
-    const int bytes = rtosCall(conn.get(), &req, sizeof req, response, DB_RETRIES_NONE,
-                               DB_TIMEOUT_LONG_S);
-    if (pBytesRead)
-        *pBytesRead = bytes;
-    if (bytes < 0) {
-        DBLOG(DB_LOG_ERROR, "*pBytesRead=%d, RTOS transaction failed.\n", bytes);
-        return bytes;
-    }
-    if (bytes < static_cast<int>(sizeof(db_response_header))) {
-        DBLOG(DB_LOG_ERROR, "*pBytesRead=%d < sizeof db_response_header:%d, failed, ret -3\n",
-              bytes, static_cast<int>(sizeof(db_response_header)));
-        return -3;
-    }
-    db_list_response_header h = listHeaderOf(response, bytes);
-    if (h.header.status)
-        DBLOG(DB_LOG_NOTICE, "error on IPC received, status %d\n", h.header.status);
-    logListResponse(h);
-    // The clamp is written back so that the parser sees it too.
-    if (dbClampCount(&h.header, req.header.request_count, DB_LOG_NOTICE))
-        std::memcpy(response + offsetof(db_response_header, count_returned),
-                    &h.header.count_returned, sizeof(uint32_t));
-    conn.close();
-    dbCheckToken(token, h.header.token);
-    return 0;
+    const bool ok = x.run(&req, sizeof req, response);
+    if (pBytesRead && x.connection())
+        *pBytesRead = x.bytes();
+    return ok ? 0 : x.result();
 }
 
 int processQueryResponse(const uint8_t *response, int bytesRead, int starting_index,

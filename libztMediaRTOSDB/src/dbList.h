@@ -7,30 +7,10 @@
 
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/ztMediaDB.h"
 
-// The record handed to item callbacks for one list entry.
-struct cah_item_s {
-    char *gumi;   // 32 upper-case hex digits, or null when the list carries no GUMIs
-    char *pgumi;  // parent GUMI alike, or null
-    uint32_t content_type;
-    uint32_t group_number;  // group types; else 0
-    uint32_t first_number;
-    uint32_t last_number;
-    uint32_t num_missing;
-    uint32_t upload_status;  // the upload state (low 16 bits of the word)
-    uint32_t highlight_count;
-    uint32_t mahs;           // low 7 bits
-    uint32_t creation_time;
-    uint32_t duration;       // seconds, rounded; grouped videos: the members' sum
-    uint32_t cl;             // 1 when the video record's cl is non-zero
-    uint64_t size;           // file_size, or group_size for groups
-    char *dir_name;          // 8 characters, terminated
-    char *file_name;         // 12 characters, terminated
-};
-
-typedef void (*cah_item_callback)(void *context, cah_item_s *item);
-typedef void (*cah_file_callback)(void *context, char *dirName, char *fileName);
+// cah_item_s, the callbacks, dbGetCAHList and dbGetCAHSessionFileList are public:
+// ztMedia/ztMediaDB.h.
 
 enum : uint32_t {
     DB_LIST_CAH_OPTIONS = DB_LIST_VIDEO_GROUPING,  // the candidate list groups videos
@@ -53,16 +33,5 @@ int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *
 int processQueryResponse(const uint8_t *response, int bytesRead, int starting_index,
                          cah_item_callback itemCallback, void *itemContext,
                          cah_file_callback fileCallback, void *fileContext);
-
-// One page of the candidate list (list_options 2, query_options 0xFFFFFB00) or of the metadata
-// session files (0, 0x2400). *pSessionId (required) and *pTotalEntries (optional) receive the
-// response's words. Returns count_returned, or the negative result of the query or the parser.
-int dbGetCAHList(uint32_t request_count, uint32_t starting_index, uint32_t token,
-                 cah_item_callback itemCallback, void *itemContext, cah_file_callback fileCallback,
-                 void *fileContext, uint32_t *pSessionId, uint32_t *pTotalEntries);
-int dbGetCAHSessionFileList(uint32_t request_count, uint32_t starting_index, uint32_t token,
-                            cah_item_callback itemCallback, void *itemContext,
-                            cah_file_callback fileCallback, void *fileContext,
-                            uint32_t *pSessionId, uint32_t *pTotalEntries);
 
 #endif

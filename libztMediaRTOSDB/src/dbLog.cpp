@@ -1,5 +1,6 @@
-// Frame dumps and the assertion report of the database client.
+// Frame dumps, the assertion report and the log-level entry point of the database client.
 #include "libztMediaRTOSDB/src/dbLog.h"
+#include "ztMedia/ztMediaDB.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -34,3 +35,5 @@ void dbTraceFrame(const char *label, const void *bytes, int len)
     else
         std::fputc('\n', stdout);
 }
+
+int dbSetLogLvl(int level) { return ztUtilSetLogLevel(level); }

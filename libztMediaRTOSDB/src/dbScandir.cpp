@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbCommon.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 
 namespace {
 
@@ -39,13 +39,37 @@ struct Scan {
     }
 };
 
-void logScanHeader(const db_scandir_response_header &h)
+void logScanHeader(const uint8_t *response, int)
 {
+    db_scandir_response_header h;
+    std::memcpy(&h, response, sizeof h);
     DBLOG(DB_LOG_HEADERS, "ResponseHeader: command_type %d\n", h.command_type);
     DBLOG(DB_LOG_HEADERS, "                status %d\n", h.status);
     DBLOG(DB_LOG_HEADERS, "                number_file_names %d\n", h.number_file_names);
     DBLOG(DB_LOG_HEADERS, "                number_transfers %d\n", h.number_transfers);
 }
+
+// Ten retries; a refused scan fails, a token mismatch is only noted. The scan header shares the
+// response header's status and token words but has no count to clamp.
+constexpr DbExchangePolicy scanPolicy()
+{
+    DbExchangePolicy p;
+    p.retries = DB_RETRIES_DEFAULT;
+    p.logToken = false;
+    p.logResponse = logScanHeader;
+    p.responseLogAt = DbStep::BeforeCount;
+    p.failText = "bytesRead=%d, RTOS transaction failed.\n";
+    p.minBytes = kHeader;
+    p.shortText = "bytesRead=%d < sizeof db_scandir_response_header:%d, failed, ret -3\n";
+    p.shortResult = DB_SCAN_SHORT_HEADER;
+    p.statusRule = DbStatusRule::Fail;
+    p.statusText = "DB_CMD_NON_DB_SCANDIR, error on IPC received, status %d\n";
+    p.statusResult = DB_SCAN_STATUS;
+    p.tokenAt = DbStep::BeforeCount;
+    p.tokenText = "DB_CMD_NON_DB_SCANDIR response token is not matched!";
+    return p;
+}
+constexpr DbExchangePolicy kScanPolicy = scanPolicy();
 
 // The first transfer's entries; sets *result to -5 or -10 where the scan goes on regardless.
 // Returns false when the directory is empty (nothing more to do).
@@ -98,40 +122,19 @@ int scandirRTOSdb(const char *dirName, zt_file_info *entries, int *pCount, zt_fi
     *pCount = 0;
     if (!dirName || std::strlen(dirName) != DB_DIR_NAME_LEN)
         return DB_SCAN_BAD_DIR_NAME;
-    DbConnection conn;
-    int result = conn.open();
-    if (result < 0)
-        return result;
+    DbExchange x(kScanPolicy);
     uint8_t response[DB_FRAME_MAX];
     db_scandir_request req{};
     req.header = {DB_CMD_NON_DB_SCANDIR, 1, dbTokenOf(response)};
     std::memcpy(req.dir_name, dirName, DB_DIR_NAME_LEN);
-    dbLogRequestHeader(DB_LOG_HEADERS, req.header, false);
-
-    const int bytes = rtosCall(conn.get(), &req, sizeof req, response, DB_RETRIES_DEFAULT,
-                               DB_TIMEOUT_DEFAULT_S);
-    if (bytes < 0) {
-        DBLOG(DB_LOG_ERROR, "bytesRead=%d, RTOS transaction failed.\n", bytes);
-        return bytes;
-    }
-    if (bytes < kHeader) {
-        DBLOG(DB_LOG_ERROR, "bytesRead=%d < sizeof db_scandir_response_header:%d, failed, ret -3\n",
-              bytes, kHeader);
-        return DB_SCAN_SHORT_HEADER;
-    }
+    if (!x.run(&req, sizeof req, response))
+        return x.result();
     db_scandir_response_header h;
     std::memcpy(&h, response, sizeof h);
-    if (h.status) {
-        DBLOG(DB_LOG_ERROR, "DB_CMD_NON_DB_SCANDIR, error on IPC received, status %d\n", h.status);
-        return DB_SCAN_STATUS;
-    }
-    if (h.token != req.header.token)
-        DBLOG(DB_LOG_NOTICE, "DB_CMD_NON_DB_SCANDIR response token is not matched!");
-    logScanHeader(h);
 
-    result = 0;
-    if (takeFirstTransfer(scan, response, bytes, h, dirName, &result) &&
-        !takeFurtherTransfers(scan, conn.get(), h))
+    int result = 0;
+    if (takeFirstTransfer(scan, response, x.bytes(), h, dirName, &result) &&
+        !takeFurtherTransfers(scan, x.connection(), h))
         result = DB_SCAN_TOO_SMALL;
     *pCount = scan.stored;
     return result;

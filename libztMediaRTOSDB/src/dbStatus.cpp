@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "libztMediaRTOSDB/src/dbContentInfo.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 
 namespace {
 
@@ -16,6 +17,23 @@ void buildWrite(db_status_write_request *req, const char *dirName, const char *f
 }
 
 bool exactLength(const char *s, size_t len) { return s && std::strlen(s) == len; }
+
+void logWriteRequest(const uint8_t *request)
+{
+    db_status_write_request req;
+    std::memcpy(&req, request, sizeof req);
+    dbLogRequestHeader(DB_LOG_HEADERS, req.header);
+    char dir[DB_DIR_NAME_LEN + 1] = {0}, file[DB_FILE_NAME_LEN + 1] = {0};
+    std::memcpy(dir, req.dir_name, DB_DIR_NAME_LEN);
+    std::memcpy(file, req.file_name, DB_FILE_NAME_LEN);
+    DBLOG(DB_LOG_HEADERS, "         dir_name %s\n", dir);
+    DBLOG(DB_LOG_HEADERS, "         file_name %s\n", file);
+    DBLOG(DB_LOG_HEADERS, "         upload_status %lu\n", static_cast<unsigned long>(req.upload_status));
+}
+
+// Ten retries; a short or refused reply is noted and the write still counts as done.
+constexpr DbExchangePolicy kWritePolicy =
+    dbLenientPolicy(DB_RETRIES_DEFAULT, DB_TIMEOUT_DEFAULT_S, logWriteRequest);
 
 }  // namespace
 
@@ -47,37 +65,12 @@ int getCurrUploadStatusAndMergeNewStatus(const char *dirName, const char *fileNa
 int dbSetUploadStatusRawBits(const char *dirName, const char *fileName, uint32_t word,
                              uint32_t token)
 {
-    DbConnection conn;
-    const int ret = conn.open();
-    if (ret < 0) {
-        DBLOG(DB_LOG_ERROR, "Failed to ininialize IPC: %d\n", ret);
-        return ret;
-    }
+    DbExchange x(kWritePolicy);
     db_status_write_request req{};
     buildWrite(&req, dirName, fileName, word, token);
-    dbLogRequestHeader(DB_LOG_HEADERS, req.header);
-    char dir[DB_DIR_NAME_LEN + 1] = {0}, file[DB_FILE_NAME_LEN + 1] = {0};
-    std::memcpy(dir, req.dir_name, DB_DIR_NAME_LEN);
-    std::memcpy(file, req.file_name, DB_FILE_NAME_LEN);
-    DBLOG(DB_LOG_HEADERS, "         dir_name %s\n", dir);
-    DBLOG(DB_LOG_HEADERS, "         file_name %s\n", file);
-    DBLOG(DB_LOG_HEADERS, "         upload_status %lu\n", static_cast<unsigned long>(word));
-
     uint8_t response[DB_FRAME_MAX];
-    const int bytes = rtosCall(conn.get(), &req, sizeof req, response, DB_RETRIES_DEFAULT,
-                               DB_TIMEOUT_DEFAULT_S);
-    if (bytes < 0) {
-        DBLOG(DB_LOG_ERROR, "RTOS transaction failed.\n");
-        return bytes;
-    }
-    if (dbNoteShortResponse(bytes))
-        return 0;
-    db_response_header h;
-    std::memcpy(&h, response, sizeof h);
-    dbLogResponseHeader(DB_LOG_HEADERS, h);
-    if (h.status)
-        dbNoteErrorStatus(h.status);
-    return 0;
+    x.run(&req, sizeof req, response);
+    return x.result();
 }
 
 int dbSetCAHUploadStatus(const char *dirName, const char *fileName, uint32_t state,
@@ -122,6 +115,7 @@ int getWriteUploadStatusResponse(rtosConnection_t *conn, const char *dirName,
     db_status_write_request req{};
     buildWrite(&req, dirName, fileName, word, 0);
     req.header.token = dbTokenOf(&req);
-    int bytes = 0;
-    return dbResponseExchange(conn, &req, sizeof req, response, &bytes);
+    DbExchange x(kDbResponsePolicy);
+    x.run(&req, sizeof req, response, conn);
+    return x.result();
 }

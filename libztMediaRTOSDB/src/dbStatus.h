@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "libztMediaRTOSDB/src/dbTransport.h"
+#include "ztMedia/ztMediaDB.h"
 
 // Reads the file's word and merges `value` into it: isUpload replaces the upload state (low
 // half); otherwise the low 16 bits of value are offload flags set into (or, with clear, cleared
@@ -14,15 +15,7 @@
 int getCurrUploadStatusAndMergeNewStatus(const char *dirName, const char *fileName,
                                          uint32_t &value, bool isUpload, bool clear);
 
-// Writes `word` unmerged with the caller's token. 0 (a short or refused response is logged and
-// still reported as 0), or the negative result of the connection or the exchange.
-int dbSetUploadStatusRawBits(const char *dirName, const char *fileName, uint32_t word,
-                             uint32_t token);
-
-// Records upload state `state` (0..31) for the candidate list: -1 for a state out of range,
-// names not exactly 8 and 12 characters, or a failed read; else dbSetUploadStatusRawBits's.
-int dbSetCAHUploadStatus(const char *dirName, const char *fileName, uint32_t state,
-                         uint32_t token);
+// dbSetUploadStatusRawBits and dbSetCAHUploadStatus are public: ztMedia/ztMediaDB.h.
 
 // The HTTP write: 400 for a value out of range (untouched connection); otherwise closes the
 // caller's connection, merges, reopens it and writes, answering 200, 404, 500 or 503. After a

@@ -7,14 +7,17 @@
 #include "libztMediaRTOSDB/src/dbCommon.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 
+int dbOpenChannel(rtosConnection_t *pRtosConn)
+{
+    const int ret = ztIpcInit(RTOS_MEDIA_DB_CHANNEL, pRtosConn);
+    if (ret < 0)
+        DBLOG(DB_LOG_ERROR, "ztIpcInit fail, ret %d\n", ret);
+    return ret < 0 ? ret : 0;
+}
+
 int rtosConnectionCtor(rtosConnection_t *pRtosConn)
 {
-    int ret = ztIpcInit(RTOS_MEDIA_DB_CHANNEL, pRtosConn);
-    if (ret < 0) {
-        DBLOG(DB_LOG_ERROR, "ztIpcInit fail, ret %d\n", ret);
-        return -1;
-    }
-    return 0;
+    return dbOpenChannel(pRtosConn) < 0 ? -1 : 0;
 }
 
 int rtosConnectionDtor(rtosConnection_t *pRtosConn)
@@ -54,19 +57,4 @@ int rtosCall(rtosConnection_t *pRtosConn, const void *pRequest, size_t requestLe
     }
     DBLOG(DB_LOG_ERROR, "exhausted retries on IPC exchange, exiting\n");
     return -1;
-}
-
-int DbConnection::open()
-{
-    close();
-    int ret = rtosConnectionCtor(&mConn);
-    mOpen = ret == 0;
-    return ret;
-}
-
-void DbConnection::close()
-{
-    if (mOpen) rtosConnectionDtor(&mConn);
-    mConn = rtosConnection_t{};
-    mOpen = false;
 }

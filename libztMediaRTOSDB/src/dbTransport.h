@@ -3,19 +3,14 @@
 // The caller owns the connection record (on its stack) and every buffer; nothing is kept between
 // calls. Re-entrant: calls on different connections may run on different threads.
 //
-// Typical use by a command (see dbCommon.h for the shared steps around it):
-//     rtosConnection_t conn = {};
-//     if (rtosConnectionCtor(&conn) < 0) return -1;
-//     uint8_t resp[DB_FRAME_MAX];
-//     int n = rtosCall(&conn, &req, sizeof req, resp, DB_RETRIES_DEFAULT, DB_TIMEOUT_DEFAULT_S);
-//     rtosConnectionDtor(&conn);
+// The commands reach it through DbExchange (dbExchange.h), which adds the checks of the reply.
 #ifndef ZT_DB_TRANSPORT_H
 #define ZT_DB_TRANSPORT_H
 
 #include <cstddef>
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 #include "platform/ztipc.h"
 
 // Retry policies of the callers of rtosCall (attempts = 1 + retries).
@@ -34,8 +29,10 @@ constexpr unsigned DB_RETRY_PAUSE_US = 100000;
 
 static_assert(DB_FRAME_MAX == ZT_IPC_FRAME_MAX, "the client and the platform agree on frames");
 
-// Opens the channel "rtos_media_db" into the zero-filled record. 0, or -1 after logging
-// "ztIpcInit fail, ret %d\n" (level 2) with the platform's result.
+// Opens the channel "rtos_media_db" into the zero-filled record. 0, or the platform's negative
+// result after logging "ztIpcInit fail, ret %d\n" (level 2) with it.
+int dbOpenChannel(rtosConnection_t *pRtosConn);
+// dbOpenChannel with -1 for every failure.
 int rtosConnectionCtor(rtosConnection_t *pRtosConn);
 // Closes a connection that rtosConnectionCtor opened. A null record is a programming error
 // (assertion "pRtosConn"). Returns the platform's result (0).
@@ -50,25 +47,5 @@ int rtosConnectionRecv(rtosConnection_t *pRtosConn, void *pDest, size_t szDest, 
 // checked here), or -1 after "exhausted retries on IPC exchange, exiting\n".
 int rtosCall(rtosConnection_t *pRtosConn, const void *pRequest, size_t requestLen, void *pResponse,
              int retries, int timeoutSec);
-
-// A connection that closes itself: for commands with several return paths.
-class DbConnection {
-public:
-    DbConnection() = default;
-    ~DbConnection() { close(); }
-    DbConnection(const DbConnection &) = delete;
-    DbConnection &operator=(const DbConnection &) = delete;
-
-    // rtosConnectionCtor on a fresh record; its result.
-    int open();
-    // rtosConnectionDtor when open; the record is zeroed afterwards.
-    void close();
-    bool isOpen() const { return mOpen; }
-    rtosConnection_t *get() { return &mConn; }
-
-private:
-    rtosConnection_t mConn = {};
-    bool mOpen = false;
-};
 
 #endif

@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "libztMediaRTOSDB/src/dbCommon.h"
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/ztMediaFormat.h"
 #include "libztMediaRTOSDB/src/ztMediaQuery.h"

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/ztMediaOutput.h"
 
 namespace ztmedia {

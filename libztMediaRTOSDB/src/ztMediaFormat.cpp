@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 
 namespace ztmedia {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/ztMediaOutput.h"
 #include "libztMediaRTOSDB/src/ztMediaQuery.h"
 

@@ -4,7 +4,7 @@
 #define ZT_MEDIA_METADATA_H
 
 #include "libztMediaRTOSDB/src/dbTransport.h"
-#include "libztMediaRTOSDB/src/ztMediaResponders.h"
+#include "ztMedia/ztMediaResponders.h"
 
 namespace ztmedia {
 

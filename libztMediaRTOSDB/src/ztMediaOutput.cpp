@@ -190,8 +190,3 @@ void sendListResponse(mg_connection *conn, int status, const char *cardId, const
 }
 
 }  // namespace ztmedia
-
-int dbSetLogLvl(int level)
-{
-    return ztUtilSetLogLevel(level);
-}

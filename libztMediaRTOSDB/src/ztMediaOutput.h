@@ -7,7 +7,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "libztMediaRTOSDB/src/ztMediaResponders.h"
+#include "ztMedia/ztMediaResponders.h"
 
 namespace ztmedia {
 

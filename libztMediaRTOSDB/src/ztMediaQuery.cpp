@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "libztMediaRTOSDB/src/dbLog.h"
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 
 namespace ztmedia {
 namespace {

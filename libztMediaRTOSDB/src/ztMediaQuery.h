@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "libztMediaRTOSDB/src/ztMediaResponders.h"
+#include "ztMedia/ztMediaResponders.h"
 
 namespace ztmedia {
 

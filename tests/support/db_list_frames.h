@@ -1,4 +1,5 @@
-// Builds list responses entry by entry for the client's list tests, fuzz seeds and benchmarks.
+// List responses for the client's list tests, fuzz seeds and benchmarks: well-formed entries are
+// written by the server's own encoder (putListEntry), faults by hand with put() and putBytes().
 // Plain values; use from one thread.
 #ifndef ZT_TEST_DB_LIST_FRAMES_H
 #define ZT_TEST_DB_LIST_FRAMES_H
@@ -6,19 +7,21 @@
 #include <cstring>
 #include <vector>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "mediadb/record_encoder.h"
 
 struct ListFrame {
     std::vector<uint8_t> bytes;
     uint32_t entries = 0;
+    uint32_t listOptions;
 
-    explicit ListFrame(uint32_t listOptions = DB_LIST_VIDEO_GROUPING, uint32_t token = 7)
+    explicit ListFrame(uint32_t options = DB_LIST_VIDEO_GROUPING, uint32_t token = 7) : listOptions(options)
     {
         db_list_response_header h{};
         h.header = {DB_CMD_LIST, 0, 0, 1, token};
-        h.list_options = listOptions;
+        h.list_options = options;
         h.session_id = 0x55;
-        put(h);
+        const uint8_t *p = reinterpret_cast<const uint8_t *>(&h);
+        bytes.assign(p, p + sizeof h);
     }
     template <class T>
     void put(const T &v)
@@ -26,41 +29,51 @@ struct ListFrame {
         const uint8_t *p = reinterpret_cast<const uint8_t *>(&v);
         bytes.insert(bytes.end(), p, p + sizeof v);
     }
-    void putBytes(std::vector<uint8_t> b) { bytes.insert(bytes.end(), b.begin(), b.end()); }
+    void putBytes(const std::vector<uint8_t> &b) { bytes.insert(bytes.end(), b.begin(), b.end()); }
+
+    // An entry in 100ZTCAM with upload word 0x50003, size 1000 and mahs 0x85.
+    static MediaEntry entry(uint32_t type, const char *file, uint32_t flags = 0)
+    {
+        MediaEntry e;
+        e.type = type;
+        e.dir = "100ZTCAM";
+        e.file.assign(file, strnlen(file, DB_FILE_NAME_LEN));
+        e.flags = flags;
+        e.uploadStatus = 0x50003;
+        e.size = 1000;
+        e.mahs = 0x85;
+        return e;
+    }
     static db_content_info content(uint32_t type, const char *file, uint32_t flags = 0)
     {
-        db_content_info c{};
-        c.content_type = type;
-        std::memcpy(c.dir_name, "100ZTCAM", 8);
-        std::memcpy(c.file_name, file, 12);
-        c.media_flags = flags;
-        c.upload_status = 0x50003;
-        c.file_size = 1000;
-        c.mahs = 0x85;
-        return c;
+        return contentInfoOf(entry(type, file, flags), -1);
+    }
+    // Appends `e` as the server lists it; false when it would not fit in a frame.
+    bool add(const MediaEntry &e)
+    {
+        FrameWriter w;
+        if (!putListEntry(w, e, -1, listOptions))
+            return false;
+        putBytes(w.frame());
+        ++entries;
+        return true;
     }
     void video(const char *file, uint32_t durationMs, uint32_t highlights = 0)
     {
-        put(content(0, file));
-        db_video_specific_info v{};
-        v.duration_ms = durationMs;
-        v.highlight_count = highlights;
-        v.cl = 9;
-        put(v);
-        for (uint32_t i = 0; i < highlights; ++i) put(i * 1000);
-        ++entries;
+        MediaEntry e = entry(0, file);
+        e.video.durationMs = durationMs;
+        e.video.cl = 9;
+        for (uint32_t i = 0; i < highlights; ++i) e.video.highlights.push_back(i * 1000);
+        add(e);
     }
-    void photo(const char *file) { put(content(4, file)); ++entries; }
+    void photo(const char *file) { add(entry(4, file)); }
     void group(uint32_t type, const char *file, uint32_t group, uint32_t first, uint32_t last,
-               std::vector<uint8_t> bitmap = {}, uint32_t highlightCount = 0)
+               std::vector<uint32_t> missing = {}, uint32_t highlightCount = 0)
     {
-        db_content_info c = content(type, file);
-        c.highlight_count = highlightCount;
-        put(c);
-        db_group_info g{group, first, last, bitmap.empty() ? 0u : 1u, 5000};
-        put(g);
-        putBytes(bitmap);
-        ++entries;
+        MediaEntry e = entry(type, file);
+        e.highlightCount = highlightCount;
+        e.group = {group, first, last, std::move(missing), {}, 5000};
+        add(e);
     }
     // Finishes the header: count_returned and total_entries (default: the entries added).
     std::vector<uint8_t> done(uint32_t total = 0, uint32_t count = ~0u)

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbTransport.h"
 #include "support/db_list_frames.h"
 #include "support/klog_capture.h"

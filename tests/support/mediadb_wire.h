@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "libztMediaRTOSDB/src/dbRecords.h"
+#include "ztMedia/dbProtocol.h"
 
 using Bytes = std::vector<uint8_t>;
 

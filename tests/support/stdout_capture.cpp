@@ -1,4 +1,4 @@
-#include "support/stdout_capture.h"
+#include "tests/support/stdout_capture.h"
 
 #include <unistd.h>
 

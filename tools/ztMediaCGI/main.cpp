@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/ztMediaResponders.h"
+#include "ztMedia/ztMediaResponders.h"
 
 namespace {
 

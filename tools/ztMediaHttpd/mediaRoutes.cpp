@@ -9,7 +9,7 @@
 #include <civetweb.h>
 
 #include "libztMediaRTOSDB/src/ztMediaOutput.h"
-#include "libztMediaRTOSDB/src/ztMediaResponders.h"
+#include "ztMedia/ztMediaResponders.h"
 
 namespace {
 

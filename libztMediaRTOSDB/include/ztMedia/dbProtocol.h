@@ -1,9 +1,9 @@
-// Wire vocabulary of the media database protocol: command codes, request and response headers,
-// request bodies and the records that responses carry. Shared by the client and the server.
-// Every record is packed little-endian; the static_asserts pin the sizes the peer relies on.
-// Plain data only: safe to use from any thread.
-#ifndef ZT_DB_RECORDS_H
-#define ZT_DB_RECORDS_H
+// The media database protocol, the one definition that the client, the server, the tests and the
+// benchmarks share: frame limits, command and status codes, request and response records, and
+// the content-type table. Every record is packed little-endian; the static_asserts pin the sizes
+// the peer relies on. Plain data and pure lookups only: safe to use from any thread.
+#ifndef ZT_MEDIA_DB_PROTOCOL_H
+#define ZT_MEDIA_DB_PROTOCOL_H
 
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +31,17 @@ enum db_command_e : uint32_t {
     DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM = 10,
     DB_CMD_LIST_WITH_PARAMS = 11,
     DB_CMD_NON_DB_SCANDIR = 12,
+};
+
+// --- Response status words ----------------------------------------------------------------
+// 0 is success; the client's HTTP readers map 1 and 2 to 503, 3 and 4 to 404, anything else to 500.
+enum : uint32_t {
+    DB_STATUS_OK = 0,
+    DB_STATUS_BUSY = 1,
+    DB_STATUS_UNAVAILABLE = 2,  // the store could not record a write
+    DB_STATUS_FAILED = 3,
+    DB_STATUS_NOT_FOUND = 4,    // no such file, GUMI or directory
+    DB_STATUS_BAD_REQUEST = 5,  // malformed frame, unknown command, value out of range
 };
 
 // --- list_options and query_options bits ----------------------------------------------------
@@ -270,5 +281,56 @@ inline bool dbHasParentGumi(uint32_t media_flags)
 {
     return (media_flags & DB_MEDIA_FLAG_PARENT_GUMI) != 0;
 }
+
+// --- Content-type table -----------------------------------------------------------------------
+// The facts about each content type, in one table (dbProtocol.cpp) that every command, parser
+// and the server read: class, list block, app type, output and query bits, video-ness per command.
+enum class DbTypeClass : uint8_t {
+    SingleVideo,
+    LoopingVideo,    // grouped video, letter-pair member names
+    ChapteredVideo,  // grouped video, chapter member names
+    SinglePhoto,
+    PhotoGroup,
+    SingleFile,
+    NeverListed,
+    VideoRecord,  // carries a video record but is never listed
+};
+
+// What follows the content record (and the optional GUMIs) of a list entry.
+enum class DbListBlock : uint8_t { None, Video, Group };
+
+struct DbContentTypeInfo {
+    DbTypeClass cls;
+    DbListBlock block;
+    uint32_t appType;       // mapDbContentTypeToApp
+    uint32_t outputBit;     // shouldOutput filter bit; 0: never shown
+    uint32_t queryBit;      // query_options bit that selects the type in a list; 0: none
+    bool videoForResponse;  // getVideoSpecificInfoResponse checks the highlight size
+    bool videoForQuery;     // dbGetVideoSpecificInfo accepts it
+    bool secondBitmap;      // a group entry with highlights carries a second bitmap
+    bool spanned;           // one group may be listed once per directory (lapses)
+    char groupLetter;       // photo groups: 'b', 't', 'n', 'c'; else 0
+};
+
+// The row of a content type, or null for values above DB_CONTENT_TYPE_MAX (file not found too).
+const DbContentTypeInfo *dbContentTypeInfo(uint32_t type);
+
+inline bool dbIsGroupType(uint32_t type)
+{
+    const DbContentTypeInfo *info = dbContentTypeInfo(type);
+    return info && info->block == DbListBlock::Group;
+}
+
+inline bool dbIsGroupedVideoType(uint32_t type)
+{
+    const DbContentTypeInfo *info = dbContentTypeInfo(type);
+    return info && (info->cls == DbTypeClass::LoopingVideo || info->cls == DbTypeClass::ChapteredVideo);
+}
+
+// App type of a content type: 13 and 14 read as 3, every other value as itself.
+uint32_t mapDbContentTypeToApp(uint32_t type);
+
+// Whether an HTTP list shows an entry of this type under filter (0 shows everything listable).
+bool shouldOutput(db_content_types_e type, uint32_t filter);
 
 #endif

@@ -10,7 +10,7 @@
 // The host web server's connection handle: carried along, never dereferenced.
 struct mg_connection;
 
-// The output buffers of one response (see ztMediaOutput.h for the bounded append).
+// The output buffers of one response, each appended to within its bounds.
 enum : uint32_t {
     ZT_OUT_BUFFER_SIZE = 0x20000,           // localBuffer: the body's media array
     ZT_OUT_DIRECTORY_BUFFER_SIZE = 0x10000, // localDirectoryBuffer: one directory object
@@ -26,7 +26,7 @@ struct ztMediaDBOutput_t {
     char *localEntryBufferPos;
 };
 
-// The parsed settings of one media request (see ztMediaQuery.h for the parsers).
+// The parsed settings of one media request.
 struct dbSettings_t {
     int32_t filter;
     uint32_t rtosDBQueryOptions;
@@ -56,7 +56,6 @@ int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int 
 // repeated or malformed value answers 400 with the error header; otherwise dbGetPagedList.
 // 0 for 200, else -1.
 int generatePagedList(mg_connection *conn, const char *queryString);
-// Forwards to the platform's ztUtilSetLogLevel and returns its result.
-int dbSetLogLvl(int level);
+// Their log level is the client's: dbSetLogLvl (ztMediaDB.h).
 
 #endif

@@ -1,4 +1,4 @@
-#include "libztMediaRTOSDB/src/dbContentTypes.h"
+#include "ztMedia/dbProtocol.h"
 
 namespace {
 
