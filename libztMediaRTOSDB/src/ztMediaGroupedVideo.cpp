@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbCommon.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 #include "libztMediaRTOSDB/src/dbFileNames.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/ztMediaListing.h"
@@ -42,6 +42,20 @@ size_t buildRequest(const ListEntry &e, uint8_t *req)
     return pairs ? sizeof h + pairs * sizeof(db_file_name_pair) : 0;
 }
 
+// A connection of its own per attempt, one send and receive with the default time-out, no header
+// logs. A short or refused reply ends the attempt without a word: fetchGroupMembers reports it
+// and tries again.
+constexpr DbExchangePolicy memberPolicy()
+{
+    DbExchangePolicy p;
+    p.requestLogged = false;
+    p.responseLogAt = DbStep::Never;
+    p.shortRefused = true;
+    p.statusRule = DbStatusRule::Refuse;
+    return p;
+}
+constexpr DbExchangePolicy kMemberPolicy = memberPolicy();
+
 // The next member record of the response as a single-video entry; false at the end.
 bool nextMember(const GroupMembers &m, size_t *off, ListEntry *e)
 {
@@ -72,15 +86,13 @@ int fetchGroupMembers(const ListEntry &e, GroupMembers *m)
     if (len == 0)
         return 200;
     for (int retries = 0;; ++retries) {
-        DbConnection conn;
+        DbExchange x(kMemberPolicy);
+        const bool ok = x.run(req, len, m->response);
+        m->bytes = x.bytes();
         db_response_header h{};
-        m->bytes = -1;
-        if (conn.open() == 0)
-            m->bytes = rtosCall(conn.get(), req, len, m->response, DB_RETRIES_NONE,
-                                DB_TIMEOUT_DEFAULT_S);
         if (m->bytes >= static_cast<int>(sizeof h))
-            std::memcpy(&h, m->response, sizeof h);
-        if (m->bytes >= static_cast<int>(sizeof h) && h.status == 0) {
+            h = dbResponseHeaderOf(m->response);
+        if (ok) {
             m->count = h.count_returned;
             DBLOG(DB_LOG_HEADERS, "===== count_returned %d\n", h.count_returned);
             return 200;

@@ -89,9 +89,9 @@ int generalList(mg_connection *conn, const dbSettings_t &s)
     }
     DbTimer timer;
     char id[ZT_CARD_ID_MAX];
-    DbConnection db;
+    rtosConnection_t db = {};
     int status;
-    if (db.open() < 0) {
+    if (rtosConnectionCtor(&db) < 0) {
         status = worst(cardId(id), 500);
     } else if ((status = cardId(id)) == 200) {
         DirectoryState d{};
@@ -101,10 +101,10 @@ int generalList(mg_connection *conn, const dbSettings_t &s)
             outRewind(&out, OutBuf::Media);
             out.localBuffer[0] = 0;
         };
-        status = runListing(db, lr, restart, [&](const ListEntry &e) { return listEntry(&out, s, d, e); });
+        status = runListing(&db, lr, restart, [&](const ListEntry &e) { return listEntry(&out, s, d, e); });
         status = worst(status, closeDirectory(&out, d));
     }
-    db.close();
+    rtosConnectionDtor(&db);
     std::string extra;
     if (s.unsupported[0])
         ss_printf(extra, ",\"unsupported_fields\":\"%s\"", s.unsupported);
@@ -152,7 +152,7 @@ int parseLookup(const char *q, LookupQuery *lq)
     return 200;
 }
 
-int lookupFile(ztMediaDBOutput_t *out, DbConnection &db, const char *folder, const char *name,
+int lookupFile(ztMediaDBOutput_t *out, rtosConnection_t *db, const char *folder, const char *name,
                const char *sep)
 {
     char dir[DB_DIR_NAME_LEN + 1] = {0};
@@ -162,7 +162,7 @@ int lookupFile(ztMediaDBOutput_t *out, DbConnection &db, const char *folder, con
     uint8_t response[DB_FRAME_MAX] = {0};
     db_content_info *ci = nullptr;
     uint8_t *gumi = nullptr, *pgumi = nullptr;
-    int status = getFileGUMIResponse(db.get(), dir, file, response, &ci, &gumi, &pgumi);
+    int status = getFileGUMIResponse(db, dir, file, response, &ci, &gumi, &pgumi);
     if (status == 200) {
         status = ZT_OUT(out, OutBuf::Entry, "%s{\"n\":\"%.12s\"", sep, ci->file_name);
         status = worst(status, formatGUMI(out, 0xffffffffu, ",", gumi, pgumi));
@@ -178,7 +178,7 @@ int lookupFile(ztMediaDBOutput_t *out, DbConnection &db, const char *folder, con
     return status == 200 ? 200 : 500;
 }
 
-int lookupFiles(ztMediaDBOutput_t *out, DbConnection &db, const LookupQuery &lq)
+int lookupFiles(ztMediaDBOutput_t *out, rtosConnection_t *db, const LookupQuery &lq)
 {
     int status = ZT_OUT(out, OutBuf::Directory, "{\"d\":\"%.08s\",\"fs\":[", lq.folder);
     const char *sep = "";
@@ -209,17 +209,17 @@ int identifierLookup(mg_connection *conn, const char *q)
         return -1;
     }
     char id[ZT_CARD_ID_MAX] = "0";
-    DbConnection db;
+    rtosConnection_t db = {};
     int status;
     LookupQuery lq;
-    if (db.open() < 0) {
+    if (rtosConnectionCtor(&db) < 0) {
         DBLOG(DB_LOG_ERROR, "rtosConnectionCtor ret < 0");
         status = worst(cardId(id), 500);
     } else if ((status = cardId(id)) == 200 && (status = parseLookup(q, &lq)) == 200) {
-        status = lookupFiles(&out, db, lq);
+        status = lookupFiles(&out, &db, lq);
     }
     sendListResponse(conn, status, id, std::string(), out.localBuffer, "]}\r\n");
-    db.close();
+    rtosConnectionDtor(&db);
     ztMediaDBOutputDtor(&out);
     return status == 200 ? 0 : -1;
 }

@@ -1,9 +1,9 @@
-// Paging of the list responders over the client's transport.
+// Paging of the list responders over the client's exchange.
 #include "libztMediaRTOSDB/src/ztMediaListing.h"
 
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbCommon.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 
 namespace ztmedia {
@@ -11,8 +11,38 @@ namespace {
 
 enum class Failure { None, Exchange, Status, Empty };
 
-// One page: request, exchange, checks. Failure::None with the page's entry count in *count.
-Failure fetchPage(DbConnection &conn, const ListingRequest &lr, uint32_t count, uint32_t index,
+void logPageResponse(const uint8_t *response, int bytes)
+{
+    logListResponse(ListReader(response, bytes).header());
+}
+
+// One attempt on the listing's connection with the default time-out. A short or refused reply
+// ends the page without a word: the listing counts it on its one retry counter, reports it and
+// starts over (500 once the retries are spent). The count is clamped to the page size, then the
+// token compared. The page logs its own request, before it reopens a dropped connection.
+constexpr DbExchangePolicy pagePolicy()
+{
+    DbExchangePolicy p;
+    p.callersConnection = true;
+    p.requestLogged = false;
+    p.logResponse = logPageResponse;
+    p.shortRefused = true;
+    p.statusRule = DbStatusRule::Refuse;
+    p.tokenAt = DbStep::AfterCount;
+    p.countLevel = DB_LOG_NOTICE;
+    return p;
+}
+constexpr DbExchangePolicy kPagePolicy = pagePolicy();
+
+// The listing's connection: closed after a failed exchange, so that a late reply is not read as
+// the next page's, and reopened for the next page.
+struct Channel {
+    rtosConnection_t *conn;
+    bool open;
+};
+
+// One page: request, exchange, checks. Failure::None with the page's entry count in *entries.
+Failure fetchPage(Channel &ch, const ListingRequest &lr, uint32_t count, uint32_t index,
                   uint8_t *response, int *bytes, uint32_t *entries)
 {
     db_list_params_request req{};
@@ -25,21 +55,20 @@ Failure fetchPage(DbConnection &conn, const ListingRequest &lr, uint32_t count, 
     req.param2 = lr.paramCount == 1 ? 0 : lr.params[1];
     logListRequest(req.list, withParams ? &req.param1 : nullptr);
     std::memset(response, 0, DB_FRAME_MAX);
-    if (!conn.isOpen() && conn.open() < 0)
+    if (!ch.open && !(ch.open = rtosConnectionCtor(ch.conn) == 0))
         return Failure::Exchange;
-    *bytes = rtosCall(conn.get(), &req, withParams ? sizeof req : sizeof req.list, response,
-                      DB_RETRIES_NONE, DB_TIMEOUT_DEFAULT_S);
-    if (*bytes < static_cast<int>(sizeof(db_response_header))) {
-        conn.close();  // a late reply must not be read as the next page's
+    DbExchange x(kPagePolicy);
+    const bool ok = x.run(&req, withParams ? sizeof req : sizeof req.list, response, ch.conn);
+    *bytes = x.bytes();
+    if (!ok && *bytes < static_cast<int>(sizeof(db_response_header))) {
+        rtosConnectionDtor(ch.conn);
+        *ch.conn = rtosConnection_t{};
+        ch.open = false;
         return Failure::Exchange;
     }
-    ListReader rd(response, *bytes);
-    db_list_response_header h = rd.header();
-    logListResponse(h);
-    if (h.header.status != 0)
+    if (!ok)
         return Failure::Status;
-    dbClampCount(&h.header, count, DB_LOG_NOTICE);
-    dbCheckToken(req.list.header.token, h.header.token);
+    const db_list_response_header h = ListReader(response, *bytes).header();
     *entries = h.header.count_returned;
     const uint32_t left = h.total_entries > index ? h.total_entries - index : 0;
     if (left < *entries) {
@@ -53,9 +82,11 @@ Failure fetchPage(DbConnection &conn, const ListingRequest &lr, uint32_t count, 
 
 }  // namespace
 
-int runListing(DbConnection &conn, const ListingRequest &lr, const std::function<void()> &onRestart,
+int runListing(rtosConnection_t *conn, const ListingRequest &lr,
+               const std::function<void()> &onRestart,
                const std::function<int(const ListEntry &)> &onEntry)
 {
+    Channel ch{conn, true};
     uint8_t response[DB_FRAME_MAX];
     uint32_t index = lr.startingIndex;
     uint32_t count = lr.requestCount;
@@ -63,7 +94,7 @@ int runListing(DbConnection &conn, const ListingRequest &lr, const std::function
     for (int sent = 0; lr.maxRequests <= 0 || sent < lr.maxRequests; ++sent) {
         int bytes = 0;
         uint32_t entries = 0;
-        Failure f = fetchPage(conn, lr, count, index, response, &bytes, &entries);
+        Failure f = fetchPage(ch, lr, count, index, response, &bytes, &entries);
         uint32_t processed = 0;
         ListReader rd(response, bytes);
         for (ListEntry e; f == Failure::None && processed < entries && rd.next(&e); ++processed) {
@@ -90,13 +121,12 @@ int runListing(DbConnection &conn, const ListingRequest &lr, const std::function
             return 500;
         }
         ++retries;
-        if (f == Failure::Status) {
-            dbNoteErrorStatus(dbStatus);
-        } else {
-            if (bytes >= 0)  // rtosCall has paused after a failed send or receive already
-                dbPause();
+        if (bytes >= 0)  // rtosCall has paused after a failed send or receive already
+            dbPause();
+        if (f == Failure::Status)
+            DBLOG(DB_LOG_NOTICE, "error on IPC received, retrying, status %d\n", dbStatus);
+        else
             DBLOG(DB_LOG_NOTICE, "error on IPC received, retrying, bytesRead %d\n", bytes);
-        }
         index = lr.startingIndex;
         count = lr.requestCount;
         onRestart();

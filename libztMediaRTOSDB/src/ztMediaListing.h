@@ -1,13 +1,13 @@
-// The paging of the list responders: list requests page by page over one connection, one
-// retry counter for the whole listing (a failure starts the listing over), the count and
-// total_entries clamps, and each entry handed to the caller. Call-local state only.
+// The paging of the list responders: list requests page by page over one connection, each page
+// one DbExchange, one retry counter for the whole listing (a failure starts the listing over),
+// the total_entries clamp, and each entry handed to the caller. Call-local state only.
 #ifndef ZT_MEDIA_LISTING_H
 #define ZT_MEDIA_LISTING_H
 
 #include <cstdint>
 #include <functional>
 
-#include "libztMediaRTOSDB/src/dbTransport.h"
+#include "platform/ztipc.h"
 #include "libztMediaRTOSDB/src/ztMediaEntry.h"
 
 namespace ztmedia {
@@ -22,13 +22,15 @@ struct ListingRequest {
     uint32_t params[2];
 };
 
-// Pages over `conn` (opened by the caller; reopened after a failed exchange).
+// Pages over `conn` (opened by the caller, who closes it; closed after a failed exchange and
+// reopened for the next page).
 // Failures (send, receive, short response, a status other than 0, a page that brings no entry
 // while total_entries says more remain) count on one retry counter: while it is at most 10, the
 // listing waits 100 ms and starts over after onRestart(); a later failure answers 500.
 // onEntry processes one entry and returns 200 to go on (any other status ends the listing with
 // that status). Returns 200 or the status that ended the listing.
-int runListing(DbConnection &conn, const ListingRequest &req, const std::function<void()> &onRestart,
+int runListing(rtosConnection_t *conn, const ListingRequest &req,
+               const std::function<void()> &onRestart,
                const std::function<int(const ListEntry &)> &onEntry);
 
 // Retries of one listing.

@@ -5,6 +5,7 @@
 
 #include "libztMediaRTOSDB/src/dbCommon.h"
 #include "libztMediaRTOSDB/src/dbContentInfo.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 #include "libztMediaRTOSDB/src/dbGumi.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/dbStatus.h"
@@ -44,15 +45,15 @@ bool hasMoreInfo(uint32_t type) { return (type & ~8u) <= 6; }
 int openObject(ztMediaDBOutput_t *out) { return ZT_OUT(out, OutBuf::Entry, "{"); }
 int closeObject(ztMediaDBOutput_t *out, int status) { return worst(status, ZT_OUT(out, OutBuf::Entry, "}")); }
 
-int moreInfo(ztMediaDBOutput_t *out, DbConnection &db, const dbSettings_t &s, uint32_t mask)
+int moreInfo(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_t &s, uint32_t mask)
 {
     uint8_t response[DB_FRAME_MAX] = {0};
     db_more_info *mi = nullptr;
-    const int status = getMoreInfoResponse(db.get(), s.dirName, s.fileName, response, &mi);
+    const int status = getMoreInfoResponse(db, s.dirName, s.fileName, response, &mi);
     return status == 200 ? formatMoreInfo(out, mask, ",", mi) : status;
 }
 
-int contentDataSet(ztMediaDBOutput_t *out, DbConnection &db, const dbSettings_t &s)
+int contentDataSet(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_t &s)
 {
     int status = openObject(out);
     if (status != 200)
@@ -60,7 +61,7 @@ int contentDataSet(ztMediaDBOutput_t *out, DbConnection &db, const dbSettings_t 
     uint8_t response[DB_FRAME_MAX] = {0};
     db_content_info *ci = nullptr;
     uint8_t *gumi = nullptr, *pgumi = nullptr;
-    status = getFileGUMIResponse(db.get(), s.dirName, s.fileName, response, &ci, &gumi, &pgumi);
+    status = getFileGUMIResponse(db, s.dirName, s.fileName, response, &ci, &gumi, &pgumi);
     if (status != 200)
         return status;
     const uint32_t type = ci->content_type;
@@ -76,7 +77,7 @@ int contentDataSet(ztMediaDBOutput_t *out, DbConnection &db, const dbSettings_t 
         uint8_t vresponse[DB_FRAME_MAX] = {0};
         db_content_info *vci = nullptr;
         db_video_specific_info *vsi = nullptr;
-        status = getVideoSpecificInfoResponse(db.get(), s.dirName, s.fileName, vresponse, &vci, &vsi);
+        status = getVideoSpecificInfoResponse(db, s.dirName, s.fileName, vresponse, &vci, &vsi);
         if (status == 200)
             status = formatVideoInfo(out, static_cast<uint32_t>(a), ",", vsi);
         if (status != 200)
@@ -88,7 +89,7 @@ int contentDataSet(ztMediaDBOutput_t *out, DbConnection &db, const dbSettings_t 
 }
 
 // "videoinfo" (full) and "dur" (short) from the video record.
-int videoDataSet(ztMediaDBOutput_t *out, DbConnection &db, const dbSettings_t &s, bool full)
+int videoDataSet(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_t &s, bool full)
 {
     int status = openObject(out);
     if (status != 200)
@@ -96,7 +97,7 @@ int videoDataSet(ztMediaDBOutput_t *out, DbConnection &db, const dbSettings_t &s
     uint8_t response[DB_FRAME_MAX] = {0};
     db_content_info *ci = nullptr;
     db_video_specific_info *vsi = nullptr;
-    status = getVideoSpecificInfoResponse(db.get(), s.dirName, s.fileName, response, &ci, &vsi);
+    status = getVideoSpecificInfoResponse(db, s.dirName, s.fileName, response, &ci, &vsi);
     if (status != 200)
         return status;
     if (!isVideoType(ci->content_type, FILTER_V5INFO)) {
@@ -125,12 +126,11 @@ int videoDataSet(ztMediaDBOutput_t *out, DbConnection &db, const dbSettings_t &s
 }
 
 // The content record of the file by the response family (command 2).
-int readContent(DbConnection &db, const dbSettings_t &s, uint8_t *response, db_content_info *ci)
+int readContent(rtosConnection_t *db, const dbSettings_t &s, uint8_t *response, db_content_info *ci)
 {
-    db_file_request req{};
-    dbBuildFileRequest(&req, DB_CMD_GET_CONTENT_INFO, s.dirName, s.fileName);
     int bytes = 0;
-    const int status = dbResponseExchange(db.get(), &req, sizeof req, response, &bytes);
+    const int status = dbFileResponse(db, DB_CMD_GET_CONTENT_INFO, s.dirName, s.fileName, response,
+                                      &bytes);
     if (status != 200)
         return status;
     if (bytes < static_cast<int>(sizeof(db_response_header) + sizeof(db_content_info))) {
@@ -160,7 +160,7 @@ void sendMetadata(mg_connection *conn, int status, const ztMediaDBOutput_t &out)
 
 }  // namespace
 
-int generateMetadataUpload(ztMediaDBOutput_t *out, DbConnection &db, const dbSettings_t &s,
+int generateMetadataUpload(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_t &s,
                            bool isUpload)
 {
     int status = openObject(out);
@@ -169,10 +169,10 @@ int generateMetadataUpload(ztMediaDBOutput_t *out, DbConnection &db, const dbSet
     const uint64_t mask = isUpload ? FM_US : FM_MOS;
     uint8_t response[DB_FRAME_MAX] = {0};
     if (s.filter == FILTER_META_UPLOAD_SET)
-        status = getWriteUploadStatusResponse(db.get(), s.dirName, s.fileName, response,
+        status = getWriteUploadStatusResponse(db, s.dirName, s.fileName, response,
                                               s.newUploadStatus, true, false);
     else if (s.filter == FILTER_META_OFFLOAD_SET)
-        status = getWriteUploadStatusResponse(db.get(), s.dirName, s.fileName, response,
+        status = getWriteUploadStatusResponse(db, s.dirName, s.fileName, response,
                                               s.newOffloadStatus, false, s.clearOffloadStatus);
     if (status == 200) {
         db_content_info ci;
@@ -201,9 +201,9 @@ int generateMetadata(mg_connection *conn, const char *queryString)
         writeHttpErrorResponseHeader(conn, 500);
         return -1;
     }
-    DbConnection db;
+    rtosConnection_t db = {};
     char id[ZT_CARD_ID_MAX] = {0};
-    const bool opened = db.open() == 0;
+    const bool opened = rtosConnectionCtor(&db) == 0;
     if (!opened)
         DBLOG(DB_LOG_ERROR, "rtosConnectionCtor ret < 0");
     if (getCardIDStr(id) < 0) {
@@ -212,18 +212,18 @@ int generateMetadata(mg_connection *conn, const char *queryString)
     } else if (!opened) {
         status = 500;
     } else if (s.filter == FILTER_V5INFO || s.filter == FILTER_V4INFO) {
-        status = contentDataSet(&out, db, s);
+        status = contentDataSet(&out, &db, s);
     } else if (s.filter == FILTER_VIDEOINFO || s.filter == FILTER_DUR) {
-        status = videoDataSet(&out, db, s, s.filter == FILTER_VIDEOINFO);
+        status = videoDataSet(&out, &db, s, s.filter == FILTER_VIDEOINFO);
     } else if (s.filter >= FILTER_META_UPLOAD && s.filter <= FILTER_META_OFFLOAD_SET) {
         const bool upload = s.filter == FILTER_META_UPLOAD || s.filter == FILTER_META_UPLOAD_SET;
-        status = generateMetadataUpload(&out, db, s, upload);
+        status = generateMetadataUpload(&out, &db, s, upload);
     } else {
         DBLOG(DB_LOG_ERROR, "Invalid dataSet (%d)", s.filter);
         status = 500;
     }
     sendMetadata(conn, status, out);
-    db.close();
+    rtosConnectionDtor(&db);
     ztMediaDBOutputDtor(&out);
     return status == 200 ? 0 : -1;
 }

@@ -71,8 +71,8 @@ int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int 
     out.localBufferPos = out.localBuffer;
     DbTimer timer;
     char id[ZT_CARD_ID_MAX] = {0};
-    DbConnection db;
-    const bool opened = db.open() == 0;
+    rtosConnection_t db = {};
+    const bool opened = rtosConnectionCtor(&db) == 0;
     if (getCardIDStr(id) < 0)
         std::snprintf(id, sizeof id, "0");
     int status = opened ? 200 : 500;
@@ -94,10 +94,10 @@ int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int 
             outRewind(&out, OutBuf::Media);
             out.localBuffer[0] = 0;
         };
-        status = runListing(db, lr, restart,
+        status = runListing(&db, lr, restart,
                             [&](const ListEntry &e) { return pagedEntry(&out, query_options, d, e); });
     }
-    db.close();
+    rtosConnectionDtor(&db);
     sendListResponse(conn, status, id, std::string(), out.localBuffer,
                      status == 200 && d.open ? "]}]}\r\n" : "]}\r\n");
     if (g_logLevel >= DB_LOG_HEADERS) {
