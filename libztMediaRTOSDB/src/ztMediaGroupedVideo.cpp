@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbExchange.h"
 #include "libztMediaRTOSDB/src/dbFileNames.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/ztMediaListing.h"
@@ -42,16 +41,11 @@ size_t buildRequest(const ListEntry &e, uint8_t *req)
     return pairs ? sizeof h + pairs * sizeof(db_file_name_pair) : 0;
 }
 
-// A connection of its own per attempt, one send and receive with the default time-out, no header
-// logs. A short or refused reply ends the attempt without a word: fetchGroupMembers reports it
-// and tries again.
+// A connection of its own per attempt and no header logs.
 constexpr DbExchangePolicy memberPolicy()
 {
-    DbExchangePolicy p;
-    p.requestLogged = false;
+    DbExchangePolicy p = listingExchangePolicy();
     p.responseLogAt = DbStep::Never;
-    p.shortRefused = true;
-    p.statusRule = DbStatusRule::Refuse;
     return p;
 }
 constexpr DbExchangePolicy kMemberPolicy = memberPolicy();

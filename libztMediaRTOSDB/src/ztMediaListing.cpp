@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbExchange.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 
 namespace ztmedia {
@@ -16,18 +15,13 @@ void logPageResponse(const uint8_t *response, int bytes)
     logListResponse(ListReader(response, bytes).header());
 }
 
-// One attempt on the listing's connection with the default time-out. A short or refused reply
-// ends the page without a word: the listing counts it on its one retry counter, reports it and
-// starts over (500 once the retries are spent). The count is clamped to the page size, then the
-// token compared. The page logs its own request, before it reopens a dropped connection.
+// On the listing's connection (the page logs its own request, before it reopens a dropped
+// connection); the count is clamped to the page size, then the token compared.
 constexpr DbExchangePolicy pagePolicy()
 {
-    DbExchangePolicy p;
+    DbExchangePolicy p = listingExchangePolicy();
     p.callersConnection = true;
-    p.requestLogged = false;
     p.logResponse = logPageResponse;
-    p.shortRefused = true;
-    p.statusRule = DbStatusRule::Refuse;
     p.tokenAt = DbStep::AfterCount;
     p.countLevel = DB_LOG_NOTICE;
     return p;

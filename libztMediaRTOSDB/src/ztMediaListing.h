@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/ztipc.h"
+#include "libztMediaRTOSDB/src/dbExchange.h"
 #include "libztMediaRTOSDB/src/ztMediaEntry.h"
 
 namespace ztmedia {
@@ -35,6 +35,18 @@ int runListing(rtosConnection_t *conn, const ListingRequest &req,
 
 // Retries of one listing.
 enum : int { ZT_LIST_RETRIES = 10 };
+
+// The exchanges whose retries the responders count themselves (a list page, a group's members):
+// one attempt with the default time-out and no request log of the exchange's own; a short or
+// refused reply ends the exchange without a word, for the caller to report and try again.
+constexpr DbExchangePolicy listingExchangePolicy()
+{
+    DbExchangePolicy p;
+    p.requestLogged = false;
+    p.shortRefused = true;
+    p.statusRule = DbStatusRule::Refuse;
+    return p;
+}
 
 }  // namespace ztmedia
 
