@@ -29,13 +29,12 @@ std::string numbered(const char *format, uint32_t n)
 
 uint32_t parentGumiIf(bool derived) { return derived ? uint32_t(DB_MEDIA_FLAG_PARENT_GUMI) : 0u; }
 
-// An entry with GUMIs and extra information, which the page carries when its options ask.
+// An entry with GUMIs, which the page carries when its options ask.
 MediaEntry entry(uint32_t type, const std::string &file, uint32_t flags = 0)
 {
     MediaEntry e = ListFrame::entry(type, file.c_str(), flags);
     std::memset(e.gumi, 0x5A, DB_GUMI_LEN);
     std::memset(e.pgumi, 0xA5, DB_GUMI_LEN);
-    e.more = db_more_info{3840, 2160, 30000, 1001, 1, 0, 0};
     return e;
 }
 
@@ -97,14 +96,12 @@ struct Mix {
 
 const uint32_t kGrouped = DB_LIST_VIDEO_GROUPING;
 const uint32_t kGumi = DB_LIST_VIDEO_GROUPING | DB_LIST_INCLUDE_GUMI;
-const uint32_t kMore = DB_LIST_VIDEO_GROUPING | DB_LIST_INCLUDE_GUMI | DB_LIST_INCLUDE_MORE_INFO;
 const Mix kMixes[] = {
     {"photos", kGrouped, {photo}},
     {"videos", kGrouped, {video}},
     {"videos_gumi", kGumi, {video}},
     {"photo_groups", kGrouped, {photoGroup, photo}},
     {"grouped_videos", kGrouped, {groupedVideo, video}},
-    {"more_info", kMore, {photo, video, photoGroup}},
     {"card", kGrouped, {photo, photo, video, photoGroup, photo, groupedVideo}},
     {"card_gumi", kGumi, {photo, photo, video, photoGroup, photo, groupedVideo}},
 };

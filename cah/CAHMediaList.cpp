@@ -35,6 +35,15 @@ void CAHMediaList::clearState()
 {
     mSpanMap.clear();
     mBlocks.clear();  // keeps its storage for the next count
+    mCursor = mBlocks.begin();  // a cursor left behind would point past the end
+}
+
+bool CAHMediaList::versionChanged(uint32_t session)
+{
+    if (!mDbVersionValid || mDbVersion == session)
+        return false;
+    clearState();
+    return true;
 }
 
 int CAHMediaList::matchHistogram(uint32_t mask)

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-struct MediaShareInfo;  // the hand-out record, owned by the caller
+#include "MediaShareInfo.h"  // beside it here and where it is installed
+
+struct cah_item_s;
 
 // One candidate's sort key, 104 bits packed into 13 bytes so the sort moves small records.
 // Fields are numbered from the least significant bit of the first byte.
@@ -53,15 +55,45 @@ public:
 
     // Rewinds the hand-out to the first key and forgets the recorded database version.
     void reset();
-    // Drops the collected keys and the span map; counters, rules and version stay.
+    // Drops the collected keys and the span map (the cursor then rests on the empty end);
+    // counters, rules and version stay.
     void clearState();
     // Fetches the upload-state histogram, prints it on standard output and tells whether a
     // bucket selected by mask (bits 0-4 select states 0-4) is non-zero: 1 yes, 0 no, -1 when
     // the query failed or the database changed under a recorded version.
     int matchHistogram(uint32_t mask);
 
+    // Counts the candidates on the card under `rules`, collecting one key per candidate (one per
+    // spanned photo group). The number of candidates; the negative result of the list query; -1
+    // when the database changed during the count (the keys are then dropped); -3 when a page
+    // claims entries it does not carry. Call clearState first to count afresh.
+    int getMediaCount(std::vector<UploadRule> &rules);
+    // True when at least one media rule and one state rule accept the item.
+    static bool filterItem(const cah_item_s &item, const std::vector<UploadRule> &rules);
+    // Item callback of the count; ctx is the list.
+    static void countCb(void *ctx, cah_item_s *item);
+
+    // Orders the keys by the sort-rule document (null: newest day first, then smallest file) and
+    // rewinds the hand-out. 0, or -1 when the document is refused (order and cursor untouched).
+    int sort(const char *json);
+
+    // Hands out the next candidate that still passes `rules` into info: 0 handed out; 1 a list
+    // query failed (a group's first key is retried next time); 2 no candidate left; 3 the
+    // database changed since the count (the keys are dropped: count again).
+    int getNextMedia(MediaShareInfo &info, std::vector<UploadRule> &rules);
+    // Item and file callbacks of the hand-out; ctx is the list.
+    static void itemCb(void *ctx, cah_item_s *item);
+    static void fileCb(void *ctx, char *dir, char *file);
+
+    // Records the upload state of "DIR/FILE" (8 and 12 characters, relative to pathPrefix):
+    // the database write's result (0 on success), or -1 for a path of another form.
+    int setUploadState(const std::string &path, UploadState state);
+
 private:
     friend struct CAHMediaListProbe;  // tests read and seed the state
+
+    // True, with the keys dropped, when a version is held and `session` differs from it.
+    bool versionChanged(uint32_t session);
 
     std::vector<CompareBlock>::iterator mCursor;  // next candidate to hand out
     uint32_t mIndex;            // list position of the next entry to request

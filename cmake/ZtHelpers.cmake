@@ -11,6 +11,10 @@ function(zt_common_flags)
       add_compile_options(-Wno-maybe-uninitialized)
     endif()
   endif()
+  if(ZT_FUZZ)
+    # Coverage feedback from the libraries too, not only from the fuzz entry points.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 # zt_library(NAME [DEPS lib...] [SOURCES file...])

@@ -98,8 +98,7 @@ int Logger::resetLog() {
 int Logger::closeLog() {
     AutoLock lock(&sMutex);
     if (!mDebug || mFileName.empty()) return 0;
-    mFileName.clear();
-    return gcore_debug_unset_filename(mDebug);
+    return gcore_debug_unset_filename(mDebug);  // mFileName stays: resetLog may reopen it
 }
 
 Tracer::Tracer(uint32_t component, uint32_t level, const std::string &name)

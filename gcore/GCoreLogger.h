@@ -45,7 +45,8 @@ public:
     int log(uint32_t component, uint32_t level, const char *format, ...) __attribute__((format(printf, 4, 5)));
     // Truncates the log file (reopens it with "w"); 0 when there is none.
     int resetLog();
-    // Closes the log file and forgets its name; 0 when there is none.
+    // Closes the log file; 0 when there is none. The logger keeps the name: configDebugLog with
+    // the same name then leaves the file closed, while resetLog truncates and reopens it.
     int closeLog();
 
     static Mutex sMutex;

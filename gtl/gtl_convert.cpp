@@ -54,9 +54,8 @@ int get_text(gtl_obj *obj, char *buf, const size_t *len) {
     switch (obj->type) {
         case GTL_TYPE_STRING:
             if (!obj->value.text) return 1;
-            if (*len == 0) return 0;
+            // A plain bounded copy: a text that fills the buffer is left unterminated.
             strncpy(buf, obj->value.text, *len);
-            buf[*len - 1] = '\0';  // a cut text stays terminated, as with snprintf
             return 0;
         case GTL_TYPE_INT: snprintf(buf, *len, "%d", obj->value.i); return 0;
         case GTL_TYPE_BOOL: snprintf(buf, *len, "%s", obj->value.i ? "true" : "false"); return 0;
@@ -243,10 +242,10 @@ int gtl_obj_compare(const gtl_obj *a, const gtl_obj *b) {
     if (!a || !b) return 0;
     int bits = a->type == b->type ? GTL_CMP_SAMETYPE : 0;
     if (!is_leaf_value(a) || !is_leaf_value(b)) {
-        // Containers, void pointers and unknown codes have no value order, only identity, and
-        // identity only means something between two pointers.
-        if (holds_pointer(a) && holds_pointer(b) && a->value.ptr == b->value.ptr)
-            bits |= GTL_CMP_SAME;
+        // Containers, void pointers and unknown codes have no value order, only identity: the
+        // two value members hold the same bits (so a null pointer is the same as int 0).
+        bool pointer = holds_pointer(a) || holds_pointer(b);
+        if (pointer && memcmp(&a->value, &b->value, sizeof a->value) == 0) bits |= GTL_CMP_SAME;
         return bits;
     }
     if (a->type == GTL_TYPE_STRING && b->type == GTL_TYPE_STRING) {

@@ -48,30 +48,32 @@ const char *key_text(uint32_t keytype, const void *key, char *buf, size_t len) {
     if (keytype == GTL_TYPE_STRING || keytype == GTL_TYPE_STRINGPTR)
         return static_cast<const char *>(key);
     gtl_obj *obj = gtl_obj_create(keytype, key, nullptr);
-    int rc = gtl_obj_get_string(obj, buf, len);
+    buf[len - 1] = '\0';  // a text read whole into the rest stays terminated
+    int rc = gtl_obj_get_string(obj, buf, len - 1);
     gtl_obj_destroy(obj);
     return rc == 0 ? buf : nullptr;
 }
 
+// The current value goes first; a new one that cannot be made leaves the entry without value.
 int replace_value(gtl_dict_pair *pair, uint32_t valtype, const void *value) {
-    gtl_obj *fresh = gtl_obj_create(valtype, value, nullptr);
-    if (!fresh) return 1;  // the old value stays
     gtl_obj_destroy(pair->value);
-    pair->value = fresh;
-    return 0;
+    pair->value = gtl_obj_create(valtype, value, nullptr);
+    return pair->value ? 0 : 1;
 }
 
-int append_entry(gtl_linkedlist *ll, uint32_t keytype, const void *key, uint32_t valtype,
-                 const void *value) {
+// An entry that cannot be made whole is not added, and that is not a failure of the call.
+void append_entry(gtl_linkedlist *ll, uint32_t keytype, const void *key, uint32_t valtype,
+                  const void *value) {
     auto *pair = static_cast<gtl_dict_pair *>(gtl_calloc(1, sizeof(gtl_dict_pair)));
-    if (!pair) return 1;
+    if (!pair) return;
     pair->key = gtl_obj_create(keytype, key, nullptr);
     pair->value = gtl_obj_create(valtype, value, nullptr);
-    if (!pair->key || !pair->value || gtl_linkedlist_append(ll, ll->tail, pair) != 0) {
+    if (!pair->key || !pair->value || gtl_linkedlist_append(ll, ll->tail, pair) != 0)
         release_pair(pair);
-        return 1;
-    }
-    return 0;
+}
+
+bool holds_chain(const gtl_obj *obj) {
+    return obj->type >= GTL_TYPE_DICT && obj->type <= GTL_TYPE_STACK && obj->value.ptr;
 }
 
 // A pair of deep copies; null when either copy fails.
@@ -134,11 +136,11 @@ int gtl_dict_copy(gtl_obj *src, gtl_obj *dst) {
     return 0;
 }
 
-// The destination may be any record (gtl_obj_create gives a fresh one): it is emptied by its
-// own deinit and made a dictionary of its own.
+// The destination must already be a container holding a chain (a fresh record from
+// gtl_obj_create type 8 is not); it is emptied by its own deinit and made a dictionary.
 int gtl_dict_deepcopy(gtl_obj *src, gtl_obj *dst) {
     gtl_linkedlist *from = chain(src);
-    if (!from || !dst || src == dst) return 1;
+    if (!from || !dst || src == dst || !holds_chain(dst)) return 1;
     if (dst->type != GTL_TYPE_DICT) gtl_obj_deinit(dst);
     if (gtl_dict_init(dst) != 0) return 1;
     gtl_linkedlist *to = chain(dst);
@@ -195,7 +197,8 @@ int gtl_dict_set(gtl_obj *dict, uint32_t keytype, const void *key, uint32_t valt
     char buf[64];
     gtl_linkedlist_node *node = find(dict, key_text(keytype, key, buf, sizeof buf));
     if (node) return replace_value(pair_of(node), valtype, value);
-    return append_entry(ll, keytype, key, valtype, value);
+    append_entry(ll, keytype, key, valtype, value);
+    return 0;
 }
 
 int gtl_dict_get(gtl_obj *dict, uint32_t, const char *key, uint32_t type, void *out, void *aux) {

@@ -23,6 +23,8 @@ int gtl_dict_destroy(gtl_obj *obj);  // deinit, then free the object
 int gtl_dict_clear(gtl_obj *obj);    // destroys every key, value and pair
 // Shallow: both must be dictionaries; dst shares src's chain without owning it.
 int gtl_dict_copy(gtl_obj *src, gtl_obj *dst);
+// 1 unless dst already holds a chain (is a dictionary, list or stack), so a dictionary cannot
+// be copied as a plain object (gtl_obj_create type 8); create type 9 with it as source instead.
 int gtl_dict_deepcopy(gtl_obj *src, gtl_obj *dst);
 int gtl_dict_size(gtl_obj *obj, uint32_t *out);
 int gtl_dict_dump(gtl_obj *obj);  // "key:" key dump, "value:" value dump, per entry
@@ -32,6 +34,9 @@ int gtl_dict_serialize_xml(gtl_obj *obj);
 // 1 when an entry's key compares equal to key (exact text), else 0.
 int gtl_dict_exists(gtl_obj *dict, const gtl_obj *key);
 // Inserts at the back, or replaces the value of the entry with the same key text in place.
+// A new entry whose key or value cannot be made is not added, and the result is still 0. A
+// replacement destroys the current value first: when the new one cannot be made the result is
+// 1 and the entry stays without a value (its dump prints "NULL pointer").
 int gtl_dict_set(gtl_obj *dict, uint32_t keytype, const void *key, uint32_t valtype,
                  const void *value);
 // keytype is not looked at by these three. 0 when the key is found.
@@ -47,6 +52,7 @@ int gtl_dict_set_double(gtl_obj *dict, const char *key, double value);
 int gtl_dict_set_voidptr(gtl_obj *dict, const char *key, void *value);
 int gtl_dict_set_object(gtl_obj *dict, const char *key, gtl_obj *value);  // a deep copy
 
+// Texts as gtl_obj_get reads them: a text that fills the buffer is left unterminated.
 int gtl_dict_get_string(gtl_obj *dict, const char *key, char *buf, size_t len);
 int gtl_dict_get_int(gtl_obj *dict, const char *key, int *out);
 int gtl_dict_get_bool(gtl_obj *dict, const char *key, int *out);

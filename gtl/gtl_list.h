@@ -48,6 +48,7 @@ int gtl_list_append_double(gtl_obj *list, double value);
 int gtl_list_append_voidptr(gtl_obj *list, void *value);
 int gtl_list_append_object(gtl_obj *list, gtl_obj *value);  // stores a deep copy
 
+// Texts as gtl_obj_get reads them: a text that fills the buffer is left unterminated.
 int gtl_list_get_string(gtl_obj *list, int index, char *buf, size_t len);
 int gtl_list_get_int(gtl_obj *list, int index, int *out);
 int gtl_list_get_bool(gtl_obj *list, int index, int *out);

@@ -77,9 +77,10 @@ gtl_obj *create_copy(const gtl_obj *src) {
     return nullptr;
 }
 
-// An empty container, filled with a deep copy of src when one is given.
+// An empty container, then src's own deepcopy into it when src is given: the result takes
+// src's type, whatever container was asked for.
 gtl_obj *create_container(uint32_t type, const gtl_obj *src) {
-    if (src && (src->type != type || !src->ops.deepcopy)) return nullptr;
+    if (src && !src->ops.deepcopy) return nullptr;
     gtl_obj *obj = type == GTL_TYPE_DICT   ? gtl_dict_create()
                    : type == GTL_TYPE_LIST ? gtl_list_create()
                                            : gtl_stack_create();

@@ -100,8 +100,10 @@ int gtl_obj_copy_vtable(const gtl_obj *src, gtl_obj *dst);
 int gtl_obj_set(gtl_obj *obj, uint32_t type, const void *value, const void *aux);
 
 // Makes a new object of the given type from value/aux as gtl_obj_set reads them.
-// GTL_TYPE_OBJECT deep-copies the object given as value; DICT/LIST/STACK make an empty
-// container and deep-copy value into it when it is not null. Null on any failure.
+// GTL_TYPE_OBJECT deep-copies the object given as value into a fresh record (a dictionary
+// cannot be copied so, see gtl_dict_deepcopy); DICT/LIST/STACK make an empty container and run
+// value's own deepcopy into it when value is not null, so the result has value's type whatever
+// container was asked for. Null on any failure.
 gtl_obj *gtl_obj_create(uint32_t type, const void *value, const void *aux);
 
 #ifdef __cplusplus

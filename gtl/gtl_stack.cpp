@@ -67,7 +67,7 @@ int gtl_stack_dump(gtl_obj *obj) {
     for (gtl_linkedlist_node *node = ll->head; node; node = node->next, ++index) {
         char text[75] = "";
         gtl_obj_get_string(static_cast<gtl_obj *>(node->item), text, sizeof text);
-        printf("%d: %s\n", index, text);
+        printf("%d: %.*s\n", index, int(sizeof text), text);  // a long text fills it unterminated
     }
     return 0;
 }

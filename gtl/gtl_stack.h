@@ -28,8 +28,10 @@ int gtl_stack_push(gtl_obj *stack, uint32_t type, const void *value);  // at the
 int gtl_stack_insert(gtl_obj *stack, int index, uint32_t type, const void *value);
 int gtl_stack_append(gtl_obj *stack, uint32_t type, const void *value);  // at the back
 // Reads the front item and unlinks it; 1 if empty, else 0 whatever the conversion gave.
-// Read as GTL_TYPE_OBJECT the item passes to the caller; read as GTL_TYPE_STRINGPTR its text
-// does (free it with gtl_free); read any other way the item is released.
+// Read as GTL_TYPE_OBJECT the item passes to the caller (gtl_obj_destroy). Read as
+// GTL_TYPE_STRINGPTR the text passes to the caller, who frees it with gtl_free; the item's
+// record is freed here. Read any other way (an int, a copied text...) the item is destroyed
+// here: handing it out untouched would leave nothing that could ever release it.
 int gtl_stack_pop(gtl_obj *stack, uint32_t type, void *out, void *aux);
 int gtl_stack_get(gtl_obj *stack, int index, uint32_t type, void *out, void *aux);
 int gtl_stack_remove(gtl_obj *stack, int index);  // unlinks the node; the item is not released
@@ -58,6 +60,7 @@ int gtl_stack_append_double(gtl_obj *stack, double value);
 int gtl_stack_append_voidptr(gtl_obj *stack, void *value);
 int gtl_stack_append_object(gtl_obj *stack, gtl_obj *value);
 
+// Texts as gtl_obj_get reads them: a text that fills the buffer is left unterminated.
 int gtl_stack_get_string(gtl_obj *stack, int index, char *buf, size_t len);
 int gtl_stack_get_int(gtl_obj *stack, int index, int *out);
 int gtl_stack_get_bool(gtl_obj *stack, int index, int *out);

@@ -26,7 +26,7 @@ int gtl_string_serialize_json(gtl_obj *obj);
 int gtl_string_serialize_xml(gtl_obj *obj);
 
 // These three refuse (1) objects whose type code is not 1.
-int gtl_string_get(gtl_obj *obj, char *buf, size_t len);  // strncpy of the text
+int gtl_string_get(gtl_obj *obj, char *buf, size_t len);  // strncpy: may leave it unterminated
 int gtl_string_set(gtl_obj *obj, const char *text);       // replaces the text with a copy
 int gtl_string_getptr(gtl_obj *obj, const char **out);    // the text pointer itself
 

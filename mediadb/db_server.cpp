@@ -1,6 +1,7 @@
 #include "mediadb/db_server.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -8,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "mediadb/request_handlers.h"
@@ -40,13 +40,6 @@ std::string join(const std::vector<std::string> &words)
     for (const std::string &w : words)
         line += (line.empty() ? "" : " ") + w;
     return line;
-}
-
-bool writeCardId(const std::string &cardId)
-{
-    std::ofstream out(ztIpcCardIdPath(), std::ios::trunc);
-    out << cardId << "\n";
-    return static_cast<bool>(out);
 }
 
 }  // namespace
@@ -92,6 +85,7 @@ std::string DbServer::control(const std::string &line)
         Status s = mRescan ? mRescan(&card) : Status::error("nothing to rescan");
         if (s.ok())
             s = mCatalog.replace(std::move(card));
+        malloc_trim(0);  // the old card and the parsed manifest are gone: give their memory back
         return s.ok() ? "ok version " + std::to_string(mCatalog.version()) : "error: " + s.message;
     }
     if (words.size() == 1 && words[0] == "bump-version") {
@@ -112,10 +106,10 @@ int DbServer::run(const std::string &cardId)
     int wake[2] = {-1, -1};
     if (listenFd < 0 || ctlFd < 0 || pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::fprintf(stderr, "ztMediaDBd: %s\n", err.empty() ? std::strerror(errno) : err.c_str());
-        return 1;
+        return 2;
     }
-    if (!writeCardId(cardId))
-        std::fprintf(stderr, "ztMediaDBd: write %s: %s\n", ztIpcCardIdPath().c_str(), std::strerror(errno));
+    if (!ztIpcWriteFile("card_id", cardId + "\n", &err))
+        std::fprintf(stderr, "ztMediaDBd: %s\n", err.c_str());
     gWakeFd = wake[1];
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;

@@ -19,7 +19,8 @@ class DbServer {
 public:
     // `rescan` builds a fresh card for the control command "rescan".
     DbServer(MediaCatalog &catalog, std::function<Status(MediaCard *)> rescan);
-    // Listens, writes the card identifier, serves until a stop signal; 0, or 1 after a start error.
+    // Listens, writes the card identifier, serves until a stop signal; 0, or 2 after a start error
+    // (an unsafe channel directory, a channel already served).
     int run(const std::string &cardId);
     // Answers one control line ("rescan", "bump-version", "drop 2", ...): "ok ..." or "error: ...".
     std::string control(const std::string &line);

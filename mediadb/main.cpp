@@ -1,4 +1,6 @@
 // ztMediaDBd: the media database server, and `ztMediaDBd ctl ...`, its control command.
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -48,6 +50,40 @@ int refuse(const std::string &message)
     return 2;
 }
 
+// The card to serve: the manifest's, with what the state file (when given) acknowledged carried
+// over, or the stored one alone; stored again before it is served. Without a state file nothing is
+// kept, and *store stays null.
+Status prepareCard(const Options &opt, MediaCard *card, std::unique_ptr<StateStore> *store)
+{
+    if (!opt.manifest.empty()) {
+        Status s = loadManifestFile(opt.manifest, card);
+        if (!s.ok())
+            return s;
+    }
+    if (opt.state.empty()) {
+        if (card->cardId.empty())
+            card->cardId = cardDerivedId(*card);
+        return {};
+    }
+    Status s = StateStore::open(opt.state, store);
+    if (!s.ok())
+        return s;
+    MediaCard stored;
+    bool found = false;
+    s = (*store)->load(&stored, &found);
+    if (!s.ok())
+        return s;
+    if (opt.manifest.empty() && !found)
+        return Status::error("state " + opt.state + ": holds no card yet; start once with --manifest");
+    if (opt.manifest.empty())
+        *card = std::move(stored);
+    else if (found)
+        cardCarryOver(stored, card);  // stored upload words win: acknowledged writes survive
+    if (card->cardId.empty())
+        card->cardId = cardDerivedId(*card);
+    return (*store)->save(*card);
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -63,31 +99,12 @@ int main(int argc, char **argv)
         return refuse("--card and --watch are not supported yet; use --manifest");
 
     MediaCard card;
-    if (!opt.manifest.empty()) {
-        Status s = loadManifestFile(opt.manifest, &card);
-        if (!s.ok())
-            return refuse(s.message);
-    }
     std::unique_ptr<StateStore> store;
-    Status s = StateStore::open(opt.state, &store);
+    Status s = prepareCard(opt, &card, &store);
     if (!s.ok())
         return refuse(s.message);
-    MediaCard stored;
-    bool found = false;
-    s = store->load(&stored, &found);
-    if (!s.ok())
-        return refuse(s.message);
-    if (opt.manifest.empty() && !found)
-        return refuse("state " + opt.state + ": holds no card yet; start once with --manifest");
-    if (opt.manifest.empty())
-        card = std::move(stored);
-    else if (found)
-        cardCarryOver(stored, &card);  // stored upload words win: acknowledged writes survive
-    if (card.cardId.empty())
-        card.cardId = cardDerivedId(card);
-    s = store->save(card);
-    if (!s.ok())
-        return refuse(s.message);
+    // Loading a card leaves much freed memory behind (the parsed manifest); give it back.
+    malloc_trim(0);
 
     std::string cardId = card.cardId;
     MediaCatalog catalog(std::move(card), store.get());

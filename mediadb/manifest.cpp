@@ -2,11 +2,16 @@
 
 #include <cjson/cJSON.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <cstdio>
+#include <cstring>
+#include <map>
 #include <memory>
-#include <set>
-#include <sstream>
 
 #include "ztMedia/dbProtocol.h"
 
@@ -75,8 +80,12 @@ public:
             return fail(key, "not a string");
         std::string s = v->valuestring;
         if (upTo ? (s.empty() || s.size() > len) : s.size() != len)
-            return fail(key, "\"" + s + "\" is not " + (upTo ? "1 to " : "") + std::to_string(len) +
+            return fail(key, quoted(s) + " is not " + (upTo ? "1 to " : "") + std::to_string(len) +
                                  " characters");
+        // A name is also a path component and part of every message about its file.
+        for (unsigned char c : s)
+            if (c < 0x20 || c == 0x7f || c == '/')
+                return fail(key, quoted(s) + " holds a control character or '/'");
         *out = s;
         return {};
     }
@@ -313,7 +322,7 @@ Status parseDirs(const cJSON *dirs, MediaCard *card)
     const cJSON *dir;
     cJSON_ArrayForEach(dir, dirs)
     {
-        std::string where = std::string("dirs \"") + dir->string + "\"";
+        std::string where = std::string("dirs ") + quoted(dir->string);
         if (std::string(dir->string).size() != DB_DIR_NAME_LEN)
             return Status::error(where + ": directory name is not 8 characters");
         if (!cJSON_IsArray(dir))
@@ -341,9 +350,7 @@ Status parseCardFields(const cJSON *root, MediaCard *card)
     Reader r(root, "manifest");
     const cJSON *id = r.item("card_id");
     if (id) {
-        if (!cJSON_IsString(id) || !*id->valuestring ||
-            std::string(id->valuestring).size() > MANIFEST_MAX_CARD_ID ||
-            std::string(id->valuestring).find_first_of("\r\n") != std::string::npos)
+        if (!cJSON_IsString(id) || !checkCardId(id->valuestring))
             return r.fail("card_id", "not a one-line string of 1 to 31 characters");
         card->cardId = id->valuestring;
     }
@@ -352,6 +359,46 @@ Status parseCardFields(const cJSON *root, MediaCard *card)
 }
 
 }  // namespace
+
+std::string quoted(const std::string &text)
+{
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size() && i < 40; i++) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += c < 0x20 || c == 0x7f ? std::string(hex) : std::string(1, static_cast<char>(c));
+    }
+    return out + (text.size() > 40 ? "\"..." : "\"");
+}
+
+bool checkCardId(const std::string &id)
+{
+    if (id.empty() || id.size() > MANIFEST_MAX_CARD_ID)
+        return false;
+    for (unsigned char c : id)
+        if (c < 0x20 || c == 0x7f)
+            return false;
+    return true;
+}
+
+Status checkUniqueFiles(const MediaCard &card)
+{
+    std::map<std::string, size_t> seen;
+    for (size_t index = 0; index < card.media.size(); index++) {
+        const MediaEntry &e = card.media[index];
+        std::vector<std::string> keys = {fileKey(e.dir, e.file)};
+        for (const MemberFile &m : e.members)
+            keys.push_back(fileKey(e.dir, m.file));
+        for (const std::string &key : keys) {
+            auto [it, fresh] = seen.emplace(key, index);
+            if (!fresh)
+                return Status::error("media[" + std::to_string(index) + "]: file " + key +
+                                     " is already listed by media[" + std::to_string(it->second) + "]");
+        }
+    }
+    return {};
+}
 
 Status parseManifest(const std::string &text, MediaCard *card)
 {
@@ -366,35 +413,56 @@ Status parseManifest(const std::string &text, MediaCard *card)
     const cJSON *media = cJSON_GetObjectItemCaseSensitive(root.get(), "media");
     if (!media || !cJSON_IsArray(media))
         return Status::error("field \"media\": missing or not an array");
-    std::map<std::string, size_t> seen;
     const cJSON *item;
     cJSON_ArrayForEach(item, media)
     {
         MediaEntry e;
-        size_t index = card->media.size();
-        ZT_TRY(parseEntry(item, index, &e));
-        std::vector<std::string> keys = {fileKey(e.dir, e.file)};
-        for (const MemberFile &m : e.members)
-            keys.push_back(fileKey(e.dir, m.file));
+        ZT_TRY(parseEntry(item, card->media.size(), &e));
         card->media.push_back(std::move(e));
-        for (const std::string &key : keys) {
-            auto [it, fresh] = seen.emplace(key, index);
-            if (!fresh)
-                return Status::error("media[" + std::to_string(index) + "]: file " + key +
-                                     " is already listed by media[" + std::to_string(it->second) + "]");
-        }
     }
+    ZT_TRY(checkUniqueFiles(*card));
     return parseDirs(cJSON_GetObjectItemCaseSensitive(root.get(), "dirs"), card);
 }
 
+namespace {
+
+// Reads at most MANIFEST_MAX_BYTES: a huge file or an endless stream (/dev/zero) is refused
+// before it can exhaust memory. Regular files and pipes only.
+Status readBounded(const std::string &path, std::string *text)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return Status::error(std::string("cannot be read: ") + std::strerror(errno));
+    struct stat st {};
+    std::string why;
+    if (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode)))
+        why = "not a regular file or a pipe";
+    else if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > MANIFEST_MAX_BYTES)
+        why = std::to_string(st.st_size) + " bytes, more than a manifest may hold (256 MiB)";
+    if (why.empty())
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // opened non-blocking only for a FIFO
+    char buf[65536];
+    ssize_t n = 0;
+    while (why.empty() && (n = read(fd, buf, sizeof buf)) != 0) {
+        if (n < 0 && errno != EINTR)
+            why = std::string("cannot be read: ") + std::strerror(errno);
+        else if (n > 0 && text->size() + static_cast<size_t>(n) > MANIFEST_MAX_BYTES)
+            why = "more than a manifest may hold (256 MiB)";
+        else if (n > 0)
+            text->append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    return why.empty() ? Status{} : Status::error(why);
+}
+
+}  // namespace
+
 Status loadManifestFile(const std::string &path, MediaCard *card)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Status::error("manifest " + path + ": cannot be read");
-    std::ostringstream text;
-    text << in.rdbuf();
-    Status s = parseManifest(text.str(), card);
+    std::string text;
+    Status s = readBounded(path, &text);
+    if (s.ok())
+        s = parseManifest(text, card);
     if (!s.ok())
         s.message = "manifest " + path + ": " + s.message;
     return s;

@@ -14,11 +14,20 @@ enum : uint32_t {
     MANIFEST_MAX_HIGHLIGHTS = 256,   // highlights per video record, for the same reason
     MANIFEST_MAX_CARD_ID = 31,
 };
+// Largest manifest file read; a larger one is refused without being read whole.
+constexpr uint64_t MANIFEST_MAX_BYTES = 256ull << 20;
 
 // Parses manifest text into *card (replaced). The error names the entry and the field.
 Status parseManifest(const std::string &text, MediaCard *card);
 // Reads and parses a manifest file; errors start with "manifest PATH: ".
 Status loadManifestFile(const std::string &path, MediaCard *card);
+// `text` in double quotes for an error message: control characters as \xNN and at most 40
+// characters, so an error stays one short line whatever the input held.
+std::string quoted(const std::string &text);
+// A card identifier: one line of 1 to MANIFEST_MAX_CARD_ID characters.
+bool checkCardId(const std::string &id);
+// Refuses a card that lists one file twice (as entries or members); the error names both entries.
+Status checkUniqueFiles(const MediaCard &card);
 // Parses one media entry given as JSON text (how the state store keeps entries); `index` is its
 // list position, used in error messages.
 Status parseMediaEntryJson(const std::string &json, size_t index, MediaEntry *entry);

@@ -64,17 +64,6 @@ bool cardDirListing(const MediaCard &card, const std::string &dir, std::vector<D
     return known;
 }
 
-void cardHistogram(const MediaCard &card, uint32_t buckets[DB_HISTOGRAM_BUCKETS])
-{
-    for (uint32_t i = 0; i < DB_HISTOGRAM_BUCKETS; i++)
-        buckets[i] = 0;
-    forEachFile(card, [&](const FileRef &ref, const std::string &) {
-        uint32_t state = fileUploadWord(card.media[ref.entry], ref.member) & DB_UPLOAD_STATE_MASK;
-        if (state < DB_HISTOGRAM_BUCKETS)
-            buckets[state]++;
-    });
-}
-
 void cardCarryOver(const MediaCard &previous, MediaCard *next)
 {
     std::map<std::string, uint32_t> words;

@@ -92,8 +92,6 @@ std::vector<std::string> cardFileKeys(const MediaCard &card);
 // The directory scan of `dir`: its explicit listing, else the card's files in that directory.
 // False when the card knows nothing of the directory.
 bool cardDirListing(const MediaCard &card, const std::string &dir, std::vector<DirListing> *out);
-// Upload-state histogram (low 16 bits of every file's word; states above 31 are not counted).
-void cardHistogram(const MediaCard &card, uint32_t buckets[DB_HISTOGRAM_BUCKETS]);
 // Carries what a running or stored card knew into its successor `next` (a rescan, or a restart
 // with a stored state): upload words of files both know win, so acknowledged writes survive; the
 // version words stay when the set of files is the same and move past both cards' otherwise.

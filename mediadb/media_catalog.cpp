@@ -1,5 +1,6 @@
 #include "mediadb/media_catalog.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "ztMedia/dbProtocol.h"
@@ -25,80 +26,8 @@ bool selected(const MediaEntry &e, uint32_t cre, const ListQuery &q)
     return (q.timeFrom == 0 || cre >= q.timeFrom) && (q.timeTo == 0 || cre <= q.timeTo);
 }
 
-}  // namespace
-
-MediaCatalog::MediaCatalog(MediaCard card, StateStore *store) : mCard(std::move(card)), mStore(store)
+std::vector<FileRef> selectRows(const MediaCard &card, const ListQuery &q)
 {
-    reindex();
-}
-
-void MediaCatalog::reindex()
-{
-    static const uint8_t kNoGumi[DB_GUMI_LEN] = {};
-    mByName.clear();
-    mByGumi.clear();
-    forEachFile(mCard, [&](const FileRef &ref, const std::string &key) { mByName[key] = ref; });
-    for (size_t i = 0; i < mCard.media.size(); i++)
-        if (gumiKey(mCard.media[i].gumi) != gumiKey(kNoGumi))
-            mByGumi.emplace(gumiKey(mCard.media[i].gumi), i);
-}
-
-CatalogView::CatalogView(const MediaCatalog &catalog) : mCatalog(catalog), mLock(catalog.mLock) {}
-
-const MediaCard &CatalogView::card() const { return mCatalog.mCard; }
-
-uint32_t MediaCatalog::version() const
-{
-    std::shared_lock<std::shared_mutex> lock(mLock);
-    return mCard.version;
-}
-
-bool MediaCatalog::findLocked(const std::string &dir, const std::string &file, FileRef *ref) const
-{
-    auto it = mByName.find(fileKey(dir, file));
-    if (it == mByName.end())
-        return false;
-    *ref = it->second;
-    return true;
-}
-
-bool CatalogView::find(const std::string &dir, const std::string &file, FileRef *ref) const
-{
-    return mCatalog.findLocked(dir, file, ref);
-}
-
-bool CatalogView::findGumi(const uint8_t gumi[DB_GUMI_LEN], FileRef *ref) const
-{
-    auto it = mCatalog.mByGumi.find(gumiKey(gumi));
-    if (it == mCatalog.mByGumi.end())
-        return false;
-    *ref = {it->second, -1};
-    return true;
-}
-
-CatalogView::Rows CatalogView::listRows(const ListQuery &q) const
-{
-    return mCatalog.listRowsLocked(q);
-}
-
-MediaCatalog::Rows MediaCatalog::listRowsLocked(const ListQuery &q) const
-{
-    constexpr size_t kMaxCached = 64;  // distinct queries kept; clients use a handful
-    RowsKey key{(q.listOptions & DB_LIST_VIDEO_GROUPING) != 0, q.queryOptions, q.timeFrom, q.timeTo};
-    std::lock_guard<std::mutex> lock(mRowsLock);
-    auto it = mRows.find(key);
-    if (it != mRows.end())
-        return it->second;
-    if (mRows.size() >= kMaxCached)
-        mRows.clear();
-    Rows rows = std::make_shared<const std::vector<FileRef>>(selectRows(q));
-    mRows.emplace(key, rows);
-    return rows;
-}
-
-std::vector<FileRef> MediaCatalog::selectRows(const ListQuery &q) const
-{
-    const MediaCard &card = mCard;
     bool grouping = q.listOptions & DB_LIST_VIDEO_GROUPING;
     std::vector<FileRef> rows;
     for (size_t i = 0; i < card.media.size(); i++) {
@@ -115,45 +44,142 @@ std::vector<FileRef> MediaCatalog::selectRows(const ListQuery &q) const
     return rows;
 }
 
+}  // namespace
+
+MediaCatalog::MediaCatalog(MediaCard card, StateStore *store) : mState(build(std::move(card))), mStore(store) {}
+
+std::unique_ptr<MediaCatalog::State> MediaCatalog::build(MediaCard card)
+{
+    static const uint8_t kNoGumi[DB_GUMI_LEN] = {};
+    auto state = std::make_unique<State>();
+    state->card = std::move(card);
+    MediaCard &c = state->card;
+    // The entries' JSON is what the store keeps; once stored, the served card has no use for it.
+    for (MediaEntry &e : c.media)
+        std::string().swap(e.source);
+    state->byName.reserve(c.media.size());
+    forEachFile(c, [&](const FileRef &ref, const std::string &key) {
+        state->byName[key] = ref;
+        const uint32_t s = fileUploadWord(c.media[ref.entry], ref.member) & DB_UPLOAD_STATE_MASK;
+        if (s < DB_HISTOGRAM_BUCKETS)
+            state->histogram[s]++;
+    });
+    for (size_t i = 0; i < c.media.size(); i++)
+        if (gumiKey(c.media[i].gumi) != gumiKey(kNoGumi))
+            state->byGumi.emplace(gumiKey(c.media[i].gumi), i);
+    return state;
+}
+
+CatalogView::CatalogView(const MediaCatalog &catalog) : mCatalog(catalog), mLock(catalog.mLock) {}
+
+const MediaCard &CatalogView::card() const { return mCatalog.mState->card; }
+
+uint32_t MediaCatalog::version() const
+{
+    std::shared_lock<std::shared_mutex> lock(mLock);
+    return mState->card.version;
+}
+
+bool MediaCatalog::findIn(const State &state, const std::string &dir, const std::string &file, FileRef *ref)
+{
+    auto it = state.byName.find(fileKey(dir, file));
+    if (it == state.byName.end())
+        return false;
+    *ref = it->second;
+    return true;
+}
+
+bool CatalogView::find(const std::string &dir, const std::string &file, FileRef *ref) const
+{
+    return MediaCatalog::findIn(*mCatalog.mState, dir, file, ref);
+}
+
+bool CatalogView::findGumi(const uint8_t gumi[DB_GUMI_LEN], FileRef *ref) const
+{
+    const auto &byGumi = mCatalog.mState->byGumi;
+    auto it = byGumi.find(gumiKey(gumi));
+    if (it == byGumi.end())
+        return false;
+    *ref = {it->second, -1};
+    return true;
+}
+
+void CatalogView::histogram(uint32_t buckets[DB_HISTOGRAM_BUCKETS]) const
+{
+    std::copy(mCatalog.mState->histogram, mCatalog.mState->histogram + DB_HISTOGRAM_BUCKETS, buckets);
+}
+
+CatalogView::Rows CatalogView::listRows(const ListQuery &q) const
+{
+    return mCatalog.listRowsLocked(q);
+}
+
+MediaCatalog::Rows MediaCatalog::listRowsLocked(const ListQuery &q) const
+{
+    constexpr size_t kMaxCached = 64;  // distinct queries kept; clients use a handful
+    const State &st = *mState;
+    RowsKey key{(q.listOptions & DB_LIST_VIDEO_GROUPING) != 0, q.queryOptions, q.timeFrom, q.timeTo};
+    std::lock_guard<std::mutex> lock(st.rowsLock);
+    auto it = st.rows.find(key);
+    if (it != st.rows.end())
+        return it->second;
+    if (st.rows.size() >= kMaxCached)
+        st.rows.clear();
+    Rows rows = std::make_shared<const std::vector<FileRef>>(selectRows(st.card, q));
+    st.rows.emplace(key, rows);
+    return rows;
+}
+
 uint32_t MediaCatalog::writeStatus(const std::string &dir, const std::string &file, uint32_t word)
 {
     if ((word & DB_UPLOAD_STATE_MASK) > DB_UPLOAD_STATE_MAX)
         return DB_STATUS_BAD_REQUEST;
-    std::unique_lock<std::shared_mutex> lock(mLock);
+    // Only writers change the state and they take turns, so the lookup needs no read lock and
+    // readers go on while the store commits.
+    std::lock_guard<std::mutex> writer(mWriteLock);
     FileRef ref;
-    if (!findLocked(dir, file, &ref))
+    if (!findIn(*mState, dir, file, &ref))
         return DB_STATUS_NOT_FOUND;
     if (mStore && !mStore->writeStatus(dir, file, word).ok())
         return DB_STATUS_UNAVAILABLE;
-    fileUploadWord(mCard.media[ref.entry], ref.member) = word;
+    std::unique_lock<std::shared_mutex> lock(mLock);
+    uint32_t &current = fileUploadWord(mState->card.media[ref.entry], ref.member);
+    const uint32_t from = current & DB_UPLOAD_STATE_MASK, to = word & DB_UPLOAD_STATE_MASK;
+    if (from < DB_HISTOGRAM_BUCKETS)
+        mState->histogram[from]--;
+    if (to < DB_HISTOGRAM_BUCKETS)
+        mState->histogram[to]++;
+    current = word;
     return DB_STATUS_OK;
 }
 
 Status MediaCatalog::replace(MediaCard next)
 {
-    std::unique_lock<std::shared_mutex> lock(mLock);
-    cardCarryOver(mCard, &next);
+    std::lock_guard<std::mutex> writer(mWriteLock);
+    cardCarryOver(mState->card, &next);
     if (mStore) {
         Status s = mStore->save(next);
         if (!s.ok())
             return s;
     }
-    mCard = std::move(next);
-    reindex();
-    std::lock_guard<std::mutex> rowsLock(mRowsLock);
-    mRows.clear();
-    return {};
+    std::unique_ptr<State> fresh = build(std::move(next));
+    std::unique_lock<std::shared_mutex> lock(mLock);
+    mState.swap(fresh);
+    lock.unlock();
+    return {};  // the old card goes here, outside the lock
 }
 
 Status MediaCatalog::bumpVersion()
 {
-    std::unique_lock<std::shared_mutex> lock(mLock);
+    std::lock_guard<std::mutex> writer(mWriteLock);
+    MediaCard &card = mState->card;
     if (mStore) {
-        Status s = mStore->saveVersions(mCard.version + 1, mCard.sessionId + 1);
+        Status s = mStore->saveVersions(card.version + 1, card.sessionId + 1);
         if (!s.ok())
             return s;
     }
-    mCard.version++;
-    mCard.sessionId++;
+    std::unique_lock<std::shared_mutex> lock(mLock);
+    card.version++;
+    card.sessionId++;
     return {};
 }

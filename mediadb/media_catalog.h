@@ -1,8 +1,9 @@
 // The card the server serves: lookups by file name and GUMI, list views under query options,
-// status writes that are committed to the state store before they are acknowledged, rescans.
-// Thread-safe: readers share a lock through a CatalogView (the only way to the card and its
-// indexes), writes and replacements take it alone. The catalog keeps a pointer to the store it
-// is given; the caller owns both.
+// upload-state counters kept as words change, status writes that are committed to the state store
+// before they are acknowledged, rescans. Thread-safe: readers share a lock through a CatalogView
+// (the only way to the card and its indexes); writers take turns, and a rescan builds the new card
+// and its indexes beside the one being served, which is swapped out only at the end. The catalog
+// keeps a pointer to the store it is given; the caller owns both.
 #ifndef ZT_MEDIADB_MEDIA_CATALOG_H
 #define ZT_MEDIADB_MEDIA_CATALOG_H
 
@@ -38,6 +39,8 @@ public:
     // The rows of the list under `q`. Kept until the card is replaced, so paging through a long
     // list costs one page per request, not the whole card.
     Rows listRows(const ListQuery &q) const;
+    // Files per upload state (low 16 bits of the word; states above 31 are not counted).
+    void histogram(uint32_t buckets[DB_HISTOGRAM_BUCKETS]) const;
 
 private:
     friend class MediaCatalog;
@@ -67,20 +70,26 @@ public:
 private:
     friend class CatalogView;
     using Rows = CatalogView::Rows;
-    void reindex();
-    // The lookups behind CatalogView; the caller holds mLock.
-    bool findLocked(const std::string &dir, const std::string &file, FileRef *ref) const;
-    Rows listRowsLocked(const ListQuery &q) const;
-    std::vector<FileRef> selectRows(const ListQuery &q) const;
-
-    mutable std::shared_mutex mLock;
-    MediaCard mCard;
-    StateStore *mStore;
-    std::unordered_map<std::string, FileRef> mByName;
-    std::unordered_map<std::string, size_t> mByGumi;
     using RowsKey = std::tuple<bool, uint32_t, uint32_t, uint32_t>;  // grouping, query bits, window
-    mutable std::mutex mRowsLock;  // readers share mLock, so the cache has a lock of its own
-    mutable std::map<RowsKey, Rows> mRows;
+
+    // One card with its indexes, counters and list rows: built whole, then served read-only but
+    // for upload words and their counters, which change under the exclusive lock.
+    struct State {
+        MediaCard card;
+        std::unordered_map<std::string, FileRef> byName;
+        std::unordered_map<std::string, size_t> byGumi;
+        uint32_t histogram[DB_HISTOGRAM_BUCKETS] = {};
+        mutable std::mutex rowsLock;  // readers share mLock, so the cache has a lock of its own
+        mutable std::map<RowsKey, Rows> rows;
+    };
+    static std::unique_ptr<State> build(MediaCard card);
+    static bool findIn(const State &state, const std::string &dir, const std::string &file, FileRef *ref);
+    Rows listRowsLocked(const ListQuery &q) const;
+
+    mutable std::shared_mutex mLock;  // readers share it; a swap or a word change takes it alone
+    std::mutex mWriteLock;            // writers take turns: status writes, rescans, version bumps
+    std::unique_ptr<State> mState;
+    StateStore *mStore;
 };
 
 #endif

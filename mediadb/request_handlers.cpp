@@ -49,7 +49,7 @@ void histogram(const CatalogView &view, const Request &r, Frames &out)
     const MediaCard &card = view.card();
     FrameWriter w = replyTo(r, card.version, DB_STATUS_OK, 1);
     uint32_t buckets[DB_HISTOGRAM_BUCKETS];
-    cardHistogram(card, buckets);
+    view.histogram(buckets);
     w.putBytes(buckets, sizeof buckets);
     out.push_back(w.frame());
 }

@@ -61,6 +61,16 @@ private:
     sqlite3_stmt *mStmt = nullptr;
 };
 
+// A stored version word: decimal digits only, at most 2^32 - 1.
+bool parseWord(const std::string &text, uint32_t *out)
+{
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    uint64_t v = std::strtoull(text.c_str(), nullptr, 10);
+    *out = static_cast<uint32_t>(v);
+    return v <= UINT32_MAX;
+}
+
 }  // namespace
 
 int StateStore::currentSchemaVersion()
@@ -94,6 +104,11 @@ StateStore::~StateStore()
 {
     sqlite3_finalize(mWriteStatus);
     sqlite3_close(mDb);
+}
+
+Status StateStore::badRow(const std::string &row, const char *field, const std::string &why) const
+{
+    return Status::error("state " + mPath + ": " + row + " field \"" + field + "\": " + why);
 }
 
 Status StateStore::error(const char *what) const
@@ -201,42 +216,83 @@ Status StateStore::writeStatus(const std::string &dir, const std::string &file, 
     return rc == SQLITE_DONE ? Status{} : error("write upload status");
 }
 
+// Everything read back is checked as strictly as a manifest: the file may have been written by
+// someone else, and a bad value must be refused at start, not served.
 Status StateStore::loadEntries(MediaCard *card)
 {
-    Stmt q(mDb, "SELECT record FROM media ORDER BY pos");
+    Stmt q(mDb, "SELECT dir, file, record FROM media ORDER BY pos");
     if (!q)
         return error("read media");
     int rc;
     while ((rc = q.step()) == SQLITE_ROW) {
         MediaEntry e;
-        Status s = parseMediaEntryJson(q.column(0), card->media.size(), &e);
+        size_t index = card->media.size();
+        Status s = parseMediaEntryJson(q.column(2), index, &e);
         if (!s.ok())
-            return Status::error("state " + mPath + ": stored " + s.message);
+            return Status::error("state " + mPath + ": " + s.message);
+        if (e.dir != q.column(0) || e.file != q.column(1))
+            return badRow("media row " + std::to_string(index), "file",
+                          quoted(fileKey(q.column(0), q.column(1))) + " does not match its record's " +
+                              fileKey(e.dir, e.file));
         card->media.push_back(std::move(e));
     }
-    return rc == SQLITE_DONE ? Status{} : error("read media");
+    if (rc != SQLITE_DONE)
+        return error("read media");
+    Status s = checkUniqueFiles(*card);
+    return s.ok() ? Status{} : Status::error("state " + mPath + ": media row " + s.message);
 }
 
 Status StateStore::loadStatuses(MediaCard *card)
 {
-    std::map<std::string, uint32_t> words;
+    std::map<std::string, uint32_t *> files;
+    forEachFile(*card, [&](const FileRef &ref, const std::string &key) {
+        files[key] = &fileUploadWord(card->media[ref.entry], ref.member);
+    });
     Stmt q(mDb, "SELECT dir, file, word FROM file_status");
     if (!q)
         return error("read upload states");
-    while (q.step() == SQLITE_ROW)
-        words[fileKey(q.column(0), q.column(1))] = static_cast<uint32_t>(q.columnInt(2));
-    cardApplyWords(card, words);
-    return {};
+    std::map<std::string, bool> seen;
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+        std::string key = fileKey(q.column(0), q.column(1)), row = "file_status row " + quoted(key);
+        sqlite3_int64 word = sqlite3_column_int64(q.get(), 2);
+        auto it = files.find(key);
+        if (it == files.end())
+            return badRow(row, "file", "names no file of the card");
+        if (seen[key])
+            return badRow(row, "file", "is listed twice");
+        seen[key] = true;
+        if (sqlite3_column_type(q.get(), 2) != SQLITE_INTEGER || word < 0 || word > UINT32_MAX)
+            return badRow(row, "word", quoted(q.column(2)) + " is not an integer from 0 to 4294967295");
+        if ((word & DB_UPLOAD_STATE_MASK) > DB_UPLOAD_STATE_MAX)
+            return badRow(row, "word", "upload state " + std::to_string(word & DB_UPLOAD_STATE_MASK) + " is above 31");
+        *it->second = static_cast<uint32_t>(word);
+    }
+    return rc == SQLITE_DONE ? Status{} : error("read upload states");
 }
 
 Status StateStore::loadDirs(MediaCard *card)
 {
-    Stmt q(mDb, "SELECT dir, file, first, second FROM dir_listing ORDER BY dir, pos");
+    Stmt q(mDb, "SELECT dir, file, first, second, pos FROM dir_listing ORDER BY dir, pos");
     if (!q)
         return error("read directory listings");
-    while (q.step() == SQLITE_ROW)
-        card->dirs[q.column(0)].push_back({q.column(1), q.columnInt(2), q.columnInt(3)});
-    return {};
+    std::map<std::string, bool> seen;
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+        std::string dir = q.column(0), file = q.column(1), row = "dir_listing row " + quoted(dir + " " + q.column(4));
+        if (dir.size() != DB_DIR_NAME_LEN)
+            return badRow(row, "dir", quoted(dir) + " is not 8 characters");
+        if (file.empty() || file.size() > DB_FILE_NAME_LEN)
+            return badRow(row, "file", quoted(file) + " is not 1 to 12 characters");
+        for (int c = 2; c <= 4; c++)
+            if (sqlite3_column_type(q.get(), c) != SQLITE_INTEGER)
+                return badRow(row, c == 4 ? "pos" : c == 2 ? "first" : "second", "not an integer");
+        if (seen[dir + " " + q.column(4)])
+            return badRow(row, "pos", "is listed twice");
+        seen[dir + " " + q.column(4)] = true;
+        card->dirs[dir].push_back({file, q.columnInt(2), q.columnInt(3)});
+    }
+    return rc == SQLITE_DONE ? Status{} : error("read directory listings");
 }
 
 Status StateStore::load(MediaCard *card, bool *found)
@@ -252,8 +308,13 @@ Status StateStore::load(MediaCard *card, bool *found)
     if (!*found)
         return {};
     card->cardId = meta["card_id"];
-    card->version = static_cast<uint32_t>(std::strtoul(meta["version"].c_str(), nullptr, 10));
-    card->sessionId = static_cast<uint32_t>(std::strtoul(meta["session_id"].c_str(), nullptr, 10));
+    if (!checkCardId(card->cardId))
+        return badRow("meta row card_id", "value", "not a one-line string of 1 to 31 characters");
+    if (!parseWord(meta["version"], &card->version))
+        return badRow("meta row version", "value", quoted(meta["version"]) + " is not an integer from 0 to 4294967295");
+    if (!parseWord(meta["session_id"], &card->sessionId))
+        return badRow("meta row session_id", "value",
+                      quoted(meta["session_id"]) + " is not an integer from 0 to 4294967295");
     Status s = loadEntries(card);
     if (s.ok())
         s = loadStatuses(card);

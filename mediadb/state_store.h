@@ -25,7 +25,8 @@ public:
     static int currentSchemaVersion();
     int schemaVersion() const;
 
-    // Reads the stored card into *card; *found is false when the store holds none yet.
+    // Reads the stored card into *card, checking every row as strictly as a manifest (the error
+    // names the row and field); *found is false when the store holds none yet.
     Status load(MediaCard *card, bool *found);
     // Replaces everything stored by `card`, in one transaction.
     Status save(const MediaCard &card);
@@ -42,6 +43,7 @@ private:
     Status loadStatuses(MediaCard *card);
     Status loadDirs(MediaCard *card);
     Status error(const char *what) const;
+    Status badRow(const std::string &row, const char *field, const std::string &why) const;
 
     sqlite3 *mDb;
     std::string mPath;

@@ -2,8 +2,10 @@
 // table so tests can script failures; the socket functions below are the real implementation.
 #include "platform/ztipc.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -44,6 +46,9 @@ int socketInit(const char *name, rtosConnection_t *conn)
         close(fd);
         return err;
     }
+    // A lost reply must fail the caller eventually, even one that sets no time-out of its own.
+    timeval tv{ZT_IPC_DEFAULT_RCV_TIMEOUT_S, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     conn->fd = fd;
     conn->connected = 1;
     std::strncpy(conn->channel, name, sizeof conn->channel - 1);
@@ -90,19 +95,14 @@ int socketDestroy(rtosConnection_t *conn)
 const ztIpcOps kSocketOps = {socketInit, socketSend, socketReceive, socketDestroy};
 std::atomic<const ztIpcOps *> gOps{&kSocketOps};
 
-// mkdir -p; false with errno set on failure.
+// mkdir -p, the last component with mode 0700, parents 0755 at most; false with errno set.
 bool makeDirs(const std::string &dir)
 {
     for (size_t pos = 1; pos <= dir.size(); ++pos) {
         if (pos != dir.size() && dir[pos] != '/') continue;
         std::string part = dir.substr(0, pos);
-        if (mkdir(part.c_str(), 0777) < 0 && errno != EEXIST) return false;
-    }
-    struct stat st;
-    if (stat(dir.c_str(), &st) < 0) return false;
-    if (!S_ISDIR(st.st_mode)) {
-        errno = ENOTDIR;
-        return false;
+        bool last = pos == dir.size() || dir.find_first_not_of('/', pos) == std::string::npos;
+        if (mkdir(part.c_str(), last ? 0700 : 0755) < 0 && errno != EEXIST) return false;
     }
     return true;
 }
@@ -134,6 +134,27 @@ bool clearStaleSocket(const std::string &path, const sockaddr_un &addr, std::str
     if (live) return setError(err, "bind", path, EADDRINUSE);
     if (unlink(path.c_str()) < 0 && errno != ENOENT) return setError(err, "unlink", path, errno);
     return true;
+}
+
+// Another user who can write the channel directory can plant links or sockets in it, so it is
+// used only when it is a real directory of ours that nobody else can write.
+bool checkDirSafe(const std::string &dir, std::string *err)
+{
+    struct stat st;
+    if (lstat(dir.c_str(), &st) < 0) return setError(err, "stat", dir, errno);
+    std::string why;
+    if (S_ISLNK(st.st_mode))
+        why = "is a symbolic link";
+    else if (!S_ISDIR(st.st_mode))
+        why = "is not a directory";
+    else if (st.st_uid != geteuid())
+        why = "is owned by uid " + std::to_string(st.st_uid) + ", not by this user (uid " +
+              std::to_string(geteuid()) + ")";
+    else if (st.st_mode & (S_IWGRP | S_IWOTH))
+        why = "is writable by group or others";
+    if (why.empty()) return true;
+    if (err) *err = "channel directory " + dir + " " + why + "; refusing to use it";
+    return false;
 }
 
 }  // namespace
@@ -176,6 +197,7 @@ int ztIpcListen(const char *name, std::string *err)
     if (!name || !*name || std::strchr(name, '/')) return fail(err, "listen", name ? name : "(null)", EINVAL);
     std::string dir = ztIpcDir();
     if (!makeDirs(dir)) return fail(err, "mkdir", dir, errno);
+    if (!checkDirSafe(dir, err)) return -1;
     std::string path = ztIpcChannelPath(name);
     sockaddr_un addr;
     if (!makeAddress(path, &addr)) return fail(err, "bind", path, ENAMETOOLONG);
@@ -187,11 +209,29 @@ int ztIpcListen(const char *name, std::string *err)
         close(fd);
         return fail(err, "bind", path, code);
     }
-    if (listen(fd, SOMAXCONN) < 0) {
+    // bind() honours the umask; nobody can connect before listen(), so this leaves no window.
+    if (chmod(path.c_str(), 0600) < 0 || listen(fd, SOMAXCONN) < 0) {
         int code = errno;
         close(fd);
         unlink(path.c_str());
         return fail(err, "listen", path, code);
     }
     return fd;
+}
+
+bool ztIpcWriteFile(const char *name, const std::string &text, std::string *err)
+{
+    std::string dir = ztIpcDir(), path = ztIpcChannelPath(name);
+    if (!checkDirSafe(dir, err)) return false;
+    std::string tmp = path + ".XXXXXX";
+    int fd = mkostemp(&tmp[0], O_CLOEXEC);  // a new file of ours: follows no planted link
+    if (fd < 0) return setError(err, "create", tmp, errno);
+    bool ok = fchmod(fd, 0644) == 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    int code = errno;
+    ok = (close(fd) == 0) && ok;
+    // rename() replaces a link at `path` itself, never what it points to.
+    if (ok && rename(tmp.c_str(), path.c_str()) == 0) return true;
+    code = ok ? errno : code;
+    unlink(tmp.c_str());
+    return setError(err, "write", path, code ? code : EIO);
 }

@@ -7,28 +7,9 @@
 
 #include "cah/CAHMediaList.h"
 #include "checker/ztWirelessOffloadManager_if.h"
+#include "tests/support/cah_probe.h"
 #include "ztMedia/dbProtocol.h"
 #include "tests/support/scripted_peer.h"
-
-// Reads and seeds the list's private state.
-struct CAHMediaListProbe {
-    CAHMediaList &l;
-    bool cursorAtBegin() const { return l.mCursor == l.mBlocks.begin(); }
-    size_t blocks() const { return l.mBlocks.size(); }
-    size_t spans() const { return l.mSpanMap.size(); }
-    uint32_t token() const { return l.mToken; }
-    uint32_t version() const { return l.mDbVersion; }
-    bool versionValid() const { return l.mDbVersionValid; }
-    void holdVersion(uint32_t v) { l.mDbVersion = v; l.mDbVersionValid = true; }
-    // Fills the list as a count and a hand-out in progress would leave it.
-    void populate()
-    {
-        l.mBlocks.resize(3);
-        l.mSpanMap[1001] = {4, 5};
-        l.mCursor = l.mBlocks.begin() + 2;
-        holdVersion(77);
-    }
-};
 
 namespace {
 
@@ -53,13 +34,13 @@ TEST(CAHMediaList, ResetRewindsOnlyTheHandOutAndClearStateKeepsTheVersion)
     EXPECT_TRUE(p.cursorAtBegin());
     EXPECT_FALSE(p.versionValid());
     EXPECT_EQ(p.version(), 77u);
-    EXPECT_EQ(p.blocks(), 3u);
-    EXPECT_EQ(p.spans(), 1u);
+    EXPECT_EQ(p.blocks().size(), 3u);
+    EXPECT_EQ(p.spans().size(), 1u);
 
     c.populate();
     cleared.clearState();
-    EXPECT_EQ(c.blocks(), 0u);
-    EXPECT_EQ(c.spans(), 0u);
+    EXPECT_EQ(c.blocks().size(), 0u);
+    EXPECT_EQ(c.spans().size(), 0u);
     EXPECT_TRUE(c.versionValid());
     EXPECT_EQ(c.version(), 77u);
 }
@@ -160,8 +141,8 @@ TEST(MatchHistogramNoServer, UnreachableDatabaseFailsAndStillClearsTheKeys)
     testing::internal::CaptureStdout();
     EXPECT_EQ(list.matchHistogram(9), -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no dump without a histogram";
-    EXPECT_EQ(probe.blocks(), 0u);
-    EXPECT_EQ(probe.spans(), 0u);
+    EXPECT_EQ(probe.blocks().size(), 0u);
+    EXPECT_EQ(probe.spans().size(), 0u);
 }
 
 TEST(WomInterface, CloseOfMinusOneDoesNothing)

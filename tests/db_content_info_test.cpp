@@ -133,8 +133,9 @@ TEST_F(DbContentPeer, GroupQueryCopiesTheBitmapBytesThatCoverTheMembers)
         {"both maps", 10, 1, 40, 2, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 0,
          {1, 2, 3, 4, 5}, {9, 10, 11, 12, 13}},
         {"second only", 5, 3, 3, 0, 2, {0x80, 0, 0, 0}, 0, {}, {0x80}},
-        {"map not sent", 8, 1, 20, 1, 0, {}, -1, {}, {}},
-        {"second map cut", 6, 1, 40, 1, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9}, -1, {1, 2, 3, 4, 5}, {}},
+        {"map not sent", 8, 1, 20, 1, 0, {}, 0, {0, 0, 0}, {}},  // as the cleared buffer holds it
+        {"second map cut", 6, 1, 40, 1, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 0, {1, 2, 3, 4, 5}, {9, 0, 0, 0, 0}},
+        {"second map past the buffer", 6, 0, 7999, 1, 1, {}, -1, Bytes(1000, 0), {}},
         {"wrapped range", 2, 5, 4, 1, 0, {0xFF, 0xFF, 0xFF, 0xFF}, -1, {}, {}},
     };
     for (const auto &c : cases) {
@@ -177,7 +178,7 @@ TEST_F(DbContentPeer, ResponseFamilyMapsStatusSizeAndType)
     } cases[] = {
         {"139 bytes", 0, 0, 139, 500, false}, {"140 bytes", 0, 0, 140, 200, true},
         {"not found", 0, DB_CONTENT_TYPE_NOT_FOUND, 96, 404, false},
-        {"photo", 0, 4, 96, 200, false},      {"95 bytes", 0, 4, 95, 500, false},
+        {"photo", 0, 4, 96, 200, true},       {"95 bytes", 0, 4, 95, 500, false},
         {"status 2", 2, 0, 140, 503, false},  {"status 3", 3, 0, 140, 404, false},
         {"status 7", 7, 0, 140, 500, false},
     };

@@ -94,7 +94,10 @@ TEST(DbListParse, TruncatesToTotalEntries)
 
 TEST(DbListParse, EarlyEndsAndBadEntries)
 {
-    KlogCapture log;
+    ScriptedPeer peer;  // answers the duration lookups of grouped videos
+    ASSERT_TRUE(peer.ok()) << peer.error();
+    peer.setHandler([](const PeerRequest &r) { return videoReply(r, 1000); });
+    KlogCapture log(4);
     const struct {
         const char *name;
         std::vector<uint8_t> frame;
@@ -112,10 +115,19 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
                                 ++f.entries; return f.done(); }(), 0, 1},
         {"bitmap too large", [] { ListFrame f; for (int i = 0; i < 10; ++i) f.photo("ZP010001.JPG");
                                   f.put(ListFrame::content(6, "G0010001.JPG"));
-                                  f.put(db_group_info{1, 0, 9999, 1, 5000});
+                                  f.put(db_group_info{1, 0, 20000, 1, 5000});
                                   ++f.entries; return f.done(); }(), -1, 10},
-        {"member range too wide", [] { ListFrame f; f.group(10, "G0010001.JPG", 1, 0, 20000);
-                                       return f.done(); }(), -1, 0},
+        {"wide photo group", [] { ListFrame f; f.group(10, "G0010001.JPG", 1, 0, 20000);
+                                  return f.done(); }(), 0, 1},
+        {"wide grouped video", [] { ListFrame f; f.group(1, "ZXAA0001.MP4", 1001, 0, 20000);
+                                    return f.done(); }(), 0, 1},
+        {"every bitmap byte logged", [] { ListFrame f; f.put(ListFrame::content(6, "G0010001.JPG"));
+                                          f.put(db_group_info{1, 0, 799, 1, 5000});
+                                          f.putBytes(std::vector<uint8_t>(100, 0x5A));
+                                          ++f.entries; return f.done(); }(), 0, 1},
+        {"more-info bit not looked at", [] { ListFrame f; f.photo("ZP010001.JPG"); f.photo("ZP010002.JPG");
+                                             f.listOptions |= DB_LIST_INCLUDE_MORE_INFO;
+                                             return f.done(); }(), 0, 2},
         {"bitmap cut", [] { ListFrame f; f.group(6, "G0010001.JPG", 1, 1, 40, {3});
                             auto b = f.done(); b.resize(b.size() - 7); return b; }(), 0, 0},
     };
@@ -128,6 +140,10 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
     EXPECT_EQ(1, log.count("Invalid content type: 15\n"));
     EXPECT_EQ(1, log.countContaining("Mask size failed sanity check. Size="));
     EXPECT_GE(log.count("ERROR: Db response size too small."), 3);
+    EXPECT_EQ(size_t{DB_GROUP_DURATION_LOOKUPS_MAX}, peer.requestCount());
+    std::string bytes;
+    for (int i = 0; i < 100; ++i) bytes += "5A ";
+    EXPECT_EQ(1, log.count("missing:" + bytes + "\n"));
 }
 
 TEST(DbListParse, PhotoGroupMembersFollowTheBitmap)

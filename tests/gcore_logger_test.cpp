@@ -96,7 +96,7 @@ TEST_F(ProcessLogger, UpdateReopensOnlyWhenTheNameChanges) {
     EXPECT_EQ(logger()->updateDebugLog(1, 0, 1, GCORE_DEBUG_FILE, dir.file("none/x.log")), 1);
 }
 
-TEST_F(ProcessLogger, ResetTruncatesAndCloseForgetsTheFile) {
+TEST_F(ProcessLogger, ResetTruncatesAndCloseKeepsTheName) {
     TempDir dir;
     std::string path = dir.file("log");
     ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_FILE, path), 0);
@@ -111,8 +111,12 @@ TEST_F(ProcessLogger, ResetTruncatesAndCloseForgetsTheFile) {
 
     EXPECT_EQ(logger()->closeLog(), 0);
     logger()->log(1, 1, "after close");
-    EXPECT_EQ(logger()->resetLog(), 0);  // no name any more: nothing happens
+    ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_FILE, path), 0);  // same name: stays shut
+    logger()->log(1, 1, "after config");
     EXPECT_EQ(readFile(path), text);
+    EXPECT_EQ(logger()->resetLog(), 0);  // the name is kept: truncated and reopened
+    logger()->log(1, 1, "after second reset");
+    EXPECT_EQ(lineCount(readFile(path)), 1u);
 }
 
 TEST_F(ProcessLogger, SetLoggingCoreWrapsAChannelItDoesNotOwn) {

@@ -267,11 +267,23 @@ TEST_F(GtlContainersTest, DictReplacesInPlaceAndKeepsInsertionOrder) {
         EXPECT_EQ(gtl_dict_exists(dict, key), want);
         gtl_obj_destroy(key);
     }
-    EXPECT_EQ(gtl_dict_set(dict, GTL_TYPE_STRING, nullptr, GTL_TYPE_INT, &v), 1);
-    EXPECT_EQ(gtl_dict_set(dict, GTL_TYPE_STRING, "k", 99, &v), 1);  // value cannot be made
-    EXPECT_EQ(gtl_dict_set(dict, GTL_TYPE_STRING, "a", GTL_TYPE_FRACTION, &v), 1);
-    EXPECT_EQ(gtl_dict_get_int(dict, "a", &v), 0);  // a failed replacement keeps the old value
-    EXPECT_EQ(v, 2);
+    const struct {
+        const char *key;
+        uint32_t type;  // a fraction without denominator, 99 unknown: no value can be made
+        int rc;
+        uint32_t size;
+    } sets[] = {
+        {nullptr, GTL_TYPE_INT, 1, 3},
+        {"k", 99, 0, 3},                 // a new key: nothing added, yet no failure
+        {"a", GTL_TYPE_FRACTION, 1, 3},  // replacing: the old value is gone all the same
+    };
+    for (const auto &c : sets) {
+        EXPECT_EQ(gtl_dict_set(dict, GTL_TYPE_STRING, c.key, c.type, &v), c.rc) << c.type;
+        gtl_dict_size(dict, &size);
+        EXPECT_EQ(size, c.size) << c.type;
+    }
+    EXPECT_EQ(gtl_dict_get_valtype(dict, 1, "a", &size), 1);
+    EXPECT_EQ(dump(dict).rfind("NULL pointer\nkey:gtl_string:c\n", 0), 0u);
     EXPECT_EQ(gtl_dict_destroy(dict), 0);
 }
 
@@ -303,7 +315,7 @@ TEST_F(GtlContainersTest, DictShallowCopyDoesNotOwnDeepCopyIsIndependent) {
     EXPECT_STREQ(buf, "cam");
 
     gtl_obj *nested = gtl_dict_create();  // a dictionary stored in a dictionary
-    EXPECT_EQ(gtl_dict_set_object(nested, "inner", deep), 0);
+    EXPECT_EQ(gtl_dict_set(nested, GTL_TYPE_STRING, "inner", GTL_TYPE_DICT, deep), 0);
     gtl_obj *innerDict = nullptr;
     EXPECT_EQ(gtl_dict_get_dict(nested, "inner", &innerDict), 0);
     EXPECT_EQ(gtl_dict_get_string(innerDict, "name", buf, sizeof buf), 0);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "gtl/gtl_dict.h"
 #include "gtl/gtl_list.h"
 #include "gtl/gtl_mem.h"
 #include "gtl/gtl_string.h"
@@ -114,7 +115,7 @@ TEST_F(GtlObjTest, ReadAsEachType) {
         {Ptr(4), F, 1, "-1/-1"},
         {Int(42), S, 0, "42"}, {Bool(0), S, 0, "false"}, {Bool(3), S, 0, "true"},
         {Dbl(1.5), S, 0, "1.500000"}, {Frac(1, 3), S, 0, "0.333333"},
-        {Str("abcdefghijklmnopq"), S, 0, "abcdefghijklmno"},
+        {Str("abcdefghijklmnopq"), S, 0, "abcdefghijklmnop"},  // 16 bytes, no terminator
         {NoText(), S, 1, "untouched"}, {Ptr(1), S, 1, "untouched"}, {List(), S, 1, "untouched"},
     };
     for (const Row &r : rows) {
@@ -168,7 +169,7 @@ TEST_F(GtlObjTest, CompareBits) {
         {Str("abc"), Int(5), GT},      {Int(5), Str("6x"), LT},
         {Str(""), Int(0), LT},         {NoText(), NoText(), T | EQ | SAME},
         {List(), List(), T},           {Ptr(16), Ptr(16), T | SAME},
-        {Ptr(16), Int(16), 0},
+        {Ptr(0), Int(0), SAME},
     };
     for (const Row &r : rows) {
         Obj a(r.a), b(r.b);
@@ -200,11 +201,14 @@ TEST_F(GtlObjTest, SetStoresWithoutChangingTheTypeCode) {
 TEST_F(GtlObjTest, CreateMakesEachTypeAndDeepCopiesObjects) {
     int v = 7, den = 3;
     double d = 0.5;
+    Obj s(Str("deep"));
+    gtl_obj *dict = gtl_dict_create();
     struct Row {
         uint32_t type;
         const void *value;
         const void *aux;
         bool made;
+        uint32_t madeType = 0;  // 0: the type asked for
     } rows[] = {
         {GTL_TYPE_STRING, "hi", nullptr, true},    {GTL_TYPE_STRING, nullptr, nullptr, false},
         {GTL_TYPE_INT, &v, nullptr, true},         {GTL_TYPE_BOOL, &v, nullptr, true},
@@ -214,22 +218,23 @@ TEST_F(GtlObjTest, CreateMakesEachTypeAndDeepCopiesObjects) {
         {GTL_TYPE_DICT, nullptr, nullptr, true},   {GTL_TYPE_LIST, nullptr, nullptr, true},
         {GTL_TYPE_STACK, nullptr, nullptr, true},  {GTL_TYPE_OBJECT, nullptr, nullptr, false},
         {12, &v, nullptr, false},
+        {GTL_TYPE_LIST, s.p, nullptr, true, GTL_TYPE_STRING},  // the source's own deepcopy
+        {GTL_TYPE_OBJECT, dict, nullptr, false},  // a fresh record holds no chain to copy into
     };
     for (const Row &r : rows) {
         gtl_obj *o = gtl_obj_create(r.type, r.value, r.aux);
         EXPECT_EQ(o != nullptr, r.made) << "type " << r.type;
         if (o) {
-            EXPECT_EQ(o->type, r.type);
+            EXPECT_EQ(o->type, r.madeType ? r.madeType : r.type);
         }
         gtl_obj_destroy(o);
     }
-    Obj s(Str("deep"));
+    gtl_obj_destroy(dict);
     gtl_obj *copy = gtl_obj_create(GTL_TYPE_OBJECT, s.p, nullptr);
     ASSERT_NE(copy, nullptr);
     EXPECT_NE(copy->value.text, s.p->value.text);
     EXPECT_STREQ(copy->value.text, "deep");
     gtl_obj_destroy(copy);
-    EXPECT_EQ(gtl_obj_create(GTL_TYPE_LIST, s.p, nullptr), nullptr);  // source of another type
 
     for (int failFrom = 1; failFrom <= 2; ++failFrom) {  // record, then text or chain
         TrackedAllocator failing(failFrom);

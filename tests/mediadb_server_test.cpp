@@ -1,7 +1,15 @@
 // The media database server against raw frames: histogram, bad frames, bad manifests, control faults.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include <filesystem>
 #include <fstream>
+#include <sstream>
+
+#include "libztMediaRTOSDB/src/dbStatus.h"
+#include "mediadb/manifest.h"
+#include "mediadb/media_card.h"
 
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
@@ -76,6 +84,176 @@ TEST(MediadbServerStart, BadManifestsAreRefusedWithOneLine)
         EXPECT_EQ(ServerProcess::runToExit({"--manifest", path}, &err), 2) << c.json;
         EXPECT_NE(err.find(c.expect), std::string::npos) << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+    // Too big to read whole: refused from its size (a sparse file) or as it streams (a device).
+    std::filesystem::resize_file(path, MANIFEST_MAX_BYTES + 1);
+    for (const std::string &big : {path, std::string("/dev/zero")}) {
+        std::string err;
+        EXPECT_EQ(ServerProcess::runToExit({"--manifest", big}, &err), 2) << big;
+        EXPECT_NE(err.find("manifest " + big + ": "), std::string::npos) << err;
+    }
+}
+
+std::string fileBytes(const std::string &path)
+{
+    std::ostringstream out;
+    out << std::ifstream(path, std::ios::binary).rdbuf();
+    return out.str();
+}
+
+// A state file is outside input like a manifest: each bad row is refused with exit 2 and one line
+// naming it, and the file is left exactly as it was.
+TEST(MediadbServerStart, BadStateFilesAreRefusedAndNeverOverwritten)
+{
+    const struct {
+        const char *sql, *expect;
+    } kCases[] = {
+        {"UPDATE file_status SET word = 99 WHERE file = 'ZX010001.MP4'",
+         "file_status row \"100ZTCAM/ZX010001.MP4\" field \"word\": upload state 99 is above 31"},
+        {"UPDATE file_status SET word = -1 WHERE file = 'ZX020002.MP4'", "ZX020002.MP4\" field \"word\""},
+        {"UPDATE file_status SET word = 'abc' WHERE file = 'ZX020002.MP4'", "ZX020002.MP4\" field \"word\""},
+        {"INSERT INTO file_status VALUES('100ZTCAM', 'ZX099999.MP4', 0)", "ZX099999.MP4\" field \"file\""},
+        {"UPDATE meta SET value = 'abc' WHERE key = 'version'", "meta row version"},
+        {"UPDATE meta SET value = '1099511627776' WHERE key = 'session_id'", "meta row session_id"},
+        {"UPDATE meta SET value = printf('%.300c', 'x') WHERE key = 'card_id'", "meta row card_id"},
+        {"UPDATE meta SET value = 'a' || char(10) || 'b' WHERE key = 'version'", "\"a\\x0Ab\" is not"},
+        {"INSERT INTO media SELECT 9, dir, file, record FROM media WHERE pos = 0", "is already listed by media[0]"},
+        {"UPDATE media SET file = 'ZX010009.MP4' WHERE pos = 0", "does not match"},
+        {"UPDATE media SET record = '{\"dir\":\"100ZTCAM\"}' WHERE pos = 1", "media[1] field \"file\": missing"},
+        {"INSERT INTO dir_listing VALUES('100', 0, 'A', 0, 0)", "dir_listing row \"100 0\" field \"dir\""},
+    };
+    char dir[] = "/tmp/ztmediadb-state-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    std::string state = std::string(dir) + "/state.sqlite", pristine = std::string(dir) + "/pristine.sqlite";
+    ServerProcess(kManifest, {"--state", state}).stop();
+    std::filesystem::copy_file(state, pristine);
+    for (const auto &c : kCases) {
+        std::filesystem::copy_file(pristine, state, std::filesystem::copy_options::overwrite_existing);
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(state.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, c.sql, nullptr, nullptr, nullptr), SQLITE_OK) << c.sql << sqlite3_errmsg(db);
+        sqlite3_close(db);
+        std::string before = fileBytes(state), err;
+        EXPECT_EQ(ServerProcess::runToExit({"--state", state}, &err), 2) << c.sql;
+        EXPECT_NE(err.find(c.expect), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_TRUE(before == fileBytes(state)) << c.sql;
+    }
+    std::filesystem::remove_all(dir);
+}
+
+// Not in name order, so a restart that sorts instead of keeping the stored order shows.
+const char kUnsorted[] = R"({"card_id":"CARD2","version":4,"session_id":6,"media":[
+ {"dir":"101ZTCAM","file":"ZX010009.MP4","type":0,"upload_status":3},
+ {"dir":"100ZTCAM","file":"ZX010002.MP4","type":2,"members":[{"file":"ZX020002.MP4"}]},
+ {"dir":"100ZTCAM","file":"ZP010001.JPG","type":4,"upload_status":31}]})";
+const char kAddedEntry[] = R"(,{"dir":"100ZTCAM","file":"ZP010005.JPG","type":4}]})";
+
+uint32_t wordOf(const char *dir, const char *file)
+{
+    db_file_request req = dbFileRequest(DB_CMD_GET_CONTENT_INFO, dir, file);
+    return dbRecordAt<db_content_info>(dbExchangeOne(&req, sizeof req), sizeof(db_response_header)).upload_status;
+}
+
+std::string version(const ServerProcess &s)
+{
+    std::string out;
+    s.ctl({"version"}, &out);
+    return out;
+}
+
+std::vector<std::string> listed()
+{
+    std::string error;
+    std::vector<std::string> keys = dbEntryKeys(dbListAll(2, 0, RTOS_DB_QUERY_VIDEOS | RTOS_DB_QUERY_PHOTOS, &error));
+    EXPECT_EQ(error, "");
+    return keys;
+}
+
+// The server's own failure paths, each through what a client sees: a store that refuses writes
+// must not acknowledge them nor keep them in memory; a changed card must move the version; a
+// restart from the state file alone must serve the same list; an armed fault lasts exactly as
+// many replies as asked; a request of exactly one frame is served.
+TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
+{
+    const struct {
+        const char *name;
+        void (*run)(ServerProcess &server, const std::string &state);
+    } kCases[] = {
+        {"store refuses writes", [](ServerProcess &server, const std::string &state) {
+             std::string before = version(server);
+             std::filesystem::create_directory(state + "-journal");  // no journal: no transaction
+             db_status_write_request w{{DB_CMD_WRITE_UPLOAD_STATUS, 1, 5}, {'1', '0', '1', 'Z', 'T', 'C', 'A', 'M'},
+                                       {'Z', 'X', '0', '1', '0', '0', '0', '9', '.', 'M', 'P', '4'}, 7};
+             EXPECT_EQ(dbRecordAt<db_response_header>(dbExchangeOne(&w, sizeof w), 0).status, DB_STATUS_UNAVAILABLE);
+             EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
+             EXPECT_NE(server.ctl({"bump-version"}), 0);
+             std::string text = std::string(kUnsorted, sizeof kUnsorted - 3) + kAddedEntry;
+             std::ofstream(server.path("manifest.json")) << text;
+             EXPECT_NE(server.ctl({"rescan"}), 0);
+             EXPECT_EQ(version(server), before);
+             EXPECT_EQ(listed().size(), 4u);  // the old card, chapters included
+             std::filesystem::remove(state + "-journal");
+             ASSERT_TRUE(server.restart(false)) << server.error();
+             EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
+             EXPECT_EQ(version(server), before);
+         }},
+        {"rescan of a changed card", [](ServerProcess &server, const std::string &) {
+             std::string before = version(server);
+             ASSERT_EQ(server.ctl({"rescan"}), 0);
+             EXPECT_EQ(version(server), before);  // same files: same version
+             std::ofstream(server.path("manifest.json")) << std::string(kUnsorted, sizeof kUnsorted - 3) + kAddedEntry;
+             ASSERT_EQ(server.ctl({"rescan"}), 0);
+             std::string after = version(server);
+             EXPECT_NE(after, before);
+             ASSERT_TRUE(server.restart(false)) << server.error();
+             EXPECT_EQ(version(server), after);
+             EXPECT_EQ(listed().back(), "100ZTCAM/ZP010005.JPG");
+         }},
+        {"restart from the state alone", [](ServerProcess &server, const std::string &) {
+             std::vector<std::string> before = listed();
+             ASSERT_EQ(before.size(), 4u);
+             ASSERT_EQ(dbSetCAHUploadStatus("100ZTCAM", "ZX020002.MP4", 9, 1), 0);
+             ASSERT_TRUE(server.restart(false)) << server.error();
+             EXPECT_EQ(listed(), before);
+             EXPECT_EQ(version(server), "ok version 4\n");
+             EXPECT_EQ(wordOf("100ZTCAM", "ZX020002.MP4"), 9u);
+             EXPECT_EQ(wordOf("100ZTCAM", "ZX010002.MP4"), 0u);
+         }},
+        {"faults last as many replies as armed", [](ServerProcess &server, const std::string &) {
+             auto statusOfNext = [] {
+                 std::vector<Bytes> r = dbExchange(&kHistogramReq, sizeof kHistogramReq, 1, 300);
+                 return r.empty() ? -1 : static_cast<int>(dbRecordAt<db_response_header>(r[0], 0).status);
+             };
+             ASSERT_EQ(server.ctl({"drop", "1"}), 0);
+             EXPECT_EQ(statusOfNext(), -1);
+             EXPECT_EQ(statusOfNext(), 0);
+             ASSERT_EQ(server.ctl({"status", "2", "2"}), 0);
+             EXPECT_EQ(statusOfNext(), 2);
+             EXPECT_EQ(statusOfNext(), 2);
+             EXPECT_EQ(statusOfNext(), 0);
+             ASSERT_EQ(server.ctl({"token", "9"}), 0);
+             EXPECT_EQ(histogram().header.token, 9u);
+             EXPECT_EQ(histogram().header.token, 42u);
+         }},
+        {"a request of exactly one frame", [](ServerProcess &, const std::string &) {
+             Bytes req(DB_FRAME_MAX);
+             std::memcpy(req.data(), &kHistogramReq, sizeof kHistogramReq);
+             db_response_header h = dbRecordAt<db_response_header>(dbExchangeOne(req.data(), req.size()), 0);
+             EXPECT_EQ(h.status, 0u);
+             EXPECT_EQ(h.token, 42u);
+         }},
+    };
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(c.name);
+        char dir[] = "/tmp/ztmediadb-state-XXXXXX";
+        ASSERT_TRUE(mkdtemp(dir));
+        std::string state = std::string(dir) + "/state.sqlite";
+        ServerProcess server(kUnsorted, {"--state", state});
+        ASSERT_TRUE(server.ok()) << server.error();
+        c.run(server, state);
+        server.stop();
+        std::filesystem::remove_all(dir);
     }
 }
 

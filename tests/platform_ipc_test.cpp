@@ -1,5 +1,6 @@
 // The Unix-socket IPC stand-in: frames, time-outs, hang-ups, oversized frames, the listening side.
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 
 #include "platform/ztipc.h"
 #include "support/scoped_env.h"
+#include "support/server_process.h"
 #include "support/scripted_peer.h"
 
 namespace {
@@ -54,7 +56,11 @@ TEST_F(PlatformIpc, OneFrameEachWayKeepsFrameBoundaries)
 
 TEST_F(PlatformIpc, SilenceTimesOutAndHangUpIsAFailureNotAnEmptyFrame)
 {
-    timeval tv = {0, 20000};
+    timeval tv = {};
+    socklen_t len = sizeof tv;
+    ASSERT_EQ(0, getsockopt(conn.fd, SOL_SOCKET, SO_RCVTIMEO, &tv, &len));
+    EXPECT_EQ(ZT_IPC_DEFAULT_RCV_TIMEOUT_S, tv.tv_sec);  // a caller that sets none still gets one
+    tv = {0, 20000};
     ASSERT_EQ(0, setsockopt(conn.fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv));
     peer.push(PeerAction::silence());
     peer.push(PeerAction::close());
@@ -66,10 +72,12 @@ TEST_F(PlatformIpc, SilenceTimesOutAndHangUpIsAFailureNotAnEmptyFrame)
 
 TEST_F(PlatformIpc, OversizedFrameIsRefusedAndTheNextOneStillArrives)
 {
-    peer.push(PeerAction::replies({bytesOfSize(ZT_IPC_FRAME_MAX + 1), bytesOfSize(10), bytesOfSize(10)}));
+    peer.push(PeerAction::replies({bytesOfSize(ZT_IPC_FRAME_MAX + 1), bytesOfSize(ZT_IPC_FRAME_MAX),
+                                   bytesOfSize(10), bytesOfSize(10)}));
     send();
     EXPECT_EQ(-EMSGSIZE, ztIpcReceive(&conn, buf));
-    EXPECT_EQ(10, ztIpcReceive(&conn, buf));
+    EXPECT_EQ(int(ZT_IPC_FRAME_MAX), ztIpcReceive(&conn, buf));  // exactly the capacity fits
+    EXPECT_EQ(10, ztIpcReceiveInto(&conn, buf, 10));
     EXPECT_EQ(-EMSGSIZE, ztIpcReceiveInto(&conn, buf, 9));  // smaller caller buffer
     Frame big = bytesOfSize(ZT_IPC_FRAME_MAX + 1);
     EXPECT_EQ(-EMSGSIZE, ztIpcSend(&conn, big.data(), big.size()));
@@ -128,6 +136,7 @@ TEST_F(PlatformListen, CreatesDirectoryAndReplacesStaleSocketButNotALiveOne)
 TEST_F(PlatformListen, LeavesFilesThatAreNotSocketsAndReportsWhy)
 {
     std::filesystem::create_directories(dir);
+    chmod(dir.c_str(), 0700);  // safe under any umask
     std::ofstream(dir + "/chan") << "keep me";
     EXPECT_EQ(-1, ztIpcListen("chan", &err));
     EXPECT_NE(std::string::npos, err.find(dir + "/chan: File exists")) << err;
@@ -140,4 +149,71 @@ TEST_F(PlatformListen, LeavesFilesThatAreNotSocketsAndReportsWhy)
     EXPECT_EQ(-1, ztIpcListen("chan", &err));
     EXPECT_EQ("mkdir " + dir + ": Not a directory", err);
     EXPECT_EQ(-1, ztIpcListen("a/b", &err));
+}
+
+// The channel directory is hostile ground: every unsafe form is refused by the platform and makes
+// the server exit 2 with one line; a safe one gets sockets of mode 0600 even under umask 000.
+TEST_F(PlatformListen, RefusesUnsafeDirectoriesAndKeepsSocketsPrivate)
+{
+    namespace fs = std::filesystem;
+    const struct {
+        const char *name;
+        void (*make)(const std::string &dir, const std::string &root);
+        const char *refusal;  // null: the directory is safe
+    } kCases[] = {
+        {"missing", [](const std::string &, const std::string &) {}, nullptr},
+        {"own 0755", [](const std::string &d, const std::string &) { fs::create_directories(d); chmod(d.c_str(), 0755); }, nullptr},
+        {"link", [](const std::string &d, const std::string &r) {
+             fs::create_directories(r + "/real");
+             chmod((r + "/real").c_str(), 0700);
+             fs::create_directories(fs::path(d).parent_path());
+             fs::create_symlink(r + "/real", d);
+         }, "is a symbolic link"},
+        {"other-writable", [](const std::string &d, const std::string &) { fs::create_directories(d); chmod(d.c_str(), 0777); }, "writable by group or others"},
+        {"group-writable", [](const std::string &d, const std::string &) { fs::create_directories(d); chmod(d.c_str(), 0770); }, "writable by group or others"},
+        {"other owner", [](const std::string &d, const std::string &) {
+             fs::create_directories(d);
+             chmod(d.c_str(), 0700);
+             (void)!chown(d.c_str(), 65534, 65534);  // works as root; otherwise the row is skipped
+         }, "not by this user"},
+    };
+    mode_t oldMask = umask(0);
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(root + "/nested");
+        fs::remove_all(root + "/real");
+        c.make(dir, root);
+        struct stat st {};
+        if (c.refusal && std::string(c.name) == "other owner" && (lstat(dir.c_str(), &st) != 0 || st.st_uid == geteuid()))
+            continue;  // not root: cannot make another user's directory
+        int fd = ztIpcListen("chan", &err);
+        if (c.refusal) {
+            EXPECT_EQ(-1, fd);
+            EXPECT_NE(std::string::npos, err.find(c.refusal)) << err;
+            std::string serverErr;
+            EXPECT_EQ(2, ServerProcess::runToExit({"--manifest", ZT_SOURCE_DIR "/examples/sample-card.json"}, &serverErr));
+            EXPECT_NE(std::string::npos, serverErr.find(c.refusal)) << serverErr;
+            EXPECT_EQ(1, std::count(serverErr.begin(), serverErr.end(), '\n')) << serverErr;
+            EXPECT_FALSE(ztIpcWriteFile("card_id", "x", &err));
+            continue;
+        }
+        ASSERT_GE(fd, 0) << err;
+        ASSERT_EQ(0, stat(dir.c_str(), &st));
+        EXPECT_EQ(std::string(c.name) == "missing" ? 0700u : 0755u, st.st_mode & 0777) << std::oct << st.st_mode;
+        ASSERT_EQ(0, stat((dir + "/chan").c_str(), &st));
+        EXPECT_EQ(0600u, st.st_mode & 0777) << std::oct << st.st_mode;
+        close(fd);
+        // A link planted where the card identifier goes is replaced, its target left alone.
+        std::ofstream(root + "/victim") << "precious";
+        fs::create_symlink(root + "/victim", dir + "/card_id");
+        EXPECT_TRUE(ztIpcWriteFile("card_id", "CARD\n", &err)) << err;
+        EXPECT_FALSE(fs::is_symlink(dir + "/card_id"));
+        std::string line;
+        std::getline(std::ifstream(root + "/victim"), line);
+        EXPECT_EQ("precious", line);
+        std::getline(std::ifstream(dir + "/card_id"), line);
+        EXPECT_EQ("CARD", line);
+        fs::remove(root + "/victim");
+    }
+    umask(oldMask);
 }

@@ -69,6 +69,8 @@ TEST_F(WomListen, TimeOutFlushAndBadArguments)
     } kCases[] = {
         {false, {"--timeout", "0"}, 1, "no message on /to_wom within 0 s"},
         {true, {"--flush", "--timeout", "0"}, 1, "discarded 1 message"},
+        {true, {"--new", "--timeout", "0"}, 1, "another program's queue: left alone"},
+        {false, {"--timeout", "0"}, 0, "event 25"},  // the message --new found is still there
         {false, {"--count", "0"}, 2, "usage:"},
         {false, {"--timeout", "x"}, 2, "usage:"},
     };

@@ -1,5 +1,6 @@
 #include "libztMediaRTOSDB/src/dbContentInfo.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ztMedia/dbProtocol.h"
@@ -21,16 +22,22 @@ constexpr DbExchangePolicy kVideoPolicy = dbQueryPolicy(
 constexpr DbExchangePolicy kMorePolicy =
     dbQueryPolicy("getMoreInfo got %d bytes\n", kMoreEnd, DbTypeCheck::Any);
 
-// Copies one group bitmap (only the bytes that cover the members) when it arrived whole.
-bool copyBitmap(const uint8_t *reply, int size, uint32_t at, const db_group_info &g, uint8_t *out)
+// Copies the bytes of one group bitmap that cover the members, as the receive buffer holds
+// them: bytes that did not arrive read as zero. Refused only when the copy would leave the
+// caller's buffer or the receive buffer.
+bool copyBitmap(const uint8_t *reply, int size, uint64_t at, const db_group_info &g, uint8_t *out)
 {
     const uint64_t need = (g.last_number - g.first_number) / 8 + 1;
-    if (need > DB_GROUP_BITMAP_MAX || at + uint64_t{dbGroupBitmapBytes(g)} > uint64_t(size)) {
+    if (need > DB_GROUP_BITMAP_MAX || at + need > DB_FRAME_MAX) {
         DBLOG(DB_LOG_ERROR, "Mask size failed sanity check. Size=%d", dbGroupBitmapBytes(g));
         return false;
     }
-    if (out)
-        std::memcpy(out, reply + at, need);
+    if (!out)
+        return true;
+    const uint64_t received = size > 0 ? static_cast<uint64_t>(size) : 0;
+    const uint64_t arrived = received > at ? std::min(need, received - at) : 0;
+    std::memcpy(out, reply + at, arrived);
+    std::memset(out + arrived, 0, need - arrived);
     return true;
 }
 
@@ -94,7 +101,7 @@ int dbGetGroupContentInfo(void *, const db_file_spec *fs, db_group_info *gci,
         return x.result();
     std::memcpy(ci, reply + kContentAt, sizeof *ci);
     std::memcpy(gci, reply + kBlockAt, sizeof *gci);
-    uint32_t at = kVideoEnd;
+    uint64_t at = kVideoEnd;
     if (gci->num_missing) {
         if (!copyBitmap(reply, x.bytes(), at, *gci, missingBitmap))
             return -1;
@@ -173,9 +180,9 @@ int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
         if (bytes < kVideoEnd || uint64_t(bytes) < (uint64_t{vsi.highlight_count} + 30) * 4)
             return dbDiscardResponse(bytes);
     }
+    // Both always point into the buffer; for other types the video record may not have arrived.
     *ppContentInfo = reinterpret_cast<db_content_info *>(response + kContentAt);
-    if (bytes >= kVideoEnd)
-        *ppVideoInfo = reinterpret_cast<db_video_specific_info *>(response + kBlockAt);
+    *ppVideoInfo = reinterpret_cast<db_video_specific_info *>(response + kBlockAt);
     return 200;
 }
 

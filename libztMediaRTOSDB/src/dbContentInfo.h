@@ -13,9 +13,11 @@
 // dbGetMoreInfo) and dbGetChapteredVideoDuration are public: ztMedia/ztMediaDB.h.
 
 // --- Response family: the caller's open connection and DB_FRAME_MAX-byte response buffer ------
-// 200 with both pointers into `response` (a video record's highlights follow it; the video
-// pointer stays null when a non-video answer carries no video record), 404 for an unknown file,
-// 500 or 503 otherwise (pointers null). Null names are a programming error (assertion).
+// 200 with both pointers into `response`: content at offset 20, video record at 96. For the
+// video types the record and all its highlights arrived; for any other type answered with fewer
+// than 120 bytes the video record holds whatever the buffer held (zeros in a cleared buffer), so
+// do not trust its highlight_count there. 404 for an unknown file, 500 or 503 otherwise
+// (pointers null). Null names are a programming error (assertion).
 int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
                                  const char *pFileName, uint8_t *response,
                                  db_content_info **ppContentInfo,

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "libztMediaRTOSDB/src/dbExchange.h"
 #include "libztMediaRTOSDB/src/dbContentInfo.h"
@@ -174,11 +175,6 @@ Step readGroupBlock(Reader &rd, Entry &e, const DbContentTypeInfo &info)
         return Step::Short;
     std::memcpy(&e.group, p, sizeof e.group);
     e.hasGroup = true;
-    if (memberCount(e.group) > DB_GROUP_MEMBERS_MAX) {
-        DBLOG(DB_LOG_ERROR, "Group member range failed sanity check. first=%d last=%d",
-              e.group.first_number, e.group.last_number);
-        return Step::Invalid;
-    }
     e.bitmapBytes = dbGroupBitmapBytes(e.group);
     if (e.group.num_missing) {
         const Step s = takeBitmap(rd, e.bitmapBytes, &e.bitmap);
@@ -199,29 +195,42 @@ Step readGroupBlock(Reader &rd, Entry &e, const DbContentTypeInfo &info)
     return Step::Ok;
 }
 
-// Calls fn(n) for every member n of the group whose bitmap bit is set (all without a bitmap).
+// Calls fn(n) for every member n of the group whose bitmap bit is set (all without a bitmap),
+// until fn returns false.
 template <class Fn>
 void forEachMember(const Entry &e, Fn fn)
 {
     const int64_t first = static_cast<int32_t>(e.group.first_number);
     for (int64_t i = 0; i < memberCount(e.group); ++i) {
         const uint32_t n = static_cast<uint32_t>(first + i);
-        if (!e.bitmap || dbGroupMemberPresent(e.bitmap, e.group.first_number, n))
-            fn(n);
+        if ((!e.bitmap || dbGroupMemberPresent(e.bitmap, e.group.first_number, n)) && !fn(n))
+            return;
     }
 }
 
+// One exchange per member, so only the first DB_GROUP_DURATION_LOOKUPS_MAX present members are
+// asked; any further ones count as 0 ms, like members whose duration is unknown.
 void groupedVideoDuration(Entry &e)
 {
     const DbMemberPattern pattern = dbMemberPatternFor(e.content.content_type, e.file);
     uint64_t sumMs = 0;
+    int asked = 0;
+    bool more = false;
     forEachMember(e, [&](uint32_t n) {
+        if (asked == DB_GROUP_DURATION_LOOKUPS_MAX) {
+            more = true;
+            return false;
+        }
+        ++asked;
         char name[DB_NAME_BUF];
         uint32_t ms = 0;
         dbMemberName(pattern, e.group.group_number, n, name);
         dbGetChapteredVideoDuration(e.dir, name, &ms);
         sumMs += ms;
+        return true;
     });
+    if (more)
+        DBLOG(DB_LOG_NOTICE, "%.12s: durations past the first %d members not asked\n", e.file, asked);
     e.item.duration = static_cast<uint32_t>((sumMs + 500) / 1000);
 }
 
@@ -248,11 +257,9 @@ Step readEntry(Reader &rd, uint32_t listOptions, bool wantDuration, Entry &e)
     e.item.size = c.file_size;
 
     Step s = Step::Ok;
+    // include_more_info is never asked for by these queries and is not looked at when echoed.
     if (listOptions & DB_LIST_INCLUDE_GUMI)
         s = readGumis(rd, e);
-    // Never asked for by these queries, but skipped when echoed so the entries stay in step.
-    if (s == Step::Ok && (listOptions & DB_LIST_INCLUDE_MORE_INFO) && !rd.take(sizeof(db_more_info)))
-        s = Step::Short;
     const DbContentTypeInfo *info = dbContentTypeInfo(c.content_type);  // null for -1
     if (s != Step::Ok || !info)
         return s;
@@ -278,11 +285,13 @@ void logGroup(const Entry &e)
           static_cast<unsigned long long>(e.group.group_size));
     if (!e.bitmap)
         return;
-    char line[3 * 64 + 16] = "missing:";
-    size_t len = std::strlen(line);
-    for (uint32_t i = 0; i < e.bitmapBytes && len + 4 < sizeof line; ++i)
-        len += std::snprintf(line + len, sizeof line - len, "%02X ", e.bitmap[i]);
-    DBLOG(DB_LOG_HEADERS, "%s\n", line);
+    std::string line = "missing:";  // every byte of the bitmap
+    for (uint32_t i = 0; i < e.bitmapBytes; ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X ", e.bitmap[i]);
+        line += hex;
+    }
+    DBLOG(DB_LOG_HEADERS, "%s\n", line.c_str());
 }
 
 void handOutFiles(Entry &e, cah_file_callback fileCallback, void *fileContext)
@@ -298,6 +307,7 @@ void handOutFiles(Entry &e, cah_file_callback fileCallback, void *fileContext)
         char name[DB_NAME_BUF];
         dbMemberName(pattern, e.group.group_number, n, name);
         fileCallback(fileContext, e.dir, name);
+        return true;
     });
 }
 

@@ -15,8 +15,8 @@
 enum : uint32_t {
     DB_LIST_CAH_OPTIONS = DB_LIST_VIDEO_GROUPING,  // the candidate list groups videos
     DB_LIST_SESSION_OPTIONS = 0,
-    // Member numbers have four digits, so no real group spans more members than this.
-    DB_GROUP_MEMBERS_MAX = 10000,
+    // Durations asked per grouped video (one exchange each); chapter numbers have two digits.
+    DB_GROUP_DURATION_LOOKUPS_MAX = 100,
 };
 
 // Sends one list query (command 0) and receives the page into `response` (DB_FRAME_MAX bytes).
@@ -27,9 +27,12 @@ int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *
                 uint32_t list_options, uint32_t query_options, int *pBytesRead);
 
 // Walks the list response of `bytesRead` bytes. Returns 0 when every entry was handed out, -1 on
-// an invalid content type or a group bitmap (or member range) that fails its sanity check, and
-// the number of entries handed out when the response ends inside an entry. Reads nothing
-// beyond `bytesRead`; a response shorter than the list header hands out nothing.
+// an invalid content type or a group bitmap larger than the rest of the receive buffer, and the
+// number of entries handed out when the response ends inside an entry. Reads nothing beyond
+// `bytesRead`; a response shorter than the list header hands out nothing. An echoed
+// include_more_info bit is not looked at. With an item callback, a grouped video's duration
+// asks the database for at most DB_GROUP_DURATION_LOOKUPS_MAX members (the rest count as 0 ms);
+// with only a file callback no durations are asked for (nothing would receive them).
 int processQueryResponse(const uint8_t *response, int bytesRead, int starting_index,
                          cah_item_callback itemCallback, void *itemContext,
                          cah_file_callback fileCallback, void *fileContext);

@@ -82,6 +82,7 @@ struct ListFrame {
         std::memcpy(&h, bytes.data(), sizeof h);
         h.header.count_returned = count == ~0u ? entries : count;
         h.total_entries = total ? total : entries;
+        h.list_options = listOptions;  // a test may echo options the entries were not written for
         std::memcpy(bytes.data(), &h, sizeof h);
         return bytes;
     }

@@ -1,5 +1,7 @@
 #include "tests/support/mediadb_wire.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -76,12 +78,15 @@ bool decodeEntry(Cursor &c, uint32_t listOptions, ListEntry *e)
 
 }  // namespace
 
-std::vector<Bytes> dbExchange(const void *req, size_t len, size_t frames)
+std::vector<Bytes> dbExchange(const void *req, size_t len, size_t frames, int timeoutMs)
 {
     std::vector<Bytes> out;
     rtosConnection_t c{};
     if (ztIpcInit(RTOS_MEDIA_DB_CHANNEL, &c) < 0)
         return out;
+    timeval tv{timeoutMs / 1000, timeoutMs % 1000 * 1000};
+    if (timeoutMs > 0)
+        setsockopt(c.fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     if (ztIpcSend(&c, req, len) >= 0) {
         for (size_t i = 0; i < frames; i++) {
             Bytes buf(kRoom);

@@ -14,8 +14,9 @@
 
 using Bytes = std::vector<uint8_t>;
 
-// Sends `len` bytes of `req` and receives `frames` reply frames; fewer when the exchange failed.
-std::vector<Bytes> dbExchange(const void *req, size_t len, size_t frames = 1);
+// Sends `len` bytes of `req` and receives `frames` reply frames; fewer when the exchange failed
+// or no frame came within `timeoutMs` (0: the channel's default).
+std::vector<Bytes> dbExchange(const void *req, size_t len, size_t frames = 1, int timeoutMs = 0);
 // The first reply frame, empty on failure.
 Bytes dbExchangeOne(const void *req, size_t len);
 

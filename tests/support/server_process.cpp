@@ -138,9 +138,11 @@ bool ServerProcess::makeDir()
     return true;
 }
 
-bool ServerProcess::start()
+bool ServerProcess::start(bool withManifest)
 {
-    std::vector<std::string> args = {"--manifest", mManifest};
+    std::vector<std::string> args;
+    if (withManifest)
+        args = {"--manifest", mManifest};
     args.insert(args.end(), mArgs.begin(), mArgs.end());
     int logFd = open(path("server.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     mPid = spawn(args, -1, logFd);
@@ -206,10 +208,10 @@ int ServerProcess::stop(int sig)
     return status;
 }
 
-bool ServerProcess::restart()
+bool ServerProcess::restart(bool withManifest)
 {
     stop();
-    return start();
+    return start(withManifest);
 }
 
 int ServerProcess::runToExit(const std::vector<std::string> &args, std::string *err)

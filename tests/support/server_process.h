@@ -26,6 +26,7 @@ public:
     bool ok() const { return mPid > 0 && mError.empty(); }
     const std::string &error() const { return mError; }   // why the start failed
     const std::string &ipcDir() const { return mDir; }
+    pid_t pid() const { return mPid; }
     std::string path(const std::string &name) const { return mDir + "/" + name; }
     std::string log() const;                                // the server's standard error so far
 
@@ -33,8 +34,9 @@ public:
     int ctl(const std::vector<std::string> &args, std::string *out = nullptr) const;
     // Stops the server with SIGTERM (or `sig`) and returns its wait status; idempotent.
     int stop(int sig = 15);
-    // Stops and starts it again with the same arguments (the manifest file is kept).
-    bool restart();
+    // Stops and starts it again with the same arguments (the manifest file is kept); without
+    // `withManifest` it starts from the further arguments alone (a --state restart).
+    bool restart(bool withManifest = true);
 
     // Runs ztMediaDBd with `args` to its end (for start-up failures); returns the exit status
     // (or 128 + signal) and the standard error text in *err.
@@ -43,7 +45,7 @@ public:
 private:
     ServerProcess() = default;
     bool makeDir();
-    bool start();
+    bool start(bool withManifest = true);
 
     std::string mDir;
     std::string mManifest;

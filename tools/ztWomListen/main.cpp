@@ -18,6 +18,7 @@ struct Options {
     unsigned long count = 1;
     unsigned long timeoutSec = 30;
     bool flush = false;
+    bool fresh = false;  // --new: the queue must not exist yet; it is removed at exit
 };
 
 const char *tagName(uint32_t tag)
@@ -32,8 +33,10 @@ const char *tagName(uint32_t tag)
 
 int usage()
 {
-    fprintf(stderr, "usage: ztWomListen [--count N] [--timeout SECONDS] [--flush]\n"
-                    "  --flush  discard messages already waiting before listening\n");
+    fprintf(stderr, "usage: ztWomListen [--count N] [--timeout SECONDS] [--flush | --new]\n"
+                    "  --flush  discard messages already waiting before listening\n"
+                    "  --new    create the queue, refusing one that exists (it belongs to someone\n"
+                    "           else); say \"listening\" on standard error; remove it at exit\n");
     return 2;
 }
 
@@ -53,6 +56,8 @@ bool parseArgs(int argc, char **argv, Options *opt)
         std::string a = argv[i];
         if (a == "--flush")
             opt->flush = true;
+        else if (a == "--new")
+            opt->fresh = true;
         else if (a == "--count" && i + 1 < argc && parseNumber(argv[i + 1], &opt->count) &&
                  opt->count > 0)
             ++i;
@@ -61,7 +66,7 @@ bool parseArgs(int argc, char **argv, Options *opt)
         else
             return false;
     }
-    return true;
+    return !(opt->flush && opt->fresh);
 }
 
 void discardWaiting(mqd_t q)
@@ -108,10 +113,15 @@ int main(int argc, char **argv)
     if (!parseArgs(argc, argv, &opt))
         return usage();
 
-    mqd_t q = ztmsg_open_wom_queue(O_RDONLY);
+    mqd_t q = ztmsg_open_wom_queue(O_RDONLY | (opt.fresh ? O_EXCL : 0));
     if (q == (mqd_t)-1) {
-        fprintf(stderr, "ztWomListen: mq_open %s: %s\n", ZT_WOM_QUEUE_NAME, strerror(errno));
+        fprintf(stderr, "ztWomListen: mq_open %s: %s%s\n", ZT_WOM_QUEUE_NAME, strerror(errno),
+                errno == EEXIST ? " (another program's queue: left alone)" : "");
         return 1;
+    }
+    if (opt.fresh) {
+        fprintf(stderr, "ztWomListen: listening on a new %s\n", ZT_WOM_QUEUE_NAME);
+        fflush(stderr);
     }
     if (opt.flush)
         discardWaiting(q);
@@ -138,5 +148,7 @@ int main(int argc, char **argv)
         }
     }
     mq_close(q);
+    if (opt.fresh)
+        mq_unlink(ZT_WOM_QUEUE_NAME);
     return rc;
 }

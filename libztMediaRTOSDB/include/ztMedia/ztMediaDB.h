@@ -88,7 +88,8 @@ int dbGetContentInfo(void *unused, const db_file_spec *fs, db_content_info *ci);
 // Fills the group and content records; when members are missing, ((last - first) / 8 + 1) bytes
 // of the missing bitmap go to `missingBitmap`, and for photo groups with highlights as many of
 // the second bitmap to `highlightBitmap` (each DB_GROUP_BITMAP_MAX bytes; null skips the copy).
-// A group wider than DB_GROUP_BITMAP_MAX bytes of bitmap, or whose bitmaps did not arrive: -1.
+// Bytes that did not arrive are copied as zeros and the result is still 0. -1 only when a copy
+// would not fit DB_GROUP_BITMAP_MAX bytes or would lie past the 1500-byte receive buffer.
 int dbGetGroupContentInfo(void *unused, const db_file_spec *fs, db_group_info *gci,
                           db_content_info *ci, uint8_t *missingBitmap, uint8_t *highlightBitmap);
 // Fills the 24 fixed bytes of the video record (which keeps the highlight_count sent) and the

@@ -1,0 +1,18 @@
+// Builds the comparator a sort-rule document asks for: {"sort_rules": [names, most significant
+// first], "media_type_order": [kind names, first kind first]}. The caller owns the result and
+// returns it to destroy. No shared state; safe from any thread (logging aside).
+#ifndef ZT_CAH_COMPAREFACTORY_H
+#define ZT_CAH_COMPAREFACTORY_H
+
+#include "Comparinator.h"
+
+class CompareFactory {
+public:
+    // The comparator of the document; with json null the default order (newest day first, then
+    // smallest file). Null when the document is refused: the reason is logged.
+    static Comparinator *create(const char *json);
+    // Deletes c; null is ignored.
+    static void destroy(Comparinator *c);
+};
+
+#endif
