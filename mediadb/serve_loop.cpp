@@ -90,8 +90,10 @@ public:
                 mTimer.wait(lock);
                 continue;
             }
-            if (Clock::now() < mDelayed.top().due) {
-                mTimer.wait_until(lock, mDelayed.top().due);
+            // A copy: while the wait lets go of the lock a push may move the queue's elements.
+            const Clock::time_point due = mDelayed.top().due;
+            if (Clock::now() < due) {
+                mTimer.wait_until(lock, due);
                 continue;
             }
             Delayed d = mDelayed.top();
