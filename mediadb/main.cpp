@@ -50,13 +50,16 @@ int refuse(const std::string &message)
     return 2;
 }
 
+// Only a state file keeps the entries' JSON.
+EntrySource entrySource(const Options &opt) { return opt.state.empty() ? EntrySource::Drop : EntrySource::Keep; }
+
 // The card to serve: the manifest's, with what the state file (when given) acknowledged carried
 // over, or the stored one alone; stored again before it is served. Without a state file nothing is
 // kept, and *store stays null.
 Status prepareCard(const Options &opt, MediaCard *card, std::unique_ptr<StateStore> *store)
 {
     if (!opt.manifest.empty()) {
-        Status s = loadManifestFile(opt.manifest, card);
+        Status s = loadManifestFile(opt.manifest, card, entrySource(opt));
         if (!s.ok())
             return s;
     }
@@ -109,10 +112,11 @@ int main(int argc, char **argv)
     std::string cardId = card.cardId;
     MediaCatalog catalog(std::move(card), store.get());
     std::string manifest = opt.manifest;
-    DbServer server(catalog, [manifest](MediaCard *next) {
+    const EntrySource source = entrySource(opt);
+    DbServer server(catalog, [manifest, source](MediaCard *next) {
         if (manifest.empty())
             return Status::error("no manifest to rescan");
-        return loadManifestFile(manifest, next);
+        return loadManifestFile(manifest, next, source);
     });
     return server.run(cardId);
 }

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -277,7 +278,7 @@ Status parseMembers(const Reader &parent, MediaEntry *e)
     return {};
 }
 
-Status parseEntry(const cJSON *item, size_t index, MediaEntry *e)
+Status parseEntry(const cJSON *item, size_t index, MediaEntry *e, EntrySource source)
 {
     std::string where = "media[" + std::to_string(index) + "]";
     if (!cJSON_IsObject(item))
@@ -307,6 +308,8 @@ Status parseEntry(const cJSON *item, size_t index, MediaEntry *e)
     ZT_TRY(parseMore(r, &e->more));
     ZT_TRY(parseMembers(r, e));
     ZT_TRY(parseGroup(r, e));
+    if (source == EntrySource::Drop)
+        return {};
     char *json = cJSON_PrintUnformatted(item);
     e->source = json ? json : "";
     cJSON_free(json);
@@ -400,28 +403,131 @@ Status checkUniqueFiles(const MediaCard &card)
     return {};
 }
 
-Status parseManifest(const std::string &text, MediaCard *card)
+namespace {
+
+// Walks the top level of a manifest one value at a time, each value parsed by cJSON, so that a
+// large card never stands in memory as one JSON tree: the entries of "media" are handed over one
+// by one and freed, the other members are gathered into a small object.
+class TopLevelWalk {
+public:
+    explicit TopLevelWalk(const std::string &text)
+        : mBegin(text.data()), mAt(text.data()), mEnd(text.data() + text.size())
+    {
+    }
+
+    // Calls onEntry for every element of the first "media" array (*sawMedia true when there was
+    // one) and leaves the other members in *rest.
+    Status run(const std::function<Status(const cJSON *)> &onEntry, JsonPtr *rest, bool *sawMedia)
+    {
+        *sawMedia = false;
+        if (!take('{')) {
+            JsonPtr v = value();
+            return v ? Status::error("the top level is not an object") : invalid();
+        }
+        rest->reset(cJSON_CreateObject());
+        if (!take('}')) {
+            do {
+                ZT_TRY(member(onEntry, rest, sawMedia));
+            } while (take(','));
+            if (!take('}'))
+                return invalid();
+        }
+        skipSpace();
+        return mAt == mEnd || *mAt == '\0' ? Status{} : invalid();
+    }
+
+private:
+    // "key": value; the first "media" array goes element by element to onEntry.
+    Status member(const std::function<Status(const cJSON *)> &onEntry, JsonPtr *rest, bool *sawMedia)
+    {
+        JsonPtr key = value();
+        if (!key || !cJSON_IsString(key.get()) || !take(':'))
+            return invalid();
+        if (!*sawMedia && std::strcmp(key->valuestring, "media") == 0 && peek('[')) {
+            *sawMedia = true;
+            return eachElement(onEntry);
+        }
+        JsonPtr v = value();
+        if (!v)
+            return invalid();
+        cJSON_AddItemToObject(rest->get(), key->valuestring, v.release());
+        return {};
+    }
+
+    Status eachElement(const std::function<Status(const cJSON *)> &onEntry)
+    {
+        take('[');
+        if (take(']'))
+            return {};
+        do {
+            JsonPtr element = value();
+            if (!element)
+                return invalid();
+            ZT_TRY(onEntry(element.get()));
+        } while (take(','));
+        return take(']') ? Status{} : invalid();
+    }
+
+    void skipSpace()
+    {
+        while (mAt < mEnd && (*mAt == ' ' || *mAt == '\t' || *mAt == '\n' || *mAt == '\r'))
+            mAt++;
+    }
+    bool peek(char c)
+    {
+        skipSpace();
+        return mAt < mEnd && *mAt == c;
+    }
+    bool take(char c)
+    {
+        if (!peek(c))
+            return false;
+        mAt++;
+        return true;
+    }
+    // One value at the cursor, which then stands just past it; null when it is not valid JSON.
+    JsonPtr value()
+    {
+        skipSpace();
+        const char *end = nullptr;
+        JsonPtr v(cJSON_ParseWithLengthOpts(mAt, static_cast<size_t>(mEnd - mAt), &end, false), cJSON_Delete);
+        if (!v) {
+            mErrorAt = cJSON_GetErrorPtr() ? cJSON_GetErrorPtr() : mAt;
+            return v;
+        }
+        mAt = end;
+        return v;
+    }
+    Status invalid() const
+    {
+        const char *at = mErrorAt ? mErrorAt : mAt;
+        return Status::error("not valid JSON near byte " + std::to_string(at - mBegin));
+    }
+
+    const char *mBegin, *mAt, *mEnd;
+    const char *mErrorAt = nullptr;
+};
+
+}  // namespace
+
+Status parseManifest(const std::string &text, MediaCard *card, EntrySource source)
 {
     *card = MediaCard{};
-    JsonPtr root(cJSON_ParseWithLength(text.data(), text.size()), cJSON_Delete);
-    if (!root)
-        return Status::error("not valid JSON near byte " +
-                             std::to_string(cJSON_GetErrorPtr() ? cJSON_GetErrorPtr() - text.data() : 0));
-    if (!cJSON_IsObject(root.get()))
-        return Status::error("the top level is not an object");
-    ZT_TRY(parseCardFields(root.get(), card));
-    const cJSON *media = cJSON_GetObjectItemCaseSensitive(root.get(), "media");
-    if (!media || !cJSON_IsArray(media))
+    JsonPtr rest(nullptr, cJSON_Delete);
+    bool sawMedia = false;
+    ZT_TRY(TopLevelWalk(text).run(
+        [&](const cJSON *item) {
+            MediaEntry e;
+            ZT_TRY(parseEntry(item, card->media.size(), &e, source));
+            card->media.push_back(std::move(e));
+            return Status{};
+        },
+        &rest, &sawMedia));
+    if (!sawMedia)
         return Status::error("field \"media\": missing or not an array");
-    const cJSON *item;
-    cJSON_ArrayForEach(item, media)
-    {
-        MediaEntry e;
-        ZT_TRY(parseEntry(item, card->media.size(), &e));
-        card->media.push_back(std::move(e));
-    }
+    ZT_TRY(parseCardFields(rest.get(), card));
     ZT_TRY(checkUniqueFiles(*card));
-    return parseDirs(cJSON_GetObjectItemCaseSensitive(root.get(), "dirs"), card);
+    return parseDirs(cJSON_GetObjectItemCaseSensitive(rest.get(), "dirs"), card);
 }
 
 namespace {
@@ -457,12 +563,12 @@ Status readBounded(const std::string &path, std::string *text)
 
 }  // namespace
 
-Status loadManifestFile(const std::string &path, MediaCard *card)
+Status loadManifestFile(const std::string &path, MediaCard *card, EntrySource source)
 {
     std::string text;
     Status s = readBounded(path, &text);
     if (s.ok())
-        s = parseManifest(text, card);
+        s = parseManifest(text, card, source);
     if (!s.ok())
         s.message = "manifest " + path + ": " + s.message;
     return s;
@@ -474,5 +580,5 @@ Status parseMediaEntryJson(const std::string &json, size_t index, MediaEntry *en
     if (!item)
         return Status::error("media[" + std::to_string(index) + "]: not valid JSON");
     *entry = MediaEntry{};
-    return parseEntry(item.get(), index, entry);
+    return parseEntry(item.get(), index, entry, EntrySource::Keep);
 }

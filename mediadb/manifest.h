@@ -17,10 +17,13 @@ enum : uint32_t {
 // Largest manifest file read; a larger one is refused without being read whole.
 constexpr uint64_t MANIFEST_MAX_BYTES = 256ull << 20;
 
+// Whether each entry keeps its JSON text (MediaEntry::source), which only a state store needs;
+// writing it costs about a third of a load.
+enum class EntrySource { Keep, Drop };
 // Parses manifest text into *card (replaced). The error names the entry and the field.
-Status parseManifest(const std::string &text, MediaCard *card);
+Status parseManifest(const std::string &text, MediaCard *card, EntrySource source = EntrySource::Keep);
 // Reads and parses a manifest file; errors start with "manifest PATH: ".
-Status loadManifestFile(const std::string &path, MediaCard *card);
+Status loadManifestFile(const std::string &path, MediaCard *card, EntrySource source = EntrySource::Keep);
 // `text` in double quotes for an error message: control characters as \xNN and at most 40
 // characters, so an error stays one short line whatever the input held.
 std::string quoted(const std::string &text);
