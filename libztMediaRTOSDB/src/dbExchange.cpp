@@ -66,10 +66,10 @@ bool DbExchange::run(const void *request, size_t requestLen, uint8_t *response,
         return fail(-1);
     }
     if (mBytes < mPolicy.minBytes) {
-        if (mPolicy.shortText) {
+        if (mPolicy.shortText)
             DBLOG(DB_LOG_ERROR, mPolicy.shortText, mBytes, kHeaderBytes);
+        if (mPolicy.shortText || mPolicy.shortRefused)
             return fail(mPolicy.shortResult);
-        }
         dbPause();
         DBLOG(DB_LOG_NOTICE, "%d bytes received, expecting %ld, retrying\n", mBytes,
               static_cast<long>(kHeaderBytes));
@@ -123,6 +123,8 @@ bool DbExchange::judge(const db_request_header &sent, uint8_t *response)
     logResponse(DbStep::BeforeStatus, response);
     db_response_header h = dbResponseHeaderOf(response);
     if (h.status && p.statusRule != DbStatusRule::Http) {
+        if (p.statusRule == DbStatusRule::Refuse)
+            return fail(p.statusResult);
         if (p.statusRule == DbStatusRule::Fail) {
             DBLOG(DB_LOG_ERROR, p.statusText, h.status);
             return fail(p.statusResult);

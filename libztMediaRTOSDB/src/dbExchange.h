@@ -23,6 +23,7 @@ enum class DbStatusRule : uint8_t {
     LogAndPause,  // pause 100 ms, then as Log
     Fail,         // statusText at level 2; result statusResult
     Http,         // mapped to the HTTP result last (0 -> 200, 1 and 2 -> 503, 3 and 4 -> 404, else 500)
+    Refuse,       // result statusResult without a word: the caller reports it and may start over
 };
 // Where a check or the response-header log stands among the checks.
 enum class DbStep : uint8_t { Never, BeforeStatus, BeforeCount, AfterCount, Last };
@@ -58,11 +59,13 @@ struct DbExchangePolicy {
 
     // A failed exchange: failText (level 2, with the result) and -1; null: as a short reply.
     // A reply below minBytes: shortText (level 2, with the byte count and 20) and shortResult;
-    // null: a pause, "%d bytes received, expecting %ld, retrying\n" (3) and 0, reply unused.
+    // null: a pause, "%d bytes received, expecting %ld, retrying\n" (3) and 0, reply unused;
+    // with shortRefused: shortResult without a word, for a caller that reports it and may retry.
     const char *failText = nullptr;
     int minBytes = sizeof(db_response_header);
     const char *shortText = nullptr;
     int shortResult = -1;
+    bool shortRefused = false;
 
     DbStatusRule statusRule = DbStatusRule::Log;
     const char *statusText = nullptr;
@@ -98,6 +101,8 @@ public:
     bool run(const void *request, size_t requestLen, uint8_t *response,
              rtosConnection_t *conn = nullptr);
     int result() const { return mResult; }
+    // The reply's byte count; negative when nothing arrived (the channel did not open, or the
+    // send or receive failed).
     int bytes() const { return mBytes; }
     // The reply was shorter than the policy's minimum and only noted (no shortText).
     bool shortReply() const { return mShort; }
@@ -122,7 +127,7 @@ private:
     rtosConnection_t mOwn = {};
     rtosConnection_t *mConn = nullptr;
     bool mOwnOpen = false;
-    int mBytes = 0;
+    int mBytes = -1;
     int mResult = 0;
     bool mShort = false;
 };

@@ -1,0 +1,48 @@
+// Query strings of the HTTP responders: both request parsers and the URL helpers must take any
+// bytes, answer one of the statuses they use and leave terminated, JSON-safe settings behind.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "libztMediaRTOSDB/src/ztMediaQuery.h"
+#include "platform/ztklog.h"
+
+namespace {
+
+bool knownStatus(int s) { return s == 200 || s == 400 || s == 404 || s == 500 || s == 501; }
+
+void check(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    using namespace ztmedia;
+    g_logLevel = 0;
+    const std::string q(reinterpret_cast<const char *>(data), size);
+
+    dbSettings_t list = freshSettings(FM_ALL);
+    const int ls = parseMediaListQuery(q.c_str(), q.size(), &list);
+    check(knownStatus(ls));
+    check(std::memchr(list.unsupported, 0, sizeof list.unsupported) != nullptr);
+    check(std::memchr(list.dirName, 0, sizeof list.dirName) != nullptr);
+    if (ls == 200)
+        check(jsonSafe(list.unsupported, std::strlen(list.unsupported)));
+
+    dbSettings_t meta = freshSettings(FM_ALL);
+    const int ms = parseMetadataQuery(q.c_str(), q.size(), &meta);
+    check(knownStatus(ms));
+    check(std::memchr(meta.fileName, 0, sizeof meta.fileName) != nullptr);
+    if (ms == 200)
+        check(std::strlen(meta.dirName) >= 1 && std::strlen(meta.fileName) == 12);
+
+    char small[8];
+    const int r = mg_url_decode(q.data(), static_cast<int>(q.size()), small, sizeof small, 1);
+    check(r >= -1 && r < static_cast<int>(sizeof small) && std::strlen(small) < sizeof small);
+    return 0;
+}

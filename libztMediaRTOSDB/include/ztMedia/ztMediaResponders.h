@@ -1,0 +1,61 @@
+// The HTTP media responders: given a query string, each writes one complete HTTP response
+// (status line, headers, JSON body) to standard output with stdio. Every buffer and connection
+// lives for one call; no lock is taken, so a host that runs responders on several threads must
+// serialise them around its own capture of standard output.
+#ifndef ZT_MEDIA_RESPONDERS_H
+#define ZT_MEDIA_RESPONDERS_H
+
+#include <cstdint>
+
+// The host web server's connection handle: carried along, never dereferenced.
+struct mg_connection;
+
+// The output buffers of one response, each appended to within its bounds.
+enum : uint32_t {
+    ZT_OUT_BUFFER_SIZE = 0x20000,           // localBuffer: the body's media array
+    ZT_OUT_DIRECTORY_BUFFER_SIZE = 0x10000, // localDirectoryBuffer: one directory object
+    ZT_OUT_ENTRY_BUFFER_SIZE = 1536,        // localEntryBuffer: one file entry
+};
+struct ztMediaDBOutput_t {
+    mg_connection *conn;
+    char *localBuffer;
+    char *localBufferPos;
+    char *localDirectoryBuffer;
+    char *localDirectoryBufferPos;
+    char *localEntryBuffer;
+    char *localEntryBufferPos;
+};
+
+// The parsed settings of one media request.
+struct dbSettings_t {
+    int32_t filter;
+    uint32_t rtosDBQueryOptions;
+    uint32_t newUploadStatus;
+    uint32_t newOffloadStatus;
+    bool clearOffloadStatus;
+    char dirName[9];
+    char fileName[13];
+    uint64_t whitelistMask;
+    char unsupported[101];
+};
+
+// Media list (keys "f", "fields", "folder", "files", "status", "value") and identifier lookup
+// ("f=gumi&folder=D&files=A,B"). 0 when the answer was 200, else -1.
+int generateMediaList(mg_connection *conn, const char *queryString);
+// Metadata of one file (keys "t", "p", "status", "value"). 0 when a 200 with a body was
+// printed, else -1. A null query is a programming error (the process aborts).
+int generateMetadata(mg_connection *conn, const char *queryString);
+// A window of the list with the host's decoded parameters: at most maxRequests list requests of
+// request_count entries from starting_index; paramCount 0 sends the plain list request, else the
+// list with parameters (params[0], and params[1] unless paramCount is 1). 0 for 200, else -1.
+int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int starting_index,
+                   uint32_t list_options, uint32_t query_options, int paramCount,
+                   const uint32_t *params);
+// The paged list from a query string: "max", "count", "start", "lo", "qo" (required) and "p1",
+// "p2" (optional; no p1: paramCount 0, p1 alone: 1, both: 2), each decimal or 0x-hex. A missing,
+// repeated or malformed value answers 400 with the error header; otherwise dbGetPagedList.
+// 0 for 200, else -1.
+int generatePagedList(mg_connection *conn, const char *queryString);
+// Their log level is the client's: dbSetLogLvl (ztMediaDB.h).
+
+#endif

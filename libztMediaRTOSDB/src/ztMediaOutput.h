@@ -1,0 +1,58 @@
+// Response buffers and HTTP framing of the responders: the three bounded text buffers of one
+// response, the one rule by which JSON pieces are appended to them, and the status, header and
+// body printers (standard output, stdio). Buffers belong to the record; no state, no lock.
+#ifndef ZT_MEDIA_OUTPUT_H
+#define ZT_MEDIA_OUTPUT_H
+
+#include <cstdarg>
+#include <string>
+
+#include "ztMedia/ztMediaResponders.h"
+
+namespace ztmedia {
+
+// Allocates the three zero-filled buffers; -1 (nothing left allocated) when any allocation fails.
+int ztMediaDBOutputCtor(ztMediaDBOutput_t *out, mg_connection *conn);
+// Frees what is allocated and nulls pointers and cursors; harmless twice.
+void ztMediaDBOutputDtor(ztMediaDBOutput_t *out);
+
+// "HTTP/1.1 %d \r\n" and the content-type line.
+void writeHttpResponseHeader(mg_connection *conn, int status);
+// "Content-Length: N\r\n" and the empty line that ends the header block.
+void writeHttpContentLength(mg_connection *conn, int length);
+// The whole header block of a response without body (length 0).
+void writeHttpErrorResponseHeader(mg_connection *conn, int status);
+
+enum class OutBuf { Media, Directory, Entry };
+
+// The bounded append: formats the piece at the buffer's cursor when the text already in the
+// buffer, the piece and a terminator fit; otherwise logs the buffer's overflow message (naming
+// file:line), drops the piece, moves the cursor back to the buffer start and returns 500.
+// Returns 200 when the piece was written.
+int outAppend(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
+              const char *format, ...) __attribute__((format(printf, 5, 6)));
+int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
+               const char *format, va_list ap) __attribute__((format(printf, 5, 0)));
+#define ZT_OUT(out, which, ...) ::ztmedia::outAppend((out), (which), __FILE__, __LINE__, __VA_ARGS__)
+
+// Resets a buffer's cursor to its start (the text stays until overwritten).
+void outRewind(ztMediaDBOutput_t *out, OutBuf which);
+// The text written to a buffer so far.
+const char *outText(const ztMediaDBOutput_t *out, OutBuf which);
+// Closes the entry with "}", appends it to the directory buffer and zeroes the entry buffer.
+// 200, or 500 when either piece did not fit.
+int outMoveEntry(ztMediaDBOutput_t *out);
+// Closes the directory with "]}", appends it to the media buffer and rewinds the directory.
+int outMoveDirectory(ztMediaDBOutput_t *out);
+
+// Sends a list body: status line, headers and "{\"id\":\"ID\"" + extra + ",\"media\":[" + media
+// (only for 200) + tail, where tail closes the array, object and line.
+void sendListResponse(mg_connection *conn, int status, const char *cardId, const std::string &extra,
+                      const char *media, const char *tail);
+
+// The first `status` other than 200 wins; 200 otherwise.
+inline int worst(int status, int next) { return status != 200 ? status : next; }
+
+}  // namespace ztmedia
+
+#endif

@@ -1,0 +1,503 @@
+// Query-string parsing: URL helpers, the per-key rule and the request parsers.
+#include "libztMediaRTOSDB/src/ztMediaQuery.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "libztMediaRTOSDB/src/dbLog.h"
+#include "ztMedia/dbProtocol.h"
+
+namespace ztmedia {
+namespace {
+
+enum : size_t { kValueMax = 64, kFieldsMax = 1024, kUnsupportedMax = sizeof(dbSettings_t::unsupported) };
+// A value holding a byte that is not printable ASCII.
+constexpr int kUnprintable = -4;
+
+struct Word {
+    const char *word;
+    int32_t filter;
+    uint32_t options;
+};
+// The "f" words of the media list.
+const Word kListWords[] = {
+    {"photos", 1, 0x200},          {"video", 2, 0x100},
+    {"clips", 4, 0x302},           {"videoclips", 4, 0x102},
+    {"photoclips", 5, 0x202},      {"highlights", 6, 0x301},
+    {"videohighlights", 7, 0x101}, {"photohighlights", 8, 0x201},
+    {"groups", 10, 0x304},         {"videogroups", 10, 0x104},
+    {"photogroups", 11, 0x204},    {"raw", 12, 0x800},
+    {"gumi", FILTER_GUMI, 0},      {"none", 14, 0xf07},
+    {"upload", FILTER_UPLOAD, 0},  {"offload", FILTER_OFFLOAD, 0},
+};
+// The "t" words of the metadata request.
+const Word kDataSets[] = {
+    {"videoinfo", FILTER_VIDEOINFO, 0}, {"dur", FILTER_DUR, 0},
+    {"v4info", FILTER_V4INFO, 0},       {"v5info", FILTER_V5INFO, 0},
+    {"upload", FILTER_META_UPLOAD, 0},  {"offload", FILTER_META_OFFLOAD, 0},
+};
+
+struct FieldName {
+    const char *name;
+    uint64_t bits;
+};
+const FieldName kFieldNames[] = {
+    {"n", FM_N},         {"mod", FM_MOD},       {"cre", FM_CRE},     {"s", FM_S},
+    {"ls", FM_LS},       {"cl", FM_CL},         {"avc", FM_AVC},     {"prof", FM_PROF},
+    {"mahs", FM_MAHS},   {"hc", FM_HC},         {"hi", 0x700},       {"g", FM_GROUP},
+    {"b", FM_GROUP},     {"l", FM_GROUP},       {"t", FM_GROUP},     {"m", FM_GROUP},
+    {"ghc", FM_GROUP},   {"ghi", FM_GROUP},     {"legacy", FM_LEGACY}, {"gumi", FM_GUMI},
+    {"pgumi", FM_PGUMI}, {"DNE", FM_DNE},       {"us", FM_US},       {"eis", FM_EIS},
+    {"wdr", FM_WDR},     {"pta", FM_PTA},       {"ao", FM_AO},       {"raw", FM_RAW},
+    {"tr", FM_TR},       {"mp", FM_MP},         {"dur", FM_DUR},     {"hdr", FM_HDR},
+    {"mos", FM_MOS},
+};
+
+template <size_t N>
+const Word *findWord(const Word (&table)[N], const char *value)
+{
+    for (const Word &w : table)
+        if (std::strcmp(w.word, value) == 0)
+            return &w;
+    return nullptr;
+}
+
+const FieldName *findField(const char *name)
+{
+    for (const FieldName &f : kFieldNames)
+        if (std::strcmp(f.name, name) == 0)
+            return &f;
+    return nullptr;
+}
+
+bool printable(const char *text, size_t len)
+{
+    for (size_t i = 0; i < len; ++i)
+        if (static_cast<unsigned char>(text[i]) < 0x20 || static_cast<unsigned char>(text[i]) > 0x7E)
+            return false;
+    return true;
+}
+
+// mg_get_var, refusing values with bytes that no key of this service can carry.
+int getVar(const char *q, size_t len, const char *key, char *buf, size_t size)
+{
+    const int r = mg_get_var(q, len, key, buf, size);
+    return r > 0 && !printable(buf, static_cast<size_t>(r)) ? kUnprintable : r;
+}
+
+// The status and message of a key that is present but failed (r is 0, -2 or another failure).
+int keyFailure(int r, const char *key, const char *buf, const char *emptyFormat,
+               const char *tooLongFormat)
+{
+    if (r == 0) {
+        DBLOG(DB_LOG_ERROR, emptyFormat, key);
+        return 400;
+    }
+    if (r == -2) {
+        DBLOG(DB_LOG_ERROR, tooLongFormat, key, buf);
+        return 400;
+    }
+    if (r == kUnprintable) {
+        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", key, "(unprintable)");
+        return 400;
+    }
+    DBLOG(DB_LOG_ERROR, "Internal failure (%d) while processing %s\n", r, key);
+    return 500;
+}
+
+bool foundTwice(const char *q, size_t len, const char *key)
+{
+    char tmp[kFieldsMax];
+    return mg_get_var2(q, len, key, tmp, sizeof tmp, 1) != -1;
+}
+
+int repeatedStatus(const char *q, size_t len, const char *key, const char *format)
+{
+    if (!foundTwice(q, len, key))
+        return 200;
+    DBLOG(DB_LOG_ERROR, format, key);
+    return 400;
+}
+
+int parseFilter(const char *q, size_t len, dbSettings_t *s)
+{
+    char value[kValueMax];
+    const int r = getVar(q, len, "f", value, sizeof value);
+    if (r == -1)
+        return 200;
+    if (r <= 0)
+        return keyFailure(r, "f", value, "Field '%s' has no value\n", "Insufficient storage for %s=%s\n");
+    const Word *w = findWord(kListWords, value);
+    if (!w) {
+        DBLOG(DB_LOG_ERROR, "%s=%s not implemented\n", "f", value);
+        return 501;
+    }
+    s->filter = w->filter;
+    s->rtosDBQueryOptions |= w->options;
+    if (w->filter == FILTER_UPLOAD)
+        s->whitelistMask = FM_US;
+    else if (w->filter == FILTER_OFFLOAD)
+        s->whitelistMask = FM_MOS;
+    return repeatedStatus(q, len, "f", "Field '%s' found multiple times\n");
+}
+
+// Appends one unknown field name to `unsupported`; false once a name did not fit whole.
+bool noteUnsupported(dbSettings_t *s, const char *name)
+{
+    const size_t used = std::strlen(s->unsupported);
+    const size_t room = kUnsupportedMax - used;
+    const int n = std::snprintf(s->unsupported + used, room, "%s%s", used ? "," : "", name);
+    return n >= 0 && static_cast<size_t>(n) < room;
+}
+
+void logSettings(const dbSettings_t &s)
+{
+    if (g_logLevel < DB_LOG_DETAIL)
+        return;
+    DBLOG(DB_LOG_DETAIL, "pSettings->filter = 0x%08x", static_cast<unsigned>(s.filter));
+    DBLOG(DB_LOG_DETAIL, "pSettings->rtosDBQueryOptions = 0x%08x", s.rtosDBQueryOptions);
+    DBLOG(DB_LOG_DETAIL, "pSettings->newUploadStatus = 0x%08x", s.newUploadStatus);
+    DBLOG(DB_LOG_DETAIL, "pSettings->newOffloadStatus = 0x%08x", s.newOffloadStatus);
+    DBLOG(DB_LOG_DETAIL, "pSettings->clearOffloadStatus = %s", s.clearOffloadStatus ? "true" : "false");
+    DBLOG(DB_LOG_DETAIL, "pSettings->dirName = '%s'", s.dirName);
+    DBLOG(DB_LOG_DETAIL, "pSettings->fileName = '%s'", s.fileName);
+    DBLOG(DB_LOG_DETAIL, "pSettings->whitelistMask = 0x%08x", static_cast<unsigned>(s.whitelistMask));
+    DBLOG(DB_LOG_DETAIL, "pSettings->unsupported = '%s'", s.unsupported);
+}
+
+int parseOffloadSet(const char *q, size_t len, const char *status, dbSettings_t *s)
+{
+    static const struct { const char *word; uint32_t bit; } kTargets[] = {
+        {"app", 1}, {"pc", 2}, {"other", 4}};
+    uint32_t bit = 0;
+    for (const auto &t : kTargets)
+        if (std::strcmp(t.word, status) == 0)
+            bit = t.bit;
+    char value[kValueMax];
+    const int r = bit ? getVar(q, len, "value", value, sizeof value) : -1;
+    const bool set = r > 0 && std::strcmp(value, "true") == 0;
+    const bool clear = r > 0 && std::strcmp(value, "false") == 0;
+    if (!set && !clear) {
+        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid offload set request\n", "status", status);
+        return 400;
+    }
+    s->newOffloadStatus = bit;
+    s->clearOffloadStatus = clear;
+    s->filter = s->filter == FILTER_OFFLOAD ? FILTER_OFFLOAD_SET : FILTER_META_OFFLOAD_SET;
+    return 200;
+}
+
+int parseUploadSet(const char *status, dbSettings_t *s)
+{
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long v = std::strtoul(status, &end, 10);
+    if (errno != 0 || *end != 0 || v > 0xFFFFFFFFul) {
+        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "status", status);
+        return 400;
+    }
+    s->newUploadStatus = static_cast<uint32_t>(v);
+    s->filter = s->filter == FILTER_UPLOAD ? FILTER_UPLOAD_SET : FILTER_META_UPLOAD_SET;
+    return 200;
+}
+
+bool isUploadFilter(int32_t f) { return f == FILTER_UPLOAD || f == FILTER_META_UPLOAD; }
+bool isOffloadFilter(int32_t f) { return f == FILTER_OFFLOAD || f == FILTER_META_OFFLOAD; }
+
+int parseDataSet(const char *q, size_t len, dbSettings_t *s)
+{
+    char value[kValueMax];
+    const int r = getVar(q, len, "t", value, sizeof value);
+    if (r == -1) {
+        DBLOG(DB_LOG_ERROR, "Field '%s' not found\n", "t");
+        return 400;
+    }
+    if (r <= 0)
+        return keyFailure(r, "t", value, "Field '%s' has no value\n",
+                          "Insufficient internal storage for %s=%s\n");
+    const Word *w = findWord(kDataSets, value);
+    if (!w) {
+        DBLOG(DB_LOG_ERROR, "%s=%s not implemented\n", "t", value);
+        return 501;
+    }
+    s->filter = w->filter;
+    return repeatedStatus(q, len, "t", "Required field '%s' found multiple times\n");
+}
+
+// A directory name must not lead anywhere but into a directory of the card.
+bool validDirName(const char *dir)
+{
+    const size_t n = std::strlen(dir);
+    return n >= 1 && n <= 8 && std::strcmp(dir, ".") != 0 && std::strcmp(dir, "..") != 0;
+}
+
+int parseQueryP(const char *q, size_t len, dbSettings_t *s)
+{
+    if (s->dirName[0] != 0)
+        dbAssertFail("parseQueryP", __LINE__, "0 == pSettings->dirName[0]");
+    if (s->fileName[0] != 0)
+        dbAssertFail("parseQueryP", __LINE__, "0 == pSettings->fileName[0]");
+    char value[kValueMax];
+    const int r = getVar(q, len, "p", value, sizeof value);
+    if (r == -1) {
+        DBLOG(DB_LOG_ERROR, "Required field '%s' not found\n", "p");
+        return 400;
+    }
+    if (r <= 0)
+        return keyFailure(r, "p", value, "Required field '%s' has no value\n",
+                          "Insufficient storage for %s=%s\n");
+    char *save = nullptr;
+    const char *dir = strtok_r(value, "/", &save);
+    if (!dir || !validDirName(dir)) {
+        DBLOG(DB_LOG_ERROR, "invalid directory name: dir:'%s'\n", dir ? dir : "");
+        return 400;
+    }
+    const char *file = strtok_r(nullptr, "/", &save);
+    // A path goes no deeper than DIR/FILE: "D/F/../G" would name a file other than it seems to.
+    if (!file || std::strlen(file) >= sizeof s->fileName || strtok_r(nullptr, "/", &save)) {
+        DBLOG(DB_LOG_ERROR, "invalid filename: file:'%s'\n", file ? file : "");
+        return 400;
+    }
+    std::snprintf(s->dirName, sizeof s->dirName, "%s", dir);
+    std::snprintf(s->fileName, sizeof s->fileName, "%s", file);
+    const char *ext = s->fileName + 8;
+    if (s->fileName[8] != '.' ||
+        (std::strcmp(ext + 1, "JPG") != 0 && std::strcmp(ext + 1, "MP4") != 0 &&
+         std::strcmp(ext + 1, "360") != 0)) {
+        DBLOG(DB_LOG_NOTICE, "Not a JPG or MP4 file name '%s', inferring FILE NOT_FOUND\n", s->fileName);
+        return 404;
+    }
+    return repeatedStatus(q, len, "p", "Required field '%s' found multiple times\n");
+}
+
+}  // namespace
+
+int mg_strncasecmp(const char *s1, const char *s2, size_t len)
+{
+    int diff = 0;
+    if (len > 0) {
+        do {
+            diff = std::tolower(static_cast<unsigned char>(*s1++)) -
+                   std::tolower(static_cast<unsigned char>(*s2++));
+        } while (diff == 0 && s1[-1] != '\0' && --len > 0);
+    }
+    return diff;
+}
+
+int mg_url_decode(const char *src, int src_len, char *dst, int dst_len, int is_form_url_encoded)
+{
+    if (src_len < 1) {
+        if (dst && dst_len > 0)
+            dst[0] = 0;
+        return 0;
+    }
+    if (!dst || dst_len < 2) {
+        if (dst && dst_len > 0)
+            dst[0] = 0;
+        return -1;
+    }
+    auto hex = [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+    };
+    int i = 0, j = 0;
+    for (; i < src_len && j < dst_len - 1; ++i, ++j) {
+        if (i < src_len - 2 && src[i] == '%' && std::isxdigit(static_cast<unsigned char>(src[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(src[i + 2]))) {
+            dst[j] = static_cast<char>(hex(src[i + 1]) << 4 | hex(src[i + 2]));
+            i += 2;
+        } else if (is_form_url_encoded && src[i] == '+') {
+            dst[j] = ' ';
+        } else {
+            dst[j] = src[i];
+        }
+    }
+    dst[j] = 0;
+    return i >= src_len ? j : -1;
+}
+
+int mg_get_var2(const char *data, size_t data_len, const char *name, char *dst, size_t dst_len,
+                size_t occurrence)
+{
+    if (!dst || dst_len == 0)
+        return -2;
+    dst[0] = 0;
+    if (!data || !name || data_len == 0)
+        return -1;
+    const size_t name_len = std::strlen(name);
+    const char *end = data + data_len;
+    for (const char *p = data; p + name_len < end; ++p) {
+        if ((p == data || p[-1] == '&') && p[name_len] == '=' &&
+            mg_strncasecmp(name, p, name_len) == 0 && occurrence-- == 0) {
+            p += name_len + 1;
+            const void *amp = std::memchr(p, '&', static_cast<size_t>(end - p));
+            const char *s = amp ? static_cast<const char *>(amp) : end;
+            const int len = mg_url_decode(p, static_cast<int>(s - p), dst,
+                                          static_cast<int>(dst_len > 0x7FFFFFFF ? 0x7FFFFFFF : dst_len), 1);
+            return len == -1 ? -2 : len;
+        }
+    }
+    return -1;
+}
+
+int mg_get_var(const char *data, size_t data_len, const char *name, char *dst, size_t dst_len)
+{
+    return mg_get_var2(data, data_len, name, dst, dst_len, 0);
+}
+
+bool jsonSafe(const char *text, size_t len)
+{
+    for (size_t i = 0; i < len; ++i)
+        if (text[i] == '"' || text[i] == '\\')
+            return false;
+    return printable(text, len);
+}
+
+dbSettings_t freshSettings(uint64_t whitelistMask)
+{
+    dbSettings_t s;
+    std::memset(&s, 0, sizeof s);
+    s.whitelistMask = whitelistMask;
+    return s;
+}
+
+int parseQueryFields(const char *q, size_t len, dbSettings_t *s)
+{
+    if (s->unsupported[0] != 0)
+        dbAssertFail("parseQueryFields", __LINE__, "0 == pSettings->unsupported[0]");
+    char value[kFieldsMax];
+    const int r = getVar(q, len, "fields", value, sizeof value);
+    if (r == -1)
+        return 200;
+    if (r <= 0)
+        return keyFailure(r, "fields", value, "Field '%s' has no value\n",
+                          "Insufficient storage for %s=%s\n");
+    char *list = value;
+    if (r >= 2 && value[0] == '"' && value[r - 1] == '"') {
+        value[r - 1] = 0;
+        ++list;
+    }
+    uint64_t mask = 0;
+    bool room = true;
+    char *save = nullptr;
+    for (char *piece = strtok_r(list, ",", &save); piece; piece = strtok_r(nullptr, ",", &save)) {
+        DBLOG(DB_LOG_HEADERS, "    field %s\n", piece);
+        if (const FieldName *f = findField(piece)) {
+            mask |= f->bits;
+            continue;
+        }
+        if (!jsonSafe(piece, std::strlen(piece))) {  // it would be echoed in the answer
+            DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "fields", piece);
+            return 400;
+        }
+        if (room)
+            room = noteUnsupported(s, piece);
+    }
+    if (!room) {
+        DBLOG(DB_LOG_ERROR, "Insufficient storage for unsupported fields");
+        return 500;
+    }
+    DBLOG(DB_LOG_NOTICE, "fieldMask = 0x%08X, unsupported %s\n", static_cast<unsigned>(mask), s->unsupported);
+    s->whitelistMask = mask;
+    return repeatedStatus(q, len, "fields", "Field '%s' found multiple times\n");
+}
+
+int parseQueryFolder(const char *q, size_t len, dbSettings_t *s)
+{
+    if (s->dirName[0] != 0)
+        dbAssertFail("parseQueryFolder", __LINE__, "0 == pSettings->dirName[0]");
+    char value[kValueMax];
+    int r = getVar(q, len, "folder", value, sizeof value);
+    if (r >= static_cast<int>(sizeof s->dirName)) {
+        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "folder", value);
+        return 400;
+    }
+    if (r > 0) {
+        std::memcpy(s->dirName, value, static_cast<size_t>(r) + 1);
+        const int status = repeatedStatus(q, len, "folder", "Field '%s' found multiple times\n");
+        if (status != 200)
+            return status;
+    } else if (r != 0 && r != -1) {
+        return keyFailure(r, "folder", value, "Field '%s' has no value\n",
+                          "Insufficient storage for %s=%s\n");
+    }
+    r = getVar(q, len, "files", value, sizeof value);
+    if (r > 0 && s->dirName[0] == 0) {
+        DBLOG(DB_LOG_ERROR, "Required field 'folder' missing\n");
+        return 400;
+    }
+    if (r == -1 && s->dirName[0] != 0) {
+        DBLOG(DB_LOG_ERROR, "Required field '%s' missing\n", "files");
+        return 400;
+    }
+    if (r < -1)
+        return keyFailure(r, "files", value, "Field '%s' has no value\n",
+                          "Insufficient storage for %s=%s\n");
+    return 200;
+}
+
+int parseQueryStatus(const char *q, size_t len, dbSettings_t *s)
+{
+    if (!q)
+        dbAssertFail("parseQueryStatus", __LINE__, "pQueryString");
+    char value[kValueMax];
+    const int r = getVar(q, len, "status", value, sizeof value);
+    if (r == -1)
+        return 200;
+    if (r == 0) {
+        if (!isUploadFilter(s->filter) && !isOffloadFilter(s->filter))
+            return 200;
+        DBLOG(DB_LOG_ERROR, "Required field '%s' has no value\n", "status");
+        return 400;
+    }
+    if (r < 0)
+        return keyFailure(r, "status", value, "Field '%s' has no value\n",
+                          "Insufficient storage for %s=%s\n");
+    int status = 200;
+    if (isUploadFilter(s->filter))
+        status = parseUploadSet(value, s);
+    else if (isOffloadFilter(s->filter))
+        status = parseOffloadSet(q, len, value, s);
+    if (status != 200)
+        return status;
+    return repeatedStatus(q, len, "status", "Required field '%s' found multiple times\n");
+}
+
+int parseMediaListQuery(const char *q, size_t len, dbSettings_t *s)
+{
+    int status = parseFilter(q, len, s);
+    if (status == 200)
+        status = parseQueryFields(q, len, s);
+    if (status == 200)
+        status = parseQueryFolder(q, len, s);
+    if (status == 200)
+        status = parseQueryStatus(q, len, s);
+    if (len == 0) {
+        s->rtosDBQueryOptions = DB_QUERY_CAH_LIST;
+        s->whitelistMask = FM_LEGACY;
+    } else {
+        s->rtosDBQueryOptions &= ~0xFFu;
+    }
+    logSettings(*s);
+    if (status != 200)
+        DBLOG(DB_LOG_ERROR, "parseMediaListQuery ret: %d, query:'%s'", status, q);
+    return status;
+}
+
+int parseMetadataQuery(const char *q, size_t len, dbSettings_t *s)
+{
+    if (!q)
+        dbAssertFail("generateMetadata", __LINE__, "pQueryString");
+    int status = parseDataSet(q, len, s);
+    if (status == 200)
+        status = parseQueryP(q, len, s);
+    if (status == 200)
+        status = parseQueryStatus(q, len, s);
+    s->rtosDBQueryOptions &= ~0xFFu;
+    logSettings(*s);
+    return status;
+}
+
+}  // namespace ztmedia

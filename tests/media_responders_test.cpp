@@ -1,0 +1,314 @@
+// The responders' answers, byte for byte, from a real ztMediaDBd serving manifests made for each
+// case: media list, identifier lookup, paged list and metadata, their error statuses, retries
+// after status faults and the buffer overflows.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ztMedia/ztMediaResponders.h"
+#include "support/klog_capture.h"
+#include "support/scoped_env.h"
+#include "support/server_process.h"
+#include "support/stdout_capture.h"
+
+namespace {
+
+// A card with two directories, the first reappearing, a directory of hidden types only, every
+// content class and identifiers on the video.
+const char *const kCard = R"({"card_id":"CARD-A","media":[
+ {"dir":"100ZTCAM","file":"ZX010001.MP4","type":0,"cre":100,"mod":101,"size":5000,"flags":3147,
+  "upload_status":65538,"mahs":130,"highlight_count":2,
+  "gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100",
+  "video":{"ls":0,"duration_ms":1499,"profile":4,"avc_profile":100,"cl":1,"highlights":[1000,2000,3000]},
+  "more":{"width":1920,"height":1080,"fps_num":60,"fps_den":1,"progressive":1,"subsampled":0}},
+ {"dir":"100ZTCAM","file":"ZCAM0002.JPG","type":4,"cre":200,"mod":201,"size":300,"flags":4864,
+  "more":{"width":4000,"height":3000}},
+ {"dir":"102ZTCAM","file":"ZSES0003.JSN","type":7,"cre":300,"mod":301,"size":10},
+ {"dir":"101ZTCAM","file":"Z0070001.JPG","type":5,"cre":400,"mod":401,"highlight_count":2,
+  "group":{"group_number":7,"first":1,"last":10,"missing":[3,4],"highlighted":[2,9],"group_size":999}},
+ {"dir":"101ZTCAM","file":"ZX010009.MP4","type":12,"cre":500,"mod":501,"size":20,"video":{"ls":3}},
+ {"dir":"100ZTCAM","file":"ZCAM0010.JPG","type":9,"cre":600,"mod":601,"size":50}]})";
+
+const std::string kVideoLegacy = R"({"n":"ZX010001.MP4","mod":"101","ls":"-1","s":"5000"})";
+const std::string kDefaultList =
+    R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kVideoLegacy +
+    R"(,{"n":"ZCAM0002.JPG","mod":"201","s":"300"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","g":"7","b":"1","l":"10","t":"b","m":["3","4"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","s":"50"}]}]})"
+    "\r\n";
+const std::string kAllFieldsList =
+    R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","cl":"1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"},{"n":"ZCAM0002.JPG","mod":"201","cre":"200","us":"0","tr":"0","hc":"0","hdr":"1","wdr":"1","raw":"1","s":"300"}]},{"d":"102ZTCAM","fs":[{"n":"ZSES0003.JSN","mod":"301","cre":"300","us":"0","tr":"0","hc":"0","s":"10"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","cre":"400","us":"0","tr":"0","g":"7","b":"1","l":"10","t":"b","m":["3","4"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","cre":"600","us":"0","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"50"}]}]})"
+    "\r\n";
+const std::string kPagedVideo =
+    R"({"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"})";
+const std::string kPagedPhoto =
+    R"({"n":"ZCAM0002.JPG","mod":"201","cre":"200","us":"0","tr":"0","hc":"0","hdr":"1","wdr":"1","raw":"1","s":"300"})";
+
+std::string ok(const std::string &body)
+{
+    return "HTTP/1.1 200 \r\nContent-Type: application/json\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+std::string failed(int status, const std::string &body)
+{
+    return "HTTP/1.1 " + std::to_string(status) + " \r\nContent-Type: application/json\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+std::string errorHeader(int status) { return failed(status, ""); }
+std::string json(const std::string &body) { return body + "\r\n"; }
+const std::string kEmptyA = "{\"id\":\"CARD-A\",\"media\":[]}\r\n";
+
+enum class Call { List, Metadata, Paged };
+struct Row {
+    Call call;
+    std::string query;
+    std::string expected;
+    int result;
+};
+
+int run(Call call, const std::string &q)
+{
+    switch (call) {
+    case Call::List: return generateMediaList(nullptr, q.c_str());
+    case Call::Metadata: return generateMetadata(nullptr, q.c_str());
+    case Call::Paged: break;
+    }
+    return generatePagedList(nullptr, q.c_str());
+}
+
+void expectRows(const std::vector<Row> &rows)
+{
+    for (const Row &r : rows) {
+        int result = 1;
+        const std::string got = captureStdout([&] { result = run(r.call, r.query); });
+        EXPECT_EQ(got, r.expected) << r.query;
+        EXPECT_EQ(result, r.result) << r.query;
+    }
+}
+
+class MediaResponders : public ::testing::Test {
+protected:
+    ScopedEnv noCardEnv{"ZT_CARD_ID", nullptr};
+    KlogCapture klog{1};
+};
+
+TEST_F(MediaResponders, ListsLookupsAndPages)
+{
+    ServerProcess server(kCard);
+    ASSERT_TRUE(server.ok()) << server.error();
+    const char *allFields = "f=none&fields=legacy,cre,us,tr,cl,pta,ao,mp,dur,mahs,hc,hi,hdr,wdr,raw";
+    expectRows({
+        {Call::List, "", ok(kDefaultList), 0},
+        {Call::List, allFields, ok(kAllFieldsList), 0},
+        // type 12 is listed among videos but never shown: its directory leaves no trace
+        {Call::List, "f=video&fields=n", ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4"}]}]})")), 0},
+        {Call::List, "f=video&fields=n,bogus,ls",
+         ok(json(R"({"id":"CARD-A","unsupported_fields":"bogus","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","ls":"-1"}]}]})")), 0},
+        {Call::List, "f=gumi&folder=100ZTCAM&files=ZX010001.MP4,,ZZZZ0001.JPGXX",
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100"},{"n":"ZZZZ0001.JPG","DNE":"1"}]}]})")), 0},
+        {Call::List, "f=gumi&folder=100%5ATCAM&files=A", failed(400, kEmptyA), -1},
+        {Call::List, "f=gumi&files=A&folder=100ZTCAM", failed(400, kEmptyA), -1},
+        {Call::List, "folder=100ZTCAM&f=gumi&files=A", "", -1},
+        {Call::List, "f=gumi&folder=100ZTCAM&files=a\"b", failed(400, kEmptyA), -1},
+        {Call::Paged, "max=1&count=2&start=0&lo=0&qo=0xf00",
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPagedVideo + "," + kPagedPhoto + "]}]}")), 0},
+        {Call::Paged, "max=10&count=10&start=0&lo=0&qo=0x100",
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPagedVideo + R"(]},{"d":"101ZTCAM","fs":[]}]})")), 0},
+        {Call::Paged, "max=5&count=10&start=0&lo=0&qo=0x200&p1=150&p2=250",
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPagedPhoto + "]}]}")), 0},
+        {Call::Paged, "max=5&count=1&start=2&lo=0&qo=0x200",
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","cre":"600","us":"0","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"50"}]}]})")), 0},
+        {Call::Paged, "max=0&count=10&start=0&lo=0&qo=0x200", ok(kEmptyA), 0},
+        {Call::Paged, "max=1&count=10&start=0&lo=0&qo=0x200&p2=1", errorHeader(400), -1},
+        {Call::Paged, "max=1&count=ten&start=0&lo=0&qo=0x200", errorHeader(400), -1},
+        {Call::List, "f=clips&f=video", errorHeader(400), -1},
+        {Call::List, "f=Video", errorHeader(501), -1},
+        {Call::List, "fields=" + std::string(60, 'x') + "," + std::string(60, 'y'), errorHeader(500), -1},
+    });
+}
+
+TEST_F(MediaResponders, MetadataDataSetsAndWrites)
+{
+    ServerProcess server(kCard);
+    ASSERT_TRUE(server.ok()) << server.error();
+    const std::string v = "&p=100ZTCAM/ZX010001.MP4";
+    expectRows({
+        {Call::Metadata, "t=dur" + v, ok(json(R"({"dur":"1","c":"1","profile":"4"})")), 0},
+        {Call::Metadata, "t=videoinfo" + v,
+         ok(json(R"({"dur":"1","c":"1","avc_profile":"100","profile":"4","tag_count":3,"tags":[1000,2000,3000],"w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")), 0},
+        {Call::Metadata, "t=v5info" + v,
+         ok(json(R"({"cre":"100","s":"5000","mahs":"2","us":"2","mos":["app"],"eis":"1","pta":"1","ao":"wind","tr":"1","mp":"1","ct":"0","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100","ls":"-1","cl":"1","avc_profile":"100","profile":"4","hc":"3","hi":[1000,2000,3000],"dur":"1","w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")), 0},
+        {Call::Metadata, "t=v4info" + v,
+         ok(json(R"({"cre":"100","s":"5000","us":"2","mos":["app"],"eis":"1","pta":"1","ao":"wind","tr":"1","mp":"1","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100","ls":"-1","cl":"1","hc":"3","hi":[1000,2000,3000],"dur":"1","w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")), 0},
+        {Call::Metadata, "t=v5info&p=100ZTCAM/ZCAM0002.JPG",
+         ok(json(R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","hdr":"1","wdr":"1","raw":"1","tr":"0","mp":"0","ct":"4","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")), 0},
+        {Call::Metadata, "t=videoinfo&p=100ZTCAM/ZCAM0002.JPG", errorHeader(501), -1},
+        {Call::Metadata, "t=dur&p=100ZTCAM/ZZZZ0001.MP4", errorHeader(404), -1},
+        {Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.mp4", errorHeader(404), -1},
+        {Call::Metadata, "t=dur&p=100ZTCAM1/ZX010001.MP4", errorHeader(400), -1},
+        // rejected requests write nothing
+        {Call::Metadata, "t=upload" + v + "&status=7&status=7", errorHeader(400), -1},
+        {Call::Metadata, "t=upload&p=100ZTCAM/ZX010001.MP4/../ZCAM0002.JPG&status=7", errorHeader(400), -1},
+        {Call::Metadata, "t=offload" + v + "&status=other&value=%ff", errorHeader(400), -1},
+        {Call::Metadata, "t=upload" + v, ok(json(R"({"us":"2"})")), 0},
+        {Call::Metadata, "t=upload" + v + "&status=5", ok(json(R"({"us":"5"})")), 0},
+        {Call::Metadata, "t=offload" + v, ok(json(R"({"mos":["app"]})")), 0},
+        {Call::Metadata, "t=offload" + v + "&status=pc&value=true", ok(json(R"({"mos":["app","pc"]})")), 0},
+        {Call::Metadata, "t=offload" + v + "&status=app&value=false", ok(json(R"({"mos":["pc"]})")), 0},
+        {Call::Metadata, "t=upload" + v, ok(json(R"({"us":"5"})")), 0},
+        {Call::Metadata, "t=upload" + v + "&status=32", errorHeader(400), -1},
+        {Call::Metadata, "t=offload" + v + "&status=pc&value=maybe", errorHeader(400), -1},
+    });
+}
+
+// A chaptered video of three existing chapters (member 2 missing).
+const char *const kChapteredCard = R"({"card_id":"CARD-G","media":[
+ {"dir":"100ZTCAM","file":"ZX010123.MP4","type":2,"cre":10,"mod":11,"size":100,"upload_status":1,"flags":2,
+  "highlight_count":1,"video":{"ls":0,"duration_ms":2500,"highlights":[7]},
+  "members":[{"file":"ZX020123.MP4","size":200,"cre":20,"mod":21,"video":{"ls":4,"duration_ms":4000}},
+             {"file":"ZX040123.MP4","size":300,"cre":30,"mod":31,"upload_status":3,"video":{"duration_ms":1000}}],
+  "group":{"group_number":123,"first":0,"last":3,"missing":[2]}}]})";
+
+// Without grouping every chapter is a single video; with it the paged list expands the group
+// from one multi-file video request.
+TEST_F(MediaResponders, ChapteredVideos)
+{
+    ServerProcess server(kChapteredCard);
+    ASSERT_TRUE(server.ok()) << server.error();
+    expectRows({
+        {Call::List, "f=video&fields=n,ls,dur",
+         ok(json(R"({"id":"CARD-G","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010123.MP4","ls":"-1","dur":"3"},{"n":"ZX020123.MP4","ls":"4","dur":"4"},{"n":"ZX040123.MP4","ls":"-1","dur":"1"}]}]})")), 0},
+        {Call::Paged, "max=1&count=10&start=0&lo=2&qo=0x100",
+         ok(json(R"({"id":"CARD-G","media":[{"d":"100ZTCAM","fs":[)"
+                 R"({"n":"ZX010123.MP4","mod":"11","cre":"10","us":"1","tr":"0","eis":"1","pta":"0","ao":"off","mp":"0","dur":"3","mahs":"0","hc":"1","hi":[7],"ls":"-1","s":"100"},)"
+                 R"({"n":"ZX020123.MP4","mod":"21","cre":"20","us":"1","tr":"0","ls":"4","eis":"1","pta":"0","ao":"off","mp":"0","dur":"4","mahs":"0","hc":"1","hi":[],"s":"200"},)"
+                 R"({"n":"ZX040123.MP4","mod":"31","cre":"30","us":"3","tr":"0","ls":"-1","eis":"1","pta":"0","ao":"off","mp":"0","dur":"1","mahs":"0","hc":"1","hi":[],"s":"300"}]}]})")), 0},
+    });
+}
+
+// Status faults count on the listing's one retry counter; the card identifier comes last.
+TEST_F(MediaResponders, FaultsAndCardIdentifier)
+{
+    ServerProcess server(kCard);
+    ASSERT_TRUE(server.ok()) << server.error();
+    ASSERT_EQ(server.ctl({"status", "1", "3"}), 0);
+    expectRows({{Call::List, "", ok(kDefaultList), 0}});
+    ASSERT_EQ(server.ctl({"status", "1", "12"}), 0);
+    expectRows({{Call::List, "", failed(500, kEmptyA), -1}});
+    // Pages cut to their header bring no entry: bounded by the same counter.
+    ASSERT_EQ(server.ctl({"cut", "40", "3"}), 0);
+    expectRows({{Call::List, "", ok(kDefaultList), 0}});
+    ASSERT_EQ(server.ctl({"cut", "40", "12"}), 0);
+    expectRows({{Call::List, "", failed(500, kEmptyA), -1}});
+    ASSERT_EQ(server.ctl({"clear"}), 0);
+    ASSERT_EQ(server.ctl({"status", "2", "1"}), 0);
+    expectRows({{Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.MP4", errorHeader(503), -1}});
+    ASSERT_EQ(std::remove(server.path("card_id").c_str()), 0);
+    expectRows({
+        {Call::List, "", failed(404, json(R"({"id":"0","media":[]})")), -1},
+        {Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.MP4", errorHeader(404), -1},
+        {Call::Paged, "max=1&count=1&start=0&lo=0&qo=0x200",
+         ok(json(R"({"id":"0","media":[{"d":"100ZTCAM","fs":[)" + kPagedPhoto + "]}]}")), 0},
+    });
+}
+
+// A card of `dirs` directories of `photos` photos each.
+std::string photoCard(int dirs, int photos)
+{
+    std::string j = R"({"card_id":"CARD-B","media":[)";
+    for (int d = 0; d < dirs; ++d)
+        for (int p = 0; p < photos; ++p) {
+            char row[160];
+            std::snprintf(row, sizeof row, R"(%s{"dir":"%dZTCAM","file":"ZCAM%04d.JPG","type":4,"mod":1000000000,"size":1000000000})",
+                          d + p ? "," : "", 100 + d, p + 1);
+            j += row;
+        }
+    return j + "]}";
+}
+
+TEST_F(MediaResponders, OverflowOfEachBufferAnswers500)
+{
+    std::string highlights;
+    for (int i = 0; i < 256; ++i)
+        highlights += (i ? "," : "") + std::to_string(9000000 + i);
+    const std::string entryCard =
+        R"({"card_id":"CARD-B","media":[{"dir":"100ZTCAM","file":"ZX010001.MP4","type":0,"highlight_count":256,"video":{"highlights":[)" +
+        highlights + "]}}]}";
+    const std::string empty = json(R"({"id":"CARD-B","media":[]})");
+    std::string tags;
+    for (int i = 0; i < 99; ++i)
+        tags += (i ? "," : "") + std::to_string(9000000 + i);
+    struct Case {
+        std::string card;
+        std::vector<Row> rows;
+    } cases[] = {
+        {entryCard,  // one entry over 1536 bytes; the metadata shows 99 of the 256 highlights
+         {{Call::List, "f=video&fields=hi", failed(500, empty), -1},
+          {Call::Metadata, "t=videoinfo&p=100ZTCAM/ZX010001.MP4",
+           ok(json(R"({"dur":"0","c":"0","avc_profile":"0","profile":"0","tag_count":256,"tags":[)" + tags +
+                   R"(],"w":"0","h":"0","fps":"0","fps_denom":"0","prog":"0","subsample":"0"})")), 0}}},
+        {photoCard(1, 1300), {{Call::List, "", failed(500, empty), -1}}},  // one directory over 65536
+        {photoCard(3, 900), {{Call::List, "", failed(500, empty), -1}}},   // the media array over 131072
+    };
+    for (const Case &c : cases) {
+        ServerProcess server(c.card);
+        ASSERT_TRUE(server.ok()) << server.error();
+        expectRows(c.rows);
+    }
+    ServerProcess fits(photoCard(3, 700));
+    ASSERT_TRUE(fits.ok()) << fits.error();
+    int result = -1;
+    const std::string got = captureStdout([&] { result = generateMediaList(nullptr, ""); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(got.compare(0, 13, "HTTP/1.1 200 "), 0);
+}
+
+// 23 entries are fetched by requests at 0, 10 and 20, the last asking for the 4 that remain
+// (one more than the entries left, as the paging rule says).
+TEST(MediaListPaging, RequestsFollowTheTotal)
+{
+    ScopedEnv noCardEnv("ZT_CARD_ID", nullptr);
+    ServerProcess server(photoCard(1, 23));
+    ASSERT_TRUE(server.ok()) << server.error();
+    KlogCapture klog(4);
+    int result = -1;
+    captureStdout([&] { result = generateMediaList(nullptr, ""); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(klog.count("Request: command_type 0"), 3);
+    for (const char *line : {"         starting_index 0", "         starting_index 10", "         starting_index 20",
+                             "         request_count 4"})
+        EXPECT_EQ(klog.count(line), 1) << line;
+    EXPECT_EQ(klog.count("         request_count 10"), 2);
+}
+
+// The CGI program: the responder's bytes on standard output and nothing else, exit status 0
+// only for 200.
+TEST_F(MediaResponders, CgiProgram)
+{
+    ServerProcess server(kCard);
+    ASSERT_TRUE(server.ok()) << server.error();
+    struct CgiRow {
+        std::string args, query, expected;
+        int exit;
+    } rows[] = {
+        {"list", "", ok(kDefaultList), 0},
+        {"metadata", "t=dur&p=100ZTCAM/ZX010001.MP4", ok(json(R"({"dur":"1","c":"1","profile":"4"})")), 0},
+        {"metadata", "t=dur&t=dur", errorHeader(400), 1},
+        {"paged", "max=0&count=1&start=0&lo=0&qo=0", ok(kEmptyA), 0},
+    };
+    for (const CgiRow &r : rows) {
+        const std::string cmd = "QUERY_STRING='" + r.query + "' " + ztBinPath("ztMediaCGI") + " " + r.args + " 2>/dev/null";
+        FILE *p = popen(cmd.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string out;
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+            out.append(buf, n);
+        const int status = pclose(p);
+        EXPECT_EQ(out, r.expected) << r.args << " " << r.query;
+        EXPECT_EQ(WEXITSTATUS(status), r.exit) << r.args << " " << r.query;
+    }
+}
+
+}  // namespace
