@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Load on ztMediaHttpd: wrk with 8 connections for 30 s on /media/list of the sample card, against
 # a private ztMediaDBd, all on loopback. Prints requests/s, p99 latency, errors (must be 0) and the
-# worker's resident memory before and after (must not grow). Run by hand, not by CI; needs wrk
-# (Debian package wrk, not installed by scripts/setup).
+# worker's resident memory before and after (must not grow), then the same as figure lines for
+# bench/run. Run by hand, not by CI; needs wrk (Debian package wrk, not installed by scripts/setup).
 #   bench/httpd_load.sh [SECONDS] [CONNECTIONS]       (defaults 30 and 8; at most 120 and 64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -61,4 +61,26 @@ echo "  requests:     $total ($rps per second)"
 echo "  p99 latency:  $p99"
 echo "  errors:       $errors"
 echo "  worker RSS:   ${before} kB before, ${after} kB after ($(( after - before )) kB)"
-[ "$errors" -eq 0 ]
+
+# The figures for bench/run's table. Responders take turns behind the capture lock, so a request
+# costs the server 1/rps; its floor is the same list answered in-process (bench_media_list).
+inproc=$("$bin/bench_media_list" --benchmark_filter=SampleCard 2>/dev/null |
+         awk '$1 == "figure" && $2 == "media_list_sample_card_in_process_us" { print $3 }')
+verdict() { awk -v v="$1" -v op="$2" -v t="$3" 'BEGIN { ok = op == "<=" ? v <= t * 1.2 : v * 1.2 >= t; print ok ? "ok" : "MISS" }'; }
+per_request=$(awk -v r="$rps" 'BEGIN { printf "%.1f", 1e6 / r }')
+figures() {
+  echo "figure httpd_list_requests_per_s $rps req/s 1 $rps >=1000 $(verdict "$rps" ">=" 1000)"
+  echo "figure httpd_list_errors $errors requests - - =0 $([ "$errors" -eq 0 ] && echo ok || echo MISS)"
+  echo "figure httpd_list_p99 $p99 - - - - ok"
+  echo "figure httpd_worker_rss_growth_kB $(( after - before )) kB 1 $(( after - before )) <=1024 $(verdict $(( after - before )) "<=" 1024)"
+  if [ -n "$inproc" ]; then
+    ratio=$(awk -v a="$per_request" -v b="$inproc" 'BEGIN { printf "%.3f", a / b }')
+    echo "figure httpd_time_per_request_vs_in_process $per_request us $inproc $ratio <=1.5 $(verdict "$ratio" "<=" 1.5)"
+  fi
+}
+out=$(figures)
+echo "$out"
+grep -q ' MISS$' <<<"$out" && exit 3
+exit 0
+
+
