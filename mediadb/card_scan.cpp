@@ -40,15 +40,6 @@ bool isCameraName(const char *name)
                        [&](const char *ext) { return std::strcmp(name + 9, ext) == 0; });
 }
 
-// A camera folder name: 8 printable characters.
-bool isFolderName(const char *name)
-{
-    if (std::strlen(name) != DB_DIR_NAME_LEN)
-        return false;
-    return std::none_of(name, name + DB_DIR_NAME_LEN,
-                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
-}
-
 uint32_t digitsAt(const std::string &name, size_t from, size_t count)
 {
     uint32_t v = 0;
@@ -374,6 +365,14 @@ std::string entryJson(const MediaEntry &e)
 
 std::string cardDcimPath(const std::string &root) { return root + "/DCIM"; }
 
+bool isCardFolderName(const char *name)
+{
+    if (std::strlen(name) != DB_DIR_NAME_LEN)
+        return false;
+    return std::none_of(name, name + DB_DIR_NAME_LEN,
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
 Status scanCard(const std::string &root, MediaCard *card, EntrySource source)
 {
     *card = MediaCard{};
@@ -389,7 +388,7 @@ Status scanCard(const std::string &root, MediaCard *card, EntrySource source)
     size_t folders = 0;
     for (const std::string &dir : names) {
         struct statx st {};
-        if (!s.ok() || !isFolderName(dir.c_str()) || !statNoFollow(fd, dir, &st) || !S_ISDIR(st.stx_mode))
+        if (!s.ok() || !isCardFolderName(dir.c_str()) || !statNoFollow(fd, dir, &st) || !S_ISDIR(st.stx_mode))
             continue;
         if (++folders > CARD_SCAN_MAX_DIRS) {
             s = Status::error(where + ": more than " + std::to_string(CARD_SCAN_MAX_DIRS) + " camera folders");

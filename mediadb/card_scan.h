@@ -16,6 +16,8 @@ enum : uint32_t {
 
 // The folder that holds the camera folders: ROOT/DCIM.
 std::string cardDcimPath(const std::string &root);
+// A camera folder name: 8 printable characters.
+bool isCardFolderName(const char *name);
 // Replaces *card by the scan of the card mounted at `root`. The card identifier is left empty
 // (the caller derives or carries one); every upload word is 0. Errors start with "card ROOT: ".
 Status scanCard(const std::string &root, MediaCard *card, EntrySource source = EntrySource::Keep);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mediadb/card_scan.h"
+#include "mediadb/card_watch.h"
 #include "mediadb/db_server.h"
 #include "mediadb/manifest.h"
 #include "mediadb/state_store.h"
@@ -115,9 +116,6 @@ int main(int argc, char **argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
-    if (opt.watch)
-        return refuse("--watch is not supported yet; rescan with \"ztMediaDBd ctl rescan\"");
-
     MediaCard card;
     std::unique_ptr<StateStore> store;
     Status s = prepareCard(opt, &card, &store);
@@ -129,5 +127,14 @@ int main(int argc, char **argv)
     std::string cardId = card.cardId;
     MediaCatalog catalog(std::move(card), store.get());
     DbServer server(catalog, [opt](MediaCard *next) { return readCard(opt, next); });
+    // --watch feeds the card's changes to the same rescan as the control command.
+    CardWatch watch(cardDcimPath(opt.card), [&server] {
+        std::fprintf(stderr, "ztMediaDBd: card changed: %s\n", server.control("rescan").c_str());
+    });
+    if (opt.watch) {
+        s = watch.start();
+        if (!s.ok())
+            return refuse(s.message);
+    }
     return server.run(cardId);
 }

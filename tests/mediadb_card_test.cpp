@@ -146,6 +146,30 @@ TEST(MediadbCard, RescanSeesNewFilesAndStateKeepsUploadWords)
     EXPECT_EQ(histogram().histogram[0], 10u);
 }
 
+bool listed(const std::string &key)
+{
+    std::vector<std::string> keys = listKeys(DB_LIST_VIDEO_GROUPING);
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+// --watch rescans by itself, in folders that existed at start and in new ones.
+TEST(MediadbCard, WatchRescansWhenTheCardChanges)
+{
+    CardTree card;
+    buildCard(card);
+    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--watch"});
+    ASSERT_TRUE(server.ok()) << server.error();
+    for (const std::string key : {"100ZTCAM/ZX010061.MP4", "103ZTCAM/ZCAM0200.JPG", "103ZTCAM/ZCAM0201.JPG"}) {
+        card.file(key);
+        bool seen = false;
+        for (int i = 0; i < 200 && !seen; i++) {
+            usleep(50 * 1000);
+            seen = listed(key);
+        }
+        EXPECT_TRUE(seen) << key << "\n" << server.log();
+    }
+}
+
 TEST(MediadbCard, BadCardFoldersAreRefusedWithOneLine)
 {
     CardTree card;
