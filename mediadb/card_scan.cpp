@@ -53,8 +53,9 @@ bool allDigits(const std::string &name, size_t from, size_t count)
     return std::all_of(name.begin() + from, name.begin() + from + count, isDigit);
 }
 
-// Reads the names of an open directory, one budget for the whole card. Takes ownership of fd.
-Status readNames(int fd, const std::string &where, size_t *budget, std::vector<std::string> *names)
+// Reads the names of `length` characters of an open directory; every entry, kept or not, spends
+// the budget for the whole card. Takes ownership of fd.
+Status readNames(int fd, const std::string &where, size_t length, size_t *budget, std::vector<std::string> *names)
 {
     DIR *d = fdopendir(fd);
     if (!d) {
@@ -71,7 +72,8 @@ Status readNames(int fd, const std::string &where, size_t *budget, std::vector<s
             break;
         }
         --*budget;
-        names->push_back(de->d_name);
+        if (std::strlen(de->d_name) == length)
+            names->push_back(de->d_name);
     }
     closedir(d);
     return s;
@@ -93,7 +95,7 @@ Status readFolder(int dcimFd, const std::string &dir, const std::string &where, 
     if (fd < 0)
         return {};  // gone or replaced since it was listed: nothing to index
     std::vector<std::string> names;
-    Status s = readNames(dup(fd), where + "/" + dir, budget, &names);
+    Status s = readNames(dup(fd), where + "/" + dir, DB_FILE_NAME_LEN, budget, &names);
     for (const std::string &name : names) {
         struct statx st {};
         if (!s.ok() || !isCameraName(name.c_str()) || !statNoFollow(fd, name, &st) || !S_ISREG(st.stx_mode))
@@ -383,7 +385,7 @@ Status scanCard(const std::string &root, MediaCard *card, EntrySource source)
         return Status::error(where + ": " + dcim + " cannot be opened as a folder: " + std::strerror(errno));
     size_t budget = CARD_SCAN_MAX_ENTRIES;
     std::vector<std::string> names;
-    Status s = readNames(dup(fd), where, &budget, &names);
+    Status s = readNames(dup(fd), where, DB_DIR_NAME_LEN, &budget, &names);
     std::sort(names.begin(), names.end());
     size_t folders = 0;
     for (const std::string &dir : names) {
