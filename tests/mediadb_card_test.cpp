@@ -132,6 +132,13 @@ TEST(MediadbCard, RescanSeesNewFilesAndStateKeepsUploadWords)
     ASSERT_TRUE(server.ok()) << server.error();
     std::string before, after;
     ASSERT_EQ(server.ctl({"version"}, &before), 0);
+    auto cardId = [&] {
+        std::string id;
+        std::getline(std::ifstream(server.path("card_id")), id);
+        return id;
+    };
+    const std::string id = cardId();
+    EXPECT_EQ(id.size(), 16u);
     ASSERT_EQ(writeUploadStatus("100ZTCAM", "ZX020042.MP4", 2), 0u);
 
     card.file("100ZTCAM/ZX010060.MP4");
@@ -142,8 +149,9 @@ TEST(MediadbCard, RescanSeesNewFilesAndStateKeepsUploadWords)
     EXPECT_EQ(histogram().histogram[2], 1u);  // the acknowledged write survived the rescan
 
     ASSERT_TRUE(server.restart(false)) << server.error();
-    EXPECT_EQ(histogram().histogram[2], 1u);  // and a restart on the same card
+    EXPECT_EQ(histogram().histogram[2], 1u);  // and the restart
     EXPECT_EQ(histogram().histogram[0], 10u);
+    EXPECT_EQ(cardId(), id);  // the same card, though its files changed (read once it serves)
 }
 
 bool listed(const std::string &key)
