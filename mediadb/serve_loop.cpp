@@ -90,8 +90,11 @@ public:
                 mTimer.wait(lock);
                 continue;
             }
-            if (Clock::now() < mDelayed.top().due) {
-                mTimer.wait_until(lock, mDelayed.top().due);
+            // A copy: wait_until reads the time after the lock is given up, when a push may
+            // have moved the queue's storage.
+            const Clock::time_point due = mDelayed.top().due;
+            if (Clock::now() < due) {
+                mTimer.wait_until(lock, due);
                 continue;
             }
             Delayed d = mDelayed.top();
