@@ -90,11 +90,8 @@ public:
                 mTimer.wait(lock);
                 continue;
             }
-            // A copy: wait_until reads the time after the lock is given up, when a push may
-            // have moved the queue's storage.
-            const Clock::time_point due = mDelayed.top().due;
-            if (Clock::now() < due) {
-                mTimer.wait_until(lock, due);
+            if (Clock::now() < mDelayed.top().due) {
+                mTimer.wait_until(lock, mDelayed.top().due);
                 continue;
             }
             Delayed d = mDelayed.top();
