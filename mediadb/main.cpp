@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "mediadb/card_scan.h"
+#include "mediadb/card_watch.h"
 #include "mediadb/db_server.h"
 #include "mediadb/manifest.h"
 #include "mediadb/state_store.h"
@@ -15,6 +17,7 @@ namespace {
 
 const char kUsage[] =
     "usage: ztMediaDBd --manifest FILE.json [--state FILE.sqlite]\n"
+    "       ztMediaDBd --card DIR [--watch] [--state FILE.sqlite]   (DIR holds DCIM/)\n"
     "       ztMediaDBd --state FILE.sqlite          (serve the stored card)\n"
     "       ztMediaDBd ctl rescan | bump-version | version | drop N | delay N MS |\n"
     "                      cut K [N] | status S [N] | token T [N] | clear\n";
@@ -40,7 +43,11 @@ bool parseOptions(int argc, char **argv, Options *o)
         else
             return false;
     }
-    return !o->manifest.empty() || !o->state.empty();
+    if (!o->manifest.empty() && !o->card.empty())
+        return false;  // one source of media
+    if (o->watch && o->card.empty())
+        return false;
+    return !o->manifest.empty() || !o->card.empty() || !o->state.empty();
 }
 
 // Start-up failures are one line and exit status 2.
@@ -53,13 +60,24 @@ int refuse(const std::string &message)
 // Only a state file keeps the entries' JSON.
 EntrySource entrySource(const Options &opt) { return opt.state.empty() ? EntrySource::Drop : EntrySource::Keep; }
 
-// The card to serve: the manifest's, with what the state file (when given) acknowledged carried
-// over, or the stored one alone; stored again before it is served. Without a state file nothing is
-// kept, and *store stays null.
+// The card named on the command line, read afresh: the manifest, or the scan of the card folder.
+Status readCard(const Options &opt, MediaCard *card)
+{
+    if (!opt.card.empty())
+        return scanCard(opt.card, card, entrySource(opt));
+    if (!opt.manifest.empty())
+        return loadManifestFile(opt.manifest, card, entrySource(opt));
+    return Status::error("no manifest or card to rescan");
+}
+
+// The card to serve: the manifest's or the card folder's, with what the state file (when given)
+// acknowledged carried over, or the stored one alone; stored again before it is served. Without a
+// state file nothing is kept, and *store stays null.
 Status prepareCard(const Options &opt, MediaCard *card, std::unique_ptr<StateStore> *store)
 {
-    if (!opt.manifest.empty()) {
-        Status s = loadManifestFile(opt.manifest, card, entrySource(opt));
+    const bool fresh = !opt.manifest.empty() || !opt.card.empty();
+    if (fresh) {
+        Status s = readCard(opt, card);
         if (!s.ok())
             return s;
     }
@@ -76,9 +94,9 @@ Status prepareCard(const Options &opt, MediaCard *card, std::unique_ptr<StateSto
     s = (*store)->load(&stored, &found);
     if (!s.ok())
         return s;
-    if (opt.manifest.empty() && !found)
-        return Status::error("state " + opt.state + ": holds no card yet; start once with --manifest");
-    if (opt.manifest.empty())
+    if (!fresh && !found)
+        return Status::error("state " + opt.state + ": holds no card yet; start once with --manifest or --card");
+    if (!fresh)
         *card = std::move(stored);
     else if (found)
         cardCarryOver(stored, card);  // stored upload words win: acknowledged writes survive
@@ -98,9 +116,6 @@ int main(int argc, char **argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
-    if (!opt.card.empty() || opt.watch)
-        return refuse("--card and --watch are not supported yet; use --manifest");
-
     MediaCard card;
     std::unique_ptr<StateStore> store;
     Status s = prepareCard(opt, &card, &store);
@@ -111,12 +126,15 @@ int main(int argc, char **argv)
 
     std::string cardId = card.cardId;
     MediaCatalog catalog(std::move(card), store.get());
-    std::string manifest = opt.manifest;
-    const EntrySource source = entrySource(opt);
-    DbServer server(catalog, [manifest, source](MediaCard *next) {
-        if (manifest.empty())
-            return Status::error("no manifest to rescan");
-        return loadManifestFile(manifest, next, source);
+    DbServer server(catalog, [opt](MediaCard *next) { return readCard(opt, next); });
+    // --watch feeds the card's changes to the same rescan as the control command.
+    CardWatch watch(cardDcimPath(opt.card), [&server] {
+        std::fprintf(stderr, "ztMediaDBd: card changed: %s\n", server.control("rescan").c_str());
     });
+    if (opt.watch) {
+        s = watch.start();
+        if (!s.ok())
+            return refuse(s.message);
+    }
     return server.run(cardId);
 }

@@ -114,6 +114,15 @@ ServerProcess ServerProcess::fromFile(const std::string &manifestPath, std::vect
     return p;
 }
 
+ServerProcess ServerProcess::fromArgs(std::vector<std::string> args)
+{
+    ServerProcess p;
+    p.mArgs = std::move(args);
+    if (p.makeDir())
+        p.start(false);
+    return p;
+}
+
 ServerProcess::ServerProcess(ServerProcess &&o) noexcept
     : mDir(std::move(o.mDir)), mManifest(std::move(o.mManifest)), mArgs(std::move(o.mArgs)),
       mError(std::move(o.mError)), mSavedIpcDir(std::move(o.mSavedIpcDir)),
@@ -141,7 +150,7 @@ bool ServerProcess::makeDir()
 bool ServerProcess::start(bool withManifest)
 {
     std::vector<std::string> args;
-    if (withManifest)
+    if (withManifest && !mManifest.empty())
         args = {"--manifest", mManifest};
     args.insert(args.end(), mArgs.begin(), mArgs.end());
     int logFd = open(path("server.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);

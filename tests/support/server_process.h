@@ -17,6 +17,8 @@ public:
     explicit ServerProcess(const std::string &manifestJson, std::vector<std::string> extraArgs = {});
     // Starts the server on an existing manifest file.
     static ServerProcess fromFile(const std::string &manifestPath, std::vector<std::string> extraArgs = {});
+    // Starts the server with `args` alone, no manifest (e.g. {"--card", dir}).
+    static ServerProcess fromArgs(std::vector<std::string> args);
     ~ServerProcess();
     ServerProcess(ServerProcess &&other) noexcept;
     ServerProcess(const ServerProcess &) = delete;

@@ -1,0 +1,413 @@
+#include "mediadb/card_scan.h"
+
+#include <cjson/cJSON.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <unordered_map>
+
+#include "platform/ztcamera.h"
+#include "ztMedia/dbNameRules.h"
+
+namespace {
+
+struct ScanFile {
+    std::string name;
+    uint64_t size = 0;
+    uint32_t cre = 0, mod = 0;
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool hasExt(const std::string &name, const char *ext) { return name.compare(9, 3, ext) == 0; }
+
+// A camera file name: 'Z', seven upper-case letters or digits, '.', a known extension.
+bool isCameraName(const char *name)
+{
+    static const char *const kExt[] = {"MP4", "360", "JPG", "LRV", "THM"};
+    if (std::strlen(name) != DB_FILE_NAME_LEN || name[0] != 'Z' || name[8] != '.')
+        return false;
+    for (int i = 1; i < 8; i++)
+        if (!isDigit(name[i]) && !(name[i] >= 'A' && name[i] <= 'Z'))
+            return false;
+    return std::any_of(std::begin(kExt), std::end(kExt),
+                       [&](const char *ext) { return std::strcmp(name + 9, ext) == 0; });
+}
+
+uint32_t digitsAt(const std::string &name, size_t from, size_t count)
+{
+    uint32_t v = 0;
+    for (size_t i = from; i < from + count; i++)
+        v = v * 10 + static_cast<uint32_t>(name[i] - '0');
+    return v;
+}
+
+bool allDigits(const std::string &name, size_t from, size_t count)
+{
+    return std::all_of(name.begin() + from, name.begin() + from + count, isDigit);
+}
+
+// Reads the names of `length` characters of an open directory; every entry, kept or not, spends
+// the budget for the whole card. Takes ownership of fd.
+Status readNames(int fd, const std::string &where, size_t length, size_t *budget, std::vector<std::string> *names)
+{
+    DIR *d = fdopendir(fd);
+    if (!d) {
+        close(fd);
+        return Status::error(where + ": cannot be read: " + std::strerror(errno));
+    }
+    Status s;
+    while (const dirent *de = readdir(d)) {
+        if (std::strcmp(de->d_name, ".") == 0 || std::strcmp(de->d_name, "..") == 0)
+            continue;
+        if (*budget == 0) {
+            s = Status::error(where + ": the card holds more than " + std::to_string(CARD_SCAN_MAX_ENTRIES) +
+                              " directory entries; not indexed");
+            break;
+        }
+        --*budget;
+        if (std::strlen(de->d_name) == length)
+            names->push_back(de->d_name);
+    }
+    closedir(d);
+    return s;
+}
+
+// What the file system says of `name` in dirFd, never through a link. Creation time is the
+// birth time where the file system keeps one, else the modification time.
+bool statNoFollow(int dirFd, const std::string &name, struct statx *st)
+{
+    return statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                 STATX_BASIC_STATS | STATX_BTIME, st) == 0;
+}
+
+// The regular files with camera names of one folder, in name order.
+Status readFolder(int dcimFd, const std::string &dir, const std::string &where, size_t *budget,
+                  std::vector<ScanFile> *files)
+{
+    int fd = openat(dcimFd, dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};  // gone or replaced since it was listed: nothing to index
+    std::vector<std::string> names;
+    Status s = readNames(dup(fd), where + "/" + dir, DB_FILE_NAME_LEN, budget, &names);
+    for (const std::string &name : names) {
+        struct statx st {};
+        if (!s.ok() || !isCameraName(name.c_str()) || !statNoFollow(fd, name, &st) || !S_ISREG(st.stx_mode))
+            continue;
+        const uint32_t mod = static_cast<uint32_t>(st.stx_mtime.tv_sec);
+        const bool born = (st.stx_mask & STATX_BTIME) && st.stx_btime.tv_sec > 0;
+        files->push_back({name, st.stx_size, born ? static_cast<uint32_t>(st.stx_btime.tv_sec) : mod, mod});
+    }
+    close(fd);
+    std::sort(files->begin(), files->end(), [](const ScanFile &a, const ScanFile &b) { return a.name < b.name; });
+    return s;
+}
+
+// How a name takes part in a group. `key` is empty for files that are entries of their own.
+struct NameClass {
+    uint32_t type = DB_CONTENT_TYPE_PHOTO;
+    std::string key;      // photo and looping groups: files with the same key form one group
+    uint32_t member = 0;  // the file's member number within that group
+    bool listed = true;   // sidecars (.LRV, .THM) appear in the directory scan only
+    bool chapterFirst = false;
+    bool groupAlone = false;  // a lone file of this form is a group of one all the same
+};
+
+NameClass classify(const std::string &name)
+{
+    NameClass c;
+    const char *n = name.c_str();
+    const bool video = hasExt(name, "MP4") || hasExt(name, "360");
+    if (hasExt(name, "LRV") || hasExt(name, "THM")) {
+        c.listed = false;
+    } else if (video && isZetroNameChapterVideo(n) && n[1] == 'M') {
+        c.type = DB_CONTENT_TYPE_7;  // the camera's session files carry the letter M
+    } else if (video && isZetroNameChapterVideo(n)) {
+        c.type = DB_CONTENT_TYPE_VIDEO;
+        c.chapterFirst = name.compare(2, 2, "01") == 0;
+    } else if (video && name.compare(0, 4, "ZCAM") == 0 && allDigits(name, 4, 4)) {
+        c.type = DB_CONTENT_TYPE_VIDEO;
+        c.chapterFirst = true;  // the old chapter scheme's first file
+    } else if (hasExt(name, "MP4") && isZetroNameLoopingVideo2A(n)) {
+        c = {DB_CONTENT_TYPE_LOOPING_VIDEO, "L" + name.substr(1, 3), digitsAt(name, 4, 4)};
+        c.groupAlone = true;
+    } else if (isZetroNamePhotoLetter(n)) {
+        // S: a lapse, P: a continuous series; a night-lapse cannot be told by name.
+        c = {n[1] == 'S' ? DB_CONTENT_TYPE_TIME_LAPSE : DB_CONTENT_TYPE_CONTINUOUS, "P" + name.substr(1, 3),
+             digitsAt(name, 4, 4)};
+        c.groupAlone = true;
+    } else if (allDigits(name, 1, 7) && (hasExt(name, "MP4") || hasExt(name, "JPG"))) {
+        const bool jpg = hasExt(name, "JPG");
+        c = {jpg ? DB_CONTENT_TYPE_BURST : DB_CONTENT_TYPE_LOOPING_VIDEO, "N" + name.substr(1, 3) + name.substr(9),
+             digitsAt(name, 4, 4)};
+    } else {
+        c.type = video ? DB_CONTENT_TYPE_VIDEO : DB_CONTENT_TYPE_PHOTO;
+    }
+    return c;
+}
+
+// The type of a file listed on its own: a group form without its group is a plain video or photo.
+uint32_t singleType(const std::string &name, const NameClass &c)
+{
+    if (c.key.empty())
+        return c.type;
+    return hasExt(name, "JPG") ? DB_CONTENT_TYPE_PHOTO : DB_CONTENT_TYPE_VIDEO;
+}
+
+// Number of the first file of a group, as the member-name rule expects it.
+uint32_t groupNumberOf(const std::string &first)
+{
+    // The old scheme's first file (ZCAM) keeps its number where its chapters carry it.
+    if (first.compare(0, 4, "ZCAM") == 0)
+        return digitsAt(first, 4, 4);
+    // A photo letter name keeps it in the letter pair, where its members' names put it back.
+    if (isZetroNamePhotoLetter(first.c_str()))
+        return dbGroupFromLetterPair(first[2], first[3]);
+    return dbGroupNumberFromFirstName(first.c_str());
+}
+
+// One camera folder turned into entries: groups first planned over the whole folder, then
+// emitted in the order of their first file.
+class FolderIndex {
+public:
+    FolderIndex(std::string dir, std::vector<ScanFile> files)
+        : mDir(std::move(dir)), mFiles(std::move(files)), mTaken(mFiles.size(), false),
+          mNewNumbering(dbIsNewNameFormat(ztc_state_get_model_number()))
+    {
+        for (size_t i = 0; i < mFiles.size(); i++)
+            mByName.emplace(mFiles[i].name, i);
+    }
+
+    void emit(std::vector<MediaEntry> *out)
+    {
+        std::vector<NameClass> classes;
+        for (const ScanFile &f : mFiles)
+            classes.push_back(classify(f.name));
+        planGroups(classes);
+        for (size_t i = 0; i < mFiles.size(); i++) {
+            if (mTaken[i] || !classes[i].listed)
+                continue;
+            auto plan = mPlans.find(i);
+            if (plan != mPlans.end())
+                out->push_back(groupEntry(plan->second));
+            else if (classes[i].chapterFirst)
+                out->push_back(chapterEntry(i));
+            else
+                out->push_back(fileEntry(i, singleType(mFiles[i].name, classes[i])));
+        }
+    }
+
+private:
+    struct Plan {
+        uint32_t type;
+        std::vector<std::pair<uint32_t, size_t>> files;  // member number, file index; in order
+    };
+
+    // Files sharing a key become groups of at most MANIFEST_MAX_GROUP_SPAN member numbers; a
+    // member is kept only when the member-name rule builds its very name from the first file.
+    void planGroups(const std::vector<NameClass> &classes)
+    {
+        std::map<std::string, std::vector<std::pair<uint32_t, size_t>>> byKey;
+        for (size_t i = 0; i < mFiles.size(); i++)
+            if (!classes[i].key.empty())
+                byKey[classes[i].key].emplace_back(classes[i].member, i);
+        for (auto &[key, files] : byKey) {
+            const NameClass &form = classes[files.front().second];
+            for (size_t at = 0; at < files.size();) {
+                Plan plan{form.type, {files[at]}};
+                const ScanFile &first = mFiles[files[at].second];
+                const DbMemberPattern pattern = dbMemberPatternFor(form.type, first.name.c_str());
+                const uint32_t group = groupNumberOf(first.name);
+                size_t next = at + 1;
+                for (; next < files.size() && files[next].first - files[at].first < MANIFEST_MAX_GROUP_SPAN; next++)
+                    if (builtName(pattern, group, files[next].first) == mFiles[files[next].second].name)
+                        plan.files.push_back(files[next]);
+                at = next;
+                if (plan.files.size() < 2 && !form.groupAlone)
+                    continue;  // a lone numeric name is a plain photo or video
+                for (size_t k = 1; k < plan.files.size(); k++)
+                    mTaken[plan.files[k].second] = true;
+                mPlans.emplace(plan.files.front().second, std::move(plan));
+            }
+        }
+    }
+
+    std::string builtName(const DbMemberPattern &pattern, uint32_t group, uint32_t n) const
+    {
+        char name[DB_NAME_BUF];
+        return dbBuildMemberName(pattern, group, n, mNewNumbering, name) ? name : "";
+    }
+
+    MediaEntry fileEntry(size_t i, uint32_t type) const
+    {
+        const ScanFile &f = mFiles[i];
+        MediaEntry e;
+        e.dir = mDir;
+        e.file = f.name;
+        e.type = type;
+        e.cre = f.cre;
+        e.mod = f.mod;
+        e.size = f.size;
+        return e;
+    }
+
+    void addMember(MediaEntry *e, size_t i)
+    {
+        const ScanFile &f = mFiles[i];
+        MemberFile m;
+        m.file = f.name;
+        m.size = f.size;
+        m.cre = f.cre;
+        m.mod = f.mod;
+        e->members.push_back(std::move(m));
+        e->group.groupSize += f.size;
+        mTaken[i] = true;
+    }
+
+    MediaEntry groupEntry(const Plan &plan)
+    {
+        MediaEntry e = fileEntry(plan.files.front().second, plan.type);
+        GroupRecord &g = e.group;
+        g.groupNumber = groupNumberOf(e.file);
+        g.first = plan.files.front().first;
+        g.last = plan.files.back().first;
+        g.groupSize = e.size;
+        for (size_t k = 1; k < plan.files.size(); k++) {
+            // Only grouped videos list their further files; a photo group is its first file.
+            if (dbIsGroupedVideoType(plan.type))
+                addMember(&e, plan.files[k].second);
+            else
+                g.groupSize += mFiles[plan.files[k].second].size;
+        }
+        for (uint32_t n = g.first, k = 0; n <= g.last; n++) {
+            if (k < plan.files.size() && plan.files[k].first == n)
+                k++;
+            else
+                g.missing.push_back(n);
+        }
+        return e;
+    }
+
+    // A chaptered video: its chapters are the files the member-name rule names, up to the first
+    // absent one. Without a second chapter it is a single video.
+    MediaEntry chapterEntry(size_t i)
+    {
+        MediaEntry e = fileEntry(i, DB_CONTENT_TYPE_VIDEO);
+        const DbMemberPattern pattern = dbMemberPatternFor(DB_CONTENT_TYPE_CHAPTERED_VIDEO, e.file.c_str());
+        const uint32_t group = groupNumberOf(e.file);
+        e.group.groupSize = e.size;
+        for (uint32_t n = 1; n < MANIFEST_MAX_GROUP_SPAN; n++) {
+            auto it = mByName.find(builtName(pattern, group, n));
+            if (it == mByName.end() || it->second == i || mTaken[it->second])
+                break;
+            addMember(&e, it->second);
+        }
+        if (e.members.empty())
+            return fileEntry(i, DB_CONTENT_TYPE_VIDEO);
+        e.type = DB_CONTENT_TYPE_CHAPTERED_VIDEO;
+        e.group.groupNumber = group;
+        e.group.first = 0;
+        e.group.last = static_cast<uint32_t>(e.members.size());
+        return e;
+    }
+
+    std::string mDir;
+    std::vector<ScanFile> mFiles;
+    std::vector<bool> mTaken;
+    bool mNewNumbering;
+    std::unordered_map<std::string, size_t> mByName;
+    std::map<size_t, Plan> mPlans;  // by the index of the group's first file
+};
+
+// The entry as manifest JSON, the form in which a state store keeps entries.
+std::string entryJson(const MediaEntry &e)
+{
+    cJSON *o = cJSON_CreateObject();
+    cJSON_AddStringToObject(o, "dir", e.dir.c_str());
+    cJSON_AddStringToObject(o, "file", e.file.c_str());
+    cJSON_AddNumberToObject(o, "type", e.type);
+    cJSON_AddNumberToObject(o, "cre", e.cre);
+    cJSON_AddNumberToObject(o, "mod", e.mod);
+    cJSON_AddNumberToObject(o, "size", static_cast<double>(e.size));
+    if (dbIsGroupType(e.type)) {
+        cJSON *g = cJSON_AddObjectToObject(o, "group");
+        cJSON_AddNumberToObject(g, "group_number", e.group.groupNumber);
+        cJSON_AddNumberToObject(g, "first", e.group.first);
+        cJSON_AddNumberToObject(g, "last", e.group.last);
+        cJSON *missing = cJSON_AddArrayToObject(g, "missing");
+        for (uint32_t n : e.group.missing)
+            cJSON_AddItemToArray(missing, cJSON_CreateNumber(n));
+        cJSON_AddNumberToObject(g, "group_size", static_cast<double>(e.group.groupSize));
+    }
+    if (!e.members.empty()) {
+        cJSON *members = cJSON_AddArrayToObject(o, "members");
+        for (const MemberFile &m : e.members) {
+            cJSON *x = cJSON_CreateObject();
+            cJSON_AddStringToObject(x, "file", m.file.c_str());
+            cJSON_AddNumberToObject(x, "size", static_cast<double>(m.size));
+            cJSON_AddNumberToObject(x, "cre", m.cre);
+            cJSON_AddNumberToObject(x, "mod", m.mod);
+            cJSON_AddItemToArray(members, x);
+        }
+    }
+    char *text = cJSON_PrintUnformatted(o);
+    std::string json = text ? text : "";
+    cJSON_free(text);
+    cJSON_Delete(o);
+    return json;
+}
+
+}  // namespace
+
+std::string cardDcimPath(const std::string &root) { return root + "/DCIM"; }
+
+bool isCardFolderName(const char *name)
+{
+    if (std::strlen(name) != DB_DIR_NAME_LEN)
+        return false;
+    return std::none_of(name, name + DB_DIR_NAME_LEN,
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
+Status scanCard(const std::string &root, MediaCard *card, EntrySource source)
+{
+    *card = MediaCard{};
+    const std::string where = "card " + root;
+    const std::string dcim = cardDcimPath(root);
+    int fd = open(dcim.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return Status::error(where + ": " + dcim + " cannot be opened as a folder: " + std::strerror(errno));
+    size_t budget = CARD_SCAN_MAX_ENTRIES;
+    std::vector<std::string> names;
+    Status s = readNames(dup(fd), where, DB_DIR_NAME_LEN, &budget, &names);
+    std::sort(names.begin(), names.end());
+    size_t folders = 0;
+    for (const std::string &dir : names) {
+        struct statx st {};
+        if (!s.ok() || !isCardFolderName(dir.c_str()) || !statNoFollow(fd, dir, &st) || !S_ISDIR(st.stx_mode))
+            continue;
+        if (++folders > CARD_SCAN_MAX_DIRS) {
+            s = Status::error(where + ": more than " + std::to_string(CARD_SCAN_MAX_DIRS) + " camera folders");
+            break;
+        }
+        std::vector<ScanFile> files;
+        s = readFolder(fd, dir, where, &budget, &files);
+        std::vector<DirListing> &listing = card->dirs[dir];
+        for (const ScanFile &f : files)
+            listing.push_back({f.name, f.size, f.mod});
+        FolderIndex(dir, std::move(files)).emit(&card->media);
+    }
+    close(fd);
+    if (!s.ok())
+        return s;
+    if (source == EntrySource::Keep)
+        for (MediaEntry &e : card->media)
+            e.source = entryJson(e);
+    return {};
+}
