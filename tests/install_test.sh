@@ -15,7 +15,7 @@ trap cleanup EXIT
 fail() { echo "install_test: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-public=(ztMediaDB.h dbProtocol.h ztMediaResponders.h CAHMediaList.h MediaShareInfo.h Comparinator.h
+public=(ztMediaDB.h dbProtocol.h dbNameRules.h ztMediaResponders.h CAHMediaList.h MediaShareInfo.h Comparinator.h
         CompareFactory.h)
 for f in bin/ztMediaDBd bin/ztMediaChecker bin/ztWomListen "${public[@]/#/include/ztMedia/}"; do
   [ -e "$work/prefix/$f" ] || fail "$f was not installed"
