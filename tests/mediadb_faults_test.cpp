@@ -35,7 +35,7 @@ int shortReceive(rtosConnection_t *conn, void *buf, size_t cap)
     return ztIpcSocketOps()->receive(conn, buf, cap);
 }
 
-db_file_spec spec(const char *file)
+db_file_spec fileSpec(const char *file)
 {
     db_file_spec fs{};
     std::memcpy(fs.dir_name, "100ZTCAM", DB_DIR_NAME_LEN);
@@ -53,17 +53,17 @@ const struct Entry {
     const char *name;
     int (*call)();
 } kEntries[] = {
-    {"dbGetContentInfo", [] { db_file_spec fs = spec("ZX010001.MP4"); db_content_info ci;
+    {"dbGetContentInfo", [] { db_file_spec fs = fileSpec("ZX010001.MP4"); db_content_info ci;
                               return dbGetContentInfo(nullptr, &fs, &ci); }},
-    {"dbGetGroupContentInfo", [] { db_file_spec fs = spec("ZX010002.MP4"); db_group_info g; db_content_info ci;
+    {"dbGetGroupContentInfo", [] { db_file_spec fs = fileSpec("ZX010002.MP4"); db_group_info g; db_content_info ci;
                                    uint8_t a[DB_GROUP_BITMAP_MAX], b[DB_GROUP_BITMAP_MAX];
                                    return dbGetGroupContentInfo(nullptr, &fs, &g, &ci, a, b); }},
-    {"dbGetVideoSpecificInfo", [] { db_file_spec fs = spec("ZX010001.MP4"); db_video_specific_info v;
+    {"dbGetVideoSpecificInfo", [] { db_file_spec fs = fileSpec("ZX010001.MP4"); db_video_specific_info v;
                                     db_content_info ci; uint32_t h[4];
                                     return dbGetVideoSpecificInfo(nullptr, &fs, &v, &ci, h, 4); }},
-    {"dbGetMoreInfo", [] { db_file_spec fs = spec("ZX010001.MP4"); db_more_info m;
+    {"dbGetMoreInfo", [] { db_file_spec fs = fileSpec("ZX010001.MP4"); db_more_info m;
                            return dbGetMoreInfo(nullptr, &fs, &m); }},
-    {"dbGetGUMIByFileName", [] { db_file_spec fs = spec("ZX010001.MP4"); uint8_t g[16], p[16];
+    {"dbGetGUMIByFileName", [] { db_file_spec fs = fileSpec("ZX010001.MP4"); uint8_t g[16], p[16];
                                  return dbGetGUMIByFileName(nullptr, &fs, g, p); }},
     {"dbGetFileNameByGUMI", [] { const uint8_t g[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
                                  char out[20]; return dbGetFileNameByGUMI(nullptr, g, out); }},
