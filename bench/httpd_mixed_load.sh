@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Mixed load on ztMediaHttpd and ztMediaDBd (with a state file, so every write is committed to
+# SQLite): wrk with 8 connections for 60 s, loopback only, cycling through the media list, a
+# file's metadata and upload-state writes. Prints failed requests (must be 0) and the resident
+# memory of the HTTP worker and of the server at start and end (must stay flat), then checks that
+# the last state written reads back. Run by hand; needs wrk (Debian package wrk).
+#   bench/httpd_mixed_load.sh [SECONDS] [CONNECTIONS]    (defaults 60 and 8; at most 300 and 64)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bin=${ZT_BIN_DIR:-build/bin}
+seconds=${1:-60}
+conns=${2:-8}
+command -v wrk >/dev/null || { echo "httpd_mixed_load: wrk is missing (apt-get install wrk)" >&2; exit 1; }
+[[ $seconds =~ ^[0-9]+$ && $seconds -ge 1 && $seconds -le 300 ]] || { echo "httpd_mixed_load: SECONDS 1..300" >&2; exit 1; }
+[[ $conns =~ ^[0-9]+$ && $conns -ge 1 && $conns -le 64 ]] || { echo "httpd_mixed_load: CONNECTIONS 1..64" >&2; exit 1; }
+
+dir=$(mktemp -d /tmp/zthttpd-mixed-XXXXXX)
+export ZT_IPC_DIR=$dir/ipc
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+
+"$bin/ztMediaDBd" --manifest examples/sample-card.json --state "$dir/card.sqlite" 2>"$dir/db.log" &
+db=$!
+pids+=("$db")
+for _ in $(seq 100); do [ -S "$ZT_IPC_DIR/rtos_media_db" ] && break; sleep 0.1; done
+[ -S "$ZT_IPC_DIR/rtos_media_db" ] || { echo "httpd_mixed_load: ztMediaDBd did not start" >&2; cat "$dir/db.log" >&2; exit 1; }
+
+mkfifo "$dir/httpd.out"
+"$bin/ztMediaHttpd" --port 0 >"$dir/httpd.out" 2>"$dir/httpd.log" &
+httpd=$!
+pids+=("$httpd")
+read -r -t 10 line <"$dir/httpd.out" || { echo "httpd_mixed_load: ztMediaHttpd did not start" >&2; exit 1; }
+base="${line##* }"
+worker=$(pgrep -P "$httpd")
+rss() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
+
+# Requests in turn: list, metadata of a video, upload state writes 0..5 on two files.
+cat >"$dir/mix.lua" <<'EOF'
+local paths = {
+  "/media/list",
+  "/media/metadata?t=v5info&p=100ZTCAM/ZX010001.MP4",
+}
+for s = 0, 5 do
+  paths[#paths + 1] = "/media/metadata?t=upload&p=100ZTCAM/ZCAM0002.JPG&status=" .. s
+  paths[#paths + 1] = "/media/metadata?t=upload&p=100ZTCAM/ZX010005.MP4&status=" .. s
+end
+local n = 0
+request = function()
+  n = n + 1
+  return wrk.format("GET", paths[(n % #paths) + 1])
+end
+EOF
+
+for _ in $(seq 20); do curl -s -o /dev/null "${base}media/list"; done
+worker_before=$(rss "$worker"); db_before=$(rss "$db")
+wrk -t 2 -c "$conns" -d "${seconds}s" -s "$dir/mix.lua" "${base%/}" >"$dir/wrk.out"
+worker_after=$(rss "$worker"); db_after=$(rss "$db")
+[ "$(pgrep -P "$httpd")" = "$worker" ] || echo "httpd_mixed_load: the worker was replaced during the run" >&2
+
+total=$(awk '/requests in/ { print $1 }' "$dir/wrk.out")
+rps=$(awk '/^Requests\/sec:/ { print $2 }' "$dir/wrk.out")
+non2xx=$(awk '/Non-2xx/ { print $NF }' "$dir/wrk.out")
+sockerr=$(awk '/Socket errors/ { gsub(",", ""); print $4 + $6 + $8 + $10 }' "$dir/wrk.out")
+failed=$(( ${non2xx:-0} + ${sockerr:-0} ))
+readback=$(curl -s "${base}media/metadata?t=upload&p=100ZTCAM/ZCAM0002.JPG")
+
+echo "ztMediaHttpd + ztMediaDBd --state, mixed list/metadata/upload writes, $conns connections, ${seconds} s"
+echo "  requests:   $total ($rps per second), failed: $failed"
+echo "  worker RSS: ${worker_before} kB -> ${worker_after} kB; server RSS: ${db_before} kB -> ${db_after} kB"
+echo "  read back:  $(tr -d '\r\n' <<<"$readback" | tail -c 60)"
+echo "figure httpd_mixed_failed_requests $failed requests - - =0 $([ "$failed" -eq 0 ] && echo ok || echo MISS)"
+echo "figure httpd_mixed_requests_per_s $rps req/s - - - ok"
+echo "figure httpd_mixed_worker_rss_growth_kB $(( worker_after - worker_before )) kB - - - ok"
+echo "figure httpd_mixed_server_rss_growth_kB $(( db_after - db_before )) kB - - - ok"
+grep -q '"us"' <<<"$readback" || { echo "httpd_mixed_load: the upload state does not read back" >&2; exit 3; }
+[ "$failed" -eq 0 ] || exit 3
