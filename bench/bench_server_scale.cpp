@@ -1,8 +1,9 @@
 // The server and the candidate list as the card grows: 100, 1,000, 10,000 and 100,000 entries of
 // the generated mix. For each size: ztMediaDBd's start-up (manifest load, store, index) until the
 // channel accepts, resident memory after start and its peak after a rescan, the rescan itself,
-// the median histogram query and list page; then the candidate count over the whole card and the
-// sort of its keys in the default order. Figures are named scale_<what>_<entries>, which
+// the median histogram query and list page; the HTTP media list of the whole card (its body is
+// bounded at 128 KiB: past that it answers 500); then the candidate count over the whole card and
+// the sort of its keys in the default order. Figures are named scale_<what>_<entries>, which
 // docs/plot_scale.py draws.
 //   bench_server_scale [largest]   (largest card, default 100000)
 #include <sys/types.h>
@@ -17,6 +18,8 @@
 
 #include "bench/bench_figures.h"
 #include "cah/CAHMediaList.h"
+#include "tests/support/stdout_capture.h"
+#include "ztMedia/ztMediaResponders.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
 #include "ztMedia/dbProtocol.h"
@@ -60,7 +63,21 @@ bool histogram()
 struct Sample {
     size_t entries, manifestBytes;
     double startS, rssMB, rescanS, peakMB, histogramUs, pageUs, countS, sortMs;
+    double listMs, listBytes;
+    bool listFits;
 };
+
+// The media list responder over the whole card, its answer captured: time, size, and whether it
+// answered 200.
+void mediaList(Sample *s)
+{
+    int result = -1;
+    const Clock::time_point t0 = Clock::now();
+    const std::string out = captureStdout([&] { result = generateMediaList(nullptr, ""); });
+    s->listMs = secondsSince(t0) * 1e3;
+    s->listBytes = double(out.size());
+    s->listFits = result == 0;
+}
 
 // Every medium of every state is a candidate, so the count walks the whole card.
 bool countAndSort(Sample *s)
@@ -97,6 +114,7 @@ bool measure(size_t entries, Sample *s)
     s->rssMB = procMB(server.pid(), "VmRSS");
     const uint32_t middle = static_cast<uint32_t>(entries / 2);
     s->histogramUs = medianUs(300, histogram);
+    mediaList(s);
     s->pageUs = medianUs(300, [&] { return dbListPage(middle, 15, DB_LIST_VIDEO_GROUPING, DB_QUERY_CAH_LIST).error.empty(); });
     const Clock::time_point r0 = Clock::now();
     if (server.ctl({"rescan"}) != 0)
@@ -104,6 +122,23 @@ bool measure(size_t entries, Sample *s)
     s->rescanS = secondsSince(r0);
     s->peakMB = procMB(server.pid(), "VmHWM");
     return s->histogramUs > 0 && s->pageUs > 0 && countAndSort(s);
+}
+
+// The largest generated card, in steps of 50 entries, whose whole media list still answers 200.
+size_t largestListThatFits()
+{
+    size_t fits = 0;
+    for (size_t n = 50; n <= 2000; n += 50) {
+        ServerProcess server(generateCard(n).json);
+        Sample s{};
+        if (!server.ok())
+            break;
+        mediaList(&s);
+        if (!s.listFits)
+            break;
+        fits = n;
+    }
+    return fits;
 }
 
 void reportAll(const std::vector<Sample> &samples)
@@ -118,6 +153,9 @@ void reportAll(const std::vector<Sample> &samples)
         benchfig::note("scale_list_page_us_" + n, s.pageUs, "us");
         benchfig::note("scale_candidate_count_s_" + n, s.countS, "s");
         benchfig::note("scale_sort_ms_" + n, s.sortMs, "ms");
+        benchfig::note("scale_media_list_ms_" + n, s.listMs, "ms");
+        benchfig::note(std::string("media_list_") + (s.listFits ? "answers_200_bytes_" : "answers_500_bytes_") + n,
+                       s.listBytes, "B");
     }
     const Sample &small = samples.front(), &large = samples.back();
     const std::string n = std::to_string(large.entries);
@@ -152,6 +190,7 @@ int main(int argc, char **argv)
     }
     if (samples.size() < 2)
         return 1;
+    benchfig::note("media_list_largest_card_that_fits", double(largestListThatFits()), "entries");
     reportAll(samples);
     return benchfig::finish();
 }
