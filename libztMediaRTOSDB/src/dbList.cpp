@@ -1,5 +1,6 @@
 #include "libztMediaRTOSDB/src/dbList.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -196,12 +197,16 @@ Step readGroupBlock(Reader &rd, Entry &e, const DbContentTypeInfo &info)
 }
 
 // Calls fn(n) for every member n of the group whose bitmap bit is set (all without a bitmap),
-// until fn returns false.
+// until fn returns false; the first DB_GROUP_MEMBERS_WALKED_MAX members only.
 template <class Fn>
 void forEachMember(const Entry &e, Fn fn)
 {
     const int64_t first = static_cast<int32_t>(e.group.first_number);
-    for (int64_t i = 0; i < memberCount(e.group); ++i) {
+    const int64_t count = memberCount(e.group);
+    if (count > DB_GROUP_MEMBERS_WALKED_MAX)
+        DBLOG(DB_LOG_NOTICE, "group of %lld members: only the first %u are walked\n",
+              static_cast<long long>(count), unsigned(DB_GROUP_MEMBERS_WALKED_MAX));
+    for (int64_t i = 0; i < std::min<int64_t>(count, DB_GROUP_MEMBERS_WALKED_MAX); ++i) {
         const uint32_t n = static_cast<uint32_t>(first + i);
         if ((!e.bitmap || dbGroupMemberPresent(e.bitmap, e.group.first_number, n)) && !fn(n))
             return;

@@ -17,6 +17,10 @@ enum : uint32_t {
     DB_LIST_SESSION_OPTIONS = 0,
     // Durations asked per grouped video (one exchange each); chapter numbers have two digits.
     DB_GROUP_DURATION_LOOKUPS_MAX = 100,
+    // Members of one group walked (handed out as files, asked for durations). Camera member
+    // numbers have four digits, so this only cuts a member range no camera writes, which would
+    // otherwise cost up to 2^32 file callbacks for one entry of one frame.
+    DB_GROUP_MEMBERS_WALKED_MAX = 65536,
 };
 
 // Sends one list query (command 0) and receives the page into `response` (DB_FRAME_MAX bytes).
@@ -32,7 +36,8 @@ int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *
 // `bytesRead`; a response shorter than the list header hands out nothing. An echoed
 // include_more_info bit is not looked at. With an item callback, a grouped video's duration
 // asks the database for at most DB_GROUP_DURATION_LOOKUPS_MAX members (the rest count as 0 ms);
-// with only a file callback no durations are asked for (nothing would receive them).
+// with only a file callback no durations are asked for (nothing would receive them). At most
+// DB_GROUP_MEMBERS_WALKED_MAX members of one group are handed out as files.
 int processQueryResponse(const uint8_t *response, int bytesRead, int starting_index,
                          cah_item_callback itemCallback, void *itemContext,
                          cah_file_callback fileCallback, void *fileContext);
