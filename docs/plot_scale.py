@@ -39,10 +39,11 @@ def panel(what, points, unit, x0, y0):
     ly = lambda v: y0 + PANEL_H - PAD + 10 - (math.log10(v) - math.log10(ylo)) / max(1e-9, math.log10(yhi) - math.log10(ylo)) * (PANEL_H - PAD - 10)
     out = [f'<text x="{x0 + PANEL_W / 2}" y="{y0 + 14}" text-anchor="middle" font-weight="bold">'
            f'{re.sub(r"_(s|ms|us|mb)$", "", what).replace("_", " ")} ({unit})</text>']
-    for t in log_ticks(ylo, yhi):
-        if ylo <= t <= yhi:
-            out.append(f'<line x1="{x0 + PAD}" x2="{x0 + PANEL_W - 10}" y1="{ly(t):.1f}" y2="{ly(t):.1f}" stroke="#ddd"/>')
-            out.append(f'<text x="{x0 + PAD - 4}" y="{ly(t) + 4:.1f}" text-anchor="end">{t:g}</text>')
+    # Decades in range; within one decade, the smallest and largest values instead.
+    ticks = [t for t in log_ticks(ylo, yhi) if ylo <= t <= yhi] or [min(ys), max(ys)]
+    for t in ticks:
+        out.append(f'<line x1="{x0 + PAD}" x2="{x0 + PANEL_W - 10}" y1="{ly(t):.1f}" y2="{ly(t):.1f}" stroke="#ddd"/>')
+        out.append(f'<text x="{x0 + PAD - 4}" y="{ly(t) + 4:.1f}" text-anchor="end">{t:.3g}</text>')
     for x in xs:
         out.append(f'<text x="{lx(x):.1f}" y="{y0 + PANEL_H - PAD + 26}" text-anchor="middle">{x:,}</text>')
     path = " ".join(f"{lx(x):.1f},{ly(y):.1f}" for x, y in zip(xs, ys))
