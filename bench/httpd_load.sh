@@ -7,46 +7,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bin=${ZT_BIN_DIR:-build/bin}
-seconds=${1:-30}
-conns=${2:-8}
-command -v wrk >/dev/null || { echo "httpd_load: wrk is missing (apt-get install wrk)" >&2; exit 1; }
-[[ $seconds =~ ^[0-9]+$ && $seconds -ge 1 && $seconds -le 120 ]] || { echo "httpd_load: SECONDS 1..120" >&2; exit 1; }
-[[ $conns =~ ^[0-9]+$ && $conns -ge 1 && $conns -le 64 ]] || { echo "httpd_load: CONNECTIONS 1..64" >&2; exit 1; }
-for prog in ztMediaDBd ztMediaHttpd; do
-  [ -x "$bin/$prog" ] || { echo "httpd_load: $bin/$prog is missing; build first" >&2; exit 1; }
-done
-
-dir=$(mktemp -d /tmp/zthttpd-bench-XXXXXX)
-export ZT_IPC_DIR=$dir
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-
-"$bin/ztMediaDBd" --manifest examples/sample-card.json 2>"$dir/db.log" &
-pids+=("$!")
-for _ in $(seq 100); do [ -S "$dir/rtos_media_db" ] && break; sleep 0.1; done
-[ -S "$dir/rtos_media_db" ] || { echo "httpd_load: ztMediaDBd did not start" >&2; cat "$dir/db.log" >&2; exit 1; }
-
-mkfifo "$dir/httpd.out"
-"$bin/ztMediaHttpd" --port 0 >"$dir/httpd.out" 2>"$dir/httpd.log" &
-httpd=$!
-pids+=("$httpd")
-read -r -t 10 line <"$dir/httpd.out" || { echo "httpd_load: ztMediaHttpd did not start" >&2; cat "$dir/httpd.log" >&2; exit 1; }
-url="${line##* }media/list"
-worker=$(pgrep -P "$httpd")
-rss() { awk '/^VmRSS/ { print $2 }' "/proc/$worker/status"; }
+. bench/lib/httpd_env.sh
+start_httpd_env httpd_load 30 120 "$@"
+url="${base}media/list"
 
 # Warm up (threads, allocator arenas) so that "before" is the steady size, not the empty one.
 for _ in $(seq 50); do curl -s -o /dev/null "$url"; done
 bytes=$(curl -s "$url" | wc -c)
-before=$(rss)
+before=$(rss "$worker")
 wrk -t 2 -c "$conns" -d "${seconds}s" --latency "$url" >"$dir/wrk.out"
-after=$(rss)
+after=$(rss "$worker")
 [ "$(pgrep -P "$httpd")" = "$worker" ] || echo "httpd_load: the worker was replaced during the run" >&2
 
 rps=$(awk '/^Requests\/sec:/ { print $2 }' "$dir/wrk.out")

@@ -8,37 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bin=${ZT_BIN_DIR:-build/bin}
-seconds=${1:-60}
-conns=${2:-8}
-command -v wrk >/dev/null || { echo "httpd_mixed_load: wrk is missing (apt-get install wrk)" >&2; exit 1; }
-[[ $seconds =~ ^[0-9]+$ && $seconds -ge 1 && $seconds -le 300 ]] || { echo "httpd_mixed_load: SECONDS 1..300" >&2; exit 1; }
-[[ $conns =~ ^[0-9]+$ && $conns -ge 1 && $conns -le 64 ]] || { echo "httpd_mixed_load: CONNECTIONS 1..64" >&2; exit 1; }
-
-dir=$(mktemp -d /tmp/zthttpd-mixed-XXXXXX)
-export ZT_IPC_DIR=$dir/ipc
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-
-"$bin/ztMediaDBd" --manifest examples/sample-card.json --state "$dir/card.sqlite" 2>"$dir/db.log" &
-db=$!
-pids+=("$db")
-for _ in $(seq 100); do [ -S "$ZT_IPC_DIR/rtos_media_db" ] && break; sleep 0.1; done
-[ -S "$ZT_IPC_DIR/rtos_media_db" ] || { echo "httpd_mixed_load: ztMediaDBd did not start" >&2; cat "$dir/db.log" >&2; exit 1; }
-
-mkfifo "$dir/httpd.out"
-"$bin/ztMediaHttpd" --port 0 >"$dir/httpd.out" 2>"$dir/httpd.log" &
-httpd=$!
-pids+=("$httpd")
-read -r -t 10 line <"$dir/httpd.out" || { echo "httpd_mixed_load: ztMediaHttpd did not start" >&2; exit 1; }
-base="${line##* }"
-worker=$(pgrep -P "$httpd")
-rss() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
+. bench/lib/httpd_env.sh
+ZT_DB_STATE=1 start_httpd_env httpd_mixed_load 60 300 "$@"
 
 # Requests in turn: list, metadata of a video, upload state writes 0..5 on two files.
 cat >"$dir/mix.lua" <<'EOF'
