@@ -101,15 +101,19 @@ std::string DbServer::control(const std::string &line)
 int DbServer::run(const std::string &cardId)
 {
     std::string err;
-    int listenFd = ztIpcListen(RTOS_MEDIA_DB_CHANNEL, &err);
-    int ctlFd = listenFd < 0 ? -1 : ztIpcListen(ZT_MEDIADB_CTL_CHANNEL, &err);
+    // The card identifier is in place before the protocol channel accepts anyone, so a responder
+    // that reaches the database also finds the identifier.
+    int ctlFd = ztIpcListen(ZT_MEDIADB_CTL_CHANNEL, &err);
+    if (ctlFd >= 0 && !ztIpcWriteFile("card_id", cardId + "\n", &err)) {
+        std::fprintf(stderr, "ztMediaDBd: %s\n", err.c_str());
+        err.clear();
+    }
+    int listenFd = ctlFd < 0 ? -1 : ztIpcListen(RTOS_MEDIA_DB_CHANNEL, &err);
     int wake[2] = {-1, -1};
     if (listenFd < 0 || ctlFd < 0 || pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::fprintf(stderr, "ztMediaDBd: %s\n", err.empty() ? std::strerror(errno) : err.c_str());
         return 2;
     }
-    if (!ztIpcWriteFile("card_id", cardId + "\n", &err))
-        std::fprintf(stderr, "ztMediaDBd: %s\n", err.c_str());
     gWakeFd = wake[1];
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
