@@ -1,6 +1,8 @@
-// See cardRoutes.h. The file is opened safely (card/cardFolder.h) and sent from that descriptor
-// with the response written here: civetweb's own file sending takes a path, and miscounts a
-// range that runs past the end of the file.
+// See cardRoutes.h. The file is opened safely (card/cardFolder.h). The whole file and the plain
+// ranges go out through civetweb's own file sending (the kernel's sendfile) by /proc/self/fd/N,
+// which names the open file, not a path that could be swapped. Everything else is answered
+// here from the descriptor: civetweb announces one byte more than it sends for a range that runs
+// past the end, answers a range past the end with a cut header and ignores suffix ranges.
 #include "cardRoutes.h"
 
 #include <cinttypes>
@@ -42,6 +44,20 @@ bool sendBody(mg_connection *conn, int fd, const ByteRange &r)
     return true;
 }
 
+// A response of our own: the headers and the bytes of r from fd.
+void sendFromFd(mg_connection *conn, int fd, const ByteRange &r, uint64_t size, const char *type)
+{
+    const bool part = r.kind == RangeKind::Part;
+    mg_printf(conn, "HTTP/1.1 %s\r\nContent-Type: %s\r\nContent-Length: %" PRIu64
+                    "\r\nAccept-Ranges: bytes\r\nX-Content-Type-Options: nosniff\r\n",
+              part ? "206 Partial Content" : "200 OK", type, r.length);
+    if (part)
+        mg_printf(conn, "Content-Range: bytes %" PRIu64 "-%" PRIu64 "/%" PRIu64 "\r\n", r.first,
+                  r.first + r.length - 1, size);
+    mg_printf(conn, "\r\n");
+    sendBody(conn, fd, r);
+}
+
 int sendFile(const CardFolder &card, mg_connection *conn, const std::string &folder, const std::string &file)
 {
     struct stat st;
@@ -49,24 +65,23 @@ int sendFile(const CardFolder &card, mg_connection *conn, const std::string &fol
     if (fd < 0)
         return notFound(conn);
     const uint64_t size = (uint64_t)st.st_size;
-    const ByteRange r = parseByteRange(mg_get_header(conn, "Range"), size);
+    const char *header = mg_get_header(conn, "Range");
+    const ByteRange r = parseByteRange(header, size);
     if (r.kind == RangeKind::Unsatisfiable) {
         close(fd);
         mg_printf(conn, "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */%" PRIu64
                         "\r\nContent-Length: 0\r\n\r\n", size);
         return 416;
     }
-    const bool part = r.kind == RangeKind::Part;
-    mg_printf(conn, "HTTP/1.1 %s\r\nContent-Type: %s\r\nContent-Length: %" PRIu64
-                    "\r\nAccept-Ranges: bytes\r\nX-Content-Type-Options: nosniff\r\n",
-              part ? "206 Partial Content" : "200 OK", cardContentType(file), r.length);
-    if (part)
-        mg_printf(conn, "Content-Range: bytes %" PRIu64 "-%" PRIu64 "/%" PRIu64 "\r\n", r.first,
-                  r.first + r.length - 1, size);
-    mg_printf(conn, "\r\n");
-    sendBody(conn, fd, r);
+    if (!header || (r.kind == RangeKind::Part && r.plain)) {
+        std::string path = "/proc/self/fd/" + std::to_string(fd);
+        mg_send_mime_file2(conn, path.c_str(), cardContentType(file), "X-Content-Type-Options: nosniff\r\n");
+        close(fd);
+        return header ? 206 : 200;
+    }
+    sendFromFd(conn, fd, r, size, cardContentType(file));
     close(fd);
-    return part ? 206 : 200;
+    return r.kind == RangeKind::Part ? 206 : 200;
 }
 
 int sendThumbnail(const CardFolder &card, mg_connection *conn, const std::string &folder, const std::string &file)

@@ -25,8 +25,8 @@ bool digits(const char **p, uint64_t *v)
 
 ByteRange parseByteRange(const char *header, uint64_t size)
 {
-    const ByteRange whole{RangeKind::Whole, 0, size};
-    const ByteRange refused{RangeKind::Unsatisfiable, 0, 0};
+    const ByteRange whole{RangeKind::Whole, 0, size, false};
+    const ByteRange refused{RangeKind::Unsatisfiable, 0, 0, false};
     const char prefix[] = "bytes=";
     if (!header || strncmp(header, prefix, sizeof prefix - 1) != 0)
         return whole;
@@ -42,11 +42,12 @@ ByteRange parseByteRange(const char *header, uint64_t size)
         if (last == 0 || size == 0)
             return refused;
         uint64_t n = last < size ? last : size;
-        return {RangeKind::Part, size - n, n};
+        return {RangeKind::Part, size - n, n, false};
     }
     if (first >= size)
         return refused;
-    if (!hasLast || last >= size)
+    const bool plain = !hasLast || last < size;
+    if (!plain || !hasLast)
         last = size - 1;
-    return {RangeKind::Part, first, last - first + 1};
+    return {RangeKind::Part, first, last - first + 1, plain};
 }
