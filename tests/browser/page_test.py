@@ -29,8 +29,9 @@ class Service:
         self.env = dict(os.environ, ZT_IPC_DIR=self.dir)
         self.db_args = db_args
         self.start_db()
+        self.log = open(os.path.join(self.dir, "httpd.log"), "w+")
         self.httpd = subprocess.Popen([f"{BIN}/ztMediaHttpd", "--port", "0", *httpd_args], env=self.env,
-                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                                      stdout=subprocess.PIPE, stderr=self.log, text=True)
         self.url = self.httpd.stdout.readline().split()[-1]
 
     def start_db(self):
@@ -53,7 +54,10 @@ class Service:
             if p.poll() is None:
                 p.terminate()
                 p.wait()
+        self.log.seek(0)
+        log = self.log.read()
         shutil.rmtree(self.dir, ignore_errors=True)
+        assert "Sanitizer" not in log and "runtime error" not in log, log
 
 
 def tile(name):
