@@ -72,7 +72,8 @@ const FieldName *findField(const char *name)
     return nullptr;
 }
 
-// A decoded value as a log line may show it: a value can hold any byte, a log line must stay one.
+// A decoded value as the log shows it: escaped, so that a value holding a newline or a control
+// byte cannot forge or garble a line.
 JsonText shown(const char *value) { return jsonText(value, ZT_JSON_TEXT_IN_MAX); }
 
 // The status and message of a key that is present but failed (r is 0, -2 or another failure).
@@ -182,7 +183,7 @@ int parseUploadSet(const char *status, dbSettings_t *s)
         DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "status", shown(status).text);
         return 400;
     }
-    s->newUploadStatus = static_cast<uint32_t>(v);  // the word the database is given, as stored
+    s->newUploadStatus = static_cast<uint32_t>(v);  // the low 32 bits: "-1" is 0xFFFFFFFF
     s->filter = s->filter == FILTER_UPLOAD ? FILTER_UPLOAD_SET : FILTER_META_UPLOAD_SET;
     return 200;
 }
