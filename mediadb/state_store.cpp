@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "mediadb/manifest.h"
@@ -113,8 +114,11 @@ Status StateStore::badRow(const std::string &row, const char *field, const std::
 
 Status StateStore::error(const char *what) const
 {
+    // SQLite's message says what failed ("disk I/O error"); the system's says why.
+    const int sysErr = mDb ? sqlite3_system_errno(mDb) : 0;
     return Status::error(std::string("state ") + mPath + ": " + what + ": " +
-                         (mDb ? sqlite3_errmsg(mDb) : "out of memory"));
+                         (mDb ? sqlite3_errmsg(mDb) : "out of memory") +
+                         (sysErr ? std::string(" (") + std::strerror(sysErr) + ")" : ""));
 }
 
 Status StateStore::exec(const char *sql)
