@@ -83,8 +83,11 @@ int StateStore::currentSchemaVersion()
 
 Status StateStore::open(const std::string &path, std::unique_ptr<StateStore> *out, bool freshStart)
 {
+    // A file on disk is claimed; an in-memory store (empty path, ":memory:" or a "file:" URI, as
+    // tests use) has no file to lock.
+    const bool onDisk = !path.empty() && path != ":memory:" && path.compare(0, 5, "file:") != 0;
     StoreClaim claim;
-    if (!path.empty()) {
+    if (onDisk) {
         Status s = claimStoreFile(path, &claim);
         if (!s.ok())
             return s;
@@ -102,7 +105,7 @@ Status StateStore::open(const std::string &path, std::unique_ptr<StateStore> *ou
     // A store gets its schema in the first transaction of its first start, so an existing file
     // that is empty or has none was truncated or replaced (or that start died before it):
     // taking it as a new store would drop every acknowledged write without a word.
-    const bool lost = claim.empty || (!claim.created && !path.empty() && store->schemaVersion() == 0);
+    const bool lost = onDisk && (claim.empty || (!claim.created && store->schemaVersion() == 0));
     if (lost && !freshStart)
         return Status::error("state " + name + ": the file exists but is " +
                              (claim.empty ? "empty" : "not a ztMediaDBd store (no schema)") +
