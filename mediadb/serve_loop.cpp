@@ -198,25 +198,21 @@ Role listenRole(ChannelKind kind) { return kind == ChannelKind::Control ? Contro
 
 // Accepting at the descriptor limit fails at once while the listener stays readable, so a plain
 // loop would spin on it. A listener that fails is taken out of the epoll set for kPause and
-// watched again after it, with one log line per kLogInterval. A spare descriptor is kept for the
-// control channel: at the limit it is given up for one control connection, so that `ctl` still
-// answers, and taken back before any protocol connection can have the freed slot. Used by the
-// dispatch thread alone.
+// watched again after it, with one log line per kLogInterval. A few spare descriptors are kept
+// for the control channel: at the limit they are given up, one for the control connection and
+// the rest for what answering it may open, so that `ctl` still answers; they are taken back
+// before any protocol connection can have the freed slots. Used by the dispatch thread alone.
 class AcceptGate {
 public:
-    explicit AcceptGate(int epoll) : mEpoll(epoll) { takeSpare(); }
-    ~AcceptGate()
-    {
-        if (mSpare >= 0)
-            close(mSpare);
-    }
+    explicit AcceptGate(int epoll) : mEpoll(epoll) { takeSpares(); }
+    ~AcceptGate() { giveUpSpares(); }
     AcceptGate(const AcceptGate &) = delete;
     AcceptGate &operator=(const AcceptGate &) = delete;
 
     void acceptAll(Loop &loop, int listenFd, ChannelKind kind)
     {
         if (kind == ChannelKind::Protocol)
-            takeSpare();
+            takeSpares();
         for (;;) {
             const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd >= 0) {
@@ -227,9 +223,8 @@ public:
                 continue;
             if (errno == EAGAIN)
                 return;
-            if (kind == ChannelKind::Control && mSpare >= 0) {
-                close(mSpare);  // its slot takes this control connection
-                mSpare = -1;
+            if (kind == ChannelKind::Control && !mSpares.empty()) {
+                giveUpSpares();  // one slot takes this control connection
                 continue;
             }
             return pause(listenFd, kind, errno);
@@ -257,7 +252,7 @@ public:
                 ++i;
                 continue;
             }
-            takeSpare();
+            takeSpares();
             watch(mEpoll, mPaused[i].fd, listenRole(mPaused[i].kind));
             mPaused.erase(mPaused.begin() + long(i));
         }
@@ -266,6 +261,7 @@ public:
 private:
     static constexpr std::chrono::milliseconds kPause{100};
     static constexpr std::chrono::seconds kLogInterval{10};
+    static constexpr size_t kSpares = 4;
 
     struct Paused {
         int fd;
@@ -273,10 +269,18 @@ private:
         Clock::time_point until;
     };
 
-    void takeSpare()
+    void takeSpares()
     {
-        if (mSpare < 0)
-            mSpare = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        int fd;
+        while (mSpares.size() < kSpares && (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0)
+            mSpares.push_back(fd);
+    }
+
+    void giveUpSpares()
+    {
+        for (int fd : mSpares)
+            close(fd);
+        mSpares.clear();
     }
 
     void pause(int listenFd, ChannelKind kind, int err)
@@ -297,7 +301,7 @@ private:
     }
 
     const int mEpoll;
-    int mSpare = -1;
+    std::vector<int> mSpares;
     std::vector<Paused> mPaused;
     bool mLogged = false;
     Clock::time_point mLastLog;
