@@ -149,8 +149,9 @@ TEST_F(DbContentPeer, GroupQueryCopiesTheBitmapBytesThatCoverTheMembers)
         };
         expectCopy(missing, c.missingCopy);
         expectCopy(second, c.secondCopy);
-        if (c.result == 0)
+        if (c.result == 0) {
             EXPECT_EQ(c.last, gi.last_number);
+        }
     }
 }
 
