@@ -9,6 +9,7 @@
 #include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/ztMediaFormat.h"
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "libztMediaRTOSDB/src/ztMediaQuery.h"
 
 namespace ztmedia {
@@ -115,7 +116,7 @@ bool hasGumi(const ListEntry &e) { return e.gumi && !blankGumi(e.gumi); }
 bool hasParent(const ListEntry &e) { return e.pgumi != nullptr; }
 bool groupHighlighted(const ListEntry &e) { return e.ci.highlight_count != 0; }
 
-const W wName = [](Ctx &c) { c.put("\"n\":\"%.12s\"", c.e.ci.file_name); };
+const W wName = [](Ctx &c) { c.put("\"n\":\"%s\"", jsonText(c.e.ci.file_name, DB_FILE_NAME_LEN).text); };
 const W wMod = [](Ctx &c) { c.put("\"mod\":\"%u\"", c.e.ci.modified_time); };
 const W wCre = [](Ctx &c) { c.put("\"cre\":\"%u\"", c.e.ci.creation_time); };
 const W wUs = [](Ctx &c) { c.put("\"us\":\"%u\"", c.e.ci.upload_status & DB_UPLOAD_STATE_MASK); };
@@ -263,10 +264,12 @@ bool ListReader::next(ListEntry *e)
     if (mReader.next(e) != DbEntryRead::Ok)
         return false;
     const DbContentTypeInfo *info = dbContentTypeInfo(e->ci.content_type);
-    if (!info) {
+    if (!info && e->ci.content_type != DB_CONTENT_TYPE_NOT_FOUND) {
         DBLOG(DB_LOG_ERROR, "Invalid content type: %d\n", e->ci.content_type);
         return false;
     }
+    if (!info)  // a file the database does not know: read, never shown
+        return true;
     if (e->hasGroup && e->gi.last_number < e->gi.first_number)
         return false;
     e->cls = classOf(*info, header().list_options, e->ci);

@@ -35,7 +35,8 @@ public:
     ListReader(const uint8_t *response, int bytes) : mReader(response, bytes) {}
     const db_list_response_header &header() const { return mReader.header(); }
     // The next entry; false when the response ends inside it or it cannot be shown (unknown
-    // type, a group whose last member precedes its first).
+    // type, a group whose last member precedes its first). An entry of content type all ones
+    // (a file the database does not know) is read, of class EC_OTHER.
     bool next(ListEntry *e);
 
 private:
