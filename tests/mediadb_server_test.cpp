@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <thread>
@@ -14,7 +15,6 @@
 #include "libztMediaRTOSDB/src/dbStatus.h"
 #include "mediadb/manifest.h"
 #include "mediadb/media_card.h"
-
 #include "platform/ztipc.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/run_command.h"
@@ -178,8 +178,9 @@ std::vector<std::string> listed()
 
 // The server's own failure paths, each through what a client sees: a store that refuses writes
 // must not acknowledge them nor keep them in memory; a changed card must move the version; a
-// restart from the state file alone must serve the same list; an armed fault lasts exactly as
-// many replies as asked; a request of exactly one frame is served.
+// restart from the state file alone must serve the same list and the bumped version; an armed fault lasts exactly as
+// many replies as asked; a request of exactly one frame is served, a larger one gets status 5 on
+// the same connection.
 TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
 {
     const struct {
@@ -228,9 +229,10 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              std::vector<std::string> before = listed();
              ASSERT_EQ(before.size(), 4u);
              ASSERT_EQ(dbSetCAHUploadStatus("100ZTCAM", "ZX020002.MP4", 9, 1), 0);
+             ASSERT_EQ(server.ctl({"bump-version"}), 0);
              ASSERT_TRUE(server.restart(false)) << server.error();
              EXPECT_EQ(listed(), before);
-             EXPECT_EQ(version(server), "ok version 4\n");
+             EXPECT_EQ(version(server), "ok version 5\n");  // the bump was committed
              EXPECT_EQ(wordOf("100ZTCAM", "ZX020002.MP4"), 9u);
              EXPECT_EQ(wordOf("100ZTCAM", "ZX010002.MP4"), 0u);
          }},
@@ -289,12 +291,22 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
                  ztIpcDestroy(&c);
              EXPECT_EQ(histogram().header.status, 0u);  // served again once descriptors are free
          }},
-        {"a request of exactly one frame", [](ServerProcess &, const std::string &) {
-             Bytes req(DB_FRAME_MAX);
-             std::memcpy(req.data(), &kHistogramReq, sizeof kHistogramReq);
-             db_response_header h = dbRecordAt<db_response_header>(dbExchangeOne(req.data(), req.size()), 0);
-             EXPECT_EQ(h.status, 0u);
-             EXPECT_EQ(h.token, 42u);
+        {"one frame is served, a larger one refused on the same connection", [](ServerProcess &, const std::string &) {
+             rtosConnection_t c{};
+             ASSERT_EQ(ztIpcInit(RTOS_MEDIA_DB_CHANNEL, &c), 0);
+             timeval tv{2, 0};
+             setsockopt(c.fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+             for (size_t size : {size_t{DB_FRAME_MAX} + 1, size_t{DB_FRAME_MAX}}) {
+                 Bytes req(size);
+                 std::memcpy(req.data(), &kHistogramReq, sizeof kHistogramReq);
+                 // A raw send: the client's own refuses a frame over the limit.
+                 ASSERT_EQ(send(c.fd, req.data(), req.size(), 0), static_cast<ssize_t>(size));
+                 uint8_t reply[DB_FRAME_MAX];
+                 ASSERT_GE(ztIpcReceive(&c, reply), DB_REPLY_RECORD_AT) << size << " bytes: no reply";
+                 const db_response_header h = dbRecordAt<db_response_header>(Bytes(reply, reply + DB_REPLY_RECORD_AT), 0);
+                 EXPECT_EQ(h.status, size > DB_FRAME_MAX ? DB_STATUS_BAD_REQUEST : DB_STATUS_OK) << size;
+             }
+             ztIpcDestroy(&c);
          }},
     };
     for (const auto &c : kCases) {

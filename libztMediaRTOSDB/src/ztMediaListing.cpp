@@ -12,7 +12,7 @@ enum class Failure { None, Exchange, Status, Empty };
 
 void logPageResponse(const uint8_t *response, int bytes)
 {
-    logListResponse(ListReader(response, bytes).header());
+    dbLogListResponse(ListReader(response, bytes).header());
 }
 
 // On the listing's connection (the page logs its own request, before it reopens a dropped
@@ -47,7 +47,7 @@ Failure fetchPage(Channel &ch, const ListingRequest &lr, uint32_t count, uint32_
     req.list.query_options = lr.queryOptions;
     req.param1 = lr.params[0];
     req.param2 = lr.paramCount == 1 ? 0 : lr.params[1];
-    logListRequest(req.list, withParams ? &req.param1 : nullptr);
+    dbLogListRequest(req.list, withParams ? &req.param1 : nullptr);
     std::memset(response, 0, DB_FRAME_MAX);
     if (!ch.open && !(ch.open = rtosConnectionCtor(ch.conn) == 0))
         return Failure::Exchange;

@@ -46,7 +46,7 @@ struct FieldName {
 const FieldName kFieldNames[] = {
     {"n", FM_N},         {"mod", FM_MOD},       {"cre", FM_CRE},     {"s", FM_S},
     {"ls", FM_LS},       {"cl", FM_CL},         {"avc", FM_AVC},     {"prof", FM_PROF},
-    {"mahs", FM_MAHS},   {"hc", FM_HC},         {"hi", 0x700},       {"g", FM_GROUP},
+    {"mahs", FM_MAHS},   {"hc", FM_HC},         {"hi", FM_HI | FM_HC | FM_MAHS}, {"g", FM_GROUP},
     {"b", FM_GROUP},     {"l", FM_GROUP},       {"t", FM_GROUP},     {"m", FM_GROUP},
     {"ghc", FM_GROUP},   {"ghi", FM_GROUP},     {"legacy", FM_LEGACY}, {"gumi", FM_GUMI},
     {"pgumi", FM_PGUMI}, {"DNE", FM_DNE},       {"us", FM_US},       {"eis", FM_EIS},
