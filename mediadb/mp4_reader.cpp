@@ -27,6 +27,25 @@ constexpr uint32_t fourcc(const char (&s)[5])
 uint32_t be32(const uint8_t *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 uint64_t be64(const uint8_t *p) { return uint64_t(be32(p)) << 32 | be32(p + 4); }
 
+// The size and header length of the box whose header starts at p (`avail` bytes there, `left`
+// bytes up to the end of its parent); false when it does not fit.
+bool boxHeader(const uint8_t *p, size_t avail, uint64_t left, uint64_t *size, uint64_t *header)
+{
+    if (avail < 8)
+        return false;
+    *size = be32(p);
+    *header = 8;
+    if (*size == 1) {
+        if (avail < 16)
+            return false;
+        *size = be64(p + 8);
+        *header = 16;
+    } else if (*size == 0) {
+        *size = left;  // to the end of the parent
+    }
+    return *size >= *header && *size <= left;
+}
+
 // A box inside a buffer: its type and body.
 struct Box {
     uint32_t type = 0;
@@ -41,18 +60,8 @@ public:
     bool next(Box *b)
     {
         const size_t left = size_t(mEnd - mAt);
-        if (mSeen++ >= kMaxChildren || left < 8)
-            return false;
-        uint64_t size = be32(mAt), header = 8;
-        if (size == 1) {
-            if (left < 16)
-                return false;
-            size = be64(mAt + 8);
-            header = 16;
-        } else if (size == 0) {
-            size = left;  // to the end of the parent
-        }
-        if (size < header || size > left)
+        uint64_t size = 0, header = 0;
+        if (mSeen++ >= kMaxChildren || !boxHeader(mAt, left, left, &size, &header))
             return false;
         *b = {be32(mAt + 4), mAt + header, size_t(size - header)};
         mAt += size;
@@ -205,18 +214,8 @@ bool readMp4Info(int fd, MediaInfo *info)
     for (int i = 0; i < kMaxTopBoxes && at + 8 <= fileSize; i++) {
         uint8_t h[16];
         const ssize_t n = pread(fd, h, sizeof h, off_t(at));
-        if (n < 8)
-            return false;
-        uint64_t size = be32(h), header = 8;
-        if (size == 1) {
-            if (n < 16)
-                return false;
-            size = be64(h + 8);
-            header = 16;
-        } else if (size == 0) {
-            size = fileSize - at;
-        }
-        if (size < header || size > fileSize - at)
+        uint64_t size = 0, header = 0;
+        if (n < 0 || !boxHeader(h, size_t(n), fileSize - at, &size, &header))
             return false;  // truncated, or lying about its size
         if (be32(h + 4) == fourcc("moov")) {
             if (size - header > kMaxMoovBytes)
