@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 
+#include "mediadb/card_scan.h"
 #include "mediadb/manifest.h"
 #include "mediadb/store_claim.h"
 
@@ -24,6 +25,13 @@ const char *const kMigrations[] = {
     "CREATE TABLE dir_listing(dir TEXT NOT NULL, pos INTEGER NOT NULL, file TEXT NOT NULL,"
     "                         first INTEGER NOT NULL, second INTEGER NOT NULL,"
     "                         PRIMARY KEY(dir, pos));",
+    // 1 -> 2: what a card scan read from each file, reused while size and mtime_ns hold
+    "CREATE TABLE file_index(dir TEXT NOT NULL, file TEXT NOT NULL, size INTEGER NOT NULL,"
+    "                        mtime_ns INTEGER NOT NULL, duration_ms INTEGER NOT NULL,"
+    "                        timescale INTEGER NOT NULL, fps_num INTEGER NOT NULL,"
+    "                        fps_den INTEGER NOT NULL, width INTEGER NOT NULL, height INTEGER NOT NULL,"
+    "                        avc_profile INTEGER NOT NULL, highlights BLOB NOT NULL,"
+    "                        PRIMARY KEY(dir, file));",
 };
 constexpr int kSchemaVersion = sizeof(kMigrations) / sizeof(kMigrations[0]);
 
@@ -203,7 +211,7 @@ Status StateStore::saveVersions(uint32_t version, uint32_t sessionId)
 
 Status StateStore::save(const MediaCard &card)
 {
-    Status s = exec("BEGIN;DELETE FROM media;DELETE FROM file_status;DELETE FROM dir_listing;");
+    Status s = exec("BEGIN;DELETE FROM media;DELETE FROM file_status;DELETE FROM dir_listing;DELETE FROM file_index;");
     Stmt media(mDb, "INSERT INTO media(pos, dir, file, record) VALUES(?, ?, ?, ?)");
     Stmt dirs(mDb, "INSERT INTO dir_listing(dir, pos, file, first, second) VALUES(?, ?, ?, ?, ?)");
     if (s.ok() && (!media || !dirs))
@@ -222,6 +230,8 @@ Status StateStore::save(const MediaCard &card)
                 s = error("save directory listing");
         }
     if (s.ok())
+        s = saveIndex(card.index);
+    if (s.ok())
         s = setMeta("card_id", card.cardId);
     if (s.ok())
         s = setMeta("version", std::to_string(card.version));
@@ -231,6 +241,30 @@ Status StateStore::save(const MediaCard &card)
         return exec("COMMIT");
     exec("ROLLBACK");
     return s;
+}
+
+Status StateStore::saveIndex(const CardIndex &index)
+{
+    Stmt q(mDb, "INSERT INTO file_index(dir, file, size, mtime_ns, duration_ms, timescale, fps_num, fps_den,"
+                " width, height, avc_profile, highlights) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    if (!q)
+        return error("prepare index save");
+    for (const auto &[dir, folder] : index)
+        for (const auto &[file, f] : *folder) {
+            const MediaInfo &i = f.info;
+            std::string tags(i.highlights.size() * 4, '\0');
+            for (size_t k = 0; k < i.highlights.size(); k++)
+                for (int b = 0; b < 4; b++)
+                    tags[k * 4 + b] = static_cast<char>(i.highlights[k] >> (8 * b));
+            q.text(1, dir).text(2, file).integer(3, f.size).integer(4, static_cast<uint64_t>(f.mtimeNs));
+            const uint32_t values[] = {i.durationMs, i.timescale, i.fpsNum, i.fpsDen, i.width, i.height, i.avcProfile};
+            for (int c = 0; c < 7; c++)
+                q.integer(5 + c, values[c]);
+            sqlite3_bind_blob(q.get(), 12, tags.data(), static_cast<int>(tags.size()), SQLITE_TRANSIENT);
+            if (!q.done())
+                return error("save file index");
+        }
+    return {};
 }
 
 Status StateStore::writeStatus(const std::string &dir, const std::string &file, uint32_t word)
@@ -322,6 +356,54 @@ Status StateStore::loadDirs(MediaCard *card)
     return rc == SQLITE_DONE ? Status{} : error("read directory listings");
 }
 
+// Index rows are checked like the others; a size or time is only compared, never trusted further.
+Status StateStore::loadIndex(MediaCard *card)
+{
+    Stmt q(mDb, "SELECT dir, file, size, mtime_ns, duration_ms, timescale, fps_num, fps_den, width, height,"
+                " avc_profile, highlights FROM file_index");
+    if (!q)
+        return error("read file index");
+    static const char *const kColumns[] = {"size", "mtime_ns", "duration_ms", "timescale", "fps_num",
+                                           "fps_den", "width", "height", "avc_profile"};
+    std::map<std::string, std::shared_ptr<FolderFacts>> folders;
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+        const std::string dir = q.column(0), file = q.column(1), row = "file_index row " + quoted(fileKey(dir, file));
+        if (!isCardFolderName(dir.c_str()))
+            return badRow(row, "dir", "not a camera folder name");
+        if (!isCameraFileName(file.c_str()))
+            return badRow(row, "file", "not a camera file name");
+        uint32_t values[7] = {};
+        for (int c = 2; c < 11; c++) {
+            const sqlite3_int64 v = sqlite3_column_int64(q.get(), c);
+            if (sqlite3_column_type(q.get(), c) != SQLITE_INTEGER || v < 0 || (c >= 4 && v > UINT32_MAX))
+                return badRow(row, kColumns[c - 2], "not an integer in range");
+            if (c >= 4)
+                values[c - 4] = static_cast<uint32_t>(v);
+        }
+        const int tagBytes = sqlite3_column_bytes(q.get(), 11);
+        if (sqlite3_column_type(q.get(), 11) != SQLITE_BLOB || tagBytes % 4 != 0 ||
+            static_cast<uint32_t>(tagBytes / 4) > MANIFEST_MAX_HIGHLIGHTS)
+            return badRow(row, "highlights", "not a run of at most 256 32-bit positions");
+        FileFacts f{q.columnInt(2), static_cast<int64_t>(q.columnInt(3)), {}};
+        MediaInfo &i = f.info;
+        uint32_t *fields[] = {&i.durationMs, &i.timescale, &i.fpsNum, &i.fpsDen, &i.width, &i.height, &i.avcProfile};
+        for (int c = 0; c < 7; c++)
+            *fields[c] = values[c];
+        const auto *tags = static_cast<const uint8_t *>(sqlite3_column_blob(q.get(), 11));
+        for (int k = 0; k < tagBytes; k += 4)
+            i.highlights.push_back(uint32_t(tags[k]) | uint32_t(tags[k + 1]) << 8 | uint32_t(tags[k + 2]) << 16 |
+                                   uint32_t(tags[k + 3]) << 24);
+        std::shared_ptr<FolderFacts> &folder = folders[dir];
+        if (!folder)
+            folder = std::make_shared<FolderFacts>();
+        folder->emplace(file, std::move(f));
+    }
+    for (auto &[dir, folder] : folders)
+        card->index[dir] = std::move(folder);
+    return rc == SQLITE_DONE ? Status{} : error("read file index");
+}
+
 Status StateStore::load(MediaCard *card, bool *found)
 {
     *card = MediaCard{};
@@ -347,5 +429,7 @@ Status StateStore::load(MediaCard *card, bool *found)
         s = loadStatuses(card);
     if (s.ok())
         s = loadDirs(card);
+    if (s.ok())
+        s = loadIndex(card);
     return s;
 }

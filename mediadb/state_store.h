@@ -1,5 +1,6 @@
 // The server's persistent state in SQLite: the card's entries (as their manifest JSON), every
-// file's upload word, directory listings and the version words. The schema carries a version
+// file's upload word, directory listings, the version words, and a scanned card's file index
+// (what was read from each file, with the size and modification time it was read at). The schema carries a version
 // (PRAGMA user_version) and the steps that move an older store forward. One StateStore is used
 // by one thread at a time (the catalog serialises it); every write is committed before it returns.
 #ifndef ZT_MEDIADB_STATE_STORE_H
@@ -44,6 +45,8 @@ private:
     Status loadEntries(MediaCard *card);
     Status loadStatuses(MediaCard *card);
     Status loadDirs(MediaCard *card);
+    Status loadIndex(MediaCard *card);
+    Status saveIndex(const CardIndex &index);
     Status error(const char *what) const;
     Status badRow(const std::string &row, const char *field, const std::string &why) const;
 
