@@ -32,16 +32,18 @@ constexpr DataSetMasks kDataSetMasks[] = {
     {FILTER_V4INFO, dataSetMask(DS_V4_VIDEO), dataSetMask(DS_V4_OTHER)},
 };
 
+// v4info predates the video record of type 12 and answers it as another type.
 bool isVideoType(uint32_t type, int32_t filter)
 {
-    if (filter == FILTER_V4INFO && type == DB_CONTENT_TYPE_VIDEO_12)
-        return false;
-    return type <= DB_CONTENT_TYPE_VIDEO_3 ||
-           (type >= DB_CONTENT_TYPE_VIDEO_12 && type <= DB_CONTENT_TYPE_VIDEO_14);
+    const DbContentTypeInfo *info = dbContentTypeInfo(type);
+    return info && (filter == FILTER_V4INFO ? info->videoForResponse : info->videoForQuery);
 }
 
-// Content types that have extra video information: all but 7 and 15 after dropping bit 3.
-bool hasMoreInfo(uint32_t type) { return (type & ~8u) <= 6; }
+bool hasMoreInfo(uint32_t type)
+{
+    const DbContentTypeInfo *info = dbContentTypeInfo(type);
+    return info && info->moreInfo;
+}
 
 int openObject(ztMediaDBOutput_t *out) { return ZT_OUT(out, OutBuf::Entry, "{"); }
 int closeObject(ztMediaDBOutput_t *out, int status) { return worst(status, ZT_OUT(out, OutBuf::Entry, "}")); }
