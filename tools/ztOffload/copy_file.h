@@ -1,5 +1,5 @@
 // One card file onto DEST, whole or not at all: copied to a hidden partial file (".NAME.part"),
-// checksummed as read, synced, read back from the medium and checked against the card's
+// checksummed as read, synced, read back and checked against the card's
 // checksum, then renamed to its name and the folder synced. A partial file left by a run that
 // stopped is continued from where it ends; a file already on DEST with the same bytes is not
 // copied again. A name on DEST holding other bytes is left alone and the copy takes NAME~2.EXT
