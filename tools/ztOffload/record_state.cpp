@@ -18,7 +18,7 @@ bool readUploadState(const std::string &rel, UploadState *state)
     db_content_info ci {};
     if (dbGetContentInfo(nullptr, &fs, &ci) != 0)
         return false;
-    *state = ci.upload_status & 0xFFFF;
+    *state = ci.upload_status & DB_UPLOAD_STATE_MASK;
     return true;
 }
 
