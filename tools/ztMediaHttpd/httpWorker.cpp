@@ -165,11 +165,12 @@ MHD_Daemon *startEngine(Worker *worker, const sockaddr_in &addr)
                            MHD_ALLOW_SUSPEND_RESUME | MHD_USE_SUPPRESS_DATE_NO_CLOCK | MHD_USE_ERROR_LOG;
     return MHD_start_daemon(
         flags, ntohs(addr.sin_port), nullptr, nullptr, handleRequest, worker,
+        MHD_OPTION_EXTERNAL_LOGGER, engineLog, nullptr,   // first, so every engine message uses it
         MHD_OPTION_SOCK_ADDR, &addr, MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, kMaxPerClient, MHD_OPTION_CONNECTION_TIMEOUT,
         kIdleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kRequestMemory,
         MHD_OPTION_URI_LOG_CALLBACK, onRequestLine, nullptr, MHD_OPTION_NOTIFY_COMPLETED,
-        onCompleted, nullptr, MHD_OPTION_EXTERNAL_LOGGER, engineLog, nullptr, MHD_OPTION_END);
+        onCompleted, nullptr, MHD_OPTION_END);
 }
 
 bool reportPort(MHD_Daemon *daemon, int readyFd)

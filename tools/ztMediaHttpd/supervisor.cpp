@@ -22,7 +22,7 @@ namespace {
 
 const long kMinRestartGapMs = 100;   // a worker dying at once again is restarted no faster
 const long kBeatGapMs = 1000;        // one heartbeat a second
-const int kBeatTimeoutMs = 2000;     // a heartbeat not answered by then is missed
+const int kBeatTimeoutMs = 1000;     // a heartbeat not answered by then is missed
 const int kMissedBeats = 3;          // then the worker is taken as hung
 
 struct Started {
