@@ -2,7 +2,6 @@
 // no name is ever resolved; anything unusual (user info, a path, IPv6, a second colon) fails.
 #include "requestPolicy.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -10,13 +9,10 @@ namespace {
 
 const int kDefaultHttpPort = 80;
 
-// The port text after the colon: 1 to 5 digits, no sign, no leading space.
+// The port text after the colon, exactly as the port is written (no sign, no leading zero).
 bool portMatches(const char *text, int port)
 {
-    size_t digits = strspn(text, "0123456789");
-    if (digits == 0 || digits > 5 || text[digits] != '\0')
-        return false;
-    return atoi(text) == port;
+    return std::to_string(port) == text;
 }
 
 }  // namespace
