@@ -16,15 +16,17 @@
 namespace {
 
 const char kUsage[] =
-    "usage: ztMediaDBd --manifest FILE.json [--state FILE.sqlite]\n"
-    "       ztMediaDBd --card DIR [--watch] [--state FILE.sqlite]   (DIR holds DCIM/)\n"
+    "usage: ztMediaDBd --manifest FILE.json [--state FILE.sqlite [--fresh-state]]\n"
+    "       ztMediaDBd --card DIR [--watch] [--state FILE.sqlite [--fresh-state]]   (DIR holds DCIM/)\n"
     "       ztMediaDBd --state FILE.sqlite          (serve the stored card)\n"
     "       ztMediaDBd ctl rescan | bump-version | version | drop N | delay N MS |\n"
-    "                      cut K [N] | status S [N] | token T [N] | clear\n";
+    "                      cut K [N] | status S [N] | token T [N] | clear\n"
+    "  --fresh-state  begin a new store in a state file that exists but is empty or holds no\n"
+    "                 schema (refused without it: that is what a lost store looks like)\n";
 
 struct Options {
     std::string manifest, state, card;
-    bool watch = false;
+    bool watch = false, freshState = false;
 };
 
 bool parseOptions(int argc, char **argv, Options *o)
@@ -40,12 +42,14 @@ bool parseOptions(int argc, char **argv, Options *o)
             o->card = argv[++i];
         else if (a == "--watch")
             o->watch = true;
+        else if (a == "--fresh-state")
+            o->freshState = true;
         else
             return false;
     }
     if (!o->manifest.empty() && !o->card.empty())
         return false;  // one source of media
-    if (o->watch && o->card.empty())
+    if ((o->watch && o->card.empty()) || (o->freshState && o->state.empty()))
         return false;
     return !o->manifest.empty() || !o->card.empty() || !o->state.empty();
 }
@@ -86,7 +90,7 @@ Status prepareCard(const Options &opt, MediaCard *card, std::unique_ptr<StateSto
             card->cardId = cardDerivedId(*card);
         return {};
     }
-    Status s = StateStore::open(opt.state, store);
+    Status s = StateStore::open(opt.state, store, opt.freshState);
     if (!s.ok())
         return s;
     MediaCard stored;
@@ -111,6 +115,10 @@ int main(int argc, char **argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0)
         return runControlCommand(std::vector<std::string>(argv + 2, argv + argc));
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     Options opt;
     if (!parseOptions(argc, argv, &opt)) {
         std::fputs(kUsage, stderr);

@@ -1,11 +1,14 @@
 #include "mediadb/state_store.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "mediadb/manifest.h"
+#include "mediadb/store_claim.h"
 
 namespace {
 
@@ -78,17 +81,35 @@ int StateStore::currentSchemaVersion()
     return kSchemaVersion;
 }
 
-Status StateStore::open(const std::string &path, std::unique_ptr<StateStore> *out)
+Status StateStore::open(const std::string &path, std::unique_ptr<StateStore> *out, bool freshStart)
 {
+    // A file on disk is claimed; an in-memory store (empty path, ":memory:" or a "file:" URI, as
+    // tests use) has no file to lock.
+    const bool onDisk = !path.empty() && path != ":memory:" && path.compare(0, 5, "file:") != 0;
+    StoreClaim claim;
+    if (onDisk) {
+        Status s = claimStoreFile(path, &claim);
+        if (!s.ok())
+            return s;
+    }
     sqlite3 *db = nullptr;
     std::string name = path.empty() ? ":memory:" : path;
     int rc = sqlite3_open_v2(name.c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
     std::unique_ptr<StateStore> store(new StateStore(db));
     store->mPath = name;
+    store->mLockFd = claim.fd;
     if (rc != SQLITE_OK)
         return store->error("open");
     sqlite3_busy_timeout(db, 5000);
+    // A store gets its schema in the first transaction of its first start, so an existing file
+    // that is empty or has none was truncated or replaced (or that start died before it):
+    // taking it as a new store would drop every acknowledged write without a word.
+    const bool lost = onDisk && (claim.empty || (!claim.created && store->schemaVersion() == 0));
+    if (lost && !freshStart)
+        return Status::error("state " + name + ": the file exists but is " +
+                             (claim.empty ? "empty" : "not a ztMediaDBd store (no schema)") +
+                             "; start with --fresh-state to begin a new store in it");
     Status s = store->migrate();
     if (!s.ok())
         return s;
@@ -104,6 +125,9 @@ StateStore::~StateStore()
 {
     sqlite3_finalize(mWriteStatus);
     sqlite3_close(mDb);
+    // Last: closing any descriptor of the file would drop SQLite's own locks on it.
+    if (mLockFd >= 0)
+        close(mLockFd);
 }
 
 Status StateStore::badRow(const std::string &row, const char *field, const std::string &why) const
@@ -113,8 +137,11 @@ Status StateStore::badRow(const std::string &row, const char *field, const std::
 
 Status StateStore::error(const char *what) const
 {
+    // SQLite's message says what failed ("disk I/O error"); the system's says why.
+    const int sysErr = mDb ? sqlite3_system_errno(mDb) : 0;
     return Status::error(std::string("state ") + mPath + ": " + what + ": " +
-                         (mDb ? sqlite3_errmsg(mDb) : "out of memory"));
+                         (mDb ? sqlite3_errmsg(mDb) : "out of memory") +
+                         (sysErr ? std::string(" (") + std::strerror(sysErr) + ")" : ""));
 }
 
 Status StateStore::exec(const char *sql)

@@ -15,9 +15,11 @@ struct sqlite3_stmt;
 
 class StateStore {
 public:
-    // Opens (creating) the store at `path`, or an in-memory one when `path` is empty, and
-    // migrates it to the current schema. A store newer than this server is refused.
-    static Status open(const std::string &path, std::unique_ptr<StateStore> *out);
+    // Opens (creating) the store at `path`, or an in-memory one when `path` is empty, locks it
+    // against other servers and migrates it to the current schema. A store newer than this
+    // server is refused, and so is a file that exists but is empty or holds no schema (what a
+    // lost store looks like) unless `freshStart` takes it as a new store.
+    static Status open(const std::string &path, std::unique_ptr<StateStore> *out, bool freshStart = false);
     ~StateStore();
     StateStore(const StateStore &) = delete;
     StateStore &operator=(const StateStore &) = delete;
@@ -46,6 +48,7 @@ private:
     Status badRow(const std::string &row, const char *field, const std::string &why) const;
 
     sqlite3 *mDb;
+    int mLockFd = -1;  // the claim on the file (mediadb/store_claim.h); closed after mDb
     std::string mPath;
     sqlite3_stmt *mWriteStatus = nullptr;
 };

@@ -119,7 +119,7 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
                                   ++f.entries; return f.done(); }(), -1, 10},
         {"wide photo group", [] { ListFrame f; f.group(10, "G0010001.JPG", 1, 0, 20000);
                                   return f.done(); }(), 0, 1},
-        {"wide grouped video", [] { ListFrame f; f.group(1, "ZXAA0001.MP4", 1001, 0, 20000);
+        {"wide grouped video", [] { ListFrame f; f.group(1, "ZXAA0001.MP4", 1001, 9900, 20000);
                                     return f.done(); }(), 0, 1},
         {"every bitmap byte logged", [] { ListFrame f; f.put(ListFrame::content(6, "G0010001.JPG"));
                                           f.put(db_group_info{1, 0, 799, 1, 5000});
@@ -140,7 +140,7 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
     EXPECT_EQ(1, log.count("Invalid content type: 15\n"));
     EXPECT_EQ(1, log.countContaining("Mask size failed sanity check. Size="));
     EXPECT_GE(log.count("ERROR: Db response size too small."), 3);
-    EXPECT_EQ(size_t{DB_GROUP_DURATION_LOOKUPS_MAX}, peer.requestCount());
+    EXPECT_EQ(size_t{DB_GROUP_DURATION_MEMBER_MAX - 9900 + 1}, peer.requestCount());  // no name holds more
     std::string bytes;
     for (int i = 0; i < 100; ++i) bytes += "5A ";
     EXPECT_EQ(1, log.count("missing:" + bytes + "\n"));
@@ -171,14 +171,16 @@ TEST(DbListParse, GroupedVideoDurationSumsPresentMembers)
     ListFrame lf;
     lf.group(1, "ZXAA0001.MP4", 1001, 1, 3, {2});
     lf.group(2, "ZX010007.MP4", 7, 0, 2);
+    lf.group(1, "ZXAB0001.MP4", 1002, 1, 150);
     Seen s;
     ASSERT_EQ(0, parse(lf.done(), 0, s));
-    ASSERT_EQ(2u, s.items.size());
+    ASSERT_EQ(3u, s.items.size());
     EXPECT_EQ(3u, s.items[0].duration);  // 2 x 1300 ms
     EXPECT_EQ(4u, s.items[1].duration);  // 3 x 1300 ms
+    EXPECT_EQ(195u, s.items[2].duration);  // every one of 150 members, not the first 100
     EXPECT_EQ("100ZTCAM/ZXAA0003.MP4", s.files[1]);
     EXPECT_EQ("100ZTCAM/ZX010007.MP4", s.files[2]);  // chapter member 0: the first file itself
-    EXPECT_EQ(5u, peer.requestCount());
+    EXPECT_EQ(155u, peer.requestCount());
 }
 
 TEST(DbListQuery, ClampsCountAndToleratesMismatches)

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -11,7 +15,9 @@
 #include "mediadb/manifest.h"
 #include "mediadb/media_card.h"
 
+#include "platform/ztipc.h"
 #include "tests/support/mediadb_wire.h"
+#include "tests/support/run_command.h"
 #include "tests/support/server_process.h"
 
 namespace {
@@ -187,6 +193,14 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
                                        {'Z', 'X', '0', '1', '0', '0', '0', '9', '.', 'M', 'P', '4'}, 7};
              EXPECT_EQ(dbRecordAt<db_response_header>(dbExchangeOne(&w, sizeof w), 0).status, DB_STATUS_UNAVAILABLE);
              EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
+             // The tools that write say so too, and the server's log names what it refused.
+             std::string out;
+             EXPECT_EQ(runCommand(ztBinPath("ztCahTool") + " set-state 101ZTCAM/ZX010009.MP4 7 2>&1", &out), 1) << out;
+             EXPECT_EQ(runCommand("QUERY_STRING='t=upload&p=101ZTCAM/ZX010009.MP4&status=7' " +
+                                      ztBinPath("ztMediaCGI") + " metadata", &out), 1) << out;
+             EXPECT_EQ(out.compare(0, 12, "HTTP/1.1 503"), 0) << out;
+             EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
+             EXPECT_NE(server.log().find("101ZTCAM/ZX010009.MP4"), std::string::npos) << server.log();
              EXPECT_NE(server.ctl({"bump-version"}), 0);
              std::string text = std::string(kUnsorted, sizeof kUnsorted - 3) + kAddedEntry;
              std::ofstream(server.path("manifest.json")) << text;
@@ -235,6 +249,45 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              ASSERT_EQ(server.ctl({"token", "9"}), 0);
              EXPECT_EQ(histogram().header.token, 9u);
              EXPECT_EQ(histogram().header.token, 42u);
+         }},
+        {"a second server on the same store", [](ServerProcess &server, const std::string &state) {
+             {
+                 ServerProcess second(kUnsorted, {"--state", state});  // a channel directory of its own
+                 EXPECT_FALSE(second.ok());
+                 EXPECT_NE(second.error().find("exited with 2"), std::string::npos) << second.error();
+                 EXPECT_EQ(std::count(second.error().begin(), second.error().end(), '\n'), 1) << second.error();
+             }
+             EXPECT_EQ(version(server), "ok version 4\n");
+         }},
+        {"a store file emptied", [](ServerProcess &server, const std::string &state) {
+             server.stop();
+             std::filesystem::resize_file(state, 0);
+             for (const std::vector<std::string> &args : {std::vector<std::string>{"--state", state},
+                                                           {"--manifest", server.path("manifest.json"), "--state", state}}) {
+                 std::string err;
+                 EXPECT_EQ(ServerProcess::runToExit(args, &err), 2) << err;
+                 EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+                 EXPECT_EQ(std::filesystem::file_size(state), 0u);
+             }
+             ServerProcess fresh = ServerProcess::fromArgs({"--manifest", server.path("manifest.json"), "--state", state,
+                                                            "--fresh-state"});
+             EXPECT_TRUE(fresh.ok()) << fresh.error();
+         }},
+        {"more connections than descriptors", [](ServerProcess &server, const std::string &) {
+             const rlimit low{40, 40};
+             ASSERT_EQ(prlimit(server.pid(), RLIMIT_NOFILE, &low, nullptr), 0) << std::strerror(errno);
+             std::vector<rtosConnection_t> clients(100);
+             for (rtosConnection_t &c : clients)
+                 ASSERT_EQ(ztIpcInit(RTOS_MEDIA_DB_CHANNEL, &c), 0);
+             const size_t logBefore = server.log().size();
+             std::string out;
+             for (int i = 0; i < 2; i++)  // the second after the spare descriptor was spent once
+                 EXPECT_EQ(server.ctl({"version"}, &out), 0) << out;
+             std::this_thread::sleep_for(std::chrono::milliseconds(300));
+             EXPECT_LT(server.log().size() - logBefore, 1000u) << "accept failures must not flood the log";
+             for (rtosConnection_t &c : clients)
+                 ztIpcDestroy(&c);
+             EXPECT_EQ(histogram().header.status, 0u);  // served again once descriptors are free
          }},
         {"a request of exactly one frame", [](ServerProcess &, const std::string &) {
              Bytes req(DB_FRAME_MAX);

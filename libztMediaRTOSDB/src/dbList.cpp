@@ -213,20 +213,19 @@ void forEachMember(const Entry &e, Fn fn)
     }
 }
 
-// One exchange per member, so only the first DB_GROUP_DURATION_LOOKUPS_MAX present members are
-// asked; any further ones count as 0 ms, like members whose duration is unknown.
+// One exchange per present member. Member numbers past four digits fit no name, so they are not
+// asked and count as 0 ms, like members whose duration is unknown: a hostile range costs at most
+// 10,000 exchanges.
 void groupedVideoDuration(Entry &e)
 {
     const DbMemberPattern pattern = dbMemberPatternFor(e.content.content_type, e.file);
     uint64_t sumMs = 0;
-    int asked = 0;
     bool more = false;
     forEachMember(e, [&](uint32_t n) {
-        if (asked == DB_GROUP_DURATION_LOOKUPS_MAX) {
+        if (n > DB_GROUP_DURATION_MEMBER_MAX) {
             more = true;
-            return false;
+            return true;
         }
-        ++asked;
         char name[DB_NAME_BUF];
         uint32_t ms = 0;
         dbMemberName(pattern, e.group.group_number, n, name);
@@ -235,7 +234,8 @@ void groupedVideoDuration(Entry &e)
         return true;
     });
     if (more)
-        DBLOG(DB_LOG_NOTICE, "%.12s: durations past the first %d members not asked\n", e.file, asked);
+        DBLOG(DB_LOG_NOTICE, "%.12s: durations past member %u not asked\n", e.file,
+              unsigned(DB_GROUP_DURATION_MEMBER_MAX));
     e.item.duration = static_cast<uint32_t>((sumMs + 500) / 1000);
 }
 

@@ -9,6 +9,7 @@
 #include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/ztMediaFormat.h"
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "libztMediaRTOSDB/src/ztMediaQuery.h"
 
 namespace ztmedia {
@@ -115,7 +116,7 @@ bool hasGumi(const ListEntry &e) { return e.gumi && !blankGumi(e.gumi); }
 bool hasParent(const ListEntry &e) { return e.pgumi != nullptr; }
 bool groupHighlighted(const ListEntry &e) { return e.ci.highlight_count != 0; }
 
-const W wName = [](Ctx &c) { c.put("\"n\":\"%.12s\"", c.e.ci.file_name); };
+const W wName = [](Ctx &c) { c.put("\"n\":\"%s\"", jsonText(c.e.ci.file_name, DB_FILE_NAME_LEN).text); };
 const W wMod = [](Ctx &c) { c.put("\"mod\":\"%u\"", c.e.ci.modified_time); };
 const W wCre = [](Ctx &c) { c.put("\"cre\":\"%u\"", c.e.ci.creation_time); };
 const W wUs = [](Ctx &c) { c.put("\"us\":\"%u\"", c.e.ci.upload_status & DB_UPLOAD_STATE_MASK); };
@@ -281,12 +282,12 @@ bool ListReader::next(ListEntry *e)
         return false;
     std::memcpy(&e->ci, p, sizeof e->ci);
     const DbContentTypeInfo *info = dbContentTypeInfo(e->ci.content_type);
-    if (!info) {
+    if (!info && e->ci.content_type != DB_CONTENT_TYPE_NOT_FOUND) {
         DBLOG(DB_LOG_ERROR, "Invalid content type: %d\n", e->ci.content_type);
         return false;
     }
     const uint32_t lo = mHeader.list_options;
-    e->cls = classOf(*info, lo, e->ci);
+    e->cls = info ? classOf(*info, lo, e->ci) : EC_OTHER;
     if (lo & DB_LIST_INCLUDE_GUMI) {
         if (!(e->gumi = take(DB_GUMI_LEN)))
             return false;
@@ -303,6 +304,8 @@ bool ListReader::next(ListEntry *e)
         DBLOG(DB_LOG_HEADERS, "w %d h %d fps %d/%d prog %d subsample %d\n", mi.width, mi.height,
               mi.frame_rate_numerator, mi.frame_rate_denominator, mi.is_progressive, mi.is_subsampled);
     }
+    if (!info)  // a file the database does not know carries no block
+        return true;
     const bool chapterRow = dbIsGroupedVideoType(e->ci.content_type) && !(lo & DB_LIST_VIDEO_GROUPING);
     if (info->block == DbListBlock::Video || chapterRow) {
         if (!(p = take(sizeof(db_video_specific_info))))

@@ -44,7 +44,8 @@ class ListReader {
 public:
     ListReader(const uint8_t *response, int bytes);
     const db_list_response_header &header() const { return mHeader; }
-    // The next entry; false when the response ends inside it or its type is unknown.
+    // The next entry; false when the response ends inside it or its type is unknown. An entry
+    // of content type all ones (a file the database does not know) is read, of class EC_OTHER.
     bool next(ListEntry *e);
 
 private:

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "ztMedia/dbProtocol.h"
 
 namespace ztmedia {
@@ -127,7 +128,7 @@ int formatContentInfo(ztMediaDBOutput_t *out, uint64_t fields, const db_content_
         else if (m.kind == Kind::Raw)
             w.member("\"%s\":%s", m.key, m.text(ci));
         else if (m.kind == Kind::Name)  // fixed-width, not terminated
-            w.member("\"%s\":\"%.12s\"", m.key, m.text(ci));
+            w.member("\"%s\":\"%s\"", m.key, jsonText(m.text(ci), DB_FILE_NAME_LEN).text);
         else
             w.member("\"%s\":\"%s\"", m.key, m.text(ci));
     }

@@ -92,7 +92,8 @@ int runListing(rtosConnection_t *conn, const ListingRequest &lr,
         uint32_t processed = 0;
         ListReader rd(response, bytes);
         for (ListEntry e; f == Failure::None && processed < entries && rd.next(&e); ++processed) {
-            const int status = onEntry(e);
+            // A file the database does not know is never shown, nor does it open a directory.
+            const int status = e.ci.content_type == DB_CONTENT_TYPE_NOT_FOUND ? 200 : onEntry(e);
             if (status != 200)
                 return status;
         }

@@ -10,6 +10,7 @@
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/dbStatus.h"
 #include "libztMediaRTOSDB/src/ztMediaFormat.h"
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "libztMediaRTOSDB/src/ztMediaMetadata.h"
 #include "libztMediaRTOSDB/src/ztMediaQuery.h"
 #include "platform/ztcamera.h"
@@ -197,7 +198,8 @@ int generateMetadataTo(const ztMediaSink *sink, mg_connection *conn, const char 
     dbSettings_t s = freshSettings(kMetadataMask);
     int status = parseMetadataQuery(queryString, queryString ? std::strlen(queryString) : 0, &s);
     if (status != 200) {
-        DBLOG(DB_LOG_ERROR, "parseMetadataQuery ret: %d, query:'%s'", status, queryString);
+        DBLOG(DB_LOG_ERROR, "parseMetadataQuery ret: %d, query:'%s'", status,
+              jsonText(queryString, ZT_JSON_TEXT_IN_MAX).text);
         writeHttpErrorResponseHeader(reply, status);
         return -1;
     }

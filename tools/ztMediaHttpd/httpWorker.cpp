@@ -14,6 +14,7 @@
 
 #include <microhttpd.h>
 
+#include "cardRoutes.h"
 #include "logLimit.h"
 #include "mediaRoutes.h"
 #include "requestPolicy.h"
@@ -33,6 +34,7 @@ const size_t kQueuedResponders = 1024;     // beyond that, 503
 struct Worker {
     ResponderPool pool{kResponderThreads, kQueuedResponders};
     StaticPage page;
+    CardFolder card;
 };
 
 // One request from its request line to its end: the target as sent, and the answer once a
@@ -43,6 +45,12 @@ struct Request {
     bool started = false;
     std::atomic<bool> done{false};
     HttpAnswer answer;
+
+    ~Request()
+    {
+        if (answer.fileFd >= 0)   // answered before it could be sent
+            close(answer.fileFd);
+    }
 
     const char *query() const
     {
@@ -67,12 +75,27 @@ void engineLog(void *, const char *format, va_list ap)
     logLineV(format, ap);
 }
 
-MHD_Result queueAnswer(MHD_Connection *conn, const HttpAnswer &a)
+// The engine's response for `a`; a file answer's descriptor passes to it.
+MHD_Response *makeResponse(HttpAnswer &a)
 {
-    MHD_Response *response = MHD_create_response_from_buffer(
-        a.body.size(), const_cast<char *>(a.body.data()), MHD_RESPMEM_MUST_COPY);
-    if (!response)
+    if (a.fileFd < 0)
+        return MHD_create_response_from_buffer(a.body.size(), const_cast<char *>(a.body.data()),
+                                               MHD_RESPMEM_MUST_COPY);
+    MHD_Response *response = MHD_create_response_from_fd_at_offset64(a.fileLength, a.fileFd, a.fileOffset);
+    if (response)
+        a.fileFd = -1;
+    return response;
+}
+
+MHD_Result queueAnswer(MHD_Connection *conn, HttpAnswer &&answer)
+{
+    HttpAnswer a = std::move(answer);
+    MHD_Response *response = makeResponse(a);
+    if (!response) {
+        if (a.fileFd >= 0)
+            close(a.fileFd);
         return MHD_NO;
+    }
     for (const auto &h : a.headers)
         MHD_add_response_header(response, h.first.c_str(), h.second.c_str());
     MHD_Result queued = MHD_queue_response(conn, (unsigned)a.status, response);
@@ -104,12 +127,14 @@ HttpAnswer refusalAnswer(int status)
     return a;
 }
 
-// Hands the media request to a pool thread; the connection sleeps until the answer is there.
-MHD_Result startResponder(Worker *worker, MHD_Connection *conn, Request *req, const MediaRoute *route)
+// Hands the work of an answer that may block (a responder, a card file) to a pool thread; the
+// connection sleeps until the answer is there.
+MHD_Result startResponder(Worker *worker, MHD_Connection *conn, Request *req,
+                          std::function<HttpAnswer()> work)
 {
     MHD_suspend_connection(conn);
-    bool queued = worker->pool.submit([conn, req, route] {
-        req->answer = runMediaRoute(*route, req->query());
+    bool queued = worker->pool.submit([conn, req, work] {
+        req->answer = work();
         req->done.store(true, std::memory_order_release);
         MHD_resume_connection(conn);
     });
@@ -129,7 +154,7 @@ MHD_Result handleRequest(void *cls, MHD_Connection *conn, const char *url, const
     Worker *worker = static_cast<Worker *>(cls);
     Request *req = static_cast<Request *>(*context);
     if (req->done.load(std::memory_order_acquire))
-        return queueAnswer(conn, req->answer);
+        return queueAnswer(conn, std::move(req->answer));
     if (!req->started || *uploadSize != 0) {
         req->started = true;
         *uploadSize = 0;
@@ -146,9 +171,17 @@ MHD_Result handleRequest(void *cls, MHD_Connection *conn, const char *url, const
         localEnd(conn, &view);
     if (int refused = refusalOf(view))
         return queueAnswer(conn, refusalAnswer(refused));
-    if (!route)
-        return queueAnswer(conn, worker->page.serve(url));
-    return startResponder(worker, conn, req, route);
+    if (route)
+        return startResponder(worker, conn, req, [req, route] { return runMediaRoute(*route, req->query()); });
+    if (isCardRoute(url)) {
+        const char *range = MHD_lookup_connection_value(conn, MHD_HEADER_KIND, MHD_HTTP_HEADER_RANGE);
+        const bool hasRange = range != nullptr;
+        std::string path = url, header = hasRange ? range : "";
+        return startResponder(worker, conn, req, [worker, path, header, hasRange] {
+            return serveCardRoute(worker->card, path.c_str(), hasRange ? header.c_str() : nullptr);
+        });
+    }
+    return queueAnswer(conn, worker->page.serve(url));
 }
 
 bool parseBind(const HttpdOptions &o, sockaddr_in *addr)
@@ -198,7 +231,8 @@ int runWorker(const HttpdOptions &options, int readyFd)
     std::string why;
     sockaddr_in addr;
     if (!parseBind(options, &addr) ||
-        (!options.root.empty() && !worker.page.openRoot(options.root, &why))) {
+        (!options.root.empty() && !worker.page.openRoot(options.root, &why)) ||
+        (!options.card.empty() && !worker.card.open(options.card, &why))) {
         logLine("%s", why.empty() ? "bad --bind address" : why.c_str());
         return WORKER_START_FAILED;
     }

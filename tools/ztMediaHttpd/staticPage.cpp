@@ -49,11 +49,11 @@ const char *contentTypeOf(const char *name)
     return "application/octet-stream";
 }
 
-HttpAnswer fileAnswer(const char *name, std::string body)
+HttpAnswer fileAnswer(const char *contentType, std::string body)
 {
     HttpAnswer answer;
     answer.status = 200;
-    answer.headers.emplace_back("Content-Type", contentTypeOf(name));
+    answer.headers.emplace_back("Content-Type", contentType);
     answer.body = std::move(body);
     return answer;
 }
@@ -91,9 +91,12 @@ HttpAnswer StaticPage::serve(const char *uri) const
     const char *name = uri[1] ? uri + 1 : kIndexName;
     if (mRootFd >= 0)
         return serveFromRoot(name);
-    if (strcmp(name, kIndexName) != 0)
-        return notFound();
-    return fileAnswer(name, std::string(kEmbeddedIndexHtml, kEmbeddedIndexHtmlSize));
+    for (size_t i = 0; i < kEmbeddedFileCount; ++i) {
+        const EmbeddedFile &f = kEmbeddedFiles[i];
+        if (strcmp(name, f.name) == 0)
+            return fileAnswer(f.contentType, std::string(f.data, f.size));
+    }
+    return notFound();
 }
 
 HttpAnswer StaticPage::serveFromRoot(const char *name) const
@@ -114,5 +117,5 @@ HttpAnswer StaticPage::serveFromRoot(const char *name) const
     if (got < 0)
         return textAnswer(500, "Read failed\n");
     body.resize((size_t)got);
-    return fileAnswer(name, std::move(body));
+    return fileAnswer(contentTypeOf(name), std::move(body));
 }
