@@ -178,6 +178,8 @@ TEST_F(MediaResponders, MetadataDataSetsAndWrites)
          ok(json(R"({"cre":"100","s":"5000","us":"2","mos":["app"],"eis":"1","pta":"1","ao":"wind","tr":"1","mp":"1","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100","ls":"-1","cl":"1","hc":"3","hi":[1000,2000,3000],"dur":"1","w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")), 0},
         {Call::Metadata, "t=v5info&p=100ZTCAM/ZCAM0002.JPG",
          ok(json(R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","hdr":"1","wdr":"1","raw":"1","tr":"0","mp":"0","ct":"4","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")), 0},
+        {Call::Metadata, "t=v4info&p=100ZTCAM/ZCAM0002.JPG",
+         ok(json(R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","wdr":"1","raw":"1","tr":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")), 0},
         {Call::Metadata, "t=videoinfo&p=100ZTCAM/ZCAM0002.JPG", errorHeader(501), -1},
         {Call::Metadata, "t=dur&p=100ZTCAM/ZZZZ0001.MP4", errorHeader(404), -1},
         {Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.mp4", errorHeader(404), -1},
