@@ -111,6 +111,10 @@ int main(int argc, char **argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0)
         return runControlCommand(std::vector<std::string>(argv + 2, argv + argc));
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     Options opt;
     if (!parseOptions(argc, argv, &opt)) {
         std::fputs(kUsage, stderr);
