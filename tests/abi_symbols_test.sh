@@ -21,8 +21,9 @@ marked=$(find "$work/include" -name '*.h' -exec awk '
 ' {} + | sort -u)
 [ -n "$marked" ] || fail "no declaration is marked ZT_MEDIA_API"
 
-# The function or class each exported symbol belongs to.
-exported=$(nm -D --defined-only "$lib" | awk '{print $3}' | c++filt |
+# The function or class each exported symbol belongs to (AddressSanitizer adds an indicator symbol
+# beside each exported variable).
+exported=$(nm -D --defined-only "$lib" | awk '{print $3}' | sed 's/^__odr_asan\.//' | c++filt |
   sed -E 's/^(typeinfo name for|typeinfo for|vtable for|VTT for) //; s/[^A-Za-z0-9_].*//' | sort -u)
 leaked=$(comm -13 <(echo "$marked") <(echo "$exported"))
 [ -z "$leaked" ] || fail "exported but not public API: $(echo $leaked)"
