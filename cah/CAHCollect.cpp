@@ -11,7 +11,10 @@
 namespace {
 
 constexpr uint32_t kPageSize = 15;
-constexpr int kShortPage = -3;  // a page claimed entries it did not carry
+constexpr int kShortPage = -3;  // pages kept claiming entries they did not carry
+// Short pages in a row at one index before the count gives up: one short reply is asked again,
+// a database that never sends a whole entry is not asked for ever.
+constexpr int kShortPagesMax = 3;
 constexpr int kFirstYear = 115;  // 2015, in years since 1900
 
 bool isSpannedGroup(uint32_t type) { return type == DB_CONTENT_TYPE_TIME_LAPSE || type == DB_CONTENT_TYPE_NIGHT_LAPSE; }
@@ -44,6 +47,7 @@ int CAHMediaList::getMediaCount(std::vector<UploadRule> &rules)
     mRules = rules;
     mIndex = mCurrentCount = mMediaStartIndex = 0;
     gcore::Tracer trace(CML_COMPONENT, CML_TRACE, "int CAHMediaList::getMediaCount(std::vector<UploadRule>&)");
+    int shortPages = 0;
     for (;;) {
         CML_LOG(CML_NOISE, "  [NOISE]: [CML]: Calling dbGetCAHList index=%d, mMediaStartIndex:%d, mCurrentCount:%d\n",
                 int(mIndex), int(mMediaStartIndex), int(mCurrentCount));
@@ -61,7 +65,8 @@ int CAHMediaList::getMediaCount(std::vector<UploadRule> &rules)
             reset();
             return int(mCurrentCount);
         }
-        if (mIndex == pageStart)  // asking again would loop for ever
+        shortPages = mIndex == pageStart ? shortPages + 1 : 0;
+        if (shortPages == kShortPagesMax)
             return kShortPage;
     }
 }

@@ -71,6 +71,9 @@ public:
     int getMediaCount(std::vector<UploadRule> &rules);
     // True when at least one media rule and one state rule accept the item.
     static bool filterItem(const cah_item_s &item, const std::vector<UploadRule> &rules);
+    // False for a rule whose kind can match no item (media kinds 5, 9 and above 10, state kinds
+    // other than 11-15): the filter takes such a rule, but no host can mean it.
+    static bool ruleCanMatch(const UploadRule &rule);
     // Item callback of the count; ctx is the list.
     static void countCb(void *ctx, cah_item_s *item);
 

@@ -139,3 +139,19 @@ void CompareFactory::destroy(Comparinator *c)
 {
     delete c;
 }
+
+bool CompareFactory::knowsRule(const char *name)
+{
+    for (const auto &r : kRules)
+        if (strcmp(name, r.name) == 0)
+            return true;
+    return strcmp(name, "media_type") == 0;
+}
+
+bool CompareFactory::knowsKind(const char *name)
+{
+    for (const auto &k : kKinds)
+        if (strcmp(name, k.name) == 0)
+            return true;
+    return false;
+}

@@ -14,6 +14,10 @@ public:
     static Comparinator *create(const char *json);
     // Deletes c; null is ignored.
     static void destroy(Comparinator *c);
+    // Whether `name` is a rule name (a "sort_rules" element) or a kind name (a "media_type_order"
+    // element) the comparators know; create skips any other name without a word.
+    static bool knowsRule(const char *name);
+    static bool knowsKind(const char *name);
 };
 
 #endif

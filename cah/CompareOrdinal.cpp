@@ -6,6 +6,7 @@
 // per byte, and a comparison costs twelve loads instead of a walk over the rules.
 #include <algorithm>
 #include <cstring>
+#include <typeinfo>
 
 #include "cah/Comparinator.h"
 
@@ -19,6 +20,14 @@ enum : unsigned { kTypeAt = 18, kHighlightAt = 22, kUserClipAt = 23, kYearAt = 2
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "keys are read as little-endian words");
 
 uint64_t lowBits(uint8_t bits) { return bits >= 64 ? ~uint64_t(0) : (uint64_t(1) << bits) - 1; }
+
+// The comparator when it is exactly of class T (the factory's own); null for any other class,
+// a host's subclass that may order differently included.
+template <class T>
+const T *exactly(const Comparinator *c)
+{
+    return typeid(*c) == typeid(T) ? static_cast<const T *>(c) : nullptr;
+}
 
 uint8_t bitsFor(size_t maxValue)
 {
@@ -43,22 +52,24 @@ CompareOrdinal::CompareOrdinal(const Comparinator *c)
 
 bool CompareOrdinal::add(const Comparinator *c)
 {
-    if (const auto *compound = dynamic_cast<const CompoundCompare *>(c)) {
+    if (!c)
+        return false;
+    if (const auto *compound = exactly<CompoundCompare>(c)) {
         for (const Comparinator *child : compound->children())
             if (!add(child))
                 return false;
         return true;
     }
     Part p{};
-    if (dynamic_cast<const CompareHighlight *>(c)) {
+    if (exactly<CompareHighlight>(c)) {
         p = {kHighlight, 0, 1, {}};
-    } else if (dynamic_cast<const CompareByDayNewestFirst *>(c)) {
+    } else if (exactly<CompareByDayNewestFirst>(c)) {
         p = {kDay, 0, kDayBits, {}};
-    } else if (dynamic_cast<const CompareDayOldestFirst *>(c)) {
+    } else if (exactly<CompareDayOldestFirst>(c)) {
         p = {kDay, 1, kDayBits, {}};
-    } else if (dynamic_cast<const CompareFileSize *>(c)) {
+    } else if (exactly<CompareFileSize>(c)) {
         p = {kSize, 1, kSizeBits, {}};
-    } else if (const auto *media = dynamic_cast<const CompareMediaType *>(c)) {
+    } else if (const auto *media = exactly<CompareMediaType>(c)) {
         // Ranks as dense ordinals, the first-listed kind highest.
         size_t ranks[32];
         for (uint32_t i = 0; i < 32; ++i) {

@@ -87,7 +87,8 @@ private:
 // sorts first): comparing two integers costs a fraction of walking the tree's virtual calls.
 class ZT_MEDIA_API CompareOrdinal {
 public:
-    // valid() is false when c holds a rule of another class or needs more than 64 bits.
+    // valid() is false when c holds a rule of a class the factory does not make (a host's
+    // subclass too: its compare may differ) or needs more than 64 bits.
     explicit CompareOrdinal(const Comparinator *c);
     bool valid() const { return mValid; }
     // Inline and branch-free: it runs twice per comparison of the sort.

@@ -74,6 +74,16 @@ bool stateRuleMatches(const UploadRule &rule, const cah_item_s &item)
 
 }  // namespace
 
+bool CAHMediaList::ruleCanMatch(const UploadRule &rule)
+{
+    if (rule.isStateRule)
+        return rule.kind - kFirstStateRule < kStateRuleCount;
+    for (const MediaRuleRow &row : kMediaRules)
+        if (row.kind == rule.kind)
+            return true;
+    return false;
+}
+
 bool CAHMediaList::filterItem(const cah_item_s &item, const std::vector<UploadRule> &rules)
 {
     if (typeIn(kNeverCandidates, item.content_type))

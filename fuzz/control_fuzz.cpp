@@ -14,8 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         parseManifest(R"({"media":[{"dir":"100ZTCAM","file":"ZX010001.MP4","type":0}]})", &card);
         return new MediaCatalog(card, nullptr);
     }();
-    static DbServer server(*catalog, [](MediaCard *next) {
-        return parseManifest(R"({"media":[{"dir":"100ZTCAM","file":"ZP010002.JPG","type":4}]})", next);
+    static DbServer server(*catalog, [] {
+        MediaCard next;
+        Status s = parseManifest(R"({"media":[{"dir":"100ZTCAM","file":"ZP010002.JPG","type":4}]})", &next);
+        return s.ok() ? catalog->replace(std::move(next)) : s;
     });
     std::string line(reinterpret_cast<const char *>(data), size);
     std::string answer = server.control(line);

@@ -1,10 +1,12 @@
 // Query strings of the HTTP responders: both request parsers and the URL helpers must take any
-// bytes, answer one of the statuses they use and leave terminated, JSON-safe settings behind.
+// bytes, answer one of the statuses they use and leave terminated, JSON-safe settings behind;
+// the escape of echoed text must turn any bytes into the text of a JSON string.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "libztMediaRTOSDB/src/ztMediaQuery.h"
 #include "platform/ztklog.h"
 
@@ -40,6 +42,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(std::memchr(meta.fileName, 0, sizeof meta.fileName) != nullptr);
     if (ms == 200)
         check(std::strlen(meta.dirName) >= 1 && std::strlen(meta.fileName) == 12);
+
+    // Escaped text: no raw control byte, no '"' that is not escaped, well-formed UTF-8 throughout.
+    const JsonText escaped = jsonText(q.c_str(), q.size());
+    const size_t n = std::strlen(escaped.text);
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = static_cast<unsigned char>(escaped.text[i]);
+        const size_t len = utf8SequenceLength(escaped.text + i, n - i);
+        check(c >= 0x20 && c != '"' && len > 0);
+        i += c == '\\' ? 2 : len;
+    }
 
     char small[8];
     const int r = mg_url_decode(q.data(), static_cast<int>(q.size()), small, sizeof small, 1);

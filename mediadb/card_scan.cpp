@@ -22,23 +22,13 @@ struct ScanFile {
     std::string name;
     uint64_t size = 0;
     uint32_t cre = 0, mod = 0;
+    int64_t mtimeNs = 0;
 };
+
+bool isUpperOrDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool hasExt(const std::string &name, const char *ext) { return name.compare(9, 3, ext) == 0; }
-
-// A camera file name: 'Z', seven upper-case letters or digits, '.', a known extension.
-bool isCameraName(const char *name)
-{
-    static const char *const kExt[] = {"MP4", "360", "JPG", "LRV", "THM"};
-    if (std::strlen(name) != DB_FILE_NAME_LEN || name[0] != 'Z' || name[8] != '.')
-        return false;
-    for (int i = 1; i < 8; i++)
-        if (!isDigit(name[i]) && !(name[i] >= 'A' && name[i] <= 'Z'))
-            return false;
-    return std::any_of(std::begin(kExt), std::end(kExt),
-                       [&](const char *ext) { return std::strcmp(name + 9, ext) == 0; });
-}
 
 uint32_t digitsAt(const std::string &name, size_t from, size_t count)
 {
@@ -87,26 +77,69 @@ bool statNoFollow(int dirFd, const std::string &name, struct statx *st)
                  STATX_BASIC_STATS | STATX_BTIME, st) == 0;
 }
 
-// The regular files with camera names of one folder, in name order.
+// The regular files with camera names of one folder, in name order; *folderFd is the open
+// folder (the caller closes it), -1 when it is gone or was replaced since it was listed.
 Status readFolder(int dcimFd, const std::string &dir, const std::string &where, size_t *budget,
-                  std::vector<ScanFile> *files)
+                  std::vector<ScanFile> *files, int *folderFd)
 {
+    *folderFd = -1;
     int fd = openat(dcimFd, dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
-        return {};  // gone or replaced since it was listed: nothing to index
+        return {};  // nothing to index
     std::vector<std::string> names;
     Status s = readNames(dup(fd), where + "/" + dir, DB_FILE_NAME_LEN, budget, &names);
     for (const std::string &name : names) {
         struct statx st {};
-        if (!s.ok() || !isCameraName(name.c_str()) || !statNoFollow(fd, name, &st) || !S_ISREG(st.stx_mode))
+        if (!s.ok() || !isCameraFileName(name.c_str()) || !statNoFollow(fd, name, &st) || !S_ISREG(st.stx_mode))
             continue;
         const uint32_t mod = static_cast<uint32_t>(st.stx_mtime.tv_sec);
         const bool born = (st.stx_mask & STATX_BTIME) && st.stx_btime.tv_sec > 0;
-        files->push_back({name, st.stx_size, born ? static_cast<uint32_t>(st.stx_btime.tv_sec) : mod, mod});
+        files->push_back({name, st.stx_size, born ? static_cast<uint32_t>(st.stx_btime.tv_sec) : mod, mod,
+                          int64_t(st.stx_mtime.tv_sec) * 1000000000 + st.stx_mtime.tv_nsec});
     }
-    close(fd);
     std::sort(files->begin(), files->end(), [](const ScanFile &a, const ScanFile &b) { return a.name < b.name; });
+    *folderFd = fd;
     return s;
+}
+
+// What the entries of one folder need from the files' bytes: taken from the previous scan while
+// size and modification time are unchanged, else read (once) and recorded for the next scan.
+class FactsSource {
+public:
+    FactsSource(int dirFd, std::shared_ptr<const FolderFacts> previous, ScanProgress *progress)
+        : mDirFd(dirFd), mPrevious(std::move(previous)), mProgress(progress), mOut(std::make_shared<FolderFacts>())
+    {
+    }
+    const MediaInfo &of(const ScanFile &f)
+    {
+        auto known = mOut->find(f.name);
+        if (known != mOut->end())
+            return known->second.info;
+        FileFacts facts{f.size, f.mtimeNs, {}};
+        auto before = mPrevious ? mPrevious->find(f.name) : FolderFacts::const_iterator();
+        if (mPrevious && before != mPrevious->end() && before->second.size == f.size &&
+            before->second.mtimeNs == f.mtimeNs) {
+            facts.info = before->second.info;
+        } else {
+            readMediaInfo(mDirFd, f.name, mediaKindOf(f.name), &facts.info);
+            mProgress->filesRead++;
+        }
+        return mOut->emplace(f.name, std::move(facts)).first->second.info;
+    }
+    std::shared_ptr<const FolderFacts> facts() const { return mOut; }
+
+private:
+    int mDirFd;
+    std::shared_ptr<const FolderFacts> mPrevious;
+    ScanProgress *mProgress;
+    std::shared_ptr<FolderFacts> mOut;
+};
+
+void applyInfo(const MediaInfo &info, VideoRecord *v)
+{
+    v->durationMs = info.durationMs;
+    v->avcProfile = info.avcProfile;
+    v->highlights = info.highlights;
 }
 
 // How a name takes part in a group. `key` is empty for files that are entries of their own.
@@ -176,9 +209,9 @@ uint32_t groupNumberOf(const std::string &first)
 // emitted in the order of their first file.
 class FolderIndex {
 public:
-    FolderIndex(std::string dir, std::vector<ScanFile> files)
+    FolderIndex(std::string dir, std::vector<ScanFile> files, FactsSource *facts)
         : mDir(std::move(dir)), mFiles(std::move(files)), mTaken(mFiles.size(), false),
-          mNewNumbering(dbIsNewNameFormat(ztc_state_get_model_number()))
+          mNewNumbering(dbIsNewNameFormat(ztc_state_get_model_number())), mFacts(facts)
     {
         for (size_t i = 0; i < mFiles.size(); i++)
             mByName.emplace(mFiles[i].name, i);
@@ -244,6 +277,8 @@ private:
         return dbBuildMemberName(pattern, group, n, mNewNumbering, name) ? name : "";
     }
 
+    // An entry of file i, with what its bytes say: a video's record and highlights, and for
+    // every medium its dimensions and frame rate.
     MediaEntry fileEntry(size_t i, uint32_t type) const
     {
         const ScanFile &f = mFiles[i];
@@ -254,6 +289,15 @@ private:
         e.cre = f.cre;
         e.mod = f.mod;
         e.size = f.size;
+        const MediaInfo &info = mFacts->of(f);
+        if (mediaKindOf(f.name) == MediaKind::Video) {
+            applyInfo(info, &e.video);
+            e.highlightCount = static_cast<uint32_t>(info.highlights.size());
+        }
+        e.more.width = static_cast<int32_t>(info.width);
+        e.more.height = static_cast<int32_t>(info.height);
+        e.more.frame_rate_numerator = static_cast<int32_t>(info.fpsNum);
+        e.more.frame_rate_denominator = static_cast<int32_t>(info.fpsDen);
         return e;
     }
 
@@ -265,6 +309,7 @@ private:
         m.size = f.size;
         m.cre = f.cre;
         m.mod = f.mod;
+        applyInfo(mFacts->of(f), &m.video);
         e->members.push_back(std::move(m));
         e->group.groupSize += f.size;
         mTaken[i] = true;
@@ -321,9 +366,20 @@ private:
     std::vector<ScanFile> mFiles;
     std::vector<bool> mTaken;
     bool mNewNumbering;
+    FactsSource *mFacts;
     std::unordered_map<std::string, size_t> mByName;
     std::map<size_t, Plan> mPlans;  // by the index of the group's first file
 };
+
+void addVideoJson(cJSON *parent, const VideoRecord &v)
+{
+    cJSON *o = cJSON_AddObjectToObject(parent, "video");
+    cJSON_AddNumberToObject(o, "duration_ms", v.durationMs);
+    cJSON_AddNumberToObject(o, "avc_profile", v.avcProfile);
+    cJSON *h = cJSON_AddArrayToObject(o, "highlights");
+    for (uint32_t at : v.highlights)
+        cJSON_AddItemToArray(h, cJSON_CreateNumber(at));
+}
 
 // The entry as manifest JSON, the form in which a state store keeps entries.
 std::string entryJson(const MediaEntry &e)
@@ -335,6 +391,13 @@ std::string entryJson(const MediaEntry &e)
     cJSON_AddNumberToObject(o, "cre", e.cre);
     cJSON_AddNumberToObject(o, "mod", e.mod);
     cJSON_AddNumberToObject(o, "size", static_cast<double>(e.size));
+    cJSON_AddNumberToObject(o, "highlight_count", e.highlightCount);
+    addVideoJson(o, e.video);
+    cJSON *more = cJSON_AddObjectToObject(o, "more");
+    cJSON_AddNumberToObject(more, "width", e.more.width);
+    cJSON_AddNumberToObject(more, "height", e.more.height);
+    cJSON_AddNumberToObject(more, "fps_num", e.more.frame_rate_numerator);
+    cJSON_AddNumberToObject(more, "fps_den", e.more.frame_rate_denominator);
     if (dbIsGroupType(e.type)) {
         cJSON *g = cJSON_AddObjectToObject(o, "group");
         cJSON_AddNumberToObject(g, "group_number", e.group.groupNumber);
@@ -353,6 +416,7 @@ std::string entryJson(const MediaEntry &e)
             cJSON_AddNumberToObject(x, "size", static_cast<double>(m.size));
             cJSON_AddNumberToObject(x, "cre", m.cre);
             cJSON_AddNumberToObject(x, "mod", m.mod);
+            addVideoJson(x, m.video);
             cJSON_AddItemToArray(members, x);
         }
     }
@@ -369,13 +433,53 @@ std::string cardDcimPath(const std::string &root) { return root + "/DCIM"; }
 
 bool isCardFolderName(const char *name)
 {
-    if (std::strlen(name) != DB_DIR_NAME_LEN)
-        return false;
-    return std::none_of(name, name + DB_DIR_NAME_LEN,
-                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+    return std::strlen(name) == DB_DIR_NAME_LEN && std::all_of(name, name + DB_DIR_NAME_LEN, isUpperOrDigit);
 }
 
-Status scanCard(const std::string &root, MediaCard *card, EntrySource source)
+bool isCameraFileName(const char *name)
+{
+    static const char *const kExt[] = {"MP4", "360", "JPG", "LRV", "THM"};
+    if (std::strlen(name) != DB_FILE_NAME_LEN || name[0] != 'Z' || name[8] != '.' ||
+        !std::all_of(name + 1, name + 8, isUpperOrDigit))
+        return false;
+    return std::any_of(std::begin(kExt), std::end(kExt),
+                       [&](const char *ext) { return std::strcmp(name + 9, ext) == 0; });
+}
+
+namespace {
+
+// Takes folder `dir` over from the previous card as it is.
+void copyFolder(const MediaCard &previous, const std::string &dir, MediaCard *card)
+{
+    for (const MediaEntry &e : previous.media)
+        if (e.dir == dir)
+            card->media.push_back(e);
+    card->dirs[dir] = previous.dirs.at(dir);
+    auto facts = previous.index.find(dir);
+    if (facts != previous.index.end())
+        card->index[dir] = facts->second;
+}
+
+// Lists the camera folders of DCIM (fd), in name order.
+Status listFolders(int fd, const std::string &where, size_t *budget, std::vector<std::string> *dirs)
+{
+    std::vector<std::string> names;
+    Status s = readNames(dup(fd), where, DB_DIR_NAME_LEN, budget, &names);
+    std::sort(names.begin(), names.end());
+    for (const std::string &dir : names) {
+        struct statx st {};
+        if (!s.ok() || !isCardFolderName(dir.c_str()) || !statNoFollow(fd, dir, &st) || !S_ISDIR(st.stx_mode))
+            continue;
+        if (dirs->size() == CARD_SCAN_MAX_DIRS)
+            return Status::error(where + ": more than " + std::to_string(CARD_SCAN_MAX_DIRS) + " camera folders");
+        dirs->push_back(dir);
+    }
+    return s;
+}
+
+}  // namespace
+
+Status scanCard(const std::string &root, MediaCard *card, const ScanOptions &options, ScanProgress *done)
 {
     *card = MediaCard{};
     const std::string where = "card " + root;
@@ -384,29 +488,40 @@ Status scanCard(const std::string &root, MediaCard *card, EntrySource source)
     if (fd < 0)
         return Status::error(where + ": " + dcim + " cannot be opened as a folder: " + std::strerror(errno));
     size_t budget = CARD_SCAN_MAX_ENTRIES;
-    std::vector<std::string> names;
-    Status s = readNames(dup(fd), where, DB_DIR_NAME_LEN, &budget, &names);
-    std::sort(names.begin(), names.end());
-    size_t folders = 0;
-    for (const std::string &dir : names) {
-        struct statx st {};
-        if (!s.ok() || !isCardFolderName(dir.c_str()) || !statNoFollow(fd, dir, &st) || !S_ISDIR(st.stx_mode))
+    std::vector<std::string> dirs;
+    Status s = listFolders(fd, where, &budget, &dirs);
+    ScanProgress progress;
+    progress.foldersTotal = dirs.size();
+    const MediaCard *previous = options.previous;
+    for (size_t i = 0; s.ok() && i < dirs.size(); i++, progress.foldersDone++) {
+        const std::string &dir = dirs[i];
+        if (options.onlyDirs && previous && !options.onlyDirs->count(dir) && previous->dirs.count(dir)) {
+            copyFolder(*previous, dir, card);
             continue;
-        if (++folders > CARD_SCAN_MAX_DIRS) {
-            s = Status::error(where + ": more than " + std::to_string(CARD_SCAN_MAX_DIRS) + " camera folders");
-            break;
         }
         std::vector<ScanFile> files;
-        s = readFolder(fd, dir, where, &budget, &files);
+        int folderFd = -1;
+        s = readFolder(fd, dir, where, &budget, &files, &folderFd);
+        progress.filesSeen += files.size();
         std::vector<DirListing> &listing = card->dirs[dir];
         for (const ScanFile &f : files)
             listing.push_back({f.name, f.size, f.mod});
-        FolderIndex(dir, std::move(files)).emit(&card->media);
+        auto before = previous ? previous->index.find(dir) : CardIndex::const_iterator();
+        FactsSource facts(folderFd, previous && before != previous->index.end() ? before->second : nullptr,
+                          &progress);
+        FolderIndex(dir, std::move(files), &facts).emit(&card->media);
+        card->index[dir] = facts.facts();
+        if (folderFd >= 0)
+            close(folderFd);
+        if (options.progress)
+            options.progress(progress);
     }
     close(fd);
+    if (done)
+        *done = progress;
     if (!s.ok())
         return s;
-    if (source == EntrySource::Keep)
+    if (options.source == EntrySource::Keep)
         for (MediaEntry &e : card->media)
             e.source = entryJson(e);
     return {};

@@ -4,6 +4,8 @@
 #ifndef ZT_MEDIADB_CARD_SCAN_H
 #define ZT_MEDIADB_CARD_SCAN_H
 
+#include <functional>
+#include <set>
 #include <string>
 
 #include "mediadb/manifest.h"
@@ -16,10 +18,32 @@ enum : uint32_t {
 
 // The folder that holds the camera folders: ROOT/DCIM.
 std::string cardDcimPath(const std::string &root);
-// A camera folder name: 8 printable characters.
+// A camera folder name: 8 upper-case letters or digits, the characters of the camera's names.
 bool isCardFolderName(const char *name);
+// A camera file name: 'Z', 7 upper-case letters or digits, '.', a camera extension.
+bool isCameraFileName(const char *name);
+
+// How far a scan is: files listed so far, files opened and read, camera folders done and found.
+struct ScanProgress {
+    size_t filesSeen = 0, filesRead = 0, foldersDone = 0, foldersTotal = 0;
+};
+
+struct ScanOptions {
+    EntrySource source = EntrySource::Keep;
+    // The card served so far: a file whose size and modification time are those it recorded is
+    // not opened again, its facts are taken over.
+    const MediaCard *previous = nullptr;
+    // When set, only these camera folders are read; every other folder `previous` knows is taken
+    // from it as it is (entries, listing, facts).
+    const std::set<std::string> *onlyDirs = nullptr;
+    // Called now and then from the scanning thread (every few dozen files and after each folder).
+    std::function<void(const ScanProgress &)> progress;
+};
+
 // Replaces *card by the scan of the card mounted at `root`. The card identifier is left empty
 // (the caller derives or carries one); every upload word is 0. Errors start with "card ROOT: ".
-Status scanCard(const std::string &root, MediaCard *card, EntrySource source = EntrySource::Keep);
+// *done (when given) receives the final counts.
+Status scanCard(const std::string &root, MediaCard *card, const ScanOptions &options = {},
+                ScanProgress *done = nullptr);
 
 #endif

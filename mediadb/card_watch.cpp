@@ -18,6 +18,9 @@ namespace {
 
 constexpr uint32_t kFolderEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE |
                                    IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
+constexpr uint32_t kRootEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                 IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
+constexpr uint32_t kSelfGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT | IN_IGNORED;
 
 int64_t nowMs()
 {
@@ -27,8 +30,8 @@ int64_t nowMs()
 
 }  // namespace
 
-CardWatch::CardWatch(std::string dcim, std::function<void()> onChange)
-    : mDcim(std::move(dcim)), mOnChange(std::move(onChange))
+CardWatch::CardWatch(std::string root, std::function<void(const CardChange &)> onChange)
+    : mRoot(std::move(root)), mDcim(cardDcimPath(mRoot)), mOnChange(std::move(onChange))
 {
 }
 
@@ -41,9 +44,8 @@ Status CardWatch::start()
     if (mFd < 0 || mStopFd < 0)
         return Status::error(std::string("--watch: ") + std::strerror(errno));
     // IN_DONT_FOLLOW and IN_ONLYDIR: a DCIM that is a link or not a folder is refused.
-    if (inotify_add_watch(mFd, mDcim.c_str(), kFolderEvents) < 0)
+    if (!establish())
         return Status::error("--watch " + mDcim + ": " + std::strerror(errno));
-    watchFolders();
     mThread = std::thread([this] { run(); });
     return {};
 }
@@ -61,6 +63,39 @@ void CardWatch::stop()
             close(*fd);
             *fd = -1;
         }
+}
+
+void CardWatch::unwatchAll()
+{
+    for (int wd : {mRootWd, mDcimWd})
+        if (wd >= 0)
+            inotify_rm_watch(mFd, wd);
+    for (const auto &w : mWatched)
+        inotify_rm_watch(mFd, w.first);
+    mWatched.clear();
+    mRootWd = mDcimWd = -1;
+}
+
+bool CardWatch::establish()
+{
+    unwatchAll();
+    mRootWd = inotify_add_watch(mFd, mRoot.c_str(), kRootEvents);
+    mDcimWd = inotify_add_watch(mFd, mDcim.c_str(), kFolderEvents);
+    struct stat st {};
+    mPresent = mDcimWd >= 0 && lstat(mDcim.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (!mPresent)
+        return false;
+    mDcimDev = st.st_dev;
+    mDcimIno = st.st_ino;
+    watchFolders();
+    return true;
+}
+
+bool CardWatch::dcimIsOurs() const
+{
+    struct stat st {};
+    return lstat(mDcim.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_dev == mDcimDev &&
+           st.st_ino == mDcimIno;
 }
 
 void CardWatch::watchFolders()
@@ -92,27 +127,63 @@ bool CardWatch::drain()
         for (ssize_t at = 0; at < n;) {
             const auto *ev = reinterpret_cast<const inotify_event *>(buf + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
-            if (ev->mask & IN_IGNORED)
-                mWatched.erase(ev->wd);  // the folder is gone
-            else
-                changed = true;
+            const char *name = ev->len ? ev->name : "";
+            auto folder = mWatched.find(ev->wd);
+            changed = true;
+            if (ev->mask & IN_Q_OVERFLOW) {
+                mAll = true;
+            } else if (ev->wd == mRootWd || (ev->wd == mDcimWd && (ev->mask & kSelfGone))) {
+                mCheck = true;  // the card itself may have gone or come back
+                if (ev->mask & IN_IGNORED)
+                    (ev->wd == mRootWd ? mRootWd : mDcimWd) = -1;
+            } else if (ev->wd == mDcimWd) {
+                if (isCardFolderName(name))
+                    mDirs.insert(name);  // a folder created, removed or renamed
+            } else if (folder != mWatched.end()) {
+                mDirs.insert(folder->second);
+                if (ev->mask & IN_IGNORED)
+                    mWatched.erase(folder);  // the folder is gone
+            } else {
+                changed = false;  // a watch already dropped
+            }
         }
     }
     return changed;
 }
 
+void CardWatch::settle()
+{
+    CardChange change;
+    const bool wasPresent = mPresent;
+    if (mPresent && (!mCheck || dcimIsOurs())) {
+        watchFolders();  // new camera folders are followed from now on
+        change.kind = mAll ? CardChange::Kind::All : CardChange::Kind::Folders;
+        change.dirs.swap(mDirs);
+    } else if (establish()) {
+        change.kind = CardChange::Kind::All;  // back, or replaced by another: read it whole
+    } else {
+        unwatchAll();
+        mPresent = false;
+        change.kind = CardChange::Kind::Gone;
+    }
+    const bool report = (change.kind != CardChange::Kind::Folders || !change.dirs.empty()) &&
+                        (change.kind != CardChange::Kind::Gone || wasPresent);
+    mDirs.clear();
+    mAll = mCheck = false;
+    if (report)
+        mOnChange(change);
+}
+
 void CardWatch::run()
 {
-    int64_t firstChange = -1, lastChange = -1;
+    int64_t firstChange = -1, lastChange = -1, lastCheck = nowMs();
     for (;;) {
-        int timeout = -1;
-        if (firstChange >= 0) {
-            const int64_t now = nowMs();
-            const int64_t due = std::min(lastChange + kQuietMs, firstChange + kMaxWaitMs);
-            timeout = static_cast<int>(std::max<int64_t>(0, due - now));
-        }
+        const int64_t now = nowMs();
+        int64_t due = lastCheck + (mPresent ? kCheckMs : kAwayPollMs);
+        if (firstChange >= 0)
+            due = std::min(due, std::min(lastChange + kQuietMs, firstChange + kMaxWaitMs));
         pollfd fds[2] = {{mFd, POLLIN, 0}, {mStopFd, POLLIN, 0}};
-        const int rc = poll(fds, 2, timeout);
+        const int rc = poll(fds, 2, static_cast<int>(std::max<int64_t>(0, due - now)));
         if (rc < 0 && errno != EINTR)
             return;
         if (fds[1].revents)
@@ -122,10 +193,19 @@ void CardWatch::run()
             if (firstChange < 0)
                 firstChange = lastChange;
         }
-        if (firstChange >= 0 && nowMs() >= std::min(lastChange + kQuietMs, firstChange + kMaxWaitMs)) {
+        const int64_t after = nowMs();
+        if (firstChange >= 0 && after >= std::min(lastChange + kQuietMs, firstChange + kMaxWaitMs)) {
             firstChange = lastChange = -1;
-            watchFolders();  // new camera folders are followed from now on
-            mOnChange();
+            settle();
+        } else if (firstChange < 0 && after >= lastCheck + (mPresent ? kCheckMs : kAwayPollMs)) {
+            lastCheck = after;
+            // Without events: is the card still the one watched, or is the missing card back?
+            struct stat st {};
+            const bool there = lstat(mDcim.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+            if (mPresent ? !dcimIsOurs() : there) {
+                mCheck = true;
+                settle();
+            }
         }
     }
 }

@@ -44,7 +44,7 @@ std::string join(const std::vector<std::string> &words)
 
 }  // namespace
 
-DbServer::DbServer(MediaCatalog &catalog, std::function<Status(MediaCard *)> rescan)
+DbServer::DbServer(MediaCatalog &catalog, std::function<Status()> rescan)
     : mCatalog(catalog), mRescan(std::move(rescan))
 {
 }
@@ -81,10 +81,7 @@ std::string DbServer::control(const std::string &line)
 {
     std::vector<std::string> words = splitWords(line);
     if (words.size() == 1 && words[0] == "rescan") {
-        MediaCard card;
-        Status s = mRescan ? mRescan(&card) : Status::error("nothing to rescan");
-        if (s.ok())
-            s = mCatalog.replace(std::move(card));
+        Status s = mRescan ? mRescan() : Status::error("nothing to rescan");
         malloc_trim(0);  // the old card and the parsed manifest are gone: give their memory back
         return s.ok() ? "ok version " + std::to_string(mCatalog.version()) : "error: " + s.message;
     }

@@ -17,8 +17,9 @@
 
 class DbServer {
 public:
-    // `rescan` builds a fresh card for the control command "rescan".
-    DbServer(MediaCatalog &catalog, std::function<Status(MediaCard *)> rescan);
+    // `rescan` reads the card's source again and hands the catalog its new card (the control
+    // command "rescan").
+    DbServer(MediaCatalog &catalog, std::function<Status()> rescan);
     // Listens, writes the card identifier, serves until a stop signal; 0, or 2 after a start error
     // (an unsafe channel directory, a channel already served).
     int run(const std::string &cardId);
@@ -31,7 +32,7 @@ private:
     Answer answer(ChannelKind kind, const uint8_t *frame, int length);
 
     MediaCatalog &mCatalog;
-    std::function<Status(MediaCard *)> mRescan;
+    std::function<Status()> mRescan;
     FaultInjector mFaults;
 };
 

@@ -1,12 +1,14 @@
 // ztMediaDBd: the media database server, and `ztMediaDBd ctl ...`, its control command.
 #include <malloc.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "mediadb/card_follow.h"
 #include "mediadb/card_scan.h"
 #include "mediadb/card_watch.h"
 #include "mediadb/db_server.h"
@@ -16,15 +18,17 @@
 namespace {
 
 const char kUsage[] =
-    "usage: ztMediaDBd --manifest FILE.json [--state FILE.sqlite]\n"
-    "       ztMediaDBd --card DIR [--watch] [--state FILE.sqlite]   (DIR holds DCIM/)\n"
+    "usage: ztMediaDBd --manifest FILE.json [--state FILE.sqlite [--fresh-state]]\n"
+    "       ztMediaDBd --card DIR [--watch] [--state FILE.sqlite [--fresh-state]]   (DIR holds DCIM/)\n"
     "       ztMediaDBd --state FILE.sqlite          (serve the stored card)\n"
     "       ztMediaDBd ctl rescan | bump-version | version | drop N | delay N MS |\n"
-    "                      cut K [N] | status S [N] | token T [N] | clear\n";
+    "                      cut K [N] | status S [N] | token T [N] | clear\n"
+    "  --fresh-state  begin a new store in a state file that exists but is empty or holds no\n"
+    "                 schema (refused without it: that is what a lost store looks like)\n";
 
 struct Options {
     std::string manifest, state, card;
-    bool watch = false;
+    bool watch = false, freshState = false;
 };
 
 bool parseOptions(int argc, char **argv, Options *o)
@@ -40,12 +44,14 @@ bool parseOptions(int argc, char **argv, Options *o)
             o->card = argv[++i];
         else if (a == "--watch")
             o->watch = true;
+        else if (a == "--fresh-state")
+            o->freshState = true;
         else
             return false;
     }
     if (!o->manifest.empty() && !o->card.empty())
         return false;  // one source of media
-    if (o->watch && o->card.empty())
+    if ((o->watch && o->card.empty()) || (o->freshState && o->state.empty()))
         return false;
     return !o->manifest.empty() || !o->card.empty() || !o->state.empty();
 }
@@ -60,14 +66,35 @@ int refuse(const std::string &message)
 // Only a state file keeps the entries' JSON.
 EntrySource entrySource(const Options &opt) { return opt.state.empty() ? EntrySource::Drop : EntrySource::Keep; }
 
-// The card named on the command line, read afresh: the manifest, or the scan of the card folder.
-Status readCard(const Options &opt, MediaCard *card)
+double secondsSince(std::chrono::steady_clock::time_point start)
 {
-    if (!opt.card.empty())
-        return scanCard(opt.card, card, entrySource(opt));
-    if (!opt.manifest.empty())
-        return loadManifestFile(opt.manifest, card, entrySource(opt));
-    return Status::error("no manifest or card to rescan");
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The first index of a card folder, with a line on standard error every second while it runs
+// and one when it is done. Facts of `previous` (a stored card) are reused for unchanged files.
+Status indexCard(const Options &opt, const MediaCard *previous, MediaCard *card)
+{
+    const auto start = std::chrono::steady_clock::now();
+    auto last = start;
+    ScanOptions options;
+    options.source = entrySource(opt);
+    options.previous = previous;
+    options.progress = [&](const ScanProgress &p) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last < std::chrono::seconds(1))
+            return;
+        last = now;
+        std::fprintf(stderr, "ztMediaDBd: indexing: %zu files seen, %.0f files/s, %zu read, %zu of %zu folders left\n",
+                     p.filesSeen, double(p.filesSeen) / secondsSince(start), p.filesRead,
+                     p.foldersTotal - p.foldersDone, p.foldersTotal);
+    };
+    ScanProgress done;
+    Status s = scanCard(opt.card, card, options, &done);
+    if (s.ok())
+        std::fprintf(stderr, "ztMediaDBd: indexed %zu files in %zu folders (%zu read) in %.2f s\n", done.filesSeen,
+                     done.foldersTotal, done.filesRead, secondsSince(start));
+    return s;
 }
 
 // The card to serve: the manifest's or the card folder's, with what the state file (when given)
@@ -75,34 +102,32 @@ Status readCard(const Options &opt, MediaCard *card)
 // state file nothing is kept, and *store stays null.
 Status prepareCard(const Options &opt, MediaCard *card, std::unique_ptr<StateStore> *store)
 {
-    const bool fresh = !opt.manifest.empty() || !opt.card.empty();
-    if (fresh) {
-        Status s = readCard(opt, card);
+    MediaCard stored;
+    bool found = false;
+    if (!opt.state.empty()) {
+        Status s = StateStore::open(opt.state, store, opt.freshState);
+        if (s.ok())
+            s = (*store)->load(&stored, &found);
         if (!s.ok())
             return s;
     }
-    if (opt.state.empty()) {
-        if (card->cardId.empty())
-            card->cardId = cardDerivedId(*card);
-        return {};
-    }
-    Status s = StateStore::open(opt.state, store);
-    if (!s.ok())
-        return s;
-    MediaCard stored;
-    bool found = false;
-    s = (*store)->load(&stored, &found);
-    if (!s.ok())
-        return s;
+    const bool fresh = !opt.manifest.empty() || !opt.card.empty();
     if (!fresh && !found)
         return Status::error("state " + opt.state + ": holds no card yet; start once with --manifest or --card");
-    if (!fresh)
+    Status s;
+    if (!opt.card.empty())
+        s = indexCard(opt, found ? &stored : nullptr, card);
+    else if (!opt.manifest.empty())
+        s = loadManifestFile(opt.manifest, card, entrySource(opt));
+    else
         *card = std::move(stored);
-    else if (found)
+    if (!s.ok())
+        return s;
+    if (fresh && found)
         cardCarryOver(stored, card);  // stored upload words win: acknowledged writes survive
     if (card->cardId.empty())
         card->cardId = cardDerivedId(*card);
-    return (*store)->save(*card);
+    return *store ? (*store)->save(*card) : Status{};
 }
 
 }  // namespace
@@ -111,7 +136,7 @@ int main(int argc, char **argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0)
         return runControlCommand(std::vector<std::string>(argv + 2, argv + argc));
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kUsage, stdout);
         return 0;
     }
@@ -130,10 +155,19 @@ int main(int argc, char **argv)
 
     std::string cardId = card.cardId;
     MediaCatalog catalog(std::move(card), store.get());
-    DbServer server(catalog, [opt](MediaCard *next) { return readCard(opt, next); });
-    // --watch feeds the card's changes to the same rescan as the control command.
-    CardWatch watch(cardDcimPath(opt.card), [&server] {
-        std::fprintf(stderr, "ztMediaDBd: card changed: %s\n", server.control("rescan").c_str());
+    CardFollower follower(opt.card, entrySource(opt), catalog);
+    DbServer server(catalog, [&]() -> Status {
+        if (!opt.card.empty())
+            return follower.rescan();
+        if (opt.manifest.empty())
+            return Status::error("no manifest or card to rescan");
+        MediaCard next;
+        Status s = loadManifestFile(opt.manifest, &next, entrySource(opt));
+        return s.ok() ? catalog.replace(std::move(next)) : s;
+    });
+    // --watch applies the card's changes folder by folder.
+    CardWatch watch(opt.card, [&follower](const CardChange &change) {
+        std::fprintf(stderr, "ztMediaDBd: %s\n", follower.apply(change).c_str());
     });
     if (opt.watch) {
         s = watch.start();

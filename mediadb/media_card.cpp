@@ -28,15 +28,6 @@ void forEachFile(const MediaCard &card, const std::function<void(const FileRef &
     }
 }
 
-void cardApplyWords(MediaCard *card, const std::map<std::string, uint32_t> &words)
-{
-    forEachFile(*card, [&](const FileRef &ref, const std::string &key) {
-        auto it = words.find(key);
-        if (it != words.end())
-            fileUploadWord(card->media[ref.entry], ref.member) = it->second;
-    });
-}
-
 std::vector<std::string> cardFileKeys(const MediaCard &card)
 {
     std::vector<std::string> keys;
@@ -64,16 +55,55 @@ bool cardDirListing(const MediaCard &card, const std::string &dir, std::vector<D
     return known;
 }
 
-void cardCarryOver(const MediaCard &previous, MediaCard *next)
+const FileFacts *cardFacts(const MediaCard &card, const std::string &dir, const std::string &file)
+{
+    auto folder = card.index.find(dir);
+    if (folder == card.index.end())
+        return nullptr;
+    auto it = folder->second->find(file);
+    return it == folder->second->end() ? nullptr : &it->second;
+}
+
+namespace {
+
+// A file's name, size and modification time (to the nanosecond where the scan recorded it).
+std::string fileIdentity(const MediaCard &card, const FileRef &ref, const std::string &key)
+{
+    const MediaEntry &e = card.media[ref.entry];
+    const bool own = ref.member < 0;
+    const FileFacts *facts = cardFacts(card, e.dir, own ? e.file : e.members[ref.member].file);
+    return key + ' ' + std::to_string(own ? e.size : e.members[ref.member].size) + ' ' +
+           std::to_string(own ? e.mod : e.members[ref.member].mod) + ' ' +
+           std::to_string(facts ? facts->mtimeNs : 0);
+}
+
+std::map<std::string, uint32_t> wordsByIdentity(const MediaCard &card)
 {
     std::map<std::string, uint32_t> words;
-    forEachFile(previous, [&](const FileRef &ref, const std::string &key) {
-        words[key] = fileUploadWord(previous.media[ref.entry], ref.member);
+    forEachFile(card, [&](const FileRef &ref, const std::string &key) {
+        words[fileIdentity(card, ref, key)] = fileUploadWord(card.media[ref.entry], ref.member);
     });
-    cardApplyWords(next, words);
+    return words;
+}
+
+}  // namespace
+
+void cardCarryOver(const MediaCard &previous, MediaCard *next)
+{
+    const std::map<std::string, uint32_t> words = wordsByIdentity(previous);
+    bool same = true;
+    size_t files = 0;
+    forEachFile(*next, [&](const FileRef &ref, const std::string &key) {
+        auto it = words.find(fileIdentity(*next, ref, key));
+        files++;
+        if (it != words.end())
+            fileUploadWord(next->media[ref.entry], ref.member) = it->second;
+        else
+            same = false;
+    });
     if (next->cardId.empty())
         next->cardId = previous.cardId;
-    if (cardFileKeys(previous) == cardFileKeys(*next)) {
+    if (same && files == words.size()) {
         next->version = previous.version;
         next->sessionId = previous.sessionId;
     } else {

@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "mediadb/media_info.h"
 #include "ztMedia/dbProtocol.h"
 
 // Result of a server operation: empty message on success, else one line saying what failed.
@@ -74,27 +77,42 @@ struct DirListing {
     uint64_t first = 0, second = 0;  // size and modification time as the scan reports them
 };
 
+// What was read from one file of a scanned card, valid while its size and modification time
+// (nanoseconds) are those recorded.
+struct FileFacts {
+    uint64_t size = 0;
+    int64_t mtimeNs = 0;
+    MediaInfo info;
+};
+// The facts of one camera folder by file name; shared, never changed once built, so a rescan of
+// one folder keeps every other folder's facts without copying them.
+using FolderFacts = std::unordered_map<std::string, FileFacts>;
+using CardIndex = std::map<std::string, std::shared_ptr<const FolderFacts>>;
+
 struct MediaCard {
     std::string cardId;
     uint32_t version = 1, sessionId = 1;
     std::vector<MediaEntry> media;
     std::map<std::string, std::vector<DirListing>> dirs;  // explicit listings by directory
+    CardIndex index;  // a scanned card's facts by folder; empty for a manifest
 };
 
 // "DIR/FILE", the key of one file everywhere in the server.
 std::string fileKey(const std::string &dir, const std::string &file);
 // Calls fn(ref, key) for every file of the card in list order: each entry, then its members.
 void forEachFile(const MediaCard &card, const std::function<void(const FileRef &, const std::string &)> &fn);
-// Sets the upload word of every file of the card that `words` names by key.
-void cardApplyWords(MediaCard *card, const std::map<std::string, uint32_t> &words);
 // Names every file the card knows (entries and members), in list order.
 std::vector<std::string> cardFileKeys(const MediaCard &card);
 // The directory scan of `dir`: its explicit listing, else the card's files in that directory.
 // False when the card knows nothing of the directory.
 bool cardDirListing(const MediaCard &card, const std::string &dir, std::vector<DirListing> *out);
+// The facts recorded for DIR/FILE, or null.
+const FileFacts *cardFacts(const MediaCard &card, const std::string &dir, const std::string &file);
 // Carries what a running or stored card knew into its successor `next` (a rescan, or a restart
 // with a stored state): upload words of files both know win, so acknowledged writes survive; the
-// version words stay when the set of files is the same and move past both cards' otherwise.
+// version words stay when the set of files is the same and move past both cards' otherwise. A
+// file is the same when its name, size and modification time are: one replaced under its name
+// is a new file, with upload state 0.
 void cardCarryOver(const MediaCard &previous, MediaCard *next);
 // 16 hex digits derived from the files of the card: a stable identifier when none is given.
 std::string cardDerivedId(const MediaCard &card);

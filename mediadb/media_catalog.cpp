@@ -1,12 +1,21 @@
 #include "mediadb/media_catalog.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 
 #include "ztMedia/dbProtocol.h"
 #include "mediadb/state_store.h"
 
 namespace {
+
+// A write the store refused is answered as a failure; the operator learns why from the log.
+Status logRefused(const std::string &what, Status s)
+{
+    if (!s.ok())
+        std::fprintf(stderr, "ztMediaDBd: the store refused %s: %s\n", what.c_str(), s.message.c_str());
+    return s;
+}
 
 std::string gumiKey(const uint8_t gumi[DB_GUMI_LEN])
 {
@@ -140,7 +149,7 @@ uint32_t MediaCatalog::writeStatus(const std::string &dir, const std::string &fi
     FileRef ref;
     if (!findIn(*mState, dir, file, &ref))
         return DB_STATUS_NOT_FOUND;
-    if (mStore && !mStore->writeStatus(dir, file, word).ok())
+    if (mStore && !logRefused("the upload word of " + dir + "/" + file, mStore->writeStatus(dir, file, word)).ok())
         return DB_STATUS_UNAVAILABLE;
     std::unique_lock<std::shared_mutex> lock(mLock);
     uint32_t &current = fileUploadWord(mState->card.media[ref.entry], ref.member);
@@ -158,7 +167,7 @@ Status MediaCatalog::replace(MediaCard next)
     std::lock_guard<std::mutex> writer(mWriteLock);
     cardCarryOver(mState->card, &next);
     if (mStore) {
-        Status s = mStore->save(next);
+        Status s = logRefused("the rescanned card", mStore->save(next));
         if (!s.ok())
             return s;
     }
@@ -174,7 +183,7 @@ Status MediaCatalog::bumpVersion()
     std::lock_guard<std::mutex> writer(mWriteLock);
     MediaCard &card = mState->card;
     if (mStore) {
-        Status s = mStore->saveVersions(card.version + 1, card.sessionId + 1);
+        Status s = logRefused("the version words", mStore->saveVersions(card.version + 1, card.sessionId + 1));
         if (!s.ok())
             return s;
     }

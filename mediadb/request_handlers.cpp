@@ -1,6 +1,7 @@
 #include "mediadb/request_handlers.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -165,7 +166,7 @@ void nameByGumi(const CatalogView &view, const Request &r, Frames &out)
     db_content_info c = contentInfoOf(card.media[ref.entry], -1);
     FrameWriter w = replyTo(r, card.version, DB_STATUS_OK, 1);
     w.put(db_file_name_pair{});
-    std::memcpy(w.frame().data() + sizeof(db_response_header), c.dir_name, DB_DIR_NAME_LEN + DB_FILE_NAME_LEN);
+    std::memcpy(w.frame().data() + DB_REPLY_RECORD_AT, c.dir_name, DB_DIR_NAME_LEN + DB_FILE_NAME_LEN);
     out.push_back(w.frame());
 }
 
@@ -209,23 +210,41 @@ void writeStatus(MediaCatalog &catalog, const Request &r, Frames &out)
 
 struct Command {
     uint32_t code;
-    size_t minLength;
     Handler handler;
 };
 
+// A handler per row of the protocol's command table.
 const Command kCommands[] = {
-    {DB_CMD_LIST, sizeof(db_list_request), underView<list>},
-    {DB_CMD_GET_CONTENT_INFO, sizeof(db_file_request), underView<fileInfo<DB_CMD_GET_CONTENT_INFO>>},
-    {DB_CMD_GET_GROUP_CONTENT_INFO, sizeof(db_file_request), underView<fileInfo<DB_CMD_GET_GROUP_CONTENT_INFO>>},
-    {DB_CMD_GET_VIDEO_SPECIFIC_INFO, sizeof(db_file_request), underView<videoInfo>},
-    {DB_CMD_GET_FILE_NAME_BY_GUMI, sizeof(db_gumi_request), underView<nameByGumi>},
-    {DB_CMD_GET_GUMI_BY_FILE_NAME, sizeof(db_file_request), underView<fileInfo<DB_CMD_GET_GUMI_BY_FILE_NAME>>},
-    {DB_CMD_GET_MORE_INFO, sizeof(db_file_request), underView<fileInfo<DB_CMD_GET_MORE_INFO>>},
-    {DB_CMD_WRITE_UPLOAD_STATUS, sizeof(db_status_write_request), writeStatus},
-    {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, sizeof(db_request_header), underView<histogram>},
-    {DB_CMD_LIST_WITH_PARAMS, sizeof(db_list_params_request), underView<list>},
-    {DB_CMD_NON_DB_SCANDIR, sizeof(db_scandir_request), underView<scandir>},
+    {DB_CMD_LIST, underView<list>},
+    {DB_CMD_GET_CONTENT_INFO, underView<fileInfo<DB_CMD_GET_CONTENT_INFO>>},
+    {DB_CMD_GET_GROUP_CONTENT_INFO, underView<fileInfo<DB_CMD_GET_GROUP_CONTENT_INFO>>},
+    {DB_CMD_GET_VIDEO_SPECIFIC_INFO, underView<videoInfo>},
+    {DB_CMD_GET_FILE_NAME_BY_GUMI, underView<nameByGumi>},
+    {DB_CMD_GET_GUMI_BY_FILE_NAME, underView<fileInfo<DB_CMD_GET_GUMI_BY_FILE_NAME>>},
+    {DB_CMD_GET_MORE_INFO, underView<fileInfo<DB_CMD_GET_MORE_INFO>>},
+    {DB_CMD_WRITE_UPLOAD_STATUS, writeStatus},
+    {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, underView<histogram>},
+    {DB_CMD_LIST_WITH_PARAMS, underView<list>},
+    {DB_CMD_NON_DB_SCANDIR, underView<scandir>},
 };
+static_assert(std::size(kCommands) == DB_COMMAND_COUNT, "a handler for every command");
+
+// The handler of a request of `length` bytes, or null when its command is unknown or the
+// request is shorter than the command's.
+const Command *commandFor(const uint8_t *request, size_t length)
+{
+    if (length < sizeof(db_request_header))
+        return nullptr;
+    uint32_t code;
+    std::memcpy(&code, request, sizeof code);
+    const DbCommandInfo *info = dbCommandInfo(code);
+    if (!info || length < info->requestBytes)
+        return nullptr;
+    for (const Command &c : kCommands)
+        if (c.code == code)
+            return &c;
+    return nullptr;
+}
 
 Frame badRequest(const uint8_t *bytes, size_t length, uint32_t version)
 {
@@ -243,14 +262,7 @@ Frame badRequest(const uint8_t *bytes, size_t length, uint32_t version)
 std::vector<Frame> handleRequest(MediaCatalog &catalog, const uint8_t *request, size_t length)
 {
     Frames out;
-    const Command *cmd = nullptr;
-    if (length >= sizeof(db_request_header)) {
-        uint32_t code;
-        std::memcpy(&code, request, sizeof code);
-        for (const Command &c : kCommands)
-            if (c.code == code && length >= c.minLength)
-                cmd = &c;
-    }
+    const Command *cmd = commandFor(request, length);
     if (!cmd) {
         out.push_back(badRequest(request, length, catalog.version()));
         return out;

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -193,40 +194,141 @@ bool watch(int epoll, int fd, Role role)
     return epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &ev) == 0;
 }
 
-void acceptAll(Loop &loop, int listenFd, ChannelKind kind)
-{
-    for (;;) {
-        const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0) {
-            if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED)
-                std::fprintf(stderr, "ztMediaDBd: accept: %s\n", std::strerror(errno));
-            if (errno != EINTR && errno != ECONNABORTED)
+Role listenRole(ChannelKind kind) { return kind == ChannelKind::Control ? ControlListen : ProtocolListen; }
+
+// Accepting at the descriptor limit fails at once while the listener stays readable, so a plain
+// loop would spin on it. A listener that fails is taken out of the epoll set for kPause and
+// watched again after it, with one log line per kLogInterval. A few spare descriptors are kept
+// for the control channel: at the limit they are given up, one for the control connection and
+// the rest for what answering it may open, so that `ctl` still answers; they are taken back
+// before any protocol connection can have the freed slots. Used by the dispatch thread alone.
+class AcceptGate {
+public:
+    explicit AcceptGate(int epoll) : mEpoll(epoll) { takeSpares(); }
+    ~AcceptGate() { giveUpSpares(); }
+    AcceptGate(const AcceptGate &) = delete;
+    AcceptGate &operator=(const AcceptGate &) = delete;
+
+    void acceptAll(Loop &loop, int listenFd, ChannelKind kind)
+    {
+        if (kind == ChannelKind::Protocol)
+            takeSpares();
+        for (;;) {
+            const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd >= 0) {
+                loop.adopt(fd, kind);
+                continue;
+            }
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno == EAGAIN)
                 return;
-            continue;
+            if (kind == ChannelKind::Control && !mSpares.empty()) {
+                giveUpSpares();  // one slot takes this control connection
+                continue;
+            }
+            return pause(listenFd, kind, errno);
         }
-        loop.adopt(fd, kind);
     }
-}
+
+    // The epoll_wait time-out: until the first paused listener is due, or -1 when none is.
+    int timeoutMs() const
+    {
+        if (mPaused.empty())
+            return -1;
+        Clock::time_point first = mPaused.front().until;
+        for (const Paused &p : mPaused)
+            first = std::min(first, p.until);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(first - Clock::now()).count();
+        return static_cast<int>(std::max<long long>(left + 1, 0));
+    }
+
+    // Watches again the listeners whose pause is over.
+    void resume()
+    {
+        const Clock::time_point now = Clock::now();
+        for (size_t i = 0; i < mPaused.size();) {
+            if (mPaused[i].until > now) {
+                ++i;
+                continue;
+            }
+            takeSpares();
+            watch(mEpoll, mPaused[i].fd, listenRole(mPaused[i].kind));
+            mPaused.erase(mPaused.begin() + long(i));
+        }
+    }
+
+private:
+    static constexpr std::chrono::milliseconds kPause{100};
+    static constexpr std::chrono::seconds kLogInterval{10};
+    static constexpr size_t kSpares = 4;
+
+    struct Paused {
+        int fd;
+        ChannelKind kind;
+        Clock::time_point until;
+    };
+
+    void takeSpares()
+    {
+        int fd;
+        while (mSpares.size() < kSpares && (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0)
+            mSpares.push_back(fd);
+    }
+
+    void giveUpSpares()
+    {
+        for (int fd : mSpares)
+            close(fd);
+        mSpares.clear();
+    }
+
+    void pause(int listenFd, ChannelKind kind, int err)
+    {
+        epoll_ctl(mEpoll, EPOLL_CTL_DEL, listenFd, nullptr);
+        const Clock::time_point now = Clock::now();
+        mPaused.push_back({listenFd, kind, now + kPause});
+        ++mRefusals;
+        if (mLogged && now - mLastLog < kLogInterval)
+            return;
+        std::fprintf(stderr,
+                     "ztMediaDBd: accept: %s: new connections wait, %llu pause(s) of %lld ms since the last "
+                     "such line\n",
+                     std::strerror(err), mRefusals, static_cast<long long>(kPause.count()));
+        mLogged = true;
+        mLastLog = now;
+        mRefusals = 0;
+    }
+
+    const int mEpoll;
+    std::vector<int> mSpares;
+    std::vector<Paused> mPaused;
+    bool mLogged = false;
+    Clock::time_point mLastLog;
+    unsigned long long mRefusals = 0;
+};
 
 // Waits for readiness and hands it out until the wake descriptor fires.
 void dispatch(int epoll, Loop &loop)
 {
+    AcceptGate gate(epoll);
     epoll_event events[64];
     for (;;) {
-        const int n = epoll_wait(epoll, events, 64, -1);
+        const int n = epoll_wait(epoll, events, 64, gate.timeoutMs());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
             std::fprintf(stderr, "ztMediaDBd: epoll_wait: %s\n", std::strerror(errno));
             return;
         }
+        gate.resume();
         for (int i = 0; i < n; i++) {
             const Role role = static_cast<Role>(events[i].data.u64 >> 32);
             const int fd = static_cast<int>(static_cast<uint32_t>(events[i].data.u64));
             switch (role) {
             case Wake: return;
-            case ProtocolListen: acceptAll(loop, fd, ChannelKind::Protocol); break;
-            case ControlListen: acceptAll(loop, fd, ChannelKind::Control); break;
+            case ProtocolListen: gate.acceptAll(loop, fd, ChannelKind::Protocol); break;
+            case ControlListen: gate.acceptAll(loop, fd, ChannelKind::Control); break;
             case ProtocolConn: loop.push({fd, ChannelKind::Protocol}); break;
             case ControlConn: loop.push({fd, ChannelKind::Control}); break;
             }
@@ -245,7 +347,7 @@ int serveConnections(const std::vector<Listener> &listeners, int wakeFd, unsigne
     bool ok = watch(epoll, wakeFd, Wake);
     for (const Listener &l : listeners) {
         ok = ok && fcntl(l.fd, F_SETFL, fcntl(l.fd, F_GETFL) | O_NONBLOCK) == 0;
-        ok = ok && watch(epoll, l.fd, l.kind == ChannelKind::Control ? ControlListen : ProtocolListen);
+        ok = ok && watch(epoll, l.fd, listenRole(l.kind));
     }
     Loop loop(epoll, handler);
     std::vector<std::thread> threads;

@@ -1,11 +1,15 @@
 #include "mediadb/state_store.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
+#include "mediadb/card_scan.h"
 #include "mediadb/manifest.h"
+#include "mediadb/store_claim.h"
 
 namespace {
 
@@ -21,6 +25,13 @@ const char *const kMigrations[] = {
     "CREATE TABLE dir_listing(dir TEXT NOT NULL, pos INTEGER NOT NULL, file TEXT NOT NULL,"
     "                         first INTEGER NOT NULL, second INTEGER NOT NULL,"
     "                         PRIMARY KEY(dir, pos));",
+    // 1 -> 2: what a card scan read from each file, reused while size and mtime_ns hold
+    "CREATE TABLE file_index(dir TEXT NOT NULL, file TEXT NOT NULL, size INTEGER NOT NULL,"
+    "                        mtime_ns INTEGER NOT NULL, duration_ms INTEGER NOT NULL,"
+    "                        timescale INTEGER NOT NULL, fps_num INTEGER NOT NULL,"
+    "                        fps_den INTEGER NOT NULL, width INTEGER NOT NULL, height INTEGER NOT NULL,"
+    "                        avc_profile INTEGER NOT NULL, highlights BLOB NOT NULL,"
+    "                        PRIMARY KEY(dir, file));",
 };
 constexpr int kSchemaVersion = sizeof(kMigrations) / sizeof(kMigrations[0]);
 
@@ -78,17 +89,35 @@ int StateStore::currentSchemaVersion()
     return kSchemaVersion;
 }
 
-Status StateStore::open(const std::string &path, std::unique_ptr<StateStore> *out)
+Status StateStore::open(const std::string &path, std::unique_ptr<StateStore> *out, bool freshStart)
 {
+    // A file on disk is claimed; an in-memory store (empty path, ":memory:" or a "file:" URI, as
+    // tests use) has no file to lock.
+    const bool onDisk = !path.empty() && path != ":memory:" && path.compare(0, 5, "file:") != 0;
+    StoreClaim claim;
+    if (onDisk) {
+        Status s = claimStoreFile(path, &claim);
+        if (!s.ok())
+            return s;
+    }
     sqlite3 *db = nullptr;
     std::string name = path.empty() ? ":memory:" : path;
     int rc = sqlite3_open_v2(name.c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
     std::unique_ptr<StateStore> store(new StateStore(db));
     store->mPath = name;
+    store->mLockFd = claim.fd;
     if (rc != SQLITE_OK)
         return store->error("open");
     sqlite3_busy_timeout(db, 5000);
+    // A store gets its schema in the first transaction of its first start, so an existing file
+    // that is empty or has none was truncated or replaced (or that start died before it):
+    // taking it as a new store would drop every acknowledged write without a word.
+    const bool lost = onDisk && (claim.empty || (!claim.created && store->schemaVersion() == 0));
+    if (lost && !freshStart)
+        return Status::error("state " + name + ": the file exists but is " +
+                             (claim.empty ? "empty" : "not a ztMediaDBd store (no schema)") +
+                             "; start with --fresh-state to begin a new store in it");
     Status s = store->migrate();
     if (!s.ok())
         return s;
@@ -104,6 +133,9 @@ StateStore::~StateStore()
 {
     sqlite3_finalize(mWriteStatus);
     sqlite3_close(mDb);
+    // Last: closing any descriptor of the file would drop SQLite's own locks on it.
+    if (mLockFd >= 0)
+        close(mLockFd);
 }
 
 Status StateStore::badRow(const std::string &row, const char *field, const std::string &why) const
@@ -113,8 +145,11 @@ Status StateStore::badRow(const std::string &row, const char *field, const std::
 
 Status StateStore::error(const char *what) const
 {
+    // SQLite's message says what failed ("disk I/O error"); the system's says why.
+    const int sysErr = mDb ? sqlite3_system_errno(mDb) : 0;
     return Status::error(std::string("state ") + mPath + ": " + what + ": " +
-                         (mDb ? sqlite3_errmsg(mDb) : "out of memory"));
+                         (mDb ? sqlite3_errmsg(mDb) : "out of memory") +
+                         (sysErr ? std::string(" (") + std::strerror(sysErr) + ")" : ""));
 }
 
 Status StateStore::exec(const char *sql)
@@ -176,7 +211,7 @@ Status StateStore::saveVersions(uint32_t version, uint32_t sessionId)
 
 Status StateStore::save(const MediaCard &card)
 {
-    Status s = exec("BEGIN;DELETE FROM media;DELETE FROM file_status;DELETE FROM dir_listing;");
+    Status s = exec("BEGIN;DELETE FROM media;DELETE FROM file_status;DELETE FROM dir_listing;DELETE FROM file_index;");
     Stmt media(mDb, "INSERT INTO media(pos, dir, file, record) VALUES(?, ?, ?, ?)");
     Stmt dirs(mDb, "INSERT INTO dir_listing(dir, pos, file, first, second) VALUES(?, ?, ?, ?, ?)");
     if (s.ok() && (!media || !dirs))
@@ -195,6 +230,8 @@ Status StateStore::save(const MediaCard &card)
                 s = error("save directory listing");
         }
     if (s.ok())
+        s = saveIndex(card.index);
+    if (s.ok())
         s = setMeta("card_id", card.cardId);
     if (s.ok())
         s = setMeta("version", std::to_string(card.version));
@@ -204,6 +241,30 @@ Status StateStore::save(const MediaCard &card)
         return exec("COMMIT");
     exec("ROLLBACK");
     return s;
+}
+
+Status StateStore::saveIndex(const CardIndex &index)
+{
+    Stmt q(mDb, "INSERT INTO file_index(dir, file, size, mtime_ns, duration_ms, timescale, fps_num, fps_den,"
+                " width, height, avc_profile, highlights) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    if (!q)
+        return error("prepare index save");
+    for (const auto &[dir, folder] : index)
+        for (const auto &[file, f] : *folder) {
+            const MediaInfo &i = f.info;
+            std::string tags(i.highlights.size() * 4, '\0');
+            for (size_t k = 0; k < i.highlights.size(); k++)
+                for (int b = 0; b < 4; b++)
+                    tags[k * 4 + b] = static_cast<char>(i.highlights[k] >> (8 * b));
+            q.text(1, dir).text(2, file).integer(3, f.size).integer(4, static_cast<uint64_t>(f.mtimeNs));
+            const uint32_t values[] = {i.durationMs, i.timescale, i.fpsNum, i.fpsDen, i.width, i.height, i.avcProfile};
+            for (int c = 0; c < 7; c++)
+                q.integer(5 + c, values[c]);
+            sqlite3_bind_blob(q.get(), 12, tags.data(), static_cast<int>(tags.size()), SQLITE_TRANSIENT);
+            if (!q.done())
+                return error("save file index");
+        }
+    return {};
 }
 
 Status StateStore::writeStatus(const std::string &dir, const std::string &file, uint32_t word)
@@ -295,6 +356,54 @@ Status StateStore::loadDirs(MediaCard *card)
     return rc == SQLITE_DONE ? Status{} : error("read directory listings");
 }
 
+// Index rows are checked like the others; a size or time is only compared, never trusted further.
+Status StateStore::loadIndex(MediaCard *card)
+{
+    Stmt q(mDb, "SELECT dir, file, size, mtime_ns, duration_ms, timescale, fps_num, fps_den, width, height,"
+                " avc_profile, highlights FROM file_index");
+    if (!q)
+        return error("read file index");
+    static const char *const kColumns[] = {"size", "mtime_ns", "duration_ms", "timescale", "fps_num",
+                                           "fps_den", "width", "height", "avc_profile"};
+    std::map<std::string, std::shared_ptr<FolderFacts>> folders;
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+        const std::string dir = q.column(0), file = q.column(1), row = "file_index row " + quoted(fileKey(dir, file));
+        if (!isCardFolderName(dir.c_str()))
+            return badRow(row, "dir", "not a camera folder name");
+        if (!isCameraFileName(file.c_str()))
+            return badRow(row, "file", "not a camera file name");
+        uint32_t values[7] = {};
+        for (int c = 2; c < 11; c++) {
+            const sqlite3_int64 v = sqlite3_column_int64(q.get(), c);
+            if (sqlite3_column_type(q.get(), c) != SQLITE_INTEGER || v < 0 || (c >= 4 && v > UINT32_MAX))
+                return badRow(row, kColumns[c - 2], "not an integer in range");
+            if (c >= 4)
+                values[c - 4] = static_cast<uint32_t>(v);
+        }
+        const int tagBytes = sqlite3_column_bytes(q.get(), 11);
+        if (sqlite3_column_type(q.get(), 11) != SQLITE_BLOB || tagBytes % 4 != 0 ||
+            static_cast<uint32_t>(tagBytes / 4) > MANIFEST_MAX_HIGHLIGHTS)
+            return badRow(row, "highlights", "not a run of at most 256 32-bit positions");
+        FileFacts f{q.columnInt(2), static_cast<int64_t>(q.columnInt(3)), {}};
+        MediaInfo &i = f.info;
+        uint32_t *fields[] = {&i.durationMs, &i.timescale, &i.fpsNum, &i.fpsDen, &i.width, &i.height, &i.avcProfile};
+        for (int c = 0; c < 7; c++)
+            *fields[c] = values[c];
+        const auto *tags = static_cast<const uint8_t *>(sqlite3_column_blob(q.get(), 11));
+        for (int k = 0; k < tagBytes; k += 4)
+            i.highlights.push_back(uint32_t(tags[k]) | uint32_t(tags[k + 1]) << 8 | uint32_t(tags[k + 2]) << 16 |
+                                   uint32_t(tags[k + 3]) << 24);
+        std::shared_ptr<FolderFacts> &folder = folders[dir];
+        if (!folder)
+            folder = std::make_shared<FolderFacts>();
+        folder->emplace(file, std::move(f));
+    }
+    for (auto &[dir, folder] : folders)
+        card->index[dir] = std::move(folder);
+    return rc == SQLITE_DONE ? Status{} : error("read file index");
+}
+
 Status StateStore::load(MediaCard *card, bool *found)
 {
     *card = MediaCard{};
@@ -320,5 +429,7 @@ Status StateStore::load(MediaCard *card, bool *found)
         s = loadStatuses(card);
     if (s.ok())
         s = loadDirs(card);
+    if (s.ok())
+        s = loadIndex(card);
     return s;
 }

@@ -1,5 +1,6 @@
 // The server's persistent state in SQLite: the card's entries (as their manifest JSON), every
-// file's upload word, directory listings and the version words. The schema carries a version
+// file's upload word, directory listings, the version words, and a scanned card's file index
+// (what was read from each file, with the size and modification time it was read at). The schema carries a version
 // (PRAGMA user_version) and the steps that move an older store forward. One StateStore is used
 // by one thread at a time (the catalog serialises it); every write is committed before it returns.
 #ifndef ZT_MEDIADB_STATE_STORE_H
@@ -15,9 +16,11 @@ struct sqlite3_stmt;
 
 class StateStore {
 public:
-    // Opens (creating) the store at `path`, or an in-memory one when `path` is empty, and
-    // migrates it to the current schema. A store newer than this server is refused.
-    static Status open(const std::string &path, std::unique_ptr<StateStore> *out);
+    // Opens (creating) the store at `path`, or an in-memory one when `path` is empty, locks it
+    // against other servers and migrates it to the current schema. A store newer than this
+    // server is refused, and so is a file that exists but is empty or holds no schema (what a
+    // lost store looks like) unless `freshStart` takes it as a new store.
+    static Status open(const std::string &path, std::unique_ptr<StateStore> *out, bool freshStart = false);
     ~StateStore();
     StateStore(const StateStore &) = delete;
     StateStore &operator=(const StateStore &) = delete;
@@ -42,10 +45,13 @@ private:
     Status loadEntries(MediaCard *card);
     Status loadStatuses(MediaCard *card);
     Status loadDirs(MediaCard *card);
+    Status loadIndex(MediaCard *card);
+    Status saveIndex(const CardIndex &index);
     Status error(const char *what) const;
     Status badRow(const std::string &row, const char *field, const std::string &why) const;
 
     sqlite3 *mDb;
+    int mLockFd = -1;  // the claim on the file (mediadb/store_claim.h); closed after mDb
     std::string mPath;
     sqlite3_stmt *mWriteStatus = nullptr;
 };

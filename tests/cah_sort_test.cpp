@@ -23,6 +23,20 @@ struct Key {
 
 int sign(int32_t v) { return (v > 0) - (v < 0); }
 
+// A host's own rule derived from an installed one: the adapter must ask its compare.
+struct HostOldestFirst : CompareByDayNewestFirst {
+    int32_t compare(const CompareBlock &a, const CompareBlock &b) const override
+    {
+        return -CompareByDayNewestFirst::compare(a, b);
+    }
+};
+Comparinator *hostTree()
+{
+    auto *c = new CompoundCompare;
+    c->add(new HostOldestFirst);
+    return c;
+}
+
 TEST(CompareFactory, EachRuleOrdersAPairOfKeys)
 {
     const char *kKinds = R"({"sort_rules":["media_type"],"media_type_order":["video","no_such_kind","photo"]})";
@@ -31,6 +45,7 @@ TEST(CompareFactory, EachRuleOrdersAPairOfKeys)
         const char *json;
         Key a, b;
         int expected;  // sign of compare(a, b): 1 a first, -1 b first, 0 tie
+        Comparinator *(*make)() = nullptr;  // instead of the factory
     } cases[] = {
         {"default: later day first", nullptr, Key().on(3, 10), Key().on(3, 9).mb(1), 1},
         {"default: same day, smaller first", nullptr, Key().on(3, 10).mb(5), Key().on(3, 10).mb(4), -1},
@@ -55,9 +70,10 @@ TEST(CompareFactory, EachRuleOrdersAPairOfKeys)
         {"rule names are case-sensitive", R"({"sort_rules":["MEDIA_TYPE","Hilighted_first"]})", Key().hl(), Key(), 0},
         {"keys are not", R"({"SORT_RULES":["hilighted_first"]})", Key().hl(), Key(), 1},
         {"unknown rules are skipped", R"({"sort_rules":["biggest_first","hilighted_first"],"x":1})", Key().hl(), Key(), 1},
+        {"a host's own compare", nullptr, Key().on(3, 10), Key().on(3, 9), -1, hostTree},
     };
     for (const auto &c : cases) {
-        Comparinator *cmp = CompareFactory::create(c.json);
+        Comparinator *cmp = c.make ? c.make() : CompareFactory::create(c.json);
         ASSERT_NE(cmp, nullptr) << c.name;
         EXPECT_EQ(sign(cmp->compare(c.a.b, c.b.b)), c.expected) << c.name;
         EXPECT_EQ(sign(cmp->compare(c.b.b, c.a.b)), -c.expected) << c.name << " (swapped)";

@@ -10,7 +10,6 @@
 #include "libztMediaRTOSDB/src/dbContentInfo.h"
 #include "libztMediaRTOSDB/src/dbStatus.h"
 #include "support/db_reply_frames.h"
-#include "support/klog_capture.h"
 #include "support/server_process.h"
 
 namespace {
@@ -79,26 +78,20 @@ TEST_F(DbStatusPeer, RawWriteSendsTheWordAndReportsRefusalsAsSuccess)
     const struct {
         const char *name;
         Frame reply;
-        const char *message;
+        bool paused;  // a short or refused reply is noted after a pause
     } cases[] = {
-        {"accepted", frameOf(db_response_header{9, 0, 1, 1, 0xABCD}), nullptr},
-        {"short", Frame(19, 0), "19 bytes received, expecting 20, retrying\n"},
-        {"refused", frameOf(db_response_header{9, 2, 0, 1, 0xABCD}),
-         "error on IPC received, retrying, status 2\n"},
+        {"accepted", frameOf(db_response_header{9, 0, 1, 1, 0xABCD}), false},
+        {"short", Frame(19, 0), true},
+        {"refused", frameOf(db_response_header{9, 2, 0, 1, 0xABCD}), true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        KlogCapture log(3);
         pauses.pauses.clear();
         peer.reply(c.reply);
         EXPECT_EQ(0, dbSetUploadStatusRawBits(kDir, kFile, 0x40011, 0xABCD));
         EXPECT_EQ(0x40011u, writtenWord(peer.requestCount() - 1));
         EXPECT_EQ(0xABCDu, peer.requests().back().word(2));
-        EXPECT_EQ(c.message ? 1u : 0u, pauses.pauses.size());
-        if (c.message) {
-            EXPECT_EQ(1, log.count(c.message)) << log.text();
-        }
-        EXPECT_EQ(0, log.countAtLevel(2)) << log.text();
+        EXPECT_EQ(c.paused ? 1u : 0u, pauses.pauses.size());
     }
 }
 

@@ -152,6 +152,10 @@ TEST_F(HttpdTest, ServesThePageAndNothingOutsideTheRoutes)
     } rows[] = {
         {"", "/", "200"},
         {"", "/index.html", "200"},
+        {"", "/app.js", "200"},
+        {"", "/style.css", "200"},
+        {"", "/media/file/100ZTCAM/ZX010001.MP4", "404"},        // no --card: no card files
+        {"", "/media/thumbnail/100ZTCAM/ZCAM0002.JPG", "404"},
         {"", "/../../etc/passwd", "404"},
         {"", "/%2e%2e/%2e%2e/etc/passwd", "404"},
         {"", "/media", "404"},
@@ -166,10 +170,11 @@ TEST_F(HttpdTest, ServesThePageAndNothingOutsideTheRoutes)
         runCommand(kCurl + r.curlArgs + "-o /dev/null -w '%{http_code}' " + httpd.url(r.path), &status);
         EXPECT_EQ(status, r.status) << r.curlArgs << r.path;
     }
-    std::string page;
+    std::string page, script;
     runCommand(kCurl + httpd.url("/"), &page);
-    EXPECT_NE(page.find("fetch(url)"), std::string::npos);
-    EXPECT_NE(page.find("/media/metadata?t="), std::string::npos);
+    runCommand(kCurl + httpd.url("/app.js"), &script);
+    EXPECT_NE(page.find("<script src=\"app.js\">"), std::string::npos);
+    EXPECT_NE(script.find("/media/paged?"), std::string::npos);
 }
 
 TEST(HttpdRoot, ServesPlainFilesOfTheRootOnly)

@@ -112,11 +112,13 @@ TEST_F(MediaQuery, MediaList)
         {"fields=n&fields=s", 400, 0, 0, 0x1, "", ""},
         {longFields, 500, 0, 0, ~0ull, std::string(60, 'x') + "," + std::string(39, 'y'), ""},
         {"fields=n,a%22b", 400, 0, 0, ~0ull, "", ""},     // would break the JSON it is echoed in
-        {"f=photos&fields=n%ff", 400, 1, 0x200, ~0ull, "", ""},  // bytes outside printable ASCII
+        {"f=photos&fields=n,%ff", 400, 1, 0x200, ~0ull, "", ""},  // so would a byte outside UTF-8
+        {"f=photos%00&fields=n,caf%C3%A9", 200, 1, 0x200, 0x1, "caf\xC3\xA9", ""},  // as C strings
         {"f=upload", 200, 15, 0, 0x8000, "", ""},
         {"f=upload&fields=n", 200, 15, 0, 0x1, "", ""},
         {"f=upload&status=12", 200, 16, 0, 0x8000, "", ""},
         {"f=upload&status=12x", 400, 15, 0, 0x8000, "", ""},
+        {"f=upload&status=-1", 200, 16, 0, 0x8000, "", ""},  // strtoul takes it whole
         {"f=upload&status=", 400, 15, 0, 0x8000, "", ""},
         {"f=upload&status=1&status=2", 400, 16, 0, 0x8000, "", ""},
         {"f=photos&status=", 200, 1, 0x200, ~0ull, "", ""},
@@ -157,10 +159,10 @@ TEST_F(MediaQuery, Metadata)
         {"t=dur&p=100ZTCAM/ZB010301.360", 200, 20, "100ZTCAM", "ZB010301.360"},
         {"t=v5info&p=100ZTCAM/ZX010001.mp4", 404, 22, "100ZTCAM", "ZX010001.mp4"},
         {"t=v5info&p=100ZTCAMX/ZX010001.MP4", 400, 22, "", ""},
-        {"t=v5info&p=../ZX010001.MP4", 400, 22, "", ""},
+        {"t=v5info&p=../ZX010001.MP4", 200, 22, "..", "ZX010001.MP4"},  // a key, never a path
         {"t=v5info&p=100ZTCAM/ZX010001.MP4X", 400, 22, "", ""},
         {"t=v5info&p=100ZTCAM", 400, 22, "", ""},
-        {"t=v5info&p=100ZTCAM/ZX010001.MP4/x", 400, 22, "", ""},
+        {"t=v5info&p=100ZTCAM/ZX010001.MP4/x", 200, 22, "100ZTCAM", "ZX010001.MP4"},
         {"t=v5info&p=", 400, 22, "", ""},
         {"t=v5info", 400, 22, "", ""},
         {"p=100ZTCAM/ZX010001.MP4", 400, 0, "", ""},
@@ -170,7 +172,7 @@ TEST_F(MediaQuery, Metadata)
         {"t=upload&p=100ZTCAM/ZX010001.MP4&status=3", 200, 24, "100ZTCAM", "ZX010001.MP4"},
         {"t=offload&p=100ZTCAM/ZX010001.MP4&status=app&value=true", 200, 26, "100ZTCAM", "ZX010001.MP4"},
         {"t=offload&p=100ZTCAM/ZX010001.MP4&status=", 400, 25, "100ZTCAM", "ZX010001.MP4"},
-        {"t=v5info&p=100ZTCAM/ZX01%0001.MP4", 400, 22, "", ""},
+        {"t=v5info&p=100ZTCAM/ZX01%0001.MP4", 404, 22, "100ZTCAM", "ZX01"},
     };
     for (const MetaRow &r : rows) {
         dbSettings_t s = freshSettings(FM_ALL);

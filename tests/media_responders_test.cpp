@@ -1,16 +1,22 @@
 // The responders' answers, byte for byte, from a real ztMediaDBd serving manifests made for each
-// case: media list, identifier lookup, paged list and metadata, their error statuses, retries
-// after status faults and the buffer overflows.
+// case (or a scripted peer for what no manifest holds): media list, identifier lookup, paged list
+// and metadata, their error statuses, retries after status faults and the buffer overflows.
+// Every body must also parse as JSON.
 #include <gtest/gtest.h>
+
+#include <cjson/cJSON.h>
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ztMedia/ztMediaResponders.h"
+#include "support/db_list_frames.h"
 #include "support/klog_capture.h"
 #include "support/scoped_env.h"
+#include "support/scripted_peer.h"
 #include "support/server_process.h"
 #include "support/stdout_capture.h"
 
@@ -67,6 +73,22 @@ struct Row {
     int result;
 };
 
+using Json = std::unique_ptr<cJSON, void (*)(cJSON *)>;
+// The body of a response parsed whole (null when it is not JSON), or null for no body.
+Json bodyOf(const std::string &response)
+{
+    const size_t at = response.find("\r\n\r\n");
+    const std::string body = at == std::string::npos ? "" : response.substr(at + 4);
+    return Json(body.empty() ? nullptr : cJSON_ParseWithOpts(body.c_str(), nullptr, true), cJSON_Delete);
+}
+bool hasBody(const std::string &response) { return response.size() > response.find("\r\n\r\n") + 4; }
+// A string member of a parsed object ("" when missing).
+std::string text(const cJSON *object, const char *key)
+{
+    const cJSON *v = cJSON_GetObjectItemCaseSensitive(object, key);
+    return cJSON_IsString(v) ? v->valuestring : "";
+}
+
 int run(Call call, const std::string &q)
 {
     switch (call) {
@@ -84,6 +106,7 @@ void expectRows(const std::vector<Row> &rows)
         const std::string got = captureStdout([&] { result = run(r.call, r.query); });
         EXPECT_EQ(got, r.expected) << r.query;
         EXPECT_EQ(result, r.result) << r.query;
+        EXPECT_TRUE(!hasBody(got) || bodyOf(got)) << "not JSON: " << got;
     }
 }
 
@@ -120,7 +143,9 @@ TEST_F(MediaResponders, ListsLookupsAndPages)
         {Call::Paged, "max=5&count=1&start=2&lo=0&qo=0x200",
          ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","cre":"600","us":"0","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"50"}]}]})")), 0},
         {Call::Paged, "max=0&count=10&start=0&lo=0&qo=0x200", ok(kEmptyA), 0},
-        {Call::Paged, "max=1&count=10&start=0&lo=0&qo=0x200&p2=1", errorHeader(400), -1},
+        // p2 without p1 asks for a plain list (p1=0&p2=1 would select nothing)
+        {Call::Paged, "max=1&count=1&start=2&lo=0&qo=0x200&p2=1",
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","cre":"600","us":"0","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"50"}]}]})")), 0},
         {Call::Paged, "max=1&count=ten&start=0&lo=0&qo=0x200", errorHeader(400), -1},
         {Call::List, "f=clips&f=video", errorHeader(400), -1},
         {Call::List, "f=Video", errorHeader(501), -1},
@@ -149,7 +174,7 @@ TEST_F(MediaResponders, MetadataDataSetsAndWrites)
         {Call::Metadata, "t=dur&p=100ZTCAM1/ZX010001.MP4", errorHeader(400), -1},
         // rejected requests write nothing
         {Call::Metadata, "t=upload" + v + "&status=7&status=7", errorHeader(400), -1},
-        {Call::Metadata, "t=upload&p=100ZTCAM/ZX010001.MP4/../ZCAM0002.JPG&status=7", errorHeader(400), -1},
+        {Call::Metadata, "t=dur" + v + "/x", ok(json(R"({"dur":"1","c":"1","profile":"4"})")), 0},  // third part unread
         {Call::Metadata, "t=offload" + v + "&status=other&value=%ff", errorHeader(400), -1},
         {Call::Metadata, "t=upload" + v, ok(json(R"({"us":"2"})")), 0},
         {Call::Metadata, "t=upload" + v + "&status=5", ok(json(R"({"us":"5"})")), 0},
@@ -187,6 +212,56 @@ TEST_F(MediaResponders, ChapteredVideos)
     });
 }
 
+// Names no camera writes but a database may hold: echoed escaped, so each parses back to itself.
+TEST_F(MediaResponders, HostileNamesAreEscaped)
+{
+    ServerProcess server(R"({"card_id":"C\"\\D","media":[
+     {"dir":"x\",\"d\":\"","file":"ZCAM0001.JPG","type":4},
+     {"dir":"100ZTCAM","file":"Z\"\\X0001.MP4","type":0,"video":{"duration_ms":2000}}]})");
+    ASSERT_TRUE(server.ok()) << server.error();
+    const std::string dir = R"({"d":"x\",\"d\":\"","fs":[)", video = R"("n":"Z\"\\X0001.MP4")";
+    expectRows({
+        {Call::List, "f=none&fields=n", ok(json(R"({"id":"C\"\\D","media":[)" + dir + R"({"n":"ZCAM0001.JPG"}]},{"d":"100ZTCAM","fs":[{)" + video + "}]}]}")), 0},
+        {Call::Paged, "max=1&count=10&start=0&lo=0&qo=0xf00",
+         ok(json(R"({"id":"C\"\\D","media":[)" + dir + R"({"n":"ZCAM0001.JPG","mod":"0","cre":"0","us":"0","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"0"}]},{"d":"100ZTCAM","fs":[{)" + video + R"(,"mod":"0","cre":"0","us":"0","tr":"0","ls":"-1","pta":"0","ao":"off","mp":"0","dur":"2","mahs":"0","hc":"0","hi":[],"s":"0"}]}]})")), 0},
+        {Call::Metadata, "t=dur&p=100ZTCAM/Z%22%5CX0001.MP4", ok(json(R"({"dur":"2","c":"0","profile":"0"})")), 0},
+    });
+    const Json body = bodyOf(captureStdout([] { generateMediaList(nullptr, ""); }));
+    ASSERT_TRUE(body);
+    EXPECT_EQ(text(body.get(), "id"), "C\"\\D");
+    const cJSON *media = cJSON_GetObjectItemCaseSensitive(body.get(), "media");
+    EXPECT_EQ(text(cJSON_GetArrayItem(media, 0), "d"), "x\",\"d\":\"");
+    const cJSON *files = cJSON_GetObjectItemCaseSensitive(cJSON_GetArrayItem(media, 1), "fs");
+    EXPECT_EQ(text(cJSON_GetArrayItem(files, 0), "n"), "Z\"\\X0001.MP4");
+}
+
+// A list entry of a file the database does not know (content type all ones) is skipped by both
+// lists; control bytes and bytes outside UTF-8 in a name, which no manifest holds, are escaped.
+TEST_F(MediaResponders, UnknownFilesAndControlBytesInScriptedLists)
+{
+    ScopedEnv cardId("ZT_CARD_ID", "CARD-P");
+    const std::vector<db_content_info> entries = {ListFrame::content(4, "ZP010001.JPG"),
+                                                  ListFrame::content(~0u, "ZP010009.JPG"),
+                                                  ListFrame::content(4, "ZP\x01\xff" "0002.JPG")};
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok()) << peer.error();
+    peer.setHandler([&](const PeerRequest &r) {
+        uint32_t start = 0;
+        if (r.bytes.size() >= 16)
+            std::memcpy(&start, r.bytes.data() + 12, 4);
+        ListFrame f(0, r.word(2));
+        for (uint32_t i = start; i < entries.size() && i < start + r.word(1); ++i, ++f.entries)
+            f.put(entries[i]);
+        return PeerAction::reply(f.done(static_cast<uint32_t>(entries.size())));
+    });
+    const std::string photo = R"(,"mod":"0","cre":"0","us":"3","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"1000"})";
+    expectRows({
+        {Call::List, "fields=n", ok(json(R"({"id":"CARD-P","media":[{"d":"100ZTCAM","fs":[{"n":"ZP010001.JPG"},{"n":"ZP\u0001\u00ff0002.JPG"}]}]})")), 0},
+        {Call::Paged, "max=5&count=10&start=0&lo=0&qo=0",
+         ok(json(R"({"id":"CARD-P","media":[{"d":"100ZTCAM","fs":[{"n":"ZP010001.JPG")" + photo + R"(,{"n":"ZP\u0001\u00ff0002.JPG")" + photo + "]}]}")), 0},
+    });
+}
+
 // Status faults count on the listing's one retry counter; the card identifier comes last.
 TEST_F(MediaResponders, FaultsAndCardIdentifier)
 {
@@ -204,6 +279,10 @@ TEST_F(MediaResponders, FaultsAndCardIdentifier)
     ASSERT_EQ(server.ctl({"clear"}), 0);
     ASSERT_EQ(server.ctl({"status", "2", "1"}), 0);
     expectRows({{Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.MP4", errorHeader(503), -1}});
+    // A lookup answered with status 5 ends the file loop: each request takes one faulted reply.
+    ASSERT_EQ(server.ctl({"status", "5", "2"}), 0);
+    const std::string lookup = "f=gumi&folder=100ZTCAM&files=ZX010001.MP4,ZCAM0002.JPG";
+    expectRows({{Call::List, lookup, failed(500, kEmptyA), -1}, {Call::List, lookup, failed(500, kEmptyA), -1}});
     ASSERT_EQ(std::remove(server.path("card_id").c_str()), 0);
     expectRows({
         {Call::List, "", failed(404, json(R"({"id":"0","media":[]})")), -1},

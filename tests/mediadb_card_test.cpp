@@ -2,13 +2,18 @@
 // rescans that see new files, and upload words carried across a rescan and a restart.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
 
 #include "tests/support/mediadb_wire.h"
+#include "tests/support/run_command.h"
 #include "tests/support/server_process.h"
 
 namespace {
@@ -56,6 +61,8 @@ void buildCard(const CardTree &card)
     card.file("100ZTCAM/readme.txt");             // not a camera name
     card.file("100ZTCAM/ZX010079.MP4/ZX010080.MP4");  // a folder with a camera name, and depth 2
     card.file("100ZTCAMX/ZX010081.MP4");           // a folder name of 9 characters
+    card.file("x\",\"d\":\"/ZX010082.MP4");          // 8 characters, but not the camera's
+    card.file("100ztcam/ZX010083.MP4");
     fs::create_symlink("ZX010001.MP4", card.dcim("100ZTCAM/ZX010077.MP4"));
     fs::create_directory_symlink("100ZTCAM", card.dcim("101ZTCAM"));
 }
@@ -178,6 +185,157 @@ TEST(MediadbCard, WatchRescansWhenTheCardChanges)
         }
         EXPECT_TRUE(seen) << key << "\n" << server.log();
     }
+}
+
+bool waitFor(const std::function<bool()> &done)
+{
+    for (int i = 0; i < 200; i++, usleep(50 * 1000))
+        if (done())
+            return true;
+    return false;
+}
+
+uint32_t version(const ServerProcess &server)
+{
+    std::string out;
+    server.ctl({"version"}, &out);
+    return static_cast<uint32_t>(std::strtoul(out.c_str() + out.find_last_of(' ') + 1, nullptr, 10));
+}
+
+// A file added, renamed and removed while watching: each burst is seen and moves the version once.
+TEST(MediadbCard, WatchAppliesEachBurstOnce)
+{
+    CardTree card;
+    buildCard(card);
+    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--watch"});
+    ASSERT_TRUE(server.ok()) << server.error();
+    const std::string a = "100ZTCAM/ZX010070.MP4", b = "100ZTCAM/ZX010071.MP4";
+    const struct {
+        std::function<void()> change;
+        const char *seen, *gone;
+    } kBursts[] = {
+        {[&] { card.file(a), card.file("100ZTCAM/ZX010072.MP4"), card.file("102ZTCAM/ZX010073.MP4"); }, a.c_str(), ""},
+        {[&] { fs::rename(card.dcim(a), card.dcim(b)); }, b.c_str(), a.c_str()},
+        {[&] { fs::remove(card.dcim(b)); }, "", b.c_str()},
+    };
+    for (const auto &burst : kBursts) {
+        const uint32_t before = version(server);
+        burst.change();
+        EXPECT_TRUE(waitFor([&] { return (!*burst.seen || listed(burst.seen)) && (!*burst.gone || !listed(burst.gone)); }))
+            << burst.seen << burst.gone << "\n" << server.log();
+        usleep(400 * 1000);  // longer than the quiet time: a second rescan would have run by now
+        EXPECT_EQ(version(server), before + 1) << burst.seen << burst.gone;
+    }
+}
+
+// The card folder leaves (renamed away) and comes back: an empty card is served meanwhile, the
+// files are listed again on return with their upload words, and later changes are still seen.
+TEST(MediadbCard, WatchFollowsTheCardLeavingAndComingBack)
+{
+    CardTree card;
+    buildCard(card);
+    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--watch"});
+    ASSERT_TRUE(server.ok()) << server.error();
+    ASSERT_EQ(writeUploadStatus("100ZTCAM", "ZX020042.MP4", 2), 0u);
+    const uint32_t before = version(server);
+    fs::rename(card.root(), card.root() + ".away");
+    EXPECT_TRUE(waitFor([] { return histogram().histogram[0] + histogram().histogram[2] == 0; })) << server.log();
+    EXPECT_GT(version(server), before);
+    fs::rename(card.root() + ".away", card.root());
+    EXPECT_TRUE(waitFor([] { return listed("100ZTCAM/ZX010042.MP4"); })) << server.log();
+    EXPECT_EQ(histogram().histogram[2], 1u);
+    card.file("100ZTCAM/ZX010074.MP4");
+    EXPECT_TRUE(waitFor([] { return listed("100ZTCAM/ZX010074.MP4"); })) << server.log();
+}
+
+// What the generator wrote, as "DIR/FILE" -> kind, duration (ms), width, height.
+struct Made {
+    std::string kind;
+    uint32_t ms = 0, width = 0, height = 0;
+};
+std::map<std::string, Made> makeCard(const std::string &root, int media)
+{
+    std::string out;
+    EXPECT_EQ(runCommand(ztBinPath("ztMakeCard") + " " + root + " " + std::to_string(media), &out), 0);
+    std::map<std::string, Made> made;
+    std::istringstream in(out);
+    for (std::string key; in >> key;)
+        in >> made[key].kind >> made[key].ms >> made[key].width >> made[key].height;
+    return made;
+}
+
+// A generated card end to end: every medium listed with the duration and dimensions its file
+// says (broken files with zeros), companions not listed.
+TEST(MediadbCard, GeneratedCardIsServedWithWhatItsFilesSay)
+{
+    CardTree card;
+    const std::map<std::string, Made> made = makeCard(card.root(), 40);
+    ServerProcess server = ServerProcess::fromArgs({"--card", card.root()});
+    ASSERT_TRUE(server.ok()) << server.error();
+    std::string error;
+    const std::vector<ListEntry> grouped =
+        dbListAll(4, DB_LIST_VIDEO_GROUPING | DB_LIST_INCLUDE_MORE_INFO, kAllClasses, &error);
+    ASSERT_EQ(error, "");
+    ASSERT_EQ(grouped.size(), made.size());
+    for (const ListEntry &e : grouped) {
+        const auto it = made.find(e.dir + "/" + e.file);
+        ASSERT_NE(it, made.end()) << e.file;
+        const Made &m = it->second;
+        const db_more_info more = e.more;
+        EXPECT_EQ(uint32_t(more.width), m.width) << e.file;
+        EXPECT_EQ(uint32_t(more.height), m.height) << e.file;
+        const db_video_specific_info v = e.video;
+        if (e.hasVideo) {
+            EXPECT_EQ(uint32_t(v.duration_ms), m.ms) << e.file;
+        }
+    }
+    // Every chapter on its own: the three of a chaptered video add up to what was written.
+    std::map<std::string, uint32_t> chapters;
+    for (const ListEntry &e : dbListAll(4, 0, kAllClasses, &error)) {
+        const db_video_specific_info v = e.video;
+        if (uint32_t(e.content.content_type) == DB_CONTENT_TYPE_CHAPTERED_VIDEO)
+            chapters[e.dir + "/ZX01" + e.file.substr(4)] += v.duration_ms;
+    }
+    for (const auto &[key, ms] : chapters)
+        EXPECT_EQ(ms, made.at(key).ms) << key;
+    EXPECT_EQ(chapters.size(), 4u);
+}
+
+// A restart over the same card reads no unchanged file (a file whose bytes changed under the
+// same size and time keeps what was read before), keeps upload words, and takes a file replaced
+// under its name as a new one: read again, upload state 0.
+TEST(MediadbCard, RestartReusesTheIndexAndReplacedFilesStartAfresh)
+{
+    CardTree card;
+    makeCard(card.root(), 10);
+    const std::string state = card.root() + "/state.sqlite";
+    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--state", state});
+    ASSERT_TRUE(server.ok()) << server.error();
+    ASSERT_EQ(writeUploadStatus("100ZTCAM", "ZX010001.MP4", 2), 0u);
+    ASSERT_EQ(writeUploadStatus("100ZTCAM", "ZH010008.MP4", 3), 0u);
+    auto durationOf = [](const char *file) {
+        std::string error;
+        for (const ListEntry &e : dbListAll(4, 0, kAllClasses, &error))
+            if (e.file == file)
+                return uint32_t(db_video_specific_info(e.video).duration_ms);
+        return ~0u;
+    };
+    const uint32_t kept = durationOf("ZX010001.MP4");
+    ASSERT_GT(kept, 0u);
+    // Same size and time, other bytes: not opened again.
+    const std::string same = card.dcim("100ZTCAM/ZX010001.MP4");
+    struct stat st {};
+    ASSERT_EQ(stat(same.c_str(), &st), 0);
+    std::ofstream(same, std::ios::binary | std::ios::trunc) << std::string(size_t(st.st_size), '\0');
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, same.c_str(), times, 0), 0);
+    // Replaced: another size.
+    card.file("100ZTCAM/ZH010008.MP4", 50);
+    ASSERT_TRUE(server.restart(false)) << server.error();
+    EXPECT_EQ(durationOf("ZX010001.MP4"), kept);
+    EXPECT_EQ(durationOf("ZH010008.MP4"), 0u);
+    EXPECT_EQ(histogram().histogram[2], 1u);
+    EXPECT_EQ(histogram().histogram[3], 0u);
 }
 
 TEST(MediadbCard, BadCardFoldersAreRefusedWithOneLine)

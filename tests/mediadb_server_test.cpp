@@ -2,6 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -10,8 +15,9 @@
 #include "libztMediaRTOSDB/src/dbStatus.h"
 #include "mediadb/manifest.h"
 #include "mediadb/media_card.h"
-
+#include "platform/ztipc.h"
 #include "tests/support/mediadb_wire.h"
+#include "tests/support/run_command.h"
 #include "tests/support/server_process.h"
 
 namespace {
@@ -172,8 +178,9 @@ std::vector<std::string> listed()
 
 // The server's own failure paths, each through what a client sees: a store that refuses writes
 // must not acknowledge them nor keep them in memory; a changed card must move the version; a
-// restart from the state file alone must serve the same list; an armed fault lasts exactly as
-// many replies as asked; a request of exactly one frame is served.
+// restart from the state file alone must serve the same list and the bumped version; an armed fault lasts exactly as
+// many replies as asked; a request of exactly one frame is served, a larger one gets status 5 on
+// the same connection.
 TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
 {
     const struct {
@@ -187,6 +194,14 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
                                        {'Z', 'X', '0', '1', '0', '0', '0', '9', '.', 'M', 'P', '4'}, 7};
              EXPECT_EQ(dbRecordAt<db_response_header>(dbExchangeOne(&w, sizeof w), 0).status, DB_STATUS_UNAVAILABLE);
              EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
+             // The tools that write say so too, and the server's log names what it refused.
+             std::string out;
+             EXPECT_EQ(runCommand(ztBinPath("ztCahTool") + " set-state 101ZTCAM/ZX010009.MP4 7 2>&1", &out), 1) << out;
+             EXPECT_EQ(runCommand("QUERY_STRING='t=upload&p=101ZTCAM/ZX010009.MP4&status=7' " +
+                                      ztBinPath("ztMediaCGI") + " metadata", &out), 1) << out;
+             EXPECT_EQ(out.compare(0, 12, "HTTP/1.1 503"), 0) << out;
+             EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
+             EXPECT_NE(server.log().find("101ZTCAM/ZX010009.MP4"), std::string::npos) << server.log();
              EXPECT_NE(server.ctl({"bump-version"}), 0);
              std::string text = std::string(kUnsorted, sizeof kUnsorted - 3) + kAddedEntry;
              std::ofstream(server.path("manifest.json")) << text;
@@ -214,9 +229,10 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              std::vector<std::string> before = listed();
              ASSERT_EQ(before.size(), 4u);
              ASSERT_EQ(dbSetCAHUploadStatus("100ZTCAM", "ZX020002.MP4", 9, 1), 0);
+             ASSERT_EQ(server.ctl({"bump-version"}), 0);
              ASSERT_TRUE(server.restart(false)) << server.error();
              EXPECT_EQ(listed(), before);
-             EXPECT_EQ(version(server), "ok version 4\n");
+             EXPECT_EQ(version(server), "ok version 5\n");  // the bump was committed
              EXPECT_EQ(wordOf("100ZTCAM", "ZX020002.MP4"), 9u);
              EXPECT_EQ(wordOf("100ZTCAM", "ZX010002.MP4"), 0u);
          }},
@@ -236,12 +252,61 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              EXPECT_EQ(histogram().header.token, 9u);
              EXPECT_EQ(histogram().header.token, 42u);
          }},
-        {"a request of exactly one frame", [](ServerProcess &, const std::string &) {
-             Bytes req(DB_FRAME_MAX);
-             std::memcpy(req.data(), &kHistogramReq, sizeof kHistogramReq);
-             db_response_header h = dbRecordAt<db_response_header>(dbExchangeOne(req.data(), req.size()), 0);
-             EXPECT_EQ(h.status, 0u);
-             EXPECT_EQ(h.token, 42u);
+        {"a second server on the same store", [](ServerProcess &server, const std::string &state) {
+             {
+                 ServerProcess second(kUnsorted, {"--state", state});  // a channel directory of its own
+                 EXPECT_FALSE(second.ok());
+                 EXPECT_NE(second.error().find("exited with 2"), std::string::npos) << second.error();
+                 EXPECT_EQ(std::count(second.error().begin(), second.error().end(), '\n'), 1) << second.error();
+             }
+             EXPECT_EQ(version(server), "ok version 4\n");
+         }},
+        {"a store file emptied", [](ServerProcess &server, const std::string &state) {
+             server.stop();
+             std::filesystem::resize_file(state, 0);
+             for (const std::vector<std::string> &args : {std::vector<std::string>{"--state", state},
+                                                           {"--manifest", server.path("manifest.json"), "--state", state}}) {
+                 std::string err;
+                 EXPECT_EQ(ServerProcess::runToExit(args, &err), 2) << err;
+                 EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+                 EXPECT_EQ(std::filesystem::file_size(state), 0u);
+             }
+             ServerProcess fresh = ServerProcess::fromArgs({"--manifest", server.path("manifest.json"), "--state", state,
+                                                            "--fresh-state"});
+             EXPECT_TRUE(fresh.ok()) << fresh.error();
+         }},
+        {"more connections than descriptors", [](ServerProcess &server, const std::string &) {
+             const rlimit low{40, 40};
+             ASSERT_EQ(prlimit(server.pid(), RLIMIT_NOFILE, &low, nullptr), 0) << std::strerror(errno);
+             std::vector<rtosConnection_t> clients(100);
+             for (rtosConnection_t &c : clients)
+                 ASSERT_EQ(ztIpcInit(RTOS_MEDIA_DB_CHANNEL, &c), 0);
+             const size_t logBefore = server.log().size();
+             std::string out;
+             for (int i = 0; i < 2; i++)  // the second after the spare descriptor was spent once
+                 EXPECT_EQ(server.ctl({"version"}, &out), 0) << out;
+             std::this_thread::sleep_for(std::chrono::milliseconds(300));
+             EXPECT_LT(server.log().size() - logBefore, 1000u) << "accept failures must not flood the log";
+             for (rtosConnection_t &c : clients)
+                 ztIpcDestroy(&c);
+             EXPECT_EQ(histogram().header.status, 0u);  // served again once descriptors are free
+         }},
+        {"one frame is served, a larger one refused on the same connection", [](ServerProcess &, const std::string &) {
+             rtosConnection_t c{};
+             ASSERT_EQ(ztIpcInit(RTOS_MEDIA_DB_CHANNEL, &c), 0);
+             timeval tv{2, 0};
+             setsockopt(c.fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+             for (size_t size : {size_t{DB_FRAME_MAX} + 1, size_t{DB_FRAME_MAX}}) {
+                 Bytes req(size);
+                 std::memcpy(req.data(), &kHistogramReq, sizeof kHistogramReq);
+                 // A raw send: the client's own refuses a frame over the limit.
+                 ASSERT_EQ(send(c.fd, req.data(), req.size(), 0), static_cast<ssize_t>(size));
+                 uint8_t reply[DB_FRAME_MAX];
+                 ASSERT_GE(ztIpcReceive(&c, reply), DB_REPLY_RECORD_AT) << size << " bytes: no reply";
+                 const db_response_header h = dbRecordAt<db_response_header>(Bytes(reply, reply + DB_REPLY_RECORD_AT), 0);
+                 EXPECT_EQ(h.status, size > DB_FRAME_MAX ? DB_STATUS_BAD_REQUEST : DB_STATUS_OK) << size;
+             }
+             ztIpcDestroy(&c);
          }},
     };
     for (const auto &c : kCases) {

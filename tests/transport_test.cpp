@@ -50,16 +50,12 @@ protected:
 
 TEST_F(Transport, SendFailingEveryTimeMakesElevenAttemptsThenGivesUp)
 {
-    KlogCapture log(2);
     IpcFaults faults;
     faults.failSend = -1;
     EXPECT_EQ(-1, call(DB_RETRIES_DEFAULT));
     EXPECT_EQ(11, faults.sends);
     EXPECT_EQ(0, faults.receives);
     EXPECT_EQ(std::vector<unsigned>(11, 100000u), pauses.pauses);
-    EXPECT_EQ(11, log.count("error on IPC send, retrying, ret -32\n")) << log.text();
-    EXPECT_EQ(1, log.count("exhausted retries on IPC exchange, exiting\n"));
-    EXPECT_EQ(12u, log.lines().size());
 }
 
 TEST_F(Transport, RecoversWhenALaterAttemptSucceeds)

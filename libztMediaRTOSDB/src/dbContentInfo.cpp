@@ -7,20 +7,15 @@
 
 namespace {
 
-constexpr int kContentAt = sizeof(db_response_header);                      // 20
-constexpr int kBlockAt = kContentAt + sizeof(db_content_info);              // 96
-constexpr int kVideoEnd = kBlockAt + sizeof(db_video_specific_info);        // 120
-constexpr int kMoreEnd = kContentAt + sizeof(db_more_info);                 // 48
-
 constexpr DbExchangePolicy kContentPolicy =
-    dbQueryPolicy("getContentInfo got %d bytes\n", kBlockAt, DbTypeCheck::Any);
+    dbQueryPolicy("getContentInfo got %d bytes\n", DB_REPLY_BLOCK_AT, DbTypeCheck::Any);
 constexpr DbExchangePolicy kGroupPolicy =
-    dbQueryPolicy("getGroupContentInfo got %d bytes\n", kVideoEnd, DbTypeCheck::Group);
+    dbQueryPolicy("getGroupContentInfo got %d bytes\n", DB_REPLY_GROUP_END, DbTypeCheck::Group);
 // The one query that hands back a failed send's own result.
 constexpr DbExchangePolicy kVideoPolicy = dbQueryPolicy(
-    "getVideoSpecificInfo got %d bytes\n", kVideoEnd, DbTypeCheck::Video, "error on IPC send %d\n", true);
+    "getVideoSpecificInfo got %d bytes\n", DB_REPLY_VIDEO_END, DbTypeCheck::Video, "error on IPC send %d\n", true);
 constexpr DbExchangePolicy kMorePolicy =
-    dbQueryPolicy("getMoreInfo got %d bytes\n", kMoreEnd, DbTypeCheck::Any);
+    dbQueryPolicy("getMoreInfo got %d bytes\n", DB_REPLY_MORE_END, DbTypeCheck::Any);
 
 // Copies the bytes of one group bitmap that cover the members, as the receive buffer holds
 // them: bytes that did not arrive read as zero. Refused only when the copy would leave the
@@ -63,10 +58,10 @@ void copyHighlights(const uint8_t *reply, int size, const db_video_specific_info
               maxExpected, vsi.highlight_count, maxExpected);
         words = static_cast<uint64_t>(maxExpected);
     }
-    const uint64_t arrived = static_cast<uint64_t>(size - kVideoEnd) / 4;
+    const uint64_t arrived = static_cast<uint64_t>(size - DB_REPLY_VIDEO_END) / 4;
     if (words > arrived)
         words = arrived;
-    std::memcpy(highlights, reply + kVideoEnd, words * 4);
+    std::memcpy(highlights, reply + DB_REPLY_VIDEO_END, words * 4);
 }
 
 }  // namespace
@@ -82,7 +77,7 @@ int dbGetContentInfo(void *, const db_file_spec *fs, db_content_info *ci)
     uint8_t reply[DB_FRAME_MAX];
     if (!dbRunFileQuery(x, DB_CMD_GET_CONTENT_INFO, fs, reply))
         return x.result();
-    std::memcpy(ci, reply + kContentAt, sizeof *ci);
+    std::memcpy(ci, reply + DB_REPLY_RECORD_AT, sizeof *ci);
     x.finish();
     return 0;
 }
@@ -99,9 +94,9 @@ int dbGetGroupContentInfo(void *, const db_file_spec *fs, db_group_info *gci,
     uint8_t reply[DB_FRAME_MAX];
     if (!dbRunFileQuery(x, DB_CMD_GET_GROUP_CONTENT_INFO, fs, reply))
         return x.result();
-    std::memcpy(ci, reply + kContentAt, sizeof *ci);
-    std::memcpy(gci, reply + kBlockAt, sizeof *gci);
-    uint64_t at = kVideoEnd;
+    std::memcpy(ci, reply + DB_REPLY_RECORD_AT, sizeof *ci);
+    std::memcpy(gci, reply + DB_REPLY_BLOCK_AT, sizeof *gci);
+    uint64_t at = DB_REPLY_VIDEO_END;
     if (gci->num_missing) {
         if (!copyBitmap(reply, x.bytes(), at, *gci, missingBitmap))
             return -1;
@@ -126,9 +121,9 @@ int dbGetVideoSpecificInfo(void *, const db_file_spec *fs, db_video_specific_inf
     uint8_t reply[DB_FRAME_MAX];
     if (!dbRunFileQuery(x, DB_CMD_GET_VIDEO_SPECIFIC_INFO, fs, reply))
         return x.result();
-    std::memcpy(vsi, reply + kBlockAt, sizeof *vsi);
+    std::memcpy(vsi, reply + DB_REPLY_BLOCK_AT, sizeof *vsi);
     if (ci)
-        std::memcpy(ci, reply + kContentAt, sizeof *ci);
+        std::memcpy(ci, reply + DB_REPLY_RECORD_AT, sizeof *ci);
     copyHighlights(reply, x.bytes(), *vsi, highlights, maxNumberHighlightsExpected);
     x.finish();
     return 0;
@@ -145,7 +140,7 @@ int dbGetMoreInfo(void *, const db_file_spec *fs, db_more_info *mi)
     uint8_t reply[DB_FRAME_MAX];
     if (!dbRunFileQuery(x, DB_CMD_GET_MORE_INFO, fs, reply))
         return x.result();
-    std::memcpy(mi, reply + kContentAt, sizeof *mi);
+    std::memcpy(mi, reply + DB_REPLY_RECORD_AT, sizeof *mi);
     x.finish();
     return 0;
 }
@@ -163,10 +158,10 @@ int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
     const int status = dbFileResponse(conn, DB_CMD_GET_VIDEO_SPECIFIC_INFO, pDirName, pFileName, response, &bytes);
     if (status != 200)
         return status;
-    if (bytes < kBlockAt)
+    if (bytes < DB_REPLY_BLOCK_AT)
         return dbDiscardResponse(bytes);
     db_content_info ci;
-    std::memcpy(&ci, response + kContentAt, sizeof ci);
+    std::memcpy(&ci, response + DB_REPLY_RECORD_AT, sizeof ci);
     if (ci.content_type == DB_CONTENT_TYPE_NOT_FOUND) {
         DBLOG(DB_LOG_NOTICE, "Invalid content type (-1), inferring FILE NOT_FOUND\n");
         return 404;
@@ -175,14 +170,14 @@ int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
     if (info && info->videoForResponse) {
         // The highlights that the video record announces must all be in the buffer.
         db_video_specific_info vsi{};
-        if (bytes >= kVideoEnd)
-            std::memcpy(&vsi, response + kBlockAt, sizeof vsi);
-        if (bytes < kVideoEnd || uint64_t(bytes) < (uint64_t{vsi.highlight_count} + 30) * 4)
+        if (bytes >= DB_REPLY_VIDEO_END)
+            std::memcpy(&vsi, response + DB_REPLY_BLOCK_AT, sizeof vsi);
+        if (bytes < DB_REPLY_VIDEO_END || uint64_t(bytes) < (uint64_t{vsi.highlight_count} + 30) * 4)
             return dbDiscardResponse(bytes);
     }
     // Both always point into the buffer; for other types the video record may not have arrived.
-    *ppContentInfo = reinterpret_cast<db_content_info *>(response + kContentAt);
-    *ppVideoInfo = reinterpret_cast<db_video_specific_info *>(response + kBlockAt);
+    *ppContentInfo = reinterpret_cast<db_content_info *>(response + DB_REPLY_RECORD_AT);
+    *ppVideoInfo = reinterpret_cast<db_video_specific_info *>(response + DB_REPLY_BLOCK_AT);
     return 200;
 }
 
@@ -194,9 +189,9 @@ int getMoreInfoResponse(rtosConnection_t *conn, const char *pDirName, const char
     const int status = dbFileResponse(conn, DB_CMD_GET_MORE_INFO, pDirName, pFileName, response, &bytes);
     if (status != 200)
         return status;
-    if (bytes < kMoreEnd)
+    if (bytes < DB_REPLY_MORE_END)
         return dbDiscardResponse(bytes);
-    *ppMoreInfo = reinterpret_cast<db_more_info *>(response + kContentAt);
+    *ppMoreInfo = reinterpret_cast<db_more_info *>(response + DB_REPLY_RECORD_AT);
     return 200;
 }
 

@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr int kHeaderBytes = sizeof(db_response_header);
-
 // 0 -> 200, 1 and 2 -> 503, 4 -> 404 silently; 3 -> 404 and others -> 500 after a message.
 int httpStatusOf(uint32_t status)
 {
@@ -67,12 +65,12 @@ bool DbExchange::run(const void *request, size_t requestLen, uint8_t *response,
     }
     if (mBytes < mPolicy.minBytes) {
         if (mPolicy.shortText)
-            DBLOG(DB_LOG_ERROR, mPolicy.shortText, mBytes, kHeaderBytes);
+            DBLOG(DB_LOG_ERROR, mPolicy.shortText, mBytes, DB_REPLY_RECORD_AT);
         if (mPolicy.shortText || mPolicy.shortRefused)
             return fail(mPolicy.shortResult);
         dbPause();
         DBLOG(DB_LOG_NOTICE, "%d bytes received, expecting %ld, retrying\n", mBytes,
-              static_cast<long>(kHeaderBytes));
+              static_cast<long>(DB_REPLY_RECORD_AT));
         mShort = true;
         return fail(0);
     }
@@ -188,7 +186,7 @@ bool DbExchange::checkType(const uint8_t *response) const
     if (mPolicy.typeCheck == DbTypeCheck::Any)
         return true;
     db_content_info ci;
-    std::memcpy(&ci, response + kHeaderBytes, sizeof ci);
+    std::memcpy(&ci, response + DB_REPLY_RECORD_AT, sizeof ci);
     const DbContentTypeInfo *info = dbContentTypeInfo(ci.content_type);
     if (mPolicy.typeCheck == DbTypeCheck::Video) {
         if (info && info->videoForQuery)

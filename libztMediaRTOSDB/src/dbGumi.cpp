@@ -4,21 +4,15 @@
 
 namespace {
 
-constexpr int kContentAt = sizeof(db_response_header);                 // 20
-constexpr int kGumiAt = kContentAt + sizeof(db_content_info);          // 96
-constexpr int kParentAt = kGumiAt + DB_GUMI_LEN;                       // 112
-constexpr int kParentEnd = kParentAt + DB_GUMI_LEN;                    // 128
-constexpr int kNamesEnd = kContentAt + sizeof(db_file_name_pair);      // 40
-
 constexpr DbExchangePolicy kGumiByNamePolicy = dbQueryPolicy(
-    "getContentInfo got %d bytes\n", kGumiAt, DbTypeCheck::Any, " error on IPC send %d\n");
+    "getContentInfo got %d bytes\n", DB_REPLY_BLOCK_AT, DbTypeCheck::Any, " error on IPC send %d\n");
 constexpr DbExchangePolicy kNameByGumiPolicy =
-    dbQueryPolicy("getContentInfo got %d bytes\n", kNamesEnd, DbTypeCheck::Any);
+    dbQueryPolicy("getContentInfo got %d bytes\n", DB_REPLY_NAMES_END, DbTypeCheck::Any);
 
 uint32_t mediaFlagsOf(const uint8_t *response)
 {
     uint32_t flags;
-    std::memcpy(&flags, response + kContentAt + offsetof(db_content_info, media_flags), sizeof flags);
+    std::memcpy(&flags, response + DB_REPLY_RECORD_AT + offsetof(db_content_info, media_flags), sizeof flags);
     return flags;
 }
 
@@ -35,14 +29,14 @@ int dbGetGUMIByFileName(void *, const db_file_spec *fs, uint8_t *gumi, uint8_t *
     uint8_t r[DB_FRAME_MAX];
     if (!dbRunFileQuery(x, DB_CMD_GET_GUMI_BY_FILE_NAME, fs, r))
         return x.result();
-    const bool hasGumi = x.bytes() >= kParentAt;
-    const bool hasParent = x.bytes() >= kParentEnd && dbHasParentGumi(mediaFlagsOf(r));
+    const bool hasGumi = x.bytes() >= DB_REPLY_PARENT_GUMI_AT;
+    const bool hasParent = x.bytes() >= DB_REPLY_PARENT_GUMI_END && dbHasParentGumi(mediaFlagsOf(r));
     if (hasGumi)
-        std::memcpy(gumi, r + kGumiAt, DB_GUMI_LEN);
+        std::memcpy(gumi, r + DB_REPLY_BLOCK_AT, DB_GUMI_LEN);
     else
         std::memset(gumi, 0, DB_GUMI_LEN);
     if (pgumi && hasParent)
-        std::memcpy(pgumi, r + kParentAt, DB_GUMI_LEN);
+        std::memcpy(pgumi, r + DB_REPLY_PARENT_GUMI_AT, DB_GUMI_LEN);
     else if (pgumi)
         std::memset(pgumi, 0, DB_GUMI_LEN);
     x.finish();
@@ -64,7 +58,7 @@ int dbGetFileNameByGUMI(void *, const uint8_t *gumi, char *out)
     if (!x.run(&req, sizeof req, response))
         return x.result();
     db_file_name_pair names;
-    std::memcpy(&names, response + kContentAt, sizeof names);
+    std::memcpy(&names, response + DB_REPLY_RECORD_AT, sizeof names);
     char dir[DB_DIR_NAME_LEN + 1] = {0}, file[DB_FILE_NAME_LEN + 1] = {0};
     std::memcpy(dir, names.dir_name, DB_DIR_NAME_LEN);
     std::memcpy(file, names.file_name, DB_FILE_NAME_LEN);
@@ -86,23 +80,23 @@ int getFileGUMIResponse(rtosConnection_t *conn, const char *pDirName, const char
                                       &bytes);
     if (status != 200)
         return status;
-    if (bytes < kGumiAt)
+    if (bytes < DB_REPLY_BLOCK_AT)
         return dbDiscardResponse(bytes);
     db_content_info ci;
-    std::memcpy(&ci, response + kContentAt, sizeof ci);
+    std::memcpy(&ci, response + DB_REPLY_RECORD_AT, sizeof ci);
     if (ci.content_type == DB_CONTENT_TYPE_NOT_FOUND) {
         DBLOG(DB_LOG_NOTICE, "Invalid content type (-1), inferring FILE NOT_FOUND\n");
         return 404;
     }
-    if (bytes < kParentAt) {
+    if (bytes < DB_REPLY_PARENT_GUMI_AT) {
         DBLOG(DB_LOG_NOTICE, "Insufficient response size (%d), invalidating GUMIs\n", bytes);
-        std::memset(response + kGumiAt, 0, 2 * DB_GUMI_LEN);
-    } else if (bytes < kParentEnd) {
-        std::memset(response + bytes, 0, kParentEnd - bytes);  // a parent cut short reads as zeros
+        std::memset(response + DB_REPLY_BLOCK_AT, 0, 2 * DB_GUMI_LEN);
+    } else if (bytes < DB_REPLY_PARENT_GUMI_END) {
+        std::memset(response + bytes, 0, DB_REPLY_PARENT_GUMI_END - bytes);  // a parent cut short reads as zeros
     }
-    *ppContentInfo = reinterpret_cast<db_content_info *>(response + kContentAt);
-    *ppGumi = response + kGumiAt;
+    *ppContentInfo = reinterpret_cast<db_content_info *>(response + DB_REPLY_RECORD_AT);
+    *ppGumi = response + DB_REPLY_BLOCK_AT;
     if (dbHasParentGumi(ci.media_flags))
-        *ppParentGumi = response + kParentAt;
+        *ppParentGumi = response + DB_REPLY_PARENT_GUMI_AT;
     return 200;
 }

@@ -15,8 +15,9 @@
 enum : uint32_t {
     DB_LIST_CAH_OPTIONS = DB_LIST_VIDEO_GROUPING,  // the candidate list groups videos
     DB_LIST_SESSION_OPTIONS = 0,
-    // Durations asked per grouped video (one exchange each); chapter numbers have two digits.
-    DB_GROUP_DURATION_LOOKUPS_MAX = 100,
+    // The largest member number a camera name holds (four digits): a grouped video's duration
+    // asks every present member up to it, one exchange each.
+    DB_GROUP_DURATION_MEMBER_MAX = 9999,
     // Members of one group walked (handed out as files, asked for durations). Camera member
     // numbers have four digits, so this only cuts a member range no camera writes, which would
     // otherwise cost up to 2^32 file callbacks for one entry of one frame.
@@ -35,7 +36,8 @@ int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *
 // number of entries handed out when the response ends inside an entry. Reads nothing beyond
 // `bytesRead`; a response shorter than the list header hands out nothing. An echoed
 // include_more_info bit is not looked at. With an item callback, a grouped video's duration
-// asks the database for at most DB_GROUP_DURATION_LOOKUPS_MAX members (the rest count as 0 ms);
+// asks the database for every present member numbered up to DB_GROUP_DURATION_MEMBER_MAX (any
+// higher ones, which no name can carry, count as 0 ms);
 // with only a file callback no durations are asked for (nothing would receive them). At most
 // DB_GROUP_MEMBERS_WALKED_MAX members of one group are handed out as files.
 int processQueryResponse(const uint8_t *response, int bytesRead, int starting_index,

@@ -30,6 +30,33 @@ constexpr DbContentTypeInfo kTypes[DB_CONTENT_TYPE_MAX + 1] = {
 
 }  // namespace
 
+const DbCommandInfo kDbCommands[DB_COMMAND_COUNT] = {
+    {DB_CMD_LIST, "list", sizeof(db_list_request), sizeof(db_list_response_header)},
+    {DB_CMD_GET_CONTENT_INFO, "content info", sizeof(db_file_request), DB_REPLY_BLOCK_AT},
+    {DB_CMD_GET_GROUP_CONTENT_INFO, "group content info", sizeof(db_file_request), DB_REPLY_GROUP_END},
+    {DB_CMD_GET_VIDEO_SPECIFIC_INFO, "video information", sizeof(db_file_request), DB_REPLY_VIDEO_END},
+    {DB_CMD_GET_FILE_NAME_BY_GUMI, "file name by GUMI", sizeof(db_gumi_request),
+     DB_REPLY_NAMES_END},
+    {DB_CMD_GET_GUMI_BY_FILE_NAME, "GUMI by file name", sizeof(db_file_request), DB_REPLY_PARENT_GUMI_END},
+    {DB_CMD_GET_MORE_INFO, "extra information", sizeof(db_file_request),
+     DB_REPLY_MORE_END},
+    {DB_CMD_WRITE_UPLOAD_STATUS, "upload status write", sizeof(db_status_write_request),
+     sizeof(db_response_header)},
+    {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, "upload status histogram", sizeof(db_request_header),
+     sizeof(db_histogram_response)},
+    {DB_CMD_LIST_WITH_PARAMS, "list with parameters", sizeof(db_list_params_request),
+     sizeof(db_list_response_header)},
+    {DB_CMD_NON_DB_SCANDIR, "directory scan", sizeof(db_scandir_request), sizeof(db_scandir_response_header)},
+};
+
+const DbCommandInfo *dbCommandInfo(uint32_t code)
+{
+    for (const DbCommandInfo &c : kDbCommands)
+        if (c.code == code)
+            return &c;
+    return nullptr;
+}
+
 const DbContentTypeInfo *dbContentTypeInfo(uint32_t type)
 {
     return type <= DB_CONTENT_TYPE_MAX ? &kTypes[type] : nullptr;

@@ -9,6 +9,7 @@
 #include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/ztMediaFormat.h"
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "libztMediaRTOSDB/src/ztMediaQuery.h"
 
 namespace ztmedia {
@@ -115,7 +116,7 @@ bool hasGumi(const ListEntry &e) { return e.gumi && !blankGumi(e.gumi); }
 bool hasParent(const ListEntry &e) { return e.pgumi != nullptr; }
 bool groupHighlighted(const ListEntry &e) { return e.ci.highlight_count != 0; }
 
-const W wName = [](Ctx &c) { c.put("\"n\":\"%.12s\"", c.e.ci.file_name); };
+const W wName = [](Ctx &c) { c.put("\"n\":\"%s\"", jsonText(c.e.ci.file_name, DB_FILE_NAME_LEN).text); };
 const W wMod = [](Ctx &c) { c.put("\"mod\":\"%u\"", c.e.ci.modified_time); };
 const W wCre = [](Ctx &c) { c.put("\"cre\":\"%u\"", c.e.ci.creation_time); };
 const W wUs = [](Ctx &c) { c.put("\"us\":\"%u\"", c.e.ci.upload_status & DB_UPLOAD_STATE_MASK); };
@@ -257,73 +258,21 @@ const MemberRow kGroupFurtherMember[] = {
 
 }  // namespace
 
-ListReader::ListReader(const uint8_t *response, int bytes)
-    : mBase(response), mOff(sizeof(db_list_response_header)),
-      mEnd(bytes > 0 ? static_cast<size_t>(bytes) : 0), mHeader{}
-{
-    std::memcpy(&mHeader, response, mEnd < mOff ? mEnd : mOff);
-}
-
-const uint8_t *ListReader::take(uint64_t n)
-{
-    if (mOff > mEnd || n > mEnd - mOff)
-        return nullptr;
-    const uint8_t *p = mBase + mOff;
-    mOff += static_cast<size_t>(n);
-    return p;
-}
-
 bool ListReader::next(ListEntry *e)
 {
-    *e = ListEntry{};
-    const uint8_t *p = take(sizeof(db_content_info));
-    if (!p)
+    e->cls = EC_OTHER;
+    if (mReader.next(e) != DbEntryRead::Ok)
         return false;
-    std::memcpy(&e->ci, p, sizeof e->ci);
     const DbContentTypeInfo *info = dbContentTypeInfo(e->ci.content_type);
-    if (!info) {
+    if (!info && e->ci.content_type != DB_CONTENT_TYPE_NOT_FOUND) {
         DBLOG(DB_LOG_ERROR, "Invalid content type: %d\n", e->ci.content_type);
         return false;
     }
-    const uint32_t lo = mHeader.list_options;
-    e->cls = classOf(*info, lo, e->ci);
-    if (lo & DB_LIST_INCLUDE_GUMI) {
-        if (!(e->gumi = take(DB_GUMI_LEN)))
-            return false;
-        if (dbHasParentGumi(e->ci.media_flags) && !(e->pgumi = take(DB_GUMI_LEN)))
-            return false;
-    }
-    if (lo & DB_LIST_INCLUDE_MORE_INFO) {
-        const uint8_t *more = take(sizeof(db_more_info));
-        if (!more)
-            return false;
-        db_more_info mi;
-        std::memcpy(&mi, more, sizeof mi);
-        DBLOG(DB_LOG_HEADERS, "Received db_more_info: \n");
-        DBLOG(DB_LOG_HEADERS, "w %d h %d fps %d/%d prog %d subsample %d\n", mi.width, mi.height,
-              mi.frame_rate_numerator, mi.frame_rate_denominator, mi.is_progressive, mi.is_subsampled);
-    }
-    const bool chapterRow = dbIsGroupedVideoType(e->ci.content_type) && !(lo & DB_LIST_VIDEO_GROUPING);
-    if (info->block == DbListBlock::Video || chapterRow) {
-        if (!(p = take(sizeof(db_video_specific_info))))
-            return false;
-        std::memcpy(&e->vsi, p, sizeof e->vsi);
-        e->hasVideo = true;
-        return (e->highlights = take(4ull * e->vsi.highlight_count)) != nullptr;
-    }
-    if (info->block != DbListBlock::Group)
+    if (!info)  // a file the database does not know: read, never shown
         return true;
-    if (!(p = take(sizeof(db_group_info))))
+    if (e->hasGroup && e->gi.last_number < e->gi.first_number)
         return false;
-    std::memcpy(&e->gi, p, sizeof e->gi);
-    e->hasGroup = true;
-    if (e->gi.last_number < e->gi.first_number)
-        return false;
-    e->bitmapBytes = dbGroupBitmapBytes(e->gi);
-    if (e->gi.num_missing && !(e->missing = take(e->bitmapBytes)))
-        return false;
-    if (info->secondBitmap && e->ci.highlight_count && !(e->second = take(e->bitmapBytes)))
-        return false;
+    e->cls = classOf(*info, header().list_options, e->ci);
     return true;
 }
 
@@ -355,42 +304,6 @@ int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const
     case MemberForm::GroupFurtherMember: each(kGroupFurtherMember, std::size(kGroupFurtherMember)); break;
     }
     return c.status;
-}
-
-void logListRequest(const db_list_request &r, const uint32_t *params)
-{
-    if (g_logLevel < DB_LOG_HEADERS)
-        return;
-    const uint32_t lo = r.list_options;
-    dbLogRequestHeader(DB_LOG_HEADERS, r.header);
-    DBLOG(DB_LOG_HEADERS, "         starting_index %d\n", r.starting_index);
-    static const char *const kBits[] = {"sort_order", "video_grouping", "include_gumi", "include_more_info"};
-    for (int b = 0; b < 4; ++b)
-        DBLOG(DB_LOG_HEADERS, "         list_options %s %d\n", kBits[b], (lo >> b) & 1);
-    DBLOG(DB_LOG_HEADERS, "         query_options 0x%08X\n", r.query_options);
-    if (params) {
-        DBLOG(DB_LOG_HEADERS, "         param1 0x%08X\n", params[0]);
-        DBLOG(DB_LOG_HEADERS, "         param2 0x%08X\n", params[1]);
-    }
-}
-
-void logListResponse(const db_list_response_header &h)
-{
-    if (g_logLevel < DB_LOG_HEADERS)
-        return;
-    const struct { const char *format; uint32_t value; } lines[] = {
-        {"ResponseHeader: command_type %d\n", h.header.command_type},
-        {"                status %d\n", h.header.status},
-        {"                count_returned %d\n", h.header.count_returned},
-        {"                rtos_db_version %08x\n", h.header.rtos_db_version},
-        {"                token 0x%08X\n", h.header.token},
-        {"                start_index %d\n", h.start_index},
-        {"                list_options 0x%08X\n", h.list_options},
-        {"                total_entries %d\n", h.total_entries},
-        {"                session_id 0x%08X\n", h.session_id},
-    };
-    for (const auto &l : lines)
-        ztUtilKlogMsgLevel(DB_LOG_HEADERS, __LINE__, ZT_DB_LOG_FILE, l.format, l.value);
 }
 
 }  // namespace ztmedia

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "libztMediaRTOSDB/src/dbListEntry.h"
 #include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/ztMediaOutput.h"
 
@@ -24,35 +25,22 @@ enum EntryClass : uint8_t {
     EC_ALL = 0x3F,
 };
 
-struct ListEntry {
-    db_content_info ci;
+struct ListEntry : DbListEntry {
     EntryClass cls;
-    const uint8_t *gumi;   // null unless the response carries GUMIs
-    const uint8_t *pgumi;  // null unless also media_flags bit 0
-    bool hasVideo;
-    db_video_specific_info vsi;
-    const uint8_t *highlights;  // vsi.highlight_count little-endian words
-    bool hasGroup;
-    db_group_info gi;
-    uint32_t bitmapBytes;
-    const uint8_t *missing;  // null when num_missing is 0
-    const uint8_t *second;   // highlighted members of a photo group; null when none
 };
 
-// Walks the entries of one list response of `bytes` bytes.
+// Walks the entries of one list response of `bytes` bytes through the client's entry reader.
 class ListReader {
 public:
-    ListReader(const uint8_t *response, int bytes);
-    const db_list_response_header &header() const { return mHeader; }
-    // The next entry; false when the response ends inside it or its type is unknown.
+    ListReader(const uint8_t *response, int bytes) : mReader(response, bytes) {}
+    const db_list_response_header &header() const { return mReader.header(); }
+    // The next entry; false when the response ends inside it or it cannot be shown (unknown
+    // type, a group whose last member precedes its first). An entry of content type all ones
+    // (a file the database does not know) is read, of class EC_OTHER.
     bool next(ListEntry *e);
 
 private:
-    const uint8_t *take(uint64_t n);
-    const uint8_t *mBase;
-    size_t mOff;
-    size_t mEnd;
-    db_list_response_header mHeader;
+    DbListReader mReader;
 };
 
 // Whether a list of these options shows the entry (shouldOutput on its content type).
@@ -66,10 +54,6 @@ enum class MemberForm { MediaList, PagedList, GroupFirstMember, GroupFurtherMemb
 // or 500 when a piece did not fit.
 int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const ListEntry &e,
                       uint64_t mask, bool continued = false);
-
-// The level-4 dumps of a list request and of a list response header.
-void logListRequest(const db_list_request &r, const uint32_t *params);
-void logListResponse(const db_list_response_header &h);
 
 }  // namespace ztmedia
 

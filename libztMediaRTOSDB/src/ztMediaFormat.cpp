@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "ztMedia/dbProtocol.h"
 
 namespace ztmedia {
@@ -29,27 +30,27 @@ struct ContentMember {
 using CI = const db_content_info &;
 // Members of a content record in output order.
 const ContentMember kContentMembers[] = {
-    {0x1, "n", Kind::Name, nullptr, [](CI c) -> const char * { return c.file_name; }},
-    {0x2, "mod", Kind::Number, [](CI c) -> uint64_t { return c.modified_time; }, nullptr},
-    {0x4, "cre", Kind::Number, [](CI c) -> uint64_t { return c.creation_time; }, nullptr},
-    {0x8, "s", Kind::Number, [](CI c) -> uint64_t { return c.file_size; }, nullptr},
-    {0x100, "mahs", Kind::Number, [](CI c) -> uint64_t { return c.mahs & 0x7F; }, nullptr},
-    {0x200, "hc", Kind::Number, [](CI c) -> uint64_t { return c.highlight_count; }, nullptr},
-    {0x8000, "us", Kind::Number, [](CI c) -> uint64_t { return c.upload_status & DB_UPLOAD_STATE_MASK; }, nullptr},
-    {0x400000000ull, "mos", Kind::Raw, nullptr, [](CI c) { return getOffloadStatusStr(c.upload_status); }},
-    {0x10000, "eis", Kind::Number, [](CI c) { return flagBit(c.media_flags, 1); }, nullptr},
-    {0x10000000, "hdr", Kind::Number, [](CI c) { return flagBit(c.media_flags, 12); }, nullptr},
-    {0x20000, "wdr", Kind::Number, [](CI c) { return flagBit(c.media_flags, 8); }, nullptr},
-    {0x40000, "pta", Kind::Number, [](CI c) -> uint64_t { return (c.media_flags & DB_MEDIA_FLAG_PTA_MASK) != 0; }, nullptr},
-    {0x80000, "ao", Kind::Word, nullptr, [](CI c) { return getAudioOptionStr(c.media_flags); }},
-    {0x100000, "raw", Kind::Number, [](CI c) { return flagBit(c.media_flags, 9); }, nullptr},
-    {0x200000, "tr", Kind::Number, [](CI c) { return flagBit(c.media_flags, 10); }, nullptr},
-    {0x400000, "mp", Kind::Number, [](CI c) { return flagBit(c.media_flags, 11); }, nullptr},
-    {0x20000000, "ct", Kind::Number, [](CI c) -> uint64_t { return mapDbContentTypeToApp(c.content_type); }, nullptr},
-    {0x40000000, "rot", Kind::Number, [](CI c) -> uint64_t { return c.rot; }, nullptr},
-    {0x80000000ull, "fov", Kind::Number, [](CI c) -> uint64_t { return c.fov; }, nullptr},
-    {0x100000000ull, "lc", Kind::Number, [](CI c) -> uint64_t { return c.lc; }, nullptr},
-    {0x200000000ull, "prjn", Kind::Number, [](CI c) -> uint64_t { return c.prjn; }, nullptr},
+    {FM_N, "n", Kind::Name, nullptr, [](CI c) -> const char * { return c.file_name; }},
+    {FM_MOD, "mod", Kind::Number, [](CI c) -> uint64_t { return c.modified_time; }, nullptr},
+    {FM_CRE, "cre", Kind::Number, [](CI c) -> uint64_t { return c.creation_time; }, nullptr},
+    {FM_S, "s", Kind::Number, [](CI c) -> uint64_t { return c.file_size; }, nullptr},
+    {FM_MAHS, "mahs", Kind::Number, [](CI c) -> uint64_t { return c.mahs & 0x7F; }, nullptr},
+    {FM_HC, "hc", Kind::Number, [](CI c) -> uint64_t { return c.highlight_count; }, nullptr},
+    {FM_US, "us", Kind::Number, [](CI c) -> uint64_t { return c.upload_status & DB_UPLOAD_STATE_MASK; }, nullptr},
+    {FM_MOS, "mos", Kind::Raw, nullptr, [](CI c) { return getOffloadStatusStr(c.upload_status); }},
+    {FM_EIS, "eis", Kind::Number, [](CI c) { return flagBit(c.media_flags, 1); }, nullptr},
+    {FM_HDR, "hdr", Kind::Number, [](CI c) { return flagBit(c.media_flags, 12); }, nullptr},
+    {FM_WDR, "wdr", Kind::Number, [](CI c) { return flagBit(c.media_flags, 8); }, nullptr},
+    {FM_PTA, "pta", Kind::Number, [](CI c) -> uint64_t { return (c.media_flags & DB_MEDIA_FLAG_PTA_MASK) != 0; }, nullptr},
+    {FM_AO, "ao", Kind::Word, nullptr, [](CI c) { return getAudioOptionStr(c.media_flags); }},
+    {FM_RAW, "raw", Kind::Number, [](CI c) { return flagBit(c.media_flags, 9); }, nullptr},
+    {FM_TR, "tr", Kind::Number, [](CI c) { return flagBit(c.media_flags, 10); }, nullptr},
+    {FM_MP, "mp", Kind::Number, [](CI c) { return flagBit(c.media_flags, 11); }, nullptr},
+    {FM_CT, "ct", Kind::Number, [](CI c) -> uint64_t { return mapDbContentTypeToApp(c.content_type); }, nullptr},
+    {FM_ROT, "rot", Kind::Number, [](CI c) -> uint64_t { return c.rot; }, nullptr},
+    {FM_FOV, "fov", Kind::Number, [](CI c) -> uint64_t { return c.fov; }, nullptr},
+    {FM_LC, "lc", Kind::Number, [](CI c) -> uint64_t { return c.lc; }, nullptr},
+    {FM_PRJN, "prjn", Kind::Number, [](CI c) -> uint64_t { return c.prjn; }, nullptr},
 };
 
 }  // namespace
@@ -127,7 +128,7 @@ int formatContentInfo(ztMediaDBOutput_t *out, uint64_t fields, const db_content_
         else if (m.kind == Kind::Raw)
             w.member("\"%s\":%s", m.key, m.text(ci));
         else if (m.kind == Kind::Name)  // fixed-width, not terminated
-            w.member("\"%s\":\"%.12s\"", m.key, m.text(ci));
+            w.member("\"%s\":\"%s\"", m.key, jsonText(m.text(ci), DB_FILE_NAME_LEN).text);
         else
             w.member("\"%s\":\"%s\"", m.key, m.text(ci));
     }

@@ -50,25 +50,6 @@ constexpr DbExchangePolicy memberPolicy()
 }
 constexpr DbExchangePolicy kMemberPolicy = memberPolicy();
 
-// The next member record of the response as a single-video entry; false at the end.
-bool nextMember(const GroupMembers &m, size_t *off, ListEntry *e)
-{
-    const size_t end = static_cast<size_t>(m.bytes);
-    if (*off + sizeof e->ci + sizeof e->vsi > end)
-        return false;
-    *e = ListEntry{};
-    std::memcpy(&e->ci, m.response + *off, sizeof e->ci);
-    std::memcpy(&e->vsi, m.response + *off + sizeof e->ci, sizeof e->vsi);
-    const size_t words = sizeof e->ci + sizeof e->vsi;
-    if (uint64_t{e->vsi.highlight_count} * 4 > end - *off - words)
-        return false;
-    e->cls = EC_SINGLE_VIDEO;
-    e->hasVideo = true;
-    e->highlights = m.response + *off + words;
-    *off += words + 4 * size_t{e->vsi.highlight_count};
-    return true;
-}
-
 }  // namespace
 
 int fetchGroupMembers(const ListEntry &e, GroupMembers *m)
@@ -106,9 +87,10 @@ int fetchGroupMembers(const ListEntry &e, GroupMembers *m)
 int writeGroupMembers(ztMediaDBOutput_t *out, OutBuf buf, const GroupMembers &m)
 {
     int status = 200;
-    size_t off = sizeof(db_response_header);
+    DbListReader rd = DbListReader::videoRecords(m.response, m.bytes);
     ListEntry member;
-    for (uint32_t i = 0; i < m.count && nextMember(m, &off, &member); ++i) {
+    for (uint32_t i = 0; i < m.count && rd.next(&member) == DbEntryRead::Ok; ++i) {
+        member.cls = EC_SINGLE_VIDEO;
         if (i > 0 && ZT_OUT(out, buf, ",{") != 200)
             status = 500;
         const MemberForm form = i == 0 ? MemberForm::GroupFirstMember : MemberForm::GroupFurtherMember;

@@ -10,6 +10,7 @@
 #include "libztMediaRTOSDB/src/dbGumi.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/ztMediaFormat.h"
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "libztMediaRTOSDB/src/ztMediaListing.h"
 #include "libztMediaRTOSDB/src/ztMediaQuery.h"
 #include "platform/ztcamera.h"
@@ -55,7 +56,7 @@ int listEntry(ztMediaDBOutput_t *out, const dbSettings_t &s, DirectoryState &d, 
         outRewind(out, OutBuf::Directory);
         if (d.anyAppended)
             keep(ZT_OUT(out, OutBuf::Directory, ","));
-        keep(ZT_OUT(out, OutBuf::Directory, "{\"d\":\"%.08s\",\"fs\":[", e.ci.dir_name));
+        keep(outOpenDirectory(out, OutBuf::Directory, e.ci.dir_name));
         std::memcpy(d.name, e.ci.dir_name, DB_DIR_NAME_LEN);
         d.open = true;
         d.hasEntry = false;
@@ -143,17 +144,23 @@ int parseLookup(const char *q, LookupQuery *lq)
     lq->files = amp + 7;
     const char *end = std::strchr(lq->files, '&');
     lq->filesEnd = end ? end : lq->files + std::strlen(lq->files);
-    // Names are echoed into the answer as they are.
-    if (!jsonSafe(lq->folder, std::strlen(lq->folder)) ||
-        !jsonSafe(lq->files, static_cast<size_t>(lq->filesEnd - lq->files))) {
-        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "files", "(unprintable)");
-        return 400;
+    // Names are echoed into the answer as they are: refused where that would break it.
+    const struct { const char *key, *text; size_t len; } echoed[] = {
+        {"folder", lq->folder, std::strlen(lq->folder)},
+        {"files", lq->files, static_cast<size_t>(lq->filesEnd - lq->files)}};
+    for (const auto &e : echoed) {
+        if (!jsonSafe(e.text, e.len)) {
+            DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", e.key, jsonText(e.text, e.len).text);
+            return 400;
+        }
     }
     return 200;
 }
 
+// Looks one name up and writes its entry. Returns the lookup's status (200 and 404 go on, any
+// other ends the file loop); *written becomes 500 when the entry did not fit.
 int lookupFile(ztMediaDBOutput_t *out, rtosConnection_t *db, const char *folder, const char *name,
-               const char *sep)
+               const char *sep, int *written)
 {
     char dir[DB_DIR_NAME_LEN + 1] = {0};
     char file[DB_FILE_NAME_LEN + 1] = {0};
@@ -162,25 +169,31 @@ int lookupFile(ztMediaDBOutput_t *out, rtosConnection_t *db, const char *folder,
     uint8_t response[DB_FRAME_MAX] = {0};
     db_content_info *ci = nullptr;
     uint8_t *gumi = nullptr, *pgumi = nullptr;
-    int status = getFileGUMIResponse(db, dir, file, response, &ci, &gumi, &pgumi);
-    if (status == 200) {
-        status = ZT_OUT(out, OutBuf::Entry, "%s{\"n\":\"%.12s\"", sep, ci->file_name);
+    const int found = getFileGUMIResponse(db, dir, file, response, &ci, &gumi, &pgumi);
+    int status;
+    if (found == 200) {
+        status = ZT_OUT(out, OutBuf::Entry, "%s{\"n\":\"%s\"", sep,
+                        jsonText(ci->file_name, DB_FILE_NAME_LEN).text);
         status = worst(status, formatGUMI(out, 0xffffffffu, ",", gumi, pgumi));
         status = worst(status, ZT_OUT(out, OutBuf::Entry, "}"));
-    } else if (status == 404) {
-        status = ZT_OUT(out, OutBuf::Entry, "%s{\"n\":\"%.12s\",\"DNE\":\"1\"}", sep, file);
+    } else if (found == 404) {
+        // A name cut to 12 bytes may end inside a character: escaped like the database's names.
+        status = ZT_OUT(out, OutBuf::Entry, "%s{\"n\":\"%s\",\"DNE\":\"1\"}", sep,
+                        jsonText(file, DB_FILE_NAME_LEN).text);
     } else {
-        return status;
+        return found;
     }
     status = worst(status, ZT_OUT(out, OutBuf::Directory, "%s", out->localEntryBuffer));
     std::memset(out->localEntryBuffer, 0, ZT_OUT_ENTRY_BUFFER_SIZE);
     outRewind(out, OutBuf::Entry);
-    return status == 200 ? 200 : 500;
+    if (status != 200)
+        *written = 500;
+    return found;
 }
 
 int lookupFiles(ztMediaDBOutput_t *out, rtosConnection_t *db, const LookupQuery &lq)
 {
-    int status = ZT_OUT(out, OutBuf::Directory, "{\"d\":\"%.08s\",\"fs\":[", lq.folder);
+    int status = outOpenDirectory(out, OutBuf::Directory, lq.folder);
     const char *sep = "";
     for (const char *p = lq.files; p < lq.filesEnd && lq.folder[0];) {
         const size_t left = static_cast<size_t>(lq.filesEnd - p);
@@ -191,10 +204,9 @@ int lookupFiles(ztMediaDBOutput_t *out, rtosConnection_t *db, const LookupQuery 
         p = comma ? comma + 1 : lq.filesEnd;
         if (!name[0])
             continue;
-        const int r = lookupFile(out, db, lq.folder, name, sep);
-        if (r != 200 && r != 500)
-            return r;
-        status = worst(status, r);
+        const int found = lookupFile(out, db, lq.folder, name, sep, &status);
+        if (found != 200 && found != 404)
+            return found;
         sep = ",";
     }
     return worst(status, outMoveDirectory(out));

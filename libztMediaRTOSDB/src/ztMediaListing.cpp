@@ -12,7 +12,7 @@ enum class Failure { None, Exchange, Status, Empty };
 
 void logPageResponse(const uint8_t *response, int bytes)
 {
-    logListResponse(ListReader(response, bytes).header());
+    dbLogListResponse(ListReader(response, bytes).header());
 }
 
 // On the listing's connection (the page logs its own request, before it reopens a dropped
@@ -47,7 +47,7 @@ Failure fetchPage(Channel &ch, const ListingRequest &lr, uint32_t count, uint32_
     req.list.query_options = lr.queryOptions;
     req.param1 = lr.params[0];
     req.param2 = lr.paramCount == 1 ? 0 : lr.params[1];
-    logListRequest(req.list, withParams ? &req.param1 : nullptr);
+    dbLogListRequest(req.list, withParams ? &req.param1 : nullptr);
     std::memset(response, 0, DB_FRAME_MAX);
     if (!ch.open && !(ch.open = rtosConnectionCtor(ch.conn) == 0))
         return Failure::Exchange;
@@ -92,7 +92,8 @@ int runListing(rtosConnection_t *conn, const ListingRequest &lr,
         uint32_t processed = 0;
         ListReader rd(response, bytes);
         for (ListEntry e; f == Failure::None && processed < entries && rd.next(&e); ++processed) {
-            const int status = onEntry(e);
+            // A file the database does not know is never shown, nor does it open a directory.
+            const int status = e.ci.content_type == DB_CONTENT_TYPE_NOT_FOUND ? 200 : onEntry(e);
             if (status != 200)
                 return status;
         }

@@ -27,7 +27,8 @@ struct ListingRequest {
 // Failures (send, receive, short response, a status other than 0, a page that brings no entry
 // while total_entries says more remain) count on one retry counter: while it is at most 10, the
 // listing waits 100 ms and starts over after onRestart(); a later failure answers 500.
-// onEntry processes one entry and returns 200 to go on (any other status ends the listing with
+// onEntry processes one entry (entries of files the database does not know, content type all
+// ones, are skipped: they only advance the index) and returns 200 to go on (any other status ends the listing with
 // that status). Returns 200 or the status that ended the listing.
 int runListing(rtosConnection_t *conn, const ListingRequest &req,
                const std::function<void()> &onRestart,

@@ -10,6 +10,7 @@
 #include "libztMediaRTOSDB/src/dbLog.h"
 #include "libztMediaRTOSDB/src/dbStatus.h"
 #include "libztMediaRTOSDB/src/ztMediaFormat.h"
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "libztMediaRTOSDB/src/ztMediaMetadata.h"
 #include "libztMediaRTOSDB/src/ztMediaQuery.h"
 #include "platform/ztcamera.h"
@@ -18,7 +19,7 @@ namespace ztmedia {
 namespace {
 
 // Every member but "n", "mod" and "DNE": the metadata request has no "fields" key.
-constexpr uint64_t kMetadataMask = 0xFFFFFFFFFFFFBFFCull;
+constexpr uint64_t kMetadataMask = ~(FM_N | FM_MOD | FM_DNE);
 
 // Members of the two content data sets: {video, other types}.
 struct DataSetMasks {
@@ -26,9 +27,22 @@ struct DataSetMasks {
     uint64_t video;
     uint64_t other;
 };
+// What each data set carries: v5info is v4info and the newer members.
+constexpr uint64_t kCommonMembers =
+    FM_N | FM_MOD | FM_CRE | FM_S | FM_HC | FM_GUMI | FM_PGUMI | FM_US | FM_EIS | FM_TR | FM_WH |
+    FM_MOS;
+constexpr uint64_t kV4Video =
+    kCommonMembers | FM_LS | FM_CL | FM_HI | FM_PTA | FM_AO | FM_MP | FM_DUR | FM_FPS | FM_PROG |
+    FM_SUBSAMPLE;
+constexpr uint64_t kV4Other =
+    kCommonMembers | FM_WDR | FM_RAW;
+constexpr uint64_t kV5Video =
+    kV4Video | FM_AVC | FM_PROF | FM_MAHS | FM_CT | FM_ROT | FM_FOV | FM_LC | FM_PRJN;
+constexpr uint64_t kV5Other =
+    kV4Other | FM_CL | FM_MP | FM_HDR | FM_CT | FM_ROT | FM_FOV | FM_LC | FM_PRJN;
 const DataSetMasks kDataSetMasks[] = {
-    {FILTER_V5INFO, 0x7EFEDB7FFull, 0x7F173B22Full},
-    {FILTER_V4INFO, 0x40FEDB63Full, 0x40133B20Full},
+    {FILTER_V5INFO, kV5Video, kV5Other},
+    {FILTER_V4INFO, kV4Video, kV4Other},
 };
 
 bool isVideoType(uint32_t type, int32_t filter)
@@ -191,7 +205,8 @@ int generateMetadata(mg_connection *conn, const char *queryString)
     dbSettings_t s = freshSettings(kMetadataMask);
     int status = parseMetadataQuery(queryString, queryString ? std::strlen(queryString) : 0, &s);
     if (status != 200) {
-        DBLOG(DB_LOG_ERROR, "parseMetadataQuery ret: %d, query:'%s'", status, queryString);
+        DBLOG(DB_LOG_ERROR, "parseMetadataQuery ret: %d, query:'%s'", status,
+              jsonText(queryString, ZT_JSON_TEXT_IN_MAX).text);
         writeHttpErrorResponseHeader(conn, status);
         return -1;
     }

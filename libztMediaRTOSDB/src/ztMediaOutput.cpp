@@ -7,7 +7,9 @@
 #include <cstring>
 
 #include "libztMediaRTOSDB/src/dbLog.h"
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "platform/ztcamera.h"
+#include "ztMedia/dbProtocol.h"
 
 namespace ztmedia {
 namespace {
@@ -174,12 +176,17 @@ int outMoveDirectory(ztMediaDBOutput_t *out)
     return status;
 }
 
+int outOpenDirectory(ztMediaDBOutput_t *out, OutBuf which, const char *name)
+{
+    return ZT_OUT(out, which, "{\"d\":\"%s\",\"fs\":[", jsonText(name, DB_DIR_NAME_LEN).text);
+}
+
 void sendListResponse(mg_connection *conn, int status, const char *cardId, const std::string &extra,
                       const char *media, const char *tail)
 {
     writeHttpResponseHeader(conn, status);
     std::string body;
-    ss_printf(body, "{\"id\":\"%s\"", cardId);
+    ss_printf(body, "{\"id\":\"%s\"", jsonText(cardId, ZT_CARD_ID_MAX).text);
     body += extra;
     body += ",\"media\":[";
     if (status == 200 && media)

@@ -44,8 +44,11 @@ const char *outText(const ztMediaDBOutput_t *out, OutBuf which);
 int outMoveEntry(ztMediaDBOutput_t *out);
 // Closes the directory with "]}", appends it to the media buffer and rewinds the directory.
 int outMoveDirectory(ztMediaDBOutput_t *out);
+// Opens a directory object "{"d":"NAME","fs":[" in buffer `which` (NAME: at most 8 characters,
+// escaped).
+int outOpenDirectory(ztMediaDBOutput_t *out, OutBuf which, const char *name);
 
-// Sends a list body: status line, headers and "{\"id\":\"ID\"" + extra + ",\"media\":[" + media
+// Sends a list body: status line, headers and "{\"id\":\"ID\"" (ID escaped) + extra + ",\"media\":[" + media
 // (only for 200) + tail, where tail closes the array, object and line.
 void sendListResponse(mg_connection *conn, int status, const char *cardId, const std::string &extra,
                       const char *media, const char *tail);

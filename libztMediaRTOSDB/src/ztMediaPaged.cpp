@@ -27,7 +27,7 @@ int pagedEntry(ztMediaDBOutput_t *out, uint32_t queryOptions, PagedDirectory &d,
     if (!d.open || std::memcmp(d.name, e.ci.dir_name, DB_DIR_NAME_LEN) != 0) {
         if (d.open)
             keep(ZT_OUT(out, OutBuf::Media, "]},"));
-        keep(ZT_OUT(out, OutBuf::Media, "{\"d\":\"%.08s\",\"fs\":[", e.ci.dir_name));
+        keep(outOpenDirectory(out, OutBuf::Media, e.ci.dir_name));
         std::memcpy(d.name, e.ci.dir_name, DB_DIR_NAME_LEN);
         d.open = true;
         d.hasEntry = false;

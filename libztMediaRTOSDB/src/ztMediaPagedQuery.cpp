@@ -65,10 +65,6 @@ int decodePaged(const char *q, size_t len, uint64_t *values, bool *present)
             return 400;
         }
     }
-    if (present[6] && !present[5]) {
-        DBLOG(DB_LOG_ERROR, "Required field '%s' missing\n", "p1");
-        return 400;
-    }
     return 200;
 }
 
@@ -87,7 +83,8 @@ int generatePagedList(mg_connection *conn, const char *queryString)
         return -1;
     }
     const uint32_t params[2] = {static_cast<uint32_t>(v[5]), static_cast<uint32_t>(v[6])};
-    const int paramCount = present[6] ? 2 : present[5] ? 1 : 0;
+    // Without p1 the request is a plain list, whatever p2 says.
+    const int paramCount = !present[5] ? 0 : present[6] ? 2 : 1;
     return dbGetPagedList(conn, static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]),
                           static_cast<uint32_t>(v[3]), static_cast<uint32_t>(v[4]), paramCount, params);
 }

@@ -8,14 +8,13 @@
 #include <cstring>
 
 #include "libztMediaRTOSDB/src/dbLog.h"
+#include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "ztMedia/dbProtocol.h"
 
 namespace ztmedia {
 namespace {
 
 enum : size_t { kValueMax = 64, kFieldsMax = 1024, kUnsupportedMax = sizeof(dbSettings_t::unsupported) };
-// A value holding a byte that is not printable ASCII.
-constexpr int kUnprintable = -4;
 
 struct Word {
     const char *word;
@@ -47,7 +46,7 @@ struct FieldName {
 const FieldName kFieldNames[] = {
     {"n", FM_N},         {"mod", FM_MOD},       {"cre", FM_CRE},     {"s", FM_S},
     {"ls", FM_LS},       {"cl", FM_CL},         {"avc", FM_AVC},     {"prof", FM_PROF},
-    {"mahs", FM_MAHS},   {"hc", FM_HC},         {"hi", 0x700},       {"g", FM_GROUP},
+    {"mahs", FM_MAHS},   {"hc", FM_HC},         {"hi", FM_HI | FM_HC | FM_MAHS}, {"g", FM_GROUP},
     {"b", FM_GROUP},     {"l", FM_GROUP},       {"t", FM_GROUP},     {"m", FM_GROUP},
     {"ghc", FM_GROUP},   {"ghi", FM_GROUP},     {"legacy", FM_LEGACY}, {"gumi", FM_GUMI},
     {"pgumi", FM_PGUMI}, {"DNE", FM_DNE},       {"us", FM_US},       {"eis", FM_EIS},
@@ -73,20 +72,9 @@ const FieldName *findField(const char *name)
     return nullptr;
 }
 
-bool printable(const char *text, size_t len)
-{
-    for (size_t i = 0; i < len; ++i)
-        if (static_cast<unsigned char>(text[i]) < 0x20 || static_cast<unsigned char>(text[i]) > 0x7E)
-            return false;
-    return true;
-}
-
-// mg_get_var, refusing values with bytes that no key of this service can carry.
-int getVar(const char *q, size_t len, const char *key, char *buf, size_t size)
-{
-    const int r = mg_get_var(q, len, key, buf, size);
-    return r > 0 && !printable(buf, static_cast<size_t>(r)) ? kUnprintable : r;
-}
+// A decoded value as the log shows it: escaped, so that a value holding a newline or a control
+// byte cannot forge or garble a line.
+JsonText shown(const char *value) { return jsonText(value, ZT_JSON_TEXT_IN_MAX); }
 
 // The status and message of a key that is present but failed (r is 0, -2 or another failure).
 int keyFailure(int r, const char *key, const char *buf, const char *emptyFormat,
@@ -97,11 +85,7 @@ int keyFailure(int r, const char *key, const char *buf, const char *emptyFormat,
         return 400;
     }
     if (r == -2) {
-        DBLOG(DB_LOG_ERROR, tooLongFormat, key, buf);
-        return 400;
-    }
-    if (r == kUnprintable) {
-        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", key, "(unprintable)");
+        DBLOG(DB_LOG_ERROR, tooLongFormat, key, shown(buf).text);
         return 400;
     }
     DBLOG(DB_LOG_ERROR, "Internal failure (%d) while processing %s\n", r, key);
@@ -125,14 +109,14 @@ int repeatedStatus(const char *q, size_t len, const char *key, const char *forma
 int parseFilter(const char *q, size_t len, dbSettings_t *s)
 {
     char value[kValueMax];
-    const int r = getVar(q, len, "f", value, sizeof value);
+    const int r = mg_get_var(q, len, "f", value, sizeof value);
     if (r == -1)
         return 200;
     if (r <= 0)
         return keyFailure(r, "f", value, "Field '%s' has no value\n", "Insufficient storage for %s=%s\n");
     const Word *w = findWord(kListWords, value);
     if (!w) {
-        DBLOG(DB_LOG_ERROR, "%s=%s not implemented\n", "f", value);
+        DBLOG(DB_LOG_ERROR, "%s=%s not implemented\n", "f", shown(value).text);
         return 501;
     }
     s->filter = w->filter;
@@ -162,10 +146,10 @@ void logSettings(const dbSettings_t &s)
     DBLOG(DB_LOG_DETAIL, "pSettings->newUploadStatus = 0x%08x", s.newUploadStatus);
     DBLOG(DB_LOG_DETAIL, "pSettings->newOffloadStatus = 0x%08x", s.newOffloadStatus);
     DBLOG(DB_LOG_DETAIL, "pSettings->clearOffloadStatus = %s", s.clearOffloadStatus ? "true" : "false");
-    DBLOG(DB_LOG_DETAIL, "pSettings->dirName = '%s'", s.dirName);
-    DBLOG(DB_LOG_DETAIL, "pSettings->fileName = '%s'", s.fileName);
+    DBLOG(DB_LOG_DETAIL, "pSettings->dirName = '%s'", shown(s.dirName).text);
+    DBLOG(DB_LOG_DETAIL, "pSettings->fileName = '%s'", shown(s.fileName).text);
     DBLOG(DB_LOG_DETAIL, "pSettings->whitelistMask = 0x%08x", static_cast<unsigned>(s.whitelistMask));
-    DBLOG(DB_LOG_DETAIL, "pSettings->unsupported = '%s'", s.unsupported);
+    DBLOG(DB_LOG_DETAIL, "pSettings->unsupported = '%s'", shown(s.unsupported).text);
 }
 
 int parseOffloadSet(const char *q, size_t len, const char *status, dbSettings_t *s)
@@ -177,11 +161,11 @@ int parseOffloadSet(const char *q, size_t len, const char *status, dbSettings_t 
         if (std::strcmp(t.word, status) == 0)
             bit = t.bit;
     char value[kValueMax];
-    const int r = bit ? getVar(q, len, "value", value, sizeof value) : -1;
+    const int r = bit ? mg_get_var(q, len, "value", value, sizeof value) : -1;
     const bool set = r > 0 && std::strcmp(value, "true") == 0;
     const bool clear = r > 0 && std::strcmp(value, "false") == 0;
     if (!set && !clear) {
-        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid offload set request\n", "status", status);
+        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid offload set request\n", "status", shown(status).text);
         return 400;
     }
     s->newOffloadStatus = bit;
@@ -195,11 +179,11 @@ int parseUploadSet(const char *status, dbSettings_t *s)
     char *end = nullptr;
     errno = 0;
     const unsigned long v = std::strtoul(status, &end, 10);
-    if (errno != 0 || *end != 0 || v > 0xFFFFFFFFul) {
-        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "status", status);
+    if (errno != 0 || *end != 0) {
+        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "status", shown(status).text);
         return 400;
     }
-    s->newUploadStatus = static_cast<uint32_t>(v);
+    s->newUploadStatus = static_cast<uint32_t>(v);  // the low 32 bits: "-1" is 0xFFFFFFFF
     s->filter = s->filter == FILTER_UPLOAD ? FILTER_UPLOAD_SET : FILTER_META_UPLOAD_SET;
     return 200;
 }
@@ -210,7 +194,7 @@ bool isOffloadFilter(int32_t f) { return f == FILTER_OFFLOAD || f == FILTER_META
 int parseDataSet(const char *q, size_t len, dbSettings_t *s)
 {
     char value[kValueMax];
-    const int r = getVar(q, len, "t", value, sizeof value);
+    const int r = mg_get_var(q, len, "t", value, sizeof value);
     if (r == -1) {
         DBLOG(DB_LOG_ERROR, "Field '%s' not found\n", "t");
         return 400;
@@ -220,18 +204,11 @@ int parseDataSet(const char *q, size_t len, dbSettings_t *s)
                           "Insufficient internal storage for %s=%s\n");
     const Word *w = findWord(kDataSets, value);
     if (!w) {
-        DBLOG(DB_LOG_ERROR, "%s=%s not implemented\n", "t", value);
+        DBLOG(DB_LOG_ERROR, "%s=%s not implemented\n", "t", shown(value).text);
         return 501;
     }
     s->filter = w->filter;
     return repeatedStatus(q, len, "t", "Required field '%s' found multiple times\n");
-}
-
-// A directory name must not lead anywhere but into a directory of the card.
-bool validDirName(const char *dir)
-{
-    const size_t n = std::strlen(dir);
-    return n >= 1 && n <= 8 && std::strcmp(dir, ".") != 0 && std::strcmp(dir, "..") != 0;
 }
 
 int parseQueryP(const char *q, size_t len, dbSettings_t *s)
@@ -241,7 +218,7 @@ int parseQueryP(const char *q, size_t len, dbSettings_t *s)
     if (s->fileName[0] != 0)
         dbAssertFail("parseQueryP", __LINE__, "0 == pSettings->fileName[0]");
     char value[kValueMax];
-    const int r = getVar(q, len, "p", value, sizeof value);
+    const int r = mg_get_var(q, len, "p", value, sizeof value);
     if (r == -1) {
         DBLOG(DB_LOG_ERROR, "Required field '%s' not found\n", "p");
         return 400;
@@ -251,14 +228,15 @@ int parseQueryP(const char *q, size_t len, dbSettings_t *s)
                           "Insufficient storage for %s=%s\n");
     char *save = nullptr;
     const char *dir = strtok_r(value, "/", &save);
-    if (!dir || !validDirName(dir)) {
-        DBLOG(DB_LOG_ERROR, "invalid directory name: dir:'%s'\n", dir ? dir : "");
+    // The path is a database key, never opened as a path: "." and ".." are names the database
+    // does not know, and a third part is not read.
+    if (!dir || std::strlen(dir) >= sizeof s->dirName) {
+        DBLOG(DB_LOG_ERROR, "invalid directory name: dir:'%s'\n", shown(dir ? dir : "").text);
         return 400;
     }
     const char *file = strtok_r(nullptr, "/", &save);
-    // A path goes no deeper than DIR/FILE: "D/F/../G" would name a file other than it seems to.
-    if (!file || std::strlen(file) >= sizeof s->fileName || strtok_r(nullptr, "/", &save)) {
-        DBLOG(DB_LOG_ERROR, "invalid filename: file:'%s'\n", file ? file : "");
+    if (!file || std::strlen(file) >= sizeof s->fileName) {
+        DBLOG(DB_LOG_ERROR, "invalid filename: file:'%s'\n", shown(file ? file : "").text);
         return 400;
     }
     std::snprintf(s->dirName, sizeof s->dirName, "%s", dir);
@@ -267,7 +245,7 @@ int parseQueryP(const char *q, size_t len, dbSettings_t *s)
     if (s->fileName[8] != '.' ||
         (std::strcmp(ext + 1, "JPG") != 0 && std::strcmp(ext + 1, "MP4") != 0 &&
          std::strcmp(ext + 1, "360") != 0)) {
-        DBLOG(DB_LOG_NOTICE, "Not a JPG or MP4 file name '%s', inferring FILE NOT_FOUND\n", s->fileName);
+        DBLOG(DB_LOG_NOTICE, "Not a JPG or MP4 file name '%s', inferring FILE NOT_FOUND\n", shown(s->fileName).text);
         return 404;
     }
     return repeatedStatus(q, len, "p", "Required field '%s' found multiple times\n");
@@ -347,14 +325,6 @@ int mg_get_var(const char *data, size_t data_len, const char *name, char *dst, s
     return mg_get_var2(data, data_len, name, dst, dst_len, 0);
 }
 
-bool jsonSafe(const char *text, size_t len)
-{
-    for (size_t i = 0; i < len; ++i)
-        if (text[i] == '"' || text[i] == '\\')
-            return false;
-    return printable(text, len);
-}
-
 dbSettings_t freshSettings(uint64_t whitelistMask)
 {
     dbSettings_t s;
@@ -368,7 +338,7 @@ int parseQueryFields(const char *q, size_t len, dbSettings_t *s)
     if (s->unsupported[0] != 0)
         dbAssertFail("parseQueryFields", __LINE__, "0 == pSettings->unsupported[0]");
     char value[kFieldsMax];
-    const int r = getVar(q, len, "fields", value, sizeof value);
+    const int r = mg_get_var(q, len, "fields", value, sizeof value);
     if (r == -1)
         return 200;
     if (r <= 0)
@@ -383,13 +353,13 @@ int parseQueryFields(const char *q, size_t len, dbSettings_t *s)
     bool room = true;
     char *save = nullptr;
     for (char *piece = strtok_r(list, ",", &save); piece; piece = strtok_r(nullptr, ",", &save)) {
-        DBLOG(DB_LOG_HEADERS, "    field %s\n", piece);
+        DBLOG(DB_LOG_HEADERS, "    field %s\n", shown(piece).text);
         if (const FieldName *f = findField(piece)) {
             mask |= f->bits;
             continue;
         }
-        if (!jsonSafe(piece, std::strlen(piece))) {  // it would be echoed in the answer
-            DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "fields", piece);
+        if (!jsonSafe(piece, std::strlen(piece))) {  // echoed as it is, it would break the answer
+            DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "fields", shown(piece).text);
             return 400;
         }
         if (room)
@@ -399,7 +369,7 @@ int parseQueryFields(const char *q, size_t len, dbSettings_t *s)
         DBLOG(DB_LOG_ERROR, "Insufficient storage for unsupported fields");
         return 500;
     }
-    DBLOG(DB_LOG_NOTICE, "fieldMask = 0x%08X, unsupported %s\n", static_cast<unsigned>(mask), s->unsupported);
+    DBLOG(DB_LOG_NOTICE, "fieldMask = 0x%08X, unsupported %s\n", static_cast<unsigned>(mask), shown(s->unsupported).text);
     s->whitelistMask = mask;
     return repeatedStatus(q, len, "fields", "Field '%s' found multiple times\n");
 }
@@ -409,9 +379,9 @@ int parseQueryFolder(const char *q, size_t len, dbSettings_t *s)
     if (s->dirName[0] != 0)
         dbAssertFail("parseQueryFolder", __LINE__, "0 == pSettings->dirName[0]");
     char value[kValueMax];
-    int r = getVar(q, len, "folder", value, sizeof value);
+    int r = mg_get_var(q, len, "folder", value, sizeof value);
     if (r >= static_cast<int>(sizeof s->dirName)) {
-        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "folder", value);
+        DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", "folder", shown(value).text);
         return 400;
     }
     if (r > 0) {
@@ -423,7 +393,7 @@ int parseQueryFolder(const char *q, size_t len, dbSettings_t *s)
         return keyFailure(r, "folder", value, "Field '%s' has no value\n",
                           "Insufficient storage for %s=%s\n");
     }
-    r = getVar(q, len, "files", value, sizeof value);
+    r = mg_get_var(q, len, "files", value, sizeof value);
     if (r > 0 && s->dirName[0] == 0) {
         DBLOG(DB_LOG_ERROR, "Required field 'folder' missing\n");
         return 400;
@@ -443,7 +413,7 @@ int parseQueryStatus(const char *q, size_t len, dbSettings_t *s)
     if (!q)
         dbAssertFail("parseQueryStatus", __LINE__, "pQueryString");
     char value[kValueMax];
-    const int r = getVar(q, len, "status", value, sizeof value);
+    const int r = mg_get_var(q, len, "status", value, sizeof value);
     if (r == -1)
         return 200;
     if (r == 0) {
@@ -482,7 +452,7 @@ int parseMediaListQuery(const char *q, size_t len, dbSettings_t *s)
     }
     logSettings(*s);
     if (status != 200)
-        DBLOG(DB_LOG_ERROR, "parseMediaListQuery ret: %d, query:'%s'", status, q);
+        DBLOG(DB_LOG_ERROR, "parseMediaListQuery ret: %d, query:'%s'", status, shown(q).text);
     return status;
 }
 

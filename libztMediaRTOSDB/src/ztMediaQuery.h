@@ -61,9 +61,6 @@ int parseMediaListQuery(const char *query, size_t len, dbSettings_t *s);
 // The metadata parse ("t", "p", then the status keys) into freshSettings(metadata mask).
 int parseMetadataQuery(const char *query, size_t len, dbSettings_t *s);
 
-// Whether a text can be echoed into a JSON string as it is: printable ASCII without '"' and '\'.
-bool jsonSafe(const char *text, size_t len);
-
 }  // namespace ztmedia
 
 #endif

@@ -12,7 +12,6 @@
 #include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbTransport.h"
 #include "support/db_list_frames.h"
-#include "support/klog_capture.h"
 #include "support/scripted_peer.h"
 
 // The header answering `r`: its command and token, the given status and count, version 1.
@@ -43,16 +42,6 @@ template <class Build>
 void answerAll(ScriptedPeer &peer, Build build)
 {
     peer.setHandler([build](const PeerRequest &r) { return PeerAction::reply(build(r)); });
-}
-
-// Kernel-log lines at `level` that contain `text`.
-inline int loggedAt(const KlogCapture &log, int level, const std::string &text)
-{
-    const std::string head = "zt[" + std::to_string(level) + "]";
-    int n = 0;
-    for (const std::string &l : log.lines())
-        n += l.compare(0, head.size(), head) == 0 && l.find(text) != std::string::npos;
-    return n;
 }
 
 // Checks that `r` asks `command` about 100ZTCAM/ZX010001.MP4 alone.
@@ -134,12 +123,11 @@ inline std::string smallCardJson(int listed = 60)
     return json + "]}}";
 }
 
-// One row of a failure table: the peer's reply, the call's result and the line it logs.
+// One row of a failure table: the peer's reply and the call's result.
 struct ReplyCase {
     const char *name;
     Frame (*reply)(const PeerRequest &);
-    int result, level;
-    const char *message;
+    int result;
 };
 
 #endif

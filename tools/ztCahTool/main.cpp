@@ -17,6 +17,7 @@
 #include "cah/CompareFactory.h"
 #include "gcore/GCoreLogger.h"
 #include "rules_file.h"
+#include "ztMedia/ztMediaDB.h"
 
 namespace {
 
@@ -37,8 +38,11 @@ int usage(FILE *out, int status)
                  "  list       counts, sorts when asked, and prints each candidate as\n"
                  "             {\"mediaType\":N,\"files\":[...]}, then {\"result\":R}\n"
                  "  set-state  records upload state STATE (0-31) for DIR/FILE under the DCIM folder\n"
+                 "             and reads it back\n"
                  "  -v         log the candidate list's messages on standard error\n"
-                 "Files are JSON; see examples/upload-rules.json and examples/sort-*.json.\n");
+                 "Files are JSON; see examples/upload-rules.json and examples/sort-*.json.\n"
+                 "Exit status: 0 done; 1 a database call failed or a write was not recorded;\n"
+                 "2 bad arguments or files.\n");
     return status;
 }
 
@@ -75,23 +79,31 @@ bool parseArgs(int argc, char **argv, Options *o)
     return known && !o->rulesPath.empty() && !(o->defaultSort && !o->sortPath.empty());
 }
 
+// One line naming the file (once: the reader's reasons may start with the path already).
+void refuseFile(const char *what, const std::string &path, const std::string &error)
+{
+    const bool named = error.compare(0, path.size(), path) == 0;
+    std::fprintf(stderr, "ztCahTool: %s %s%s%s\n", what, named ? "" : path.c_str(), named ? "" : ": ", error.c_str());
+}
+
 bool loadRules(const std::string &path, std::vector<UploadRule> *rules)
 {
     std::string text, error;
     if (readSmallFile(path, &text, &error) && parseRules(text, rules, &error))
         return true;
-    if (error.compare(0, path.size(), path) != 0)
-        error = path + ": " + error;
-    std::fprintf(stderr, "ztCahTool: rules file %s\n", error.c_str());
+    refuseFile("rules file", path, error);
     return false;
 }
 
-// The sort document's text, checked by building its comparator once before any query.
+// The sort document's text, checked by building its comparator once before any query. What the
+// list would skip without a word is kept, with a warning, so that one typing error does not go
+// unseen; what the file cannot mean (more than one JSON value, a NUL) is refused.
 bool loadSort(const std::string &path, std::string *text)
 {
     std::string error;
-    if (!readSmallFile(path, text, &error)) {
-        std::fprintf(stderr, "ztCahTool: sort document %s\n", error.c_str());
+    const JsonDoc doc = readSmallFile(path, text, &error) ? parseJsonText(*text, &error) : nullptr;
+    if (!doc) {
+        refuseFile("sort document", path, error);
         return false;
     }
     Comparinator *c = CompareFactory::create(text->c_str());
@@ -100,6 +112,9 @@ bool loadSort(const std::string &path, std::string *text)
         std::fprintf(stderr, "ztCahTool: sort document %s: not a valid sort-rule document "
                              "(a JSON object with a \"sort_rules\" array of names; see -v for why)\n",
                      path.c_str());
+    else
+        for (const std::string &w : sortDocumentIgnores(doc.get()))
+            std::fprintf(stderr, "ztCahTool: warning: sort document %s: %s\n", path.c_str(), w.c_str());
     return c != nullptr;
 }
 
@@ -158,6 +173,26 @@ int runList(const Options &o)
     return r == 2 ? kOk : kFailed;
 }
 
+// The list reports a write the database answered with an error, or answered short, as done; an
+// upload agent must not mark media uploaded on that, so the word is read back. (A writer racing
+// this one can make the check fail; that is reported too, and the caller writes again.)
+bool stateRecorded(const std::string &target, uint32_t state)
+{
+    db_file_spec fs{};
+    std::memcpy(fs.dir_name, target.data(), DB_DIR_NAME_LEN);
+    std::memcpy(fs.file_name, target.data() + DB_DIR_NAME_LEN + 1, DB_FILE_NAME_LEN);
+    db_content_info ci{};
+    const int rc = dbGetContentInfo(nullptr, &fs, &ci);
+    const uint32_t held = ci.upload_status & DB_UPLOAD_STATE_MASK;
+    if (rc != 0)
+        std::fprintf(stderr, "ztCahTool: %s: the write could not be checked: reading it back failed (%d)\n",
+                     target.c_str(), rc);
+    else if (held != state)
+        std::fprintf(stderr, "ztCahTool: %s: the database did not record state %u (it holds %u)\n", target.c_str(),
+                     unsigned(state), unsigned(held));
+    return rc == 0 && held == state;
+}
+
 int runSetState(const Options &o)
 {
     char *end = nullptr;
@@ -170,7 +205,7 @@ int runSetState(const Options &o)
     CAHMediaList list;
     const int r = list.setUploadState(o.target, static_cast<UploadState>(state));
     std::printf("%d\n", r);
-    return r == 0 ? kOk : kFailed;
+    return r == 0 && stateRecorded(o.target, static_cast<uint32_t>(state)) ? kOk : kFailed;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Reads a rules file: bounded size, regular files only, every field checked for type and range,
-// unknown fields refused so that a misspelt one does not silently widen a rule.
+// Reads a rules file: bounded size, regular files only, one JSON value and nothing after it,
+// every field checked for type and range, unknown keys and kinds that match nothing refused, so
+// that a misspelt one does not silently widen or void a rule.
 #include "rules_file.h"
 
 #include <fcntl.h>
@@ -9,17 +10,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <memory>
+#include <strings.h>
 
-#include <cjson/cJSON.h>
+#include "cah/CompareFactory.h"
 
 namespace {
 
 constexpr size_t kMaxFile = 64 * 1024;
-
-struct JsonDeleter {
-    void operator()(cJSON *j) const { cJSON_Delete(j); }
-};
 
 bool toU32(const cJSON *j, uint32_t *out)
 {
@@ -36,6 +33,30 @@ bool toRange(const cJSON *j, uint32_t *lo, uint32_t *hi)
 {
     return cJSON_IsArray(j) && cJSON_GetArraySize(j) == 2 && toU32(cJSON_GetArrayItem(j, 0), lo) &&
            toU32(cJSON_GetArrayItem(j, 1), hi) && *lo <= *hi;
+}
+
+// "line L, column C" of byte `at` of `text`, both counted from 1.
+std::string placeOf(const std::string &text, size_t at)
+{
+    size_t line = 1, column = 1;
+    for (size_t i = 0; i < at && i < text.size(); ++i, ++column)
+        if (text[i] == '\n') {
+            ++line;
+            column = 0;
+        }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+bool isKey(const cJSON *j, const char *key) { return j->string && strcasecmp(j->string, key) == 0; }
+
+// A name from the file as a JSON string, so that quotes and control bytes in it stay visible.
+std::string quoted(const char *text)
+{
+    const JsonDoc s(cJSON_CreateString(text ? text : ""));
+    char *out = s ? cJSON_PrintUnformatted(s.get()) : nullptr;
+    const std::string q = out ? out : "\"\"";
+    cJSON_free(out);
+    return q;
 }
 
 // One field of a rule; false with the reason in *error.
@@ -61,7 +82,7 @@ bool parseField(const cJSON *f, UploadRule *r, std::string *error)
     } else if (name == "extra") {
         ok = toU32(f, &r->extra);
     } else {
-        *error = "unknown field \"" + name + "\"";
+        *error = "unknown field " + quoted(f->string);
         return false;
     }
     if (!ok)
@@ -86,7 +107,10 @@ bool parseRule(const cJSON *j, UploadRule *r, std::string *error)
         *error = "\"state\" and \"kind\" are required";
         return false;
     }
-    return true;
+    if (!CAHMediaList::ruleCanMatch(*r))
+        *error = "\"kind\" " + std::to_string(r->kind) + " matches nothing: media rules are 0-4, 6-8 or 10, " +
+                 "state rules 11-15";
+    return CAHMediaList::ruleCanMatch(*r);
 }
 
 }  // namespace
@@ -117,14 +141,43 @@ bool readSmallFile(const std::string &path, std::string *text, std::string *erro
     return true;
 }
 
+JsonDoc parseJsonText(const std::string &text, std::string *error)
+{
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) {
+        *error = "a NUL byte at " + placeOf(text, nul);
+        return nullptr;
+    }
+    const char *end = nullptr;
+    JsonDoc doc(cJSON_ParseWithLengthOpts(text.c_str(), text.size(), &end, false));
+    if (!doc) {
+        const char *at = cJSON_GetErrorPtr();
+        *error = "not valid JSON at " + placeOf(text, at ? size_t(at - text.c_str()) : 0);
+        return nullptr;
+    }
+    const size_t rest = text.find_first_not_of(" \t\r\n", size_t(end - text.c_str()));
+    if (rest != std::string::npos) {
+        *error = "text after the JSON value at " + placeOf(text, rest);
+        return nullptr;
+    }
+    return doc;
+}
+
 bool parseRules(const std::string &json, std::vector<UploadRule> *rules, std::string *error)
 {
-    const std::unique_ptr<cJSON, JsonDeleter> doc(cJSON_Parse(json.c_str()));
-    const cJSON *list = doc ? cJSON_GetObjectItemCaseSensitive(doc.get(), "rules") : nullptr;
+    const JsonDoc doc = parseJsonText(json, error);
+    if (!doc)
+        return false;
+    const cJSON *list = cJSON_GetObjectItemCaseSensitive(doc.get(), "rules");
     if (!cJSON_IsArray(list)) {
-        *error = doc ? "expected {\"rules\": [...]}" : "not valid JSON";
+        *error = "expected {\"rules\": [...]}";
         return false;
     }
+    for (const cJSON *k = doc->child; k; k = k->next)
+        if (k != list) {
+            *error = "top-level key " + quoted(k->string) + (std::strcmp(k->string, "rules") == 0 ? " given twice" : " is not known");
+            return false;
+        }
     int i = 0;
     for (const cJSON *j = list->child; j; j = j->next, ++i) {
         UploadRule r;
@@ -135,4 +188,25 @@ bool parseRules(const std::string &json, std::vector<UploadRule> *rules, std::st
         rules->push_back(r);
     }
     return true;
+}
+
+std::vector<std::string> sortDocumentIgnores(const cJSON *doc)
+{
+    std::vector<std::string> ignored;
+    const auto names = [&](const cJSON *key, bool (*knows)(const char *)) {
+        int i = 0;
+        for (const cJSON *e = cJSON_IsArray(key) ? key->child : nullptr; e; e = e->next, ++i)
+            if (cJSON_IsString(e) && !knows(e->valuestring))
+                ignored.push_back(std::string(key->string) + "[" + std::to_string(i) + "]: " + quoted(e->valuestring) +
+                                  " is not a name the list knows; it is ignored");
+    };
+    for (const cJSON *k = cJSON_IsObject(doc) ? doc->child : nullptr; k; k = k->next) {
+        if (isKey(k, "sort_rules"))
+            names(k, CompareFactory::knowsRule);
+        else if (isKey(k, "media_type_order"))
+            names(k, CompareFactory::knowsKind);
+        else
+            ignored.push_back("top-level key " + quoted(k->string) + " is ignored");
+    }
+    return ignored;
 }

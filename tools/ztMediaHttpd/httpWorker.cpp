@@ -10,6 +10,7 @@
 
 #include <civetweb.h>
 
+#include "cardRoutes.h"
 #include "mediaRoutes.h"
 #include "staticPage.h"
 
@@ -18,6 +19,7 @@ namespace {
 struct Worker {
     ResponseCapture capture;
     StaticPage page;
+    CardFolder card;
 };
 
 // civetweb's begin_request: every request, answered here in full (the status returned).
@@ -30,6 +32,8 @@ int handleRequest(mg_connection *conn)
         return 405;
     }
     int status = serveMediaRoute(worker->capture, conn, ri->local_uri, ri->query_string);
+    if (!status)
+        status = serveCardRoute(worker->card, conn, ri->local_uri);
     return status ? status : worker->page.serve(conn, ri->local_uri);
 }
 
@@ -62,6 +66,7 @@ int runWorker(const HttpdOptions &options, int readyFd)
     Worker worker;
     std::string why;
     if ((!options.root.empty() && !worker.page.openRoot(options.root, &why)) ||
+        (!options.card.empty() && !worker.card.open(options.card, &why)) ||
         !worker.capture.install(&why)) {
         fprintf(stderr, "ztMediaHttpd: %s\n", why.c_str());
         return WORKER_START_FAILED;

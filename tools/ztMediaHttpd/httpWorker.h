@@ -9,6 +9,7 @@ struct HttpdOptions {
     int port = -1;
     std::string bind = "127.0.0.1";   // IPv4 only: Debian's civetweb is built without IPv6
     std::string root;     // empty: the embedded page
+    std::string card;     // empty: no card files served
 };
 
 // Exit codes of the worker process.

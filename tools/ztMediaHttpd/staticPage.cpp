@@ -62,11 +62,15 @@ int StaticPage::serve(mg_connection *conn, const char *uri) const
     const char *name = uri[1] ? uri + 1 : kIndexName;
     if (mRootFd >= 0)
         return serveFromRoot(conn, name);
-    if (strcmp(name, kIndexName) != 0)
-        return notFound(conn);
-    mg_send_http_ok(conn, "text/html; charset=utf-8", (long long)kEmbeddedIndexHtmlSize);
-    mg_write(conn, kEmbeddedIndexHtml, kEmbeddedIndexHtmlSize);
-    return 200;
+    for (size_t i = 0; i < kEmbeddedFileCount; ++i) {
+        const EmbeddedFile &f = kEmbeddedFiles[i];
+        if (strcmp(name, f.name) != 0)
+            continue;
+        mg_send_http_ok(conn, f.contentType, (long long)f.size);
+        mg_write(conn, f.data, f.size);
+        return 200;
+    }
+    return notFound(conn);
 }
 
 int StaticPage::serveFromRoot(mg_connection *conn, const char *name) const

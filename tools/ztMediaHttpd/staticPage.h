@@ -1,15 +1,23 @@
-// The media browser page: "/" (and "/index.html") answers the page embedded at build time, or,
-// with --root DIR, the plain files of DIR itself (no subfolders, no hidden names, no links).
+// The media browser page: "/" (and "/index.html", "/app.js", "/style.css") answers the files
+// embedded at build time, or, with --root DIR, the plain files of DIR itself (no subfolders,
+// no hidden names, no links).
 // Owns the root directory descriptor; serve() is safe from any number of threads.
 #ifndef ZT_HTTPD_STATIC_PAGE_H
 #define ZT_HTTPD_STATIC_PAGE_H
 
+#include <cstddef>
 #include <string>
 
 struct mg_connection;
 
-extern const char kEmbeddedIndexHtml[];
-extern const unsigned long kEmbeddedIndexHtmlSize;
+struct EmbeddedFile {
+    const char *name;
+    const char *contentType;
+    const char *data;
+    size_t size;
+};
+extern const EmbeddedFile kEmbeddedFiles[];
+extern const size_t kEmbeddedFileCount;
 
 class StaticPage {
 public:

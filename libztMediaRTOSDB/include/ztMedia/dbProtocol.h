@@ -263,6 +263,34 @@ static_assert(sizeof(db_more_info) == 28, "extra information record");
 static_assert(sizeof(db_scandir_response_header) == 20, "scandir response header");
 static_assert(sizeof(db_scandir_wire_entry) == 28, "scandir wire entry");
 
+// --- Where the records of a reply to one file stand ----------------------------------------
+// The response header, the content record (or the extra information, or a name pair), then
+// what the command adds: the video or group record, or the GUMI and the parent GUMI. Signed, as
+// the byte counts of a receive are.
+constexpr int DB_REPLY_RECORD_AT = sizeof(db_response_header);                              // 20
+constexpr int DB_REPLY_BLOCK_AT = DB_REPLY_RECORD_AT + int{sizeof(db_content_info)};        // 96
+constexpr int DB_REPLY_VIDEO_END = DB_REPLY_BLOCK_AT + int{sizeof(db_video_specific_info)}; // 120
+constexpr int DB_REPLY_GROUP_END = DB_REPLY_BLOCK_AT + int{sizeof(db_group_info)};          // 120
+constexpr int DB_REPLY_MORE_END = DB_REPLY_RECORD_AT + int{sizeof(db_more_info)};           // 48
+constexpr int DB_REPLY_NAMES_END = DB_REPLY_RECORD_AT + int{sizeof(db_file_name_pair)};     // 40
+constexpr int DB_REPLY_PARENT_GUMI_AT = DB_REPLY_BLOCK_AT + DB_GUMI_LEN;               // 112
+constexpr int DB_REPLY_PARENT_GUMI_END = DB_REPLY_PARENT_GUMI_AT + DB_GUMI_LEN;        // 128
+
+// --- Command table ----------------------------------------------------------------------------
+// Each command once (dbProtocol.cpp): the server takes no shorter request, and a successful
+// reply carries at least replyBytes (a list or a scan may then hold no entry). A new command is
+// a code above, a row there, a handler in the server's table and a client function.
+struct DbCommandInfo {
+    uint32_t code;
+    const char *name;
+    uint32_t requestBytes;
+    uint32_t replyBytes;
+};
+enum : uint32_t { DB_COMMAND_COUNT = 11 };
+extern const DbCommandInfo kDbCommands[DB_COMMAND_COUNT];
+// The row of a command code, or null.
+const DbCommandInfo *dbCommandInfo(uint32_t code);
+
 // Bytes of one group bitmap: whole 32-bit words covering first..last (unsigned subtraction).
 inline uint32_t dbGroupBitmapBytes(const db_group_info &g)
 {

@@ -1,0 +1,62 @@
+#include "mediadb/card_follow.h"
+
+CardFollower::CardFollower(std::string root, EntrySource source, MediaCatalog &catalog)
+    : mRoot(std::move(root)), mSource(source), mCatalog(catalog)
+{
+}
+
+Status CardFollower::scanAndServe(const std::set<std::string> *onlyDirs)
+{
+    // A copy, so the served card is not held locked while files are read.
+    const MediaCard current = mDeparted ? *mDeparted : mCatalog.view().card();
+    ScanOptions options;
+    options.source = mSource;
+    options.previous = &current;
+    options.onlyDirs = mDeparted ? nullptr : onlyDirs;
+    MediaCard next;
+    Status s = scanCard(mRoot, &next, options);
+    if (!s.ok())
+        return s;
+    if (mDeparted) {
+        cardCarryOver(*mDeparted, &next);
+        mDeparted.reset();
+    }
+    return mCatalog.replace(std::move(next));
+}
+
+Status CardFollower::leave()
+{
+    if (mDeparted)
+        return {};
+    auto departed = std::make_unique<MediaCard>(mCatalog.view().card());
+    MediaCard empty;
+    empty.cardId = departed->cardId;
+    const uint32_t before = mCatalog.version();
+    Status s = mCatalog.replace(std::move(empty));
+    if (s.ok() && mCatalog.version() == before)
+        s = mCatalog.bumpVersion();  // an empty card left: clients still learn of it
+    if (s.ok())
+        mDeparted = std::move(departed);
+    return s;
+}
+
+Status CardFollower::rescan()
+{
+    std::lock_guard<std::mutex> lock(mLock);
+    return scanAndServe(nullptr);
+}
+
+std::string CardFollower::apply(const CardChange &change)
+{
+    std::lock_guard<std::mutex> lock(mLock);
+    Status s;
+    const char *what = "card changed";
+    if (change.kind == CardChange::Kind::Gone) {
+        what = "card left";
+        s = leave();
+    } else {
+        what = mDeparted ? "card back" : what;
+        s = scanAndServe(change.kind == CardChange::Kind::Folders ? &change.dirs : nullptr);
+    }
+    return std::string(what) + ": " + (s.ok() ? "ok version " + std::to_string(mCatalog.version()) : "error: " + s.message);
+}

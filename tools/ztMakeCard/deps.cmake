@@ -1,0 +1,1 @@
+target_link_libraries(ztMakeCard PRIVATE JPEG::JPEG ztplatform)

@@ -1,0 +1,4 @@
+# ztOffload reads rules files the way ztCahTool does (one reader for both) and checksums with xxHash.
+pkg_check_modules(XXHASH REQUIRED IMPORTED_TARGET libxxhash)
+target_sources(ztOffload PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/ztCahTool/rules_file.cpp)
+target_link_libraries(ztOffload PRIVATE PkgConfig::XXHASH PkgConfig::CJSON gcore)

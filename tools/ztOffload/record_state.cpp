@@ -1,0 +1,49 @@
+#include "record_state.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "ztMedia/ztMediaDB.h"
+
+bool readUploadState(const std::string &rel, UploadState *state)
+{
+    db_file_spec fs {};
+    const size_t slash = rel.find('/');
+    if (slash != DB_DIR_NAME_LEN || rel.size() != slash + 1 + DB_FILE_NAME_LEN)
+        return false;
+    std::memcpy(fs.dir_name, rel.data(), DB_DIR_NAME_LEN);
+    std::memcpy(fs.file_name, rel.data() + slash + 1, DB_FILE_NAME_LEN);
+    db_content_info ci {};
+    if (dbGetContentInfo(nullptr, &fs, &ci) != 0)
+        return false;
+    *state = ci.upload_status & DB_UPLOAD_STATE_MASK;
+    return true;
+}
+
+Recorded recordOffloaded(CAHMediaList &list, const std::string &rel, unsigned waitSec, std::string *why)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSec);
+    unsigned pauseMs = 100, keptNot = 0;
+    for (;;) {
+        const int written = list.setUploadState(rel, kOffloadedState);
+        UploadState now = 0;
+        const bool read = readUploadState(rel, &now);
+        if (read && now == kOffloadedState)
+            return Recorded::Yes;
+        // Answered, yet not kept: the store refused it. Try twice more, then say so.
+        if (read && written == 0 && ++keptNot >= 3) {
+            *why = "the database acknowledged the write but still holds state " + std::to_string(now) +
+                   " (it could not keep the write)";
+            return Recorded::Refused;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            *why = "the database did not answer for " + std::to_string(waitSec) + " s (write result " +
+                   std::to_string(written) + ")";
+            return Recorded::Unreachable;
+        }
+        usleep(pauseMs * 1000);
+        pauseMs = pauseMs < 1600 ? pauseMs * 2 : pauseMs;
+    }
+}

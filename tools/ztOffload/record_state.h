@@ -1,0 +1,26 @@
+// Recording that a file is offloaded: the write goes through the candidate list, and because the
+// list's write reports success even when the database answered that it could not keep it, the
+// state is then read back from the database; only a state read back counts as recorded.
+#ifndef ZT_TOOLS_OFFLOAD_RECORD_STATE_H
+#define ZT_TOOLS_OFFLOAD_RECORD_STATE_H
+
+#include <string>
+
+#include "cah/CAHMediaList.h"
+
+// The upload state of a file whose copy is whole and durable on DEST. States 0 and 3 are the
+// ones that await upload (the boot-time check and the default rules select them); 2 leaves the
+// file out of both.
+constexpr UploadState kOffloadedState = 2;
+
+enum class Recorded { Yes, Refused, Unreachable };
+
+// Writes kOffloadedState for "DIR/FILE" and reads it back, retrying for up to `waitSec` seconds
+// while the database cannot be reached (a restart). The reason in *why when not Yes.
+Recorded recordOffloaded(CAHMediaList &list, const std::string &rel, unsigned waitSec, std::string *why);
+
+// The upload state (low 16 bits of the word) the database holds for "DIR/FILE"; false when the
+// query failed.
+bool readUploadState(const std::string &rel, UploadState *state);
+
+#endif
