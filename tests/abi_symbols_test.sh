@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installed shared library exports exactly what the installed headers mark ZT_MEDIA_API: every
 # exported symbol belongs to a marked function or class (no runtime, transport or responder
-# helper leaks out), and every marked name is exported.
+# helper leaks out), every marked name is exported, and no public function goes unmarked.
 set -euo pipefail
 build=$(dirname "$ZT_BIN_DIR")
 work=$(mktemp -d /tmp/ztabi-XXXXXX)
@@ -13,7 +13,14 @@ lib=$(find "$work" -name 'libztMediaRTOSDB.so.*.*')
 [ -n "$lib" ] || fail "no versioned libztMediaRTOSDB.so was installed"
 readelf -d "$lib" | grep -Eq 'SONAME.*\[libztMediaRTOSDB\.so\.[0-9]+\]' || fail "no SONAME libztMediaRTOSDB.so.N"
 
-# The macro stands on the line before a function's declaration, or after "class".
+# The macro stands on the line before a function's declaration, or after "class"; a function
+# declared in a public header without it would be hidden from the host that calls it.
+unmarked=$(find "$work/include" -name '*.h' -exec awk '
+  /^[A-Za-z].*[A-Za-z0-9_]\(/ && !/^(inline|constexpr|static_assert|typedef|enum|struct|class|#)/ &&
+    prev != "ZT_MEDIA_API" { print FILENAME ": " $0 }
+  { prev = $0 }
+' {} +)
+[ -z "$unmarked" ] || fail "public functions without ZT_MEDIA_API: $unmarked"
 marked=$(find "$work/include" -name '*.h' -exec awk '
   fn { if (match($0, /[A-Za-z_][A-Za-z0-9_]*\(/)) print substr($0, RSTART, RLENGTH - 1); fn = 0 }
   /^ZT_MEDIA_API$/ { fn = 1 }

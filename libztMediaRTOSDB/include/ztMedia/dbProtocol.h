@@ -289,6 +289,7 @@ struct DbCommandInfo {
 enum : uint32_t { DB_COMMAND_COUNT = 11 };
 extern const DbCommandInfo kDbCommands[DB_COMMAND_COUNT];
 // The row of a command code, or null.
+ZT_MEDIA_API
 const DbCommandInfo *dbCommandInfo(uint32_t code);
 
 // Bytes of one group bitmap: whole 32-bit words covering first..last (unsigned subtraction).
