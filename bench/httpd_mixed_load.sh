@@ -47,7 +47,10 @@ echo "  worker RSS: ${worker_before} kB -> ${worker_after} kB; server RSS: ${db_
 echo "  read back:  $(tr -d '\r\n' <<<"$readback" | tail -c 60)"
 echo "figure httpd_mixed_failed_requests $failed requests - - =0 $([ "$failed" -eq 0 ] && echo ok || echo MISS)"
 echo "figure httpd_mixed_requests_per_s $rps req/s - - - ok"
-echo "figure httpd_mixed_worker_rss_growth_kB $(( worker_after - worker_before )) kB - - - ok"
+# Flat: the worker ends within 5 % of its size after the warm-up.
+rss_ratio=$(awk -v a="$worker_after" -v b="$worker_before" 'BEGIN { printf "%.3f", a / b }')
+rss_ok=$(awk -v r="$rss_ratio" 'BEGIN { print r <= 1.05 ? "ok" : "MISS" }')
+echo "figure httpd_mixed_worker_rss_end_vs_start $worker_after kB $worker_before $rss_ratio <=1.05 $rss_ok"
 echo "figure httpd_mixed_server_rss_growth_kB $(( db_after - db_before )) kB - - - ok"
 grep -q '"us"' <<<"$readback" || { echo "httpd_mixed_load: the upload state does not read back" >&2; exit 3; }
-[ "$failed" -eq 0 ] || exit 3
+[ "$failed" -eq 0 ] && [ "$rss_ok" = ok ] || exit 3

@@ -18,8 +18,9 @@ int ztUtilSetLogLevel(int level);
 // The level that ZT_LOG_LEVEL asks for, or 2 when unset or invalid (the start-up rule).
 int ztKlogLevelFromEnv();
 
-// Test seam: while a sink is set, each finished line (with its newline) goes to it instead of
-// standard error. Null restores standard error. Process-wide; set it from one thread.
+// While a sink is set, each finished line (with its newline) goes to it instead of standard
+// error: tests capture lines, ztMediaHttpd rate-limits them. Null restores standard error.
+// Process-wide; set it from one thread before others log.
 typedef void (*ztKlogSink)(void *ctx, int level, const char *line);
 void ztKlogSetSink(ztKlogSink sink, void *ctx);
 

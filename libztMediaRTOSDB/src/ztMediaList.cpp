@@ -81,11 +81,11 @@ void logElapsed(const char *format, const DbTimer &timer)
     DBLOG(DB_LOG_HEADERS, format, sec, usec);
 }
 
-int generalList(mg_connection *conn, const dbSettings_t &s)
+int generalList(const Reply &reply, const dbSettings_t &s)
 {
     ztMediaDBOutput_t out;
-    if (ztMediaDBOutputCtor(&out, conn) < 0) {
-        writeHttpErrorResponseHeader(conn, 500);
+    if (ztMediaDBOutputCtor(&out, reply.conn) < 0) {
+        writeHttpErrorResponseHeader(reply, 500);
         return -1;
     }
     DbTimer timer;
@@ -109,7 +109,7 @@ int generalList(mg_connection *conn, const dbSettings_t &s)
     std::string extra;
     if (s.unsupported[0])
         ss_printf(extra, ",\"unsupported_fields\":\"%s\"", s.unsupported);
-    sendListResponse(conn, status, id, extra, out.localBuffer, "]}\r\n");
+    sendListResponse(reply, status, id, extra, out.localBuffer, "]}\r\n");
     logElapsed("generateMediaList time %lu sec, %lu usec\n", timer);
     ztMediaDBOutputDtor(&out);
     return status == 200 ? 0 : -1;
@@ -212,12 +212,12 @@ int lookupFiles(ztMediaDBOutput_t *out, rtosConnection_t *db, const LookupQuery 
     return worst(status, outMoveDirectory(out));
 }
 
-int identifierLookup(mg_connection *conn, const char *q)
+int identifierLookup(const Reply &reply, const char *q)
 {
     ztMediaDBOutput_t out;
-    if (ztMediaDBOutputCtor(&out, conn) < 0) {
+    if (ztMediaDBOutputCtor(&out, reply.conn) < 0) {
         DBLOG(DB_LOG_ERROR, "ztMediaDBOutputCtor ret < 0");
-        writeHttpErrorResponseHeader(conn, 500);
+        writeHttpErrorResponseHeader(reply, 500);
         return -1;
     }
     char id[ZT_CARD_ID_MAX] = "0";
@@ -230,7 +230,7 @@ int identifierLookup(mg_connection *conn, const char *q)
     } else if ((status = cardId(id)) == 200 && (status = parseLookup(q, &lq)) == 200) {
         status = lookupFiles(&out, &db, lq);
     }
-    sendListResponse(conn, status, id, std::string(), out.localBuffer, "]}\r\n");
+    sendListResponse(reply, status, id, std::string(), out.localBuffer, "]}\r\n");
     rtosConnectionDtor(&db);
     ztMediaDBOutputDtor(&out);
     return status == 200 ? 0 : -1;
@@ -241,19 +241,25 @@ int identifierLookup(mg_connection *conn, const char *q)
 
 int generateMediaList(mg_connection *conn, const char *queryString)
 {
+    return generateMediaListTo(ztMediaStdoutSink(), conn, queryString);
+}
+
+int generateMediaListTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString)
+{
     using namespace ztmedia;
+    const Reply reply{sink, conn};
     const char *q = queryString ? queryString : "";
     dbSettings_t s = freshSettings(FM_ALL);
     const int status = parseMediaListQuery(q, std::strlen(q), &s);
     if (status != 200) {
-        writeHttpErrorResponseHeader(conn, status);
+        writeHttpErrorResponseHeader(reply, status);
         return -1;
     }
     if (s.filter != FILTER_GUMI)
-        return generalList(conn, s);
+        return generalList(reply, s);
     if (std::strncmp(q, "f=gumi", 6) != 0) {
         DBLOG(DB_LOG_ERROR, "Required 'gumi=' key missing, aborting\n");
         return -1;
     }
-    return identifierLookup(conn, q);
+    return identifierLookup(reply, q);
 }

@@ -159,17 +159,17 @@ int readContent(rtosConnection_t *db, const dbSettings_t &s, uint8_t *response, 
     return 200;
 }
 
-void sendMetadata(mg_connection *conn, int status, const ztMediaDBOutput_t &out)
+void sendMetadata(const Reply &reply, int status, const ztMediaDBOutput_t &out)
 {
-    writeHttpResponseHeader(conn, status);
+    writeHttpResponseHeader(reply, status);
     if (status != 200) {
-        writeHttpContentLength(conn, 0);
+        writeHttpContentLength(reply, 0);
         return;
     }
     std::string body;
     ss_printf(body, "%s\r\n", out.localEntryBuffer);
-    writeHttpContentLength(conn, static_cast<int>(body.size()));
-    std::printf("%s", body.c_str());
+    writeHttpContentLength(reply, static_cast<int>(body.size()));
+    replyWrite(reply, body);
 }
 
 }  // namespace
@@ -201,19 +201,25 @@ int generateMetadataUpload(ztMediaDBOutput_t *out, rtosConnection_t *db, const d
 
 int generateMetadata(mg_connection *conn, const char *queryString)
 {
+    return generateMetadataTo(ztMediaStdoutSink(), conn, queryString);
+}
+
+int generateMetadataTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString)
+{
     using namespace ztmedia;
+    const Reply reply{sink, conn};
     dbSettings_t s = freshSettings(kMetadataMask);
     int status = parseMetadataQuery(queryString, queryString ? std::strlen(queryString) : 0, &s);
     if (status != 200) {
         DBLOG(DB_LOG_ERROR, "parseMetadataQuery ret: %d, query:'%s'", status,
               jsonText(queryString, ZT_JSON_TEXT_IN_MAX).text);
-        writeHttpErrorResponseHeader(conn, status);
+        writeHttpErrorResponseHeader(reply, status);
         return -1;
     }
     ztMediaDBOutput_t out;
     if (ztMediaDBOutputCtor(&out, conn) < 0) {
         DBLOG(DB_LOG_ERROR, "ztMediaDBOutputCtor ret < 0");
-        writeHttpErrorResponseHeader(conn, 500);
+        writeHttpErrorResponseHeader(reply, 500);
         return -1;
     }
     rtosConnection_t db = {};
@@ -237,7 +243,7 @@ int generateMetadata(mg_connection *conn, const char *queryString)
         DBLOG(DB_LOG_ERROR, "Invalid dataSet (%d)", s.filter);
         status = 500;
     }
-    sendMetadata(conn, status, out);
+    sendMetadata(reply, status, out);
     rtosConnectionDtor(&db);
     ztMediaDBOutputDtor(&out);
     return status == 200 ? 0 : -1;

@@ -65,7 +65,19 @@ void logOverflow(OutBuf which, int wouldBe, const char *file, int line)
     }
 }
 
+void writeStdout(void *, const char *data, size_t size)
+{
+    std::fwrite(data, 1, size, stdout);
+}
+
+const ztMediaSink kStdoutSink = {writeStdout, nullptr};
+
 }  // namespace
+
+void replyWrite(const Reply &reply, const std::string &bytes)
+{
+    reply.sink->write(reply.sink->context, bytes.data(), bytes.size());
+}
 
 int ztMediaDBOutputCtor(ztMediaDBOutput_t *out, mg_connection *conn)
 {
@@ -96,22 +108,26 @@ void ztMediaDBOutputDtor(ztMediaDBOutput_t *out)
     }
 }
 
-void writeHttpResponseHeader(mg_connection *, int status)
+void writeHttpResponseHeader(const Reply &reply, int status)
 {
-    std::printf("HTTP/1.1 %d \r\n", status);
-    std::puts("Content-Type: application/json\r");
+    std::string head;
+    ss_printf(head, "HTTP/1.1 %d \r\n", status);
+    head += "Content-Type: application/json\r\n";
+    replyWrite(reply, head);
 }
 
-void writeHttpContentLength(mg_connection *, int length)
+void writeHttpContentLength(const Reply &reply, int length)
 {
-    std::printf("%s%d\r\n", "Content-Length: ", length);
-    std::printf("\r\n");
+    std::string line;
+    ss_printf(line, "%s%d\r\n", "Content-Length: ", length);
+    line += "\r\n";
+    replyWrite(reply, line);
 }
 
-void writeHttpErrorResponseHeader(mg_connection *conn, int status)
+void writeHttpErrorResponseHeader(const Reply &reply, int status)
 {
-    writeHttpResponseHeader(conn, status);
-    writeHttpContentLength(conn, 0);
+    writeHttpResponseHeader(reply, status);
+    writeHttpContentLength(reply, 0);
 }
 
 int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
@@ -181,10 +197,10 @@ int outOpenDirectory(ztMediaDBOutput_t *out, OutBuf which, const char *name)
     return ZT_OUT(out, which, "{\"d\":\"%s\",\"fs\":[", jsonText(name, DB_DIR_NAME_LEN).text);
 }
 
-void sendListResponse(mg_connection *conn, int status, const char *cardId, const std::string &extra,
+void sendListResponse(const Reply &reply, int status, const char *cardId, const std::string &extra,
                       const char *media, const char *tail)
 {
-    writeHttpResponseHeader(conn, status);
+    writeHttpResponseHeader(reply, status);
     std::string body;
     ss_printf(body, "{\"id\":\"%s\"", jsonText(cardId, ZT_CARD_ID_MAX).text);
     body += extra;
@@ -192,8 +208,13 @@ void sendListResponse(mg_connection *conn, int status, const char *cardId, const
     if (status == 200 && media)
         body += media;
     body += tail;
-    writeHttpContentLength(conn, static_cast<int>(body.size()));
-    std::printf("%s", body.c_str());
+    writeHttpContentLength(reply, static_cast<int>(body.size()));
+    replyWrite(reply, body);
 }
 
 }  // namespace ztmedia
+
+const ztMediaSink *ztMediaStdoutSink()
+{
+    return &ztmedia::kStdoutSink;
+}

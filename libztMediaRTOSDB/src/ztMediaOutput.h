@@ -1,6 +1,7 @@
 // Response buffers and HTTP framing of the responders: the three bounded text buffers of one
 // response, the one rule by which JSON pieces are appended to them, and the status, header and
-// body printers (standard output, stdio). Buffers belong to the record; no state, no lock.
+// body printers, which write to the sink of the call (standard output unless the host chose
+// another). Buffers belong to the record; no state, no lock.
 #ifndef ZT_MEDIA_OUTPUT_H
 #define ZT_MEDIA_OUTPUT_H
 
@@ -11,17 +12,26 @@
 
 namespace ztmedia {
 
+// Where one responder call answers: the host's connection handle (carried along) and the sink
+// that receives the response's bytes.
+struct Reply {
+    const ztMediaSink *sink;
+    mg_connection *conn;
+};
+// The bytes to the call's sink.
+void replyWrite(const Reply &reply, const std::string &bytes);
+
 // Allocates the three zero-filled buffers; -1 (nothing left allocated) when any allocation fails.
 int ztMediaDBOutputCtor(ztMediaDBOutput_t *out, mg_connection *conn);
 // Frees what is allocated and nulls pointers and cursors; harmless twice.
 void ztMediaDBOutputDtor(ztMediaDBOutput_t *out);
 
 // "HTTP/1.1 %d \r\n" and the content-type line.
-void writeHttpResponseHeader(mg_connection *conn, int status);
+void writeHttpResponseHeader(const Reply &reply, int status);
 // "Content-Length: N\r\n" and the empty line that ends the header block.
-void writeHttpContentLength(mg_connection *conn, int length);
+void writeHttpContentLength(const Reply &reply, int length);
 // The whole header block of a response without body (length 0).
-void writeHttpErrorResponseHeader(mg_connection *conn, int status);
+void writeHttpErrorResponseHeader(const Reply &reply, int status);
 
 enum class OutBuf { Media, Directory, Entry };
 
@@ -50,7 +60,7 @@ int outOpenDirectory(ztMediaDBOutput_t *out, OutBuf which, const char *name);
 
 // Sends a list body: status line, headers and "{\"id\":\"ID\"" (ID escaped) + extra + ",\"media\":[" + media
 // (only for 200) + tail, where tail closes the array, object and line.
-void sendListResponse(mg_connection *conn, int status, const char *cardId, const std::string &extra,
+void sendListResponse(const Reply &reply, int status, const char *cardId, const std::string &extra,
                       const char *media, const char *tail);
 
 // The first `status` other than 200 wins; 200 otherwise.

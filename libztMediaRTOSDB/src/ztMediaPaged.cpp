@@ -58,14 +58,23 @@ int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int 
                    uint32_t list_options, uint32_t query_options, int paramCount,
                    const uint32_t *params)
 {
+    return dbGetPagedListTo(ztMediaStdoutSink(), conn, maxRequests, request_count, starting_index,
+                            list_options, query_options, paramCount, params);
+}
+
+int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxRequests,
+                     int request_count, int starting_index, uint32_t list_options,
+                     uint32_t query_options, int paramCount, const uint32_t *params)
+{
     using namespace ztmedia;
+    const Reply reply{sink, conn};
     // Only the media buffer is used: the record's other buffers stay unallocated.
     ztMediaDBOutput_t out{};
     out.conn = conn;
     out.localBuffer = static_cast<char *>(std::calloc(1, ZT_OUT_BUFFER_SIZE));
     if (!out.localBuffer) {
         DBLOG(DB_LOG_ERROR, "malloc failed medialist\n");
-        writeHttpErrorResponseHeader(conn, 500);
+        writeHttpErrorResponseHeader(reply, 500);
         return -1;
     }
     out.localBufferPos = out.localBuffer;
@@ -98,7 +107,7 @@ int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int 
                             [&](const ListEntry &e) { return pagedEntry(&out, query_options, d, e); });
     }
     rtosConnectionDtor(&db);
-    sendListResponse(conn, status, id, std::string(), out.localBuffer,
+    sendListResponse(reply, status, id, std::string(), out.localBuffer,
                      status == 200 && d.open ? "]}]}\r\n" : "]}\r\n");
     if (g_logLevel >= DB_LOG_HEADERS) {
         unsigned long sec, usec;

@@ -73,18 +73,25 @@ int decodePaged(const char *q, size_t len, uint64_t *values, bool *present)
 
 int generatePagedList(mg_connection *conn, const char *queryString)
 {
+    return generatePagedListTo(ztMediaStdoutSink(), conn, queryString);
+}
+
+int generatePagedListTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString)
+{
     using namespace ztmedia;
+    const Reply reply{sink, conn};
     const char *q = queryString ? queryString : "";
     uint64_t v[kKeys];
     bool present[kKeys];
     const int status = decodePaged(q, std::strlen(q), v, present);
     if (status != 200) {
-        writeHttpErrorResponseHeader(conn, status);
+        writeHttpErrorResponseHeader(reply, status);
         return -1;
     }
     const uint32_t params[2] = {static_cast<uint32_t>(v[5]), static_cast<uint32_t>(v[6])};
     // Without p1 the request is a plain list, whatever p2 says.
     const int paramCount = !present[5] ? 0 : present[6] ? 2 : 1;
-    return dbGetPagedList(conn, static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]),
-                          static_cast<uint32_t>(v[3]), static_cast<uint32_t>(v[4]), paramCount, params);
+    return dbGetPagedListTo(sink, conn, static_cast<int>(v[0]), static_cast<int>(v[1]),
+                            static_cast<int>(v[2]), static_cast<uint32_t>(v[3]),
+                            static_cast<uint32_t>(v[4]), paramCount, params);
 }

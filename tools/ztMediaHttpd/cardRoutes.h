@@ -6,10 +6,12 @@
 #define ZT_HTTPD_CARD_ROUTES_H
 
 #include "card/cardFolder.h"
+#include "httpAnswer.h"
 
-struct mg_connection;
-
-// Answers `uri` when it is one of the two routes (the HTTP status sent), else returns 0.
-int serveCardRoute(const CardFolder &card, mg_connection *conn, const char *uri);
+// True when the decoded path `uri` is one of the two routes.
+bool isCardRoute(const char *uri);
+// The answer to `uri` (a card route) with the request's Range header (null when absent). A file
+// answer holds an open descriptor; reading a thumbnail may take a while.
+HttpAnswer serveCardRoute(const CardFolder &card, const char *uri, const char *range);
 
 #endif

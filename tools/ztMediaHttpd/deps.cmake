@@ -1,12 +1,10 @@
-# ztMediaHttpd: civetweb (Debian libcivetweb-dev), libjpeg (Debian libjpeg62-turbo-dev) for the
-# thumbnails, and the browser page, embedded from page/ at configure time so the binary serves
-# it without --root. Debian's civetweb CMake package names a /usr/bin/civetweb that the -dev
-# package does not ship, and there is no pkg-config file, so header and library are found directly.
-find_path(CIVETWEB_INCLUDE_DIR civetweb.h REQUIRED)
-find_library(CIVETWEB_LIBRARY civetweb REQUIRED)
+# ztMediaHttpd: libmicrohttpd (Debian libmicrohttpd-dev, through pkg-config), libjpeg (Debian
+# libjpeg62-turbo-dev) for the thumbnails, and the browser page, embedded from page/ at
+# configure time so the binary serves it without --root.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(MICROHTTPD REQUIRED IMPORTED_TARGET libmicrohttpd)
 find_package(JPEG REQUIRED)
-target_include_directories(ztMediaHttpd SYSTEM PRIVATE ${CIVETWEB_INCLUDE_DIR})
-target_link_libraries(ztMediaHttpd PRIVATE ${CIVETWEB_LIBRARY} ztHttpdCard)
+target_link_libraries(ztMediaHttpd PRIVATE PkgConfig::MICROHTTPD Threads::Threads ztHttpdCard)
 
 # The card's files and thumbnails: a library of its own, so the fuzz targets can link it.
 file(GLOB ZT_HTTPD_CARD_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ztMediaHttpd/card/*.cpp)

@@ -1,6 +1,6 @@
-// ztMediaHttpd: the camera's HTTP media service for the phone app. A civetweb HTTP/1.1 server
-// answering /media/list, /media/metadata and /media/paged with the responders' exact bytes, and
-// a media browser page under /. Listens on loopback unless --bind says otherwise.
+// ztMediaHttpd: the camera's HTTP media service for the phone app. An HTTP/1.1 server
+// (libmicrohttpd) answering /media/list, /media/metadata and /media/paged with the responders'
+// status, headers and body, and a media browser page under /. Listens on loopback unless --bind says otherwise.
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>

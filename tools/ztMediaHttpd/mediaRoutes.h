@@ -1,17 +1,18 @@
 // The three media routes of the web host and how each turns a request into a responder call.
-// The responders' bytes go to the client unchanged (raw mg_write): they carry their own status
-// line and headers. Stateless apart from the capture, which serialises the responders.
+// Each call writes into its own sink, so any number run at once on different threads; the
+// responder's status line and headers become the answer's status and headers.
 #ifndef ZT_HTTPD_MEDIA_ROUTES_H
 #define ZT_HTTPD_MEDIA_ROUTES_H
 
-#include <string>
+#include "httpAnswer.h"
 
-#include "responseCapture.h"
+struct MediaRoute;
 
-struct mg_connection;
-
-// Answers `uri` when it is one of the media routes (the HTTP status sent), else returns 0.
-int serveMediaRoute(ResponseCapture &capture, mg_connection *conn, const char *uri,
-                    const char *query);
+// The media route of the decoded path `path`, or null when it is none.
+const MediaRoute *findMediaRoute(const char *path);
+// True when the request would write an upload or offload state.
+bool writesState(const MediaRoute &route, const char *query);
+// Runs the route's responder on the raw query string (may wait on the media database).
+HttpAnswer runMediaRoute(const MediaRoute &route, const char *query);
 
 #endif

@@ -4,11 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <strings.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <civetweb.h>
 
 namespace {
 
@@ -28,10 +27,40 @@ bool isPlainName(const char *name)
     return true;
 }
 
-int notFound(mg_connection *conn)
+// The content types of the files a page is made of; anything else is sent as bytes.
+const char *contentTypeOf(const char *name)
 {
-    mg_send_http_error(conn, 404, "%s", "Not found\n");
-    return 404;
+    static const struct {
+        const char *suffix;
+        const char *type;
+    } kTypes[] = {
+        {".html", "text/html; charset=utf-8"}, {".css", "text/css"},
+        {".js", "text/javascript"},            {".json", "application/json"},
+        {".svg", "image/svg+xml"},             {".png", "image/png"},
+        {".jpg", "image/jpeg"},                {".ico", "image/x-icon"},
+        {".txt", "text/plain; charset=utf-8"},
+    };
+    const size_t length = strlen(name);
+    for (const auto &t : kTypes) {
+        const size_t n = strlen(t.suffix);
+        if (length > n && strcasecmp(name + length - n, t.suffix) == 0)
+            return t.type;
+    }
+    return "application/octet-stream";
+}
+
+HttpAnswer fileAnswer(const char *contentType, std::string body)
+{
+    HttpAnswer answer;
+    answer.status = 200;
+    answer.headers.emplace_back("Content-Type", contentType);
+    answer.body = std::move(body);
+    return answer;
+}
+
+HttpAnswer notFound()
+{
+    return textAnswer(404, "Not found\n");
 }
 
 } // namespace
@@ -55,45 +84,38 @@ bool StaticPage::openRoot(const std::string &dir, std::string *why)
     return true;
 }
 
-int StaticPage::serve(mg_connection *conn, const char *uri) const
+HttpAnswer StaticPage::serve(const char *uri) const
 {
     if (uri[0] != '/')
-        return notFound(conn);
+        return notFound();
     const char *name = uri[1] ? uri + 1 : kIndexName;
     if (mRootFd >= 0)
-        return serveFromRoot(conn, name);
+        return serveFromRoot(name);
     for (size_t i = 0; i < kEmbeddedFileCount; ++i) {
         const EmbeddedFile &f = kEmbeddedFiles[i];
-        if (strcmp(name, f.name) != 0)
-            continue;
-        mg_send_http_ok(conn, f.contentType, (long long)f.size);
-        mg_write(conn, f.data, f.size);
-        return 200;
+        if (strcmp(name, f.name) == 0)
+            return fileAnswer(f.contentType, std::string(f.data, f.size));
     }
-    return notFound(conn);
+    return notFound();
 }
 
-int StaticPage::serveFromRoot(mg_connection *conn, const char *name) const
+HttpAnswer StaticPage::serveFromRoot(const char *name) const
 {
     if (!isPlainName(name))
-        return notFound(conn);
+        return notFound();
     int fd = openat(mRootFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return notFound(conn);
+        return notFound();
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) {
         close(fd);
-        return notFound(conn);
+        return notFound();
     }
     std::string body((size_t)st.st_size, '\0');
     ssize_t got = pread(fd, &body[0], body.size(), 0);
     close(fd);
-    if (got < 0) {
-        mg_send_http_error(conn, 500, "%s", "Read failed\n");
-        return 500;
-    }
+    if (got < 0)
+        return textAnswer(500, "Read failed\n");
     body.resize((size_t)got);
-    mg_send_http_ok(conn, mg_get_builtin_mime_type(name), (long long)body.size());
-    mg_write(conn, body.data(), body.size());
-    return 200;
+    return fileAnswer(contentTypeOf(name), std::move(body));
 }

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string>
 
-struct mg_connection;
+#include "httpAnswer.h"
 
 struct EmbeddedFile {
     const char *name;
@@ -28,11 +28,11 @@ public:
 
     // Serves files from `dir` instead of the embedded page; false (with *why) when it is no directory.
     bool openRoot(const std::string &dir, std::string *why);
-    // Answers a GET for the decoded path `uri`; 404 for anything that is not a page file.
-    int serve(mg_connection *conn, const char *uri) const;
+    // The answer to a GET for the decoded path `uri`; 404 for anything that is not a page file.
+    HttpAnswer serve(const char *uri) const;
 
 private:
-    int serveFromRoot(mg_connection *conn, const char *name) const;
+    HttpAnswer serveFromRoot(const char *name) const;
     int mRootFd = -1;
 };
 

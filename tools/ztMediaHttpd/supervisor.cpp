@@ -1,5 +1,7 @@
 // See supervisor.h. The first worker resolves --port 0 to a real port; later workers reuse that
 // port, so a restart keeps the address. A worker that fails to start is not retried in a loop.
+// Between signals the supervisor sends the worker a heartbeat request each second; after
+// kMissedBeats unanswered in a row the worker is killed, and so replaced like one that died.
 #include "supervisor.h"
 
 #include <cerrno>
@@ -14,9 +16,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "heartbeat.h"
+
 namespace {
 
 const long kMinRestartGapMs = 100;   // a worker dying at once again is restarted no faster
+const long kBeatGapMs = 1000;        // one heartbeat a second
+const int kBeatTimeoutMs = 1000;     // a heartbeat not answered by then is missed
+const int kMissedBeats = 3;          // then the worker is taken as hung
 
 struct Started {
     pid_t pid = -1;
@@ -73,6 +80,14 @@ Started startWorker(const HttpdOptions &options, const sigset_t &parentMask)
     return s;
 }
 
+// Waits for a watched signal up to `ms`; 0 on time-out.
+int waitSignal(const sigset_t &watched, long ms)
+{
+    timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
+    int sig = sigtimedwait(&watched, nullptr, &ts);
+    return sig > 0 ? sig : 0;
+}
+
 void describeEnd(pid_t pid, int status)
 {
     if (WIFSIGNALED(status))
@@ -105,9 +120,17 @@ int superviseWorkers(HttpdOptions options)
     fflush(stdout);
 
     long lastStart = nowMs();
+    int missed = 0;
     for (;;) {
-        int sig = 0;
-        sigwait(&watched, &sig);
+        int sig = waitSignal(watched, kBeatGapMs);
+        if (sig == 0) {
+            missed = workerAnswers(options, kBeatTimeoutMs) ? 0 : missed + 1;
+            if (missed == kMissedBeats) {
+                fprintf(stderr, "ztMediaHttpd: worker %d does not answer, killing it\n", (int)worker.pid);
+                kill(worker.pid, SIGKILL);
+            }
+            continue;
+        }
         if (sig != SIGCHLD) {
             kill(worker.pid, SIGTERM);
             waitpid(worker.pid, nullptr, 0);
@@ -121,6 +144,7 @@ int superviseWorkers(HttpdOptions options)
         if (gap < kMinRestartGapMs)
             usleep((useconds_t)(kMinRestartGapMs - gap) * 1000);
         lastStart = nowMs();
+        missed = 0;
         worker = startWorker(options, original);
         if (worker.port < 0) {
             fprintf(stderr, "ztMediaHttpd: the worker did not come back, stopping\n");

@@ -96,7 +96,8 @@ bool recordMedium(Run &run, const PlannedMedium &m)
     for (auto it = m.files.rbegin(); it != m.files.rend(); ++it) {
         std::string why;
         const Recorded r = recordOffloaded(list, *it, run.o.dbWaitSec, &why);
-        if (r == Recorded::Yes)
+        // Only the first file must be known: the others of a photo group have no state of their own.
+        if (r == Recorded::Yes || (r == Recorded::NotTracked && &*it != &m.files.front()))
             continue;
         run.progress->file(*it, "copied, but its state was not recorded: " + why, false, 0);
         if (r == Recorded::Unreachable)

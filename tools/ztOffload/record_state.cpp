@@ -22,6 +22,17 @@ bool readUploadState(const std::string &rel, UploadState *state)
     return true;
 }
 
+namespace {
+
+// Whether the database answers at all: tells a file it does not know from a channel that is down.
+bool databaseAnswers()
+{
+    uint32_t version = 0, buckets[DB_HISTOGRAM_BUCKETS];
+    return dbGetUploadStatusHistogram(0, &version, buckets) == 0;
+}
+
+}  // namespace
+
 Recorded recordOffloaded(CAHMediaList &list, const std::string &rel, unsigned waitSec, std::string *why)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSec);
@@ -32,6 +43,10 @@ Recorded recordOffloaded(CAHMediaList &list, const std::string &rel, unsigned wa
         const bool read = readUploadState(rel, &now);
         if (read && now == kOffloadedState)
             return Recorded::Yes;
+        if (!read && databaseAnswers()) {
+            *why = "the database keeps no state for this file";
+            return Recorded::NotTracked;
+        }
         // Answered, yet not kept: the store refused it. Try twice more, then say so.
         if (read && written == 0 && ++keptNot >= 3) {
             *why = "the database acknowledged the write but still holds state " + std::to_string(now) +

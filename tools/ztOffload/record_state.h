@@ -13,7 +13,9 @@
 // file out of both.
 constexpr UploadState kOffloadedState = 2;
 
-enum class Recorded { Yes, Refused, Unreachable };
+// NotTracked: the database answers but keeps no state for the file (a photo group's further
+// files live under the group's first file).
+enum class Recorded { Yes, NotTracked, Refused, Unreachable };
 
 // Writes kOffloadedState for "DIR/FILE" and reads it back, retrying for up to `waitSec` seconds
 // while the database cannot be reached (a restart). The reason in *why when not Yes.

@@ -1,16 +1,27 @@
 // The HTTP media responders: given a query string, each writes one complete HTTP response
-// (status line, headers, JSON body) to standard output with stdio. Every buffer and connection
-// lives for one call; no lock is taken, so a host that runs responders on several threads must
-// serialise them around its own capture of standard output.
+// (status line, headers, JSON body) to standard output with stdio, or, through the *To forms,
+// to an output sink the caller chooses for that one call. Every buffer, connection and sink
+// lives for one call and no lock is taken: calls with their own sinks may run on any number of
+// threads at once.
 #ifndef ZT_MEDIA_RESPONDERS_H
 #define ZT_MEDIA_RESPONDERS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "ztMedia/ztMediaExport.h"
 
 // The host web server's connection handle: carried along, never dereferenced.
 struct mg_connection;
+
+// Where one responder call writes its response: `write` receives the bytes in order (a few
+// pieces per response), with `context` passed back unchanged.
+struct ztMediaSink {
+    void (*write)(void *context, const char *data, size_t size);
+    void *context;
+};
+// The sink of the plain entry points: standard output through stdio.
+const ztMediaSink *ztMediaStdoutSink();
 
 // The output buffers of one response, each appended to within its bounds.
 enum : uint32_t {
@@ -62,6 +73,13 @@ int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int 
 // 0 for 200, else -1.
 ZT_MEDIA_API
 int generatePagedList(mg_connection *conn, const char *queryString);
+// The same four, writing to `sink` instead of standard output.
+int generateMediaListTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString);
+int generateMetadataTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString);
+int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxRequests,
+                     int request_count, int starting_index, uint32_t list_options,
+                     uint32_t query_options, int paramCount, const uint32_t *params);
+int generatePagedListTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString);
 // Their log level is the client's: dbSetLogLvl (ztMediaDB.h).
 
 #endif
