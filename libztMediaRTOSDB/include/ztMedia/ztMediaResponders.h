@@ -21,6 +21,7 @@ struct ztMediaSink {
     void *context;
 };
 // The sink of the plain entry points: standard output through stdio.
+ZT_MEDIA_API
 const ztMediaSink *ztMediaStdoutSink();
 
 // The output buffers of one response, each appended to within its bounds.
@@ -74,11 +75,15 @@ int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int 
 ZT_MEDIA_API
 int generatePagedList(mg_connection *conn, const char *queryString);
 // The same four, writing to `sink` instead of standard output.
+ZT_MEDIA_API
 int generateMediaListTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString);
+ZT_MEDIA_API
 int generateMetadataTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString);
+ZT_MEDIA_API
 int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxRequests,
                      int request_count, int starting_index, uint32_t list_options,
                      uint32_t query_options, int paramCount, const uint32_t *params);
+ZT_MEDIA_API
 int generatePagedListTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString);
 // Their log level is the client's: dbSetLogLvl (ztMediaDB.h).
 
