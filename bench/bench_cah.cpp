@@ -21,7 +21,7 @@
 #include "bench/bench_support.h"
 #include "cah/CAHMediaList.h"
 #include "ztMedia/dbProtocol.h"
-#include "libztMediaRTOSDB/src/dbList.h"
+#include "libztMediaRTOSDB/client/dbList.h"
 #include "tests/support/cah_probe.h"
 #include "tests/support/mediadb_wire.h"
 

@@ -19,7 +19,7 @@
 #include "bench/bench_figures.h"
 #include "bench/bench_support.h"
 #include "ztMedia/dbProtocol.h"
-#include "libztMediaRTOSDB/src/dbList.h"
+#include "libztMediaRTOSDB/client/dbList.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_figures.h"
-#include "libztMediaRTOSDB/src/dbHistogram.h"
+#include "libztMediaRTOSDB/client/dbHistogram.h"
 #include "platform/ztipc.h"
 #include "tests/support/scripted_peer.h"
 #include "tests/support/server_process.h"

@@ -15,7 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_support.h"
-#include "libztMediaRTOSDB/src/dbList.h"
+#include "libztMediaRTOSDB/client/dbList.h"
 #include "tests/support/db_list_frames.h"
 
 namespace {

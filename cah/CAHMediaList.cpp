@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "libztMediaRTOSDB/src/dbHistogram.h"
+#include "libztMediaRTOSDB/client/dbHistogram.h"
 
 const std::string CAHMediaList::pathPrefix = "/tmp/fuse_d/DCIM/";
 

@@ -3,7 +3,7 @@
 // passes when one rule of each sort matches it.
 #include "cah/CAHMediaList.h"
 
-#include "libztMediaRTOSDB/src/dbList.h"
+#include "libztMediaRTOSDB/client/dbList.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 # mark ZT_MEDIA_API and nothing else (tests/abi_symbols_test.sh checks the list).
 function(zt_dist_library)
   set(objects)
-  foreach(part ztMediaRTOSDB ztdbprotocol ztplatform gcore gtl)
+  foreach(part ztresponders ztcah ztdbclient ztdbprotocol ztplatform gcore gtl)
     list(APPEND objects $<TARGET_OBJECTS:${part}>)
   endforeach()
 

@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/dbList.h"
+#include "libztMediaRTOSDB/client/dbList.h"
 #include "platform/ztklog.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "libztMediaRTOSDB/src/ztMediaJson.h"
-#include "libztMediaRTOSDB/src/ztMediaQuery.h"
+#include "libztMediaRTOSDB/responders/ztMediaJson.h"
+#include "libztMediaRTOSDB/responders/ztMediaQuery.h"
 #include "platform/ztklog.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_ipc.h"
-#include "libztMediaRTOSDB/src/dbScandir.h"
+#include "libztMediaRTOSDB/client/dbScandir.h"
 
 namespace {
 int keepOdd(const char *name, int length) { return length > 0 && (name[0] & 1); }

@@ -9,7 +9,7 @@
 
 #include "cah/CAHMediaList.h"
 #include "ztMedia/dbProtocol.h"
-#include "libztMediaRTOSDB/src/dbList.h"
+#include "libztMediaRTOSDB/client/dbList.h"
 #include "tests/support/cah_probe.h"
 #include "tests/support/db_list_frames.h"
 #include "tests/support/scripted_peer.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "libztMediaRTOSDB/src/dbContentInfo.h"
+#include "libztMediaRTOSDB/client/dbContentInfo.h"
 #include "support/db_reply_frames.h"
 #include "support/server_process.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ztMedia/dbProtocol.h"
-#include "libztMediaRTOSDB/src/dbFileNames.h"
+#include "libztMediaRTOSDB/client/dbFileNames.h"
 #include "support/scoped_env.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "libztMediaRTOSDB/src/dbGumi.h"
+#include "libztMediaRTOSDB/client/dbGumi.h"
 #include "support/db_reply_frames.h"
 #include "support/server_process.h"
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "libztMediaRTOSDB/src/dbList.h"
+#include "libztMediaRTOSDB/client/dbList.h"
 #include "support/db_list_frames.h"
 #include "support/scripted_peer.h"
 #include "support/server_process.h"

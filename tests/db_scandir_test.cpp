@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "libztMediaRTOSDB/src/dbScandir.h"
+#include "libztMediaRTOSDB/client/dbScandir.h"
 #include "support/db_reply_frames.h"
 #include "support/server_process.h"
 

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "libztMediaRTOSDB/src/dbContentInfo.h"
-#include "libztMediaRTOSDB/src/dbStatus.h"
+#include "libztMediaRTOSDB/client/dbContentInfo.h"
+#include "libztMediaRTOSDB/client/dbStatus.h"
 #include "support/db_reply_frames.h"
 #include "support/server_process.h"
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "libztMediaRTOSDB/src/dbHistogram.h"
+#include "libztMediaRTOSDB/client/dbHistogram.h"
 #include "support/scripted_peer.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "libztMediaRTOSDB/src/ztMediaFields.h"
+#include "libztMediaRTOSDB/responders/ztMediaFields.h"
 
 using namespace ztmedia;
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "libztMediaRTOSDB/src/ztMediaQuery.h"
+#include "libztMediaRTOSDB/responders/ztMediaQuery.h"
 #include "support/klog_capture.h"
 
 using namespace ztmedia;

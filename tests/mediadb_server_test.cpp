@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "libztMediaRTOSDB/src/dbStatus.h"
+#include "libztMediaRTOSDB/client/dbStatus.h"
 #include "mediadb/manifest.h"
 #include "mediadb/media_card.h"
 #include "platform/ztipc.h"

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "libztMediaRTOSDB/src/dbLog.h"
-#include "libztMediaRTOSDB/src/dbTransport.h"
+#include "libztMediaRTOSDB/client/dbLog.h"
+#include "libztMediaRTOSDB/client/dbTransport.h"
 #include "support/klog_capture.h"
 #include "support/scripted_peer.h"
 

@@ -9,12 +9,12 @@
 #include <cstring>
 #include <iterator>
 
-#include "libztMediaRTOSDB/src/dbContentInfo.h"
-#include "libztMediaRTOSDB/src/dbGumi.h"
-#include "libztMediaRTOSDB/src/dbHistogram.h"
-#include "libztMediaRTOSDB/src/dbList.h"
-#include "libztMediaRTOSDB/src/dbScandir.h"
-#include "libztMediaRTOSDB/src/dbStatus.h"
+#include "libztMediaRTOSDB/client/dbContentInfo.h"
+#include "libztMediaRTOSDB/client/dbGumi.h"
+#include "libztMediaRTOSDB/client/dbHistogram.h"
+#include "libztMediaRTOSDB/client/dbList.h"
+#include "libztMediaRTOSDB/client/dbScandir.h"
+#include "libztMediaRTOSDB/client/dbStatus.h"
 
 namespace clientcalls {
 

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "ztMedia/dbProtocol.h"
-#include "libztMediaRTOSDB/src/dbTransport.h"
+#include "libztMediaRTOSDB/client/dbTransport.h"
 #include "support/db_list_frames.h"
 #include "support/scripted_peer.h"
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "libztMediaRTOSDB/src/ztMediaOutput.h"
-#include "libztMediaRTOSDB/src/ztMediaQuery.h"
+#include "libztMediaRTOSDB/responders/ztMediaOutput.h"
+#include "libztMediaRTOSDB/responders/ztMediaQuery.h"
 #include "ztMedia/ztMediaResponders.h"
 
 struct MediaRoute {
