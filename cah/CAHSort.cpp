@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "cah/CompareFactory.h"
+#include "cah/CompareOrdinal.h"
 #include "cah/cahLog.h"
 #include "gcore/gcore_stopwatch.h"
 

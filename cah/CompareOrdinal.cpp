@@ -8,7 +8,7 @@
 #include <cstring>
 #include <typeinfo>
 
-#include "cah/Comparinator.h"
+#include "cah/CompareOrdinal.h"
 
 namespace {
 

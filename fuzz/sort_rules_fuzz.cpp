@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cah/CompareFactory.h"
+#include "cah/CompareOrdinal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -7,6 +7,7 @@
 
 #include "cah/CAHMediaList.h"
 #include "cah/CompareFactory.h"
+#include "cah/CompareOrdinal.h"
 #include "tests/support/cah_probe.h"
 
 namespace {
