@@ -4,7 +4,8 @@
 #define ZT_MEDIA_METADATA_H
 
 #include "libztMediaRTOSDB/client/dbTransport.h"
-#include "ztMedia/ztMediaResponders.h"
+#include "libztMediaRTOSDB/responders/ztMediaOutput.h"
+#include "libztMediaRTOSDB/responders/ztMediaQuery.h"
 
 namespace ztmedia {
 

@@ -6,9 +6,26 @@
 #define ZT_MEDIA_OUTPUT_H
 
 #include <cstdarg>
+#include <cstdint>
 #include <string>
 
 #include "ztMedia/ztMediaResponders.h"
+
+// The output buffers of one response, each appended to within its bounds.
+enum : uint32_t {
+    ZT_OUT_BUFFER_SIZE = 0x20000,           // localBuffer: the body's media array
+    ZT_OUT_DIRECTORY_BUFFER_SIZE = 0x10000, // localDirectoryBuffer: one directory object
+    ZT_OUT_ENTRY_BUFFER_SIZE = 1536,        // localEntryBuffer: one file entry
+};
+struct ztMediaDBOutput_t {
+    mg_connection *conn;
+    char *localBuffer;
+    char *localBufferPos;
+    char *localDirectoryBuffer;
+    char *localDirectoryBufferPos;
+    char *localEntryBuffer;
+    char *localEntryBufferPos;
+};
 
 namespace ztmedia {
 

@@ -11,6 +11,19 @@
 #include "libztMediaRTOSDB/responders/ztMediaFields.h"
 #include "ztMedia/ztMediaResponders.h"
 
+// The parsed settings of one media request.
+struct dbSettings_t {
+    int32_t filter;
+    uint32_t rtosDBQueryOptions;
+    uint32_t newUploadStatus;
+    uint32_t newOffloadStatus;
+    bool clearOffloadStatus;
+    char dirName[9];
+    char fileName[13];
+    uint64_t whitelistMask;
+    char unsupported[101];
+};
+
 namespace ztmedia {
 
 // Request kinds (dbSettings_t::filter).

@@ -24,35 +24,6 @@ struct ztMediaSink {
 ZT_MEDIA_API
 const ztMediaSink *ztMediaStdoutSink();
 
-// The output buffers of one response, each appended to within its bounds.
-enum : uint32_t {
-    ZT_OUT_BUFFER_SIZE = 0x20000,           // localBuffer: the body's media array
-    ZT_OUT_DIRECTORY_BUFFER_SIZE = 0x10000, // localDirectoryBuffer: one directory object
-    ZT_OUT_ENTRY_BUFFER_SIZE = 1536,        // localEntryBuffer: one file entry
-};
-struct ztMediaDBOutput_t {
-    mg_connection *conn;
-    char *localBuffer;
-    char *localBufferPos;
-    char *localDirectoryBuffer;
-    char *localDirectoryBufferPos;
-    char *localEntryBuffer;
-    char *localEntryBufferPos;
-};
-
-// The parsed settings of one media request.
-struct dbSettings_t {
-    int32_t filter;
-    uint32_t rtosDBQueryOptions;
-    uint32_t newUploadStatus;
-    uint32_t newOffloadStatus;
-    bool clearOffloadStatus;
-    char dirName[9];
-    char fileName[13];
-    uint64_t whitelistMask;
-    char unsupported[101];
-};
-
 // Media list (keys "f", "fields", "folder", "files", "status", "value") and identifier lookup
 // ("f=gumi&folder=D&files=A,B"). 0 when the answer was 200, else -1.
 ZT_MEDIA_API
