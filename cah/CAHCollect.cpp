@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "cah/cahLog.h"
+#include "cah/CAHLog.h"
 #include "ztMedia/ztMediaDB.h"
 
 namespace {

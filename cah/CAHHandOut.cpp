@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "cah/cahLog.h"
+#include "cah/CAHLog.h"
 #include "ztMedia/ztMediaDB.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "cah/CompareFactory.h"
 #include "cah/CompareOrdinal.h"
-#include "cah/cahLog.h"
+#include "cah/CAHLog.h"
 #include "gcore/gcore_stopwatch.h"
 
 int CAHMediaList::sort(const char *json)

@@ -7,7 +7,7 @@
 
 #include <cjson/cJSON.h>
 
-#include "cah/cahLog.h"
+#include "cah/CAHLog.h"
 
 namespace {
 
