@@ -16,10 +16,11 @@
 
 namespace {
 
-// Copied bytes the settling thread may lag behind by (each file weighs its bytes plus kFileWeight),
-// so that a file's sync overlaps the next files' copies without a pile of unsynced data.
-constexpr uint64_t kQueueWeight = 64ull << 20;
-constexpr uint64_t kFileWeight = 256 << 10;
+// How far the copying may run ahead of the settling thread: enough for a file's sync to overlap
+// the next file's copy, little enough that its writeback does not slow the database's own syncs
+// (each record waits for one). A file weighs its bytes plus kFileWeight.
+constexpr uint64_t kQueueWeight = 32ull << 20;
+constexpr uint64_t kFileWeight = 128 << 10;
 
 struct Run {
     Run(const RunOptions &opts, const volatile std::sig_atomic_t &flag) : o(opts), stop(flag) {}
