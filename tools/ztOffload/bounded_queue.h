@@ -1,10 +1,12 @@
 // A queue between two threads that holds at most `capacity` units of weight (one item of any
 // weight fits into an empty queue), so a fast producer waits for a slow consumer instead of
-// piling up work. The consumer takes everything queued at once, to handle it as one batch.
+// piling up work. The consumer takes what is queued (up to a number of items) at once, to handle
+// it as one batch.
 #ifndef ZT_TOOLS_OFFLOAD_BOUNDED_QUEUE_H
 #define ZT_TOOLS_OFFLOAD_BOUNDED_QUEUE_H
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -26,22 +28,23 @@ public:
         mNotEmpty.notify_one();
     }
 
-    // Waits for items and moves all of them to *out (cleared first); false once the queue is
-    // closed and empty.
-    bool popAll(std::vector<T> *out)
+    // Waits for items and moves up to `most` of them to *out (cleared first); false once the
+    // queue is closed and empty.
+    bool popSome(size_t most, std::vector<T> *out)
     {
         out->clear();
         std::unique_lock<std::mutex> lock(mMutex);
         mNotEmpty.wait(lock, [&] { return !mItems.empty() || mClosed; });
-        for (auto &[item, weight] : mItems)
-            out->push_back(std::move(item));
-        mItems.clear();
-        mLoad = 0;
+        while (!mItems.empty() && out->size() < most) {
+            out->push_back(std::move(mItems.front().first));
+            mLoad -= mItems.front().second;
+            mItems.pop_front();
+        }
         mNotFull.notify_all();
         return !out->empty();
     }
 
-    // No more pushes: popAll returns what is left, then false.
+    // No more pushes: popSome returns what is left, then false.
     void close()
     {
         std::lock_guard<std::mutex> lock(mMutex);

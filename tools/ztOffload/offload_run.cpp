@@ -21,6 +21,9 @@ namespace {
 // (each record waits for one). A file weighs its bytes plus kFileWeight.
 constexpr uint64_t kQueueWeight = 32ull << 20;
 constexpr uint64_t kFileWeight = 128 << 10;
+// Media settled at a time: their renames share a folder sync, and none is recorded before the
+// whole batch is synced, so a run stopped midway has recorded what it settled early.
+constexpr size_t kBatchMedia = 16;
 
 struct Run {
     Run(const RunOptions &opts, const volatile std::sig_atomic_t &flag) : o(opts), stop(flag) {}
@@ -145,7 +148,7 @@ int runOffload(const RunOptions &o, const volatile std::sig_atomic_t &stop)
     BoundedQueue<MediumJob> queue(kQueueWeight);
     std::thread settler([&] {
         std::vector<MediumJob> batch;
-        while (queue.popAll(&batch))
+        while (queue.popSome(kBatchMedia, &batch))
             settleBatch(state, batch);
     });
     copyAll(run, plan, queue);
