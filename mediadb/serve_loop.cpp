@@ -55,10 +55,8 @@ public:
         epoll_event ev{};
         ev.events = EPOLLIN | EPOLLONESHOT;
         ev.data.u64 = tag(connRole(kind), fd);
-        if (epoll_ctl(mEpoll, EPOLL_CTL_ADD, fd, &ev) < 0) {
-            mOpen.erase(fd);
-            close(fd);
-        }
+        if (epoll_ctl(mEpoll, EPOLL_CTL_ADD, fd, &ev) < 0)
+            closeLocked(fd);
     }
 
     void push(Ready r)
@@ -159,18 +157,27 @@ private:
             release(fd);
     }
 
+    // Hands the connection back to epoll. The kernel arms it inside epoll_ctl, so its next frame
+    // can reach another worker, which may close it, before this call has returned: re-arming and
+    // closing therefore take the same lock, and a close never overlaps a re-arm of its number.
     void rearm(int fd, ChannelKind kind)
     {
+        std::lock_guard<std::mutex> lock(mOpenLock);
         epoll_event ev{};
         ev.events = EPOLLIN | EPOLLONESHOT;
         ev.data.u64 = tag(connRole(kind), fd);
         if (epoll_ctl(mEpoll, EPOLL_CTL_MOD, fd, &ev) < 0)
-            release(fd);
+            closeLocked(fd);
     }
 
     void release(int fd)
     {
         std::lock_guard<std::mutex> lock(mOpenLock);
+        closeLocked(fd);
+    }
+
+    void closeLocked(int fd)
+    {
         if (mOpen.erase(fd))
             close(fd);
     }
@@ -182,7 +189,7 @@ private:
     std::deque<Ready> mReady;
     std::priority_queue<Delayed, std::vector<Delayed>, std::greater<Delayed>> mDelayed;
     bool mStopping = false;
-    std::mutex mOpenLock;
+    std::mutex mOpenLock;  // guards mOpen, and every epoll_ctl or close of a connection
     std::unordered_set<int> mOpen;
 };
 

@@ -9,7 +9,6 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,59 +21,11 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/httpd_process.h"
 #include "tests/support/run_command.h"
 #include "tests/support/server_process.h"
 
 namespace {
-
-// One ztMediaHttpd (supervisor and worker) on a free loopback port.
-class Httpd {
-public:
-    explicit Httpd(std::vector<std::string> extra = {})
-    {
-        std::vector<std::string> args = {ztBinPath("ztMediaHttpd"), "--port", "0"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        int out[2];
-        if (pipe(out) != 0)
-            return;
-        mPid = fork();
-        if (mPid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            dup2(out[1], 1);
-            std::vector<char *> argv;
-            for (auto &a : args)
-                argv.push_back(&a[0]);
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        FILE *f = fdopen(out[0], "r");
-        char line[256] = {};
-        if (f && fgets(line, sizeof line, f))
-            sscanf(line, "ztMediaHttpd: listening on http://127.0.0.1:%d/", &mPort);
-        if (f)
-            fclose(f);
-    }
-    ~Httpd()
-    {
-        if (mPid > 0) {
-            kill(mPid, SIGTERM);
-            waitpid(mPid, nullptr, 0);
-        }
-    }
-    bool ok() const { return mPid > 0 && mPort > 0; }
-    pid_t pid() const { return mPid; }
-    int port() const { return mPort; }
-    std::string url(const std::string &path) const
-    {
-        return "'http://127.0.0.1:" + std::to_string(mPort) + path + "'";
-    }
-
-private:
-    pid_t mPid = -1;
-    int mPort = -1;
-};
 
 const std::string kCurl = "curl -s -g --path-as-is --max-time 10 ";
 

@@ -133,25 +133,22 @@ void writeHttpErrorResponseHeader(const Reply &reply, int status)
 int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
                const char *format, va_list ap)
 {
+    // The cursor marks the end of the text, so an append neither scans what is there (a list's
+    // buffers grow to tens of kilobytes, piece by piece) nor formats its piece twice.
     const BufferRow &b = rowOf(which);
     char *start = out->*b.buffer;
-    va_list again;
-    va_copy(again, ap);
-    const int piece = std::vsnprintf(nullptr, 0, format, ap);
-    const size_t used = std::strlen(start);
-    const size_t wouldBe = used + static_cast<size_t>(piece < 0 ? 0 : piece);
-    int status = 200;
-    if (piece >= 0 && wouldBe + 1 <= b.size) {
-        char *cursor = out->*b.cursor;
-        std::vsnprintf(cursor, b.size - static_cast<size_t>(cursor - start), format, again);
-        out->*b.cursor = cursor + std::strlen(cursor);
-    } else {
-        logOverflow(which, static_cast<int>(wouldBe), file, line);
-        out->*b.cursor = start;
-        status = 500;
+    char *cursor = out->*b.cursor;
+    const size_t used = static_cast<size_t>(cursor - start);
+    const size_t room = b.size - used;
+    const int piece = std::vsnprintf(cursor, room, format, ap);
+    if (piece >= 0 && static_cast<size_t>(piece) < room) {
+        out->*b.cursor = cursor + piece;
+        return 200;
     }
-    va_end(again);
-    return status;
+    *cursor = '\0';  // what did fit is taken back
+    logOverflow(which, static_cast<int>(used + static_cast<size_t>(piece < 0 ? 0 : piece)), file, line);
+    out->*b.cursor = start;
+    return 500;
 }
 
 int outAppend(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,

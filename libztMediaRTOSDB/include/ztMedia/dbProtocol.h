@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ztMedia/ztMediaExport.h"
+
 // --- Transport constants -------------------------------------------------------------------
 #define RTOS_MEDIA_DB_CHANNEL "rtos_media_db"
 enum : uint32_t {
@@ -287,6 +289,7 @@ struct DbCommandInfo {
 enum : uint32_t { DB_COMMAND_COUNT = 11 };
 extern const DbCommandInfo kDbCommands[DB_COMMAND_COUNT];
 // The row of a command code, or null.
+ZT_MEDIA_API
 const DbCommandInfo *dbCommandInfo(uint32_t code);
 
 // Bytes of one group bitmap: whole 32-bit words covering first..last (unsigned subtraction).
@@ -349,6 +352,7 @@ struct DbContentTypeInfo {
 };
 
 // The row of a content type, or null for values above DB_CONTENT_TYPE_MAX (file not found too).
+ZT_MEDIA_API
 const DbContentTypeInfo *dbContentTypeInfo(uint32_t type);
 
 inline bool dbIsGroupType(uint32_t type)
@@ -364,9 +368,11 @@ inline bool dbIsGroupedVideoType(uint32_t type)
 }
 
 // App type of a content type: 13 and 14 read as 3, every other value as itself.
+ZT_MEDIA_API
 uint32_t mapDbContentTypeToApp(uint32_t type);
 
 // Whether an HTTP list shows an entry of this type under filter (0 shows everything listable).
+ZT_MEDIA_API
 bool shouldOutput(db_content_types_e type, uint32_t filter);
 
 #endif
