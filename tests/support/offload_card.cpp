@@ -78,13 +78,23 @@ std::vector<std::string> OffloadCard::args(std::vector<std::string> more) const
 
 std::vector<std::string> OffloadCard::offloaded() const
 {
+    return withState([](uint32_t state) { return state == 2; });
+}
+
+std::vector<std::string> OffloadCard::tracked() const
+{
+    return withState([](uint32_t) { return true; });
+}
+
+std::vector<std::string> OffloadCard::withState(bool (*keep)(uint32_t state)) const
+{
     std::vector<std::string> out;
     for (const std::string &rel : mFiles) {
         db_file_spec spec{};
         std::memcpy(spec.dir_name, rel.data(), DB_DIR_NAME_LEN);
         std::memcpy(spec.file_name, rel.data() + DB_DIR_NAME_LEN + 1, DB_FILE_NAME_LEN);
         db_content_info ci{};
-        if (dbGetContentInfo(nullptr, &spec, &ci) == 0 && (ci.upload_status & 0xFFFF) == 2)
+        if (dbGetContentInfo(nullptr, &spec, &ci) == 0 && keep(ci.upload_status & 0xFFFF))
             out.push_back(rel);
     }
     return out;

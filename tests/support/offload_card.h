@@ -5,6 +5,7 @@
 #define ZT_TEST_OFFLOAD_CARD_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +35,8 @@ public:
     std::vector<std::string> args(std::vector<std::string> more = {}) const;
     // Files the database holds in upload state 2 (offloaded).
     std::vector<std::string> offloaded() const;
+    // Files the database keeps an upload state for (not a photo group's further files).
+    std::vector<std::string> tracked() const;
     // True when dest/DIR/FILE holds exactly the card's bytes.
     bool wholeOnDest(const std::string &rel) const;
     // Offloaded files without a whole copy on DEST (must stay empty whatever happened).
@@ -42,6 +45,9 @@ public:
     void append(const std::string &rel, const std::string &bytes) const;
 
 private:
+    // Files whose upload state the database answers, and that `keep` takes.
+    std::vector<std::string> withState(bool (*keep)(uint32_t state)) const;
+
     std::vector<std::string> mFiles;  // before mRoot: filled while the card is written
     std::string mRoot;
     ServerProcess mServer;

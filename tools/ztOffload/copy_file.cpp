@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <xxhash.h>
@@ -16,18 +17,6 @@ namespace {
 
 constexpr size_t kChunk = 1 << 20;
 constexpr int kVariants = 9;
-
-struct Fd {
-    int fd;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-};
 
 struct HashState {
     std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t *)> s{XXH3_createState(), XXH3_freeState};
@@ -97,9 +86,9 @@ Slot probe(int destDir, const std::string &name, const CardFile &src, std::vecto
         return errno == ENOENT ? Slot::Free : Slot::Unreadable;
     if (!S_ISREG(st.st_mode) || st.st_size != src.opened().st_size)
         return Slot::Other;
-    Fd dest(openat(destDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    OwnedFd dest(openat(destDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     uint64_t hd = 0, hs = 0, ld = 0, ls = 0;
-    if (dest.fd < 0 || !hashWhole(dest.fd, buf, &hd, &ld) || !hashWhole(src.fd(), buf, &hs, &ls))
+    if (dest.get() < 0 || !hashWhole(dest.get(), buf, &hd, &ld) || !hashWhole(src.fd(), buf, &hs, &ls))
         return Slot::Unreadable;
     return hd == hs && ld == ls ? Slot::Same : Slot::Other;
 }
@@ -111,10 +100,11 @@ CopyResult fail(CopyResult r, CopyOutcome o, const std::string &what, int err)
     return r;
 }
 
-// Copies into the open partial file `out` (continuing after what it holds), then syncs and reads
-// it back. Leaves the outcome Copied when the partial file is whole and matches the card.
+// Copies into the open partial file `out` (continuing after what it holds). Leaves the outcome
+// Copied, and the card's checksum and length in *hash and *length, when every byte is in.
 CopyResult fillPartial(const CardFile &src, int out, CopyResult r, std::vector<char> &buf,
-                       const std::function<void(uint64_t)> &onBytes, const volatile std::sig_atomic_t &stop)
+                       const std::function<void(uint64_t)> &onBytes, const volatile std::sig_atomic_t &stop,
+                       uint64_t *hash, uint64_t *length)
 {
     struct stat have {};
     if (fstat(out, &have) != 0 || !S_ISREG(have.st_mode))
@@ -141,7 +131,7 @@ CopyResult fillPartial(const CardFile &src, int out, CopyResult r, std::vector<c
             const uint64_t from = off > r.resumedAt ? off : r.resumedAt;
             if (!writeAll(out, buf.data() + (from - off), size_t(end - from), from))
                 return fail(r, destFullError(errno) ? CopyOutcome::DestFull : CopyOutcome::WriteFailed, "writing", errno);
-            // Start writing back now so the sync at the end finds little left to do.
+            // Start writing back now so the sync finds little left to do.
             sync_file_range(out, off_t(from), off_t(end - from), SYNC_FILE_RANGE_WRITE);
             r.written += end - from;
             onBytes(end - from);
@@ -151,59 +141,113 @@ CopyResult fillPartial(const CardFile &src, int out, CopyResult r, std::vector<c
     struct stat now {};
     if (fstat(src.fd(), &now) != 0 || !sameStat(now, src.opened()) || off != uint64_t(now.st_size))
         return fail(r, CopyOutcome::Changed, "the file changed on the card while it was copied", 0);
-    if (fsync(out) != 0)
-        return fail(r, destFullError(errno) ? CopyOutcome::DestFull : CopyOutcome::WriteFailed, "syncing", errno);
-    // Read back what the file system returns for the synced file. Dropping the cache first to
-    // re-read the medium itself doubled the disk traffic and halved the copy rate.
-    uint64_t back = 0, backLength = 0;
-    if (!hashWhole(out, buf, &back, &backLength))
-        return fail(r, CopyOutcome::WriteFailed, "reading the copy back", errno);
-    if (back != card.value() || backLength != off)
-        return fail(r, CopyOutcome::Mismatch, "the copy read back differs from the card", 0);
+    *hash = card.value();
+    *length = off;
     r.outcome = CopyOutcome::Copied;
     return r;
 }
+
+std::string partialName(const std::string &destName) { return "." + destName + ".part"; }
+
+CopyOutcome syncFailure() { return destFullError(errno) ? CopyOutcome::DestFull : CopyOutcome::WriteFailed; }
 
 }  // namespace
 
 bool destFullError(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
 
-CopyResult copyToDest(const CardFile &src, int destDir, const std::string &name,
-                      const std::function<void(uint64_t)> &onBytes, const volatile std::sig_atomic_t &stop)
+OwnedFd::~OwnedFd()
 {
-    CopyResult r;
+    if (mFd >= 0)
+        close(mFd);
+}
+
+OwnedFd &OwnedFd::operator=(OwnedFd &&o) noexcept
+{
+    if (this != &o) {
+        if (mFd >= 0)
+            close(mFd);
+        mFd = o.mFd;
+        o.mFd = -1;
+    }
+    return *this;
+}
+
+PendingCopy copyToPartial(const CardFile &src, OwnedFd destDir, const std::string &name,
+                          const std::function<bool(const std::string &)> &taken,
+                          const std::function<void(uint64_t)> &onBytes, const volatile std::sig_atomic_t &stop)
+{
+    PendingCopy p;
+    p.dir = std::move(destDir);
+    CopyResult &r = p.result;
     std::vector<char> buf(kChunk);
     for (int k = 1; k <= kVariants && r.destName.empty(); ++k) {
         const std::string v = variant(name, k);
-        switch (probe(destDir, v, src, buf)) {
+        if (taken(v))
+            continue;
+        switch (probe(p.dir.get(), v, src, buf)) {
         case Slot::Same:
             r.destName = v;
             r.outcome = CopyOutcome::AlreadyThere;
-            return r;
+            return p;
         case Slot::Free:
             r.destName = v;
             break;
         case Slot::Unreadable:
-            return fail(r, CopyOutcome::ReadFailed, "comparing with " + v, errno);
+            r = fail(r, CopyOutcome::ReadFailed, "comparing with " + v, errno);
+            return p;
         case Slot::Other:
             break;
         }
     }
-    if (r.destName.empty())
-        return fail(r, CopyOutcome::NameTaken, name + " and its variants hold other files", 0);
+    if (r.destName.empty()) {
+        r = fail(r, CopyOutcome::NameTaken, name + " and its variants hold other files", 0);
+        return p;
+    }
+    const std::string partial = partialName(r.destName);
+    p.partial = OwnedFd(openat(p.dir.get(), partial.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (p.partial.get() < 0) {
+        r = fail(r, syncFailure(), partial, errno);
+        return p;
+    }
+    r = fillPartial(src, p.partial.get(), r, buf, onBytes, stop, &p.cardHash, &p.length);
+    if (r.outcome == CopyOutcome::Changed)
+        unlinkat(p.dir.get(), partial.c_str(), 0);  // its bytes are no base for the next attempt
+    return p;
+}
 
-    const std::string partial = "." + r.destName + ".part";
-    Fd out(openat(destDir, partial.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (out.fd < 0)
-        return fail(r, destFullError(errno) ? CopyOutcome::DestFull : CopyOutcome::WriteFailed, partial, errno);
-    r = fillPartial(src, out.fd, r, buf, onBytes, stop);
-    if (r.outcome == CopyOutcome::Changed || r.outcome == CopyOutcome::Mismatch)
-        unlinkat(destDir, partial.c_str(), 0);  // its bytes are no base for the next attempt
+void makeDurable(PendingCopy &p)
+{
+    CopyResult &r = p.result;
+    if (r.outcome == CopyOutcome::AlreadyThere) {
+        const OwnedFd there(openat(p.dir.get(), r.destName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (there.get() < 0 || fsync(there.get()) != 0)
+            r = fail(r, syncFailure(), "syncing " + r.destName, errno);
+        return;
+    }
     if (r.outcome != CopyOutcome::Copied)
-        return r;
-    if (renameat2(destDir, partial.c_str(), destDir, r.destName.c_str(), RENAME_NOREPLACE) != 0)
-        return fail(r, CopyOutcome::WriteFailed, "renaming into place", errno);
-    if (fsync(destDir) != 0)
-        return fail(r, destFullError(errno) ? CopyOutcome::DestFull : CopyOutcome::WriteFailed, "syncing the folder", errno);
-    return r;
+        return;
+    if (fsync(p.partial.get()) != 0) {
+        r = fail(r, syncFailure(), "syncing", errno);
+        return;
+    }
+    // Read back what the file system returns for the synced file. Dropping the cache first to
+    // re-read the medium itself doubled the disk traffic and halved the copy rate.
+    std::vector<char> buf(kChunk);
+    uint64_t back = 0, backLength = 0;
+    if (!hashWhole(p.partial.get(), buf, &back, &backLength)) {
+        r = fail(r, CopyOutcome::WriteFailed, "reading the copy back", errno);
+    } else if (back != p.cardHash || backLength != p.length) {
+        r = fail(r, CopyOutcome::Mismatch, "the copy read back differs from the card", 0);
+        unlinkat(p.dir.get(), partialName(r.destName).c_str(), 0);  // its bytes are no base for the next attempt
+    }
+}
+
+void putInPlace(PendingCopy &p)
+{
+    CopyResult &r = p.result;
+    if (r.outcome != CopyOutcome::Copied)
+        return;
+    p.partial = OwnedFd();
+    if (renameat2(p.dir.get(), partialName(r.destName).c_str(), p.dir.get(), r.destName.c_str(), RENAME_NOREPLACE) != 0)
+        r = fail(r, CopyOutcome::WriteFailed, "renaming into place", errno);
 }

@@ -4,121 +4,106 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <set>
+#include <thread>
 
+#include "bounded_queue.h"
 #include "card_source.h"
 #include "copy_file.h"
 #include "plan.h"
 #include "progress.h"
-#include "record_state.h"
+#include "settle.h"
 
 namespace {
+
+// How far the copying may run ahead of the settling thread: enough for a file's sync to overlap
+// the next file's copy, little enough that its writeback does not slow the database's own syncs
+// (each record waits for one). A file weighs its bytes plus kFileWeight.
+constexpr uint64_t kQueueWeight = 32ull << 20;
+constexpr uint64_t kFileWeight = 128 << 10;
+// Media settled at a time: their renames share a folder sync, and none is recorded before the
+// whole batch is synced, so a run stopped midway has recorded what it settled early.
+constexpr size_t kBatchMedia = 16;
 
 struct Run {
     Run(const RunOptions &opts, const volatile std::sig_atomic_t &flag) : o(opts), stop(flag) {}
     const RunOptions &o;
     const volatile std::sig_atomic_t &stop;
+    RunState *state = nullptr;  // once the plan is made
+    std::set<std::string> used; // "FOLDER/NAME" of the files this run put on DEST or is putting there
     CardSource card;
     DestTree dest;
-    Progress *progress = nullptr;
-    std::string stopped;  // why the run ends early
 };
 
-std::string describe(const CopyResult &r, const std::string &folder)
+void failed(FileJob &f, CopyOutcome o, const std::string &why)
 {
-    const std::string to = "-> " + folder + "/" + r.destName + ": ";
-    if (r.outcome == CopyOutcome::AlreadyThere)
-        return to + "already on DEST";
-    std::string s = to + "copied " + Progress::size(r.written);
-    if (r.resumedAt)
-        s += " (resumed at " + Progress::size(r.resumedAt) + ")";
-    return s;
+    f.copy.result.outcome = o;
+    f.copy.result.why = why;
 }
 
-// Copies one file; true when it is whole on DEST. Sets run.stopped for the faults that end a run.
+// Step 1 for one file (see copy_file.h). Stops the run for the faults that end it.
 // A medium's files share the folder of its first file: *folder is set from that one.
-bool offloadFile(Run &run, const std::string &rel, std::string *folderOut)
+FileJob copyFile(Run &run, const std::string &rel, std::string *folder)
 {
-    Progress &p = *run.progress;
-    CardFile f;
+    FileJob f;
+    f.rel = rel;
+    CardFile card;
     std::string why;
-    if (run.card.open(rel, &f, &why) != CardOpen::Ok) {
+    if (run.card.open(rel, &card, &why) != CardOpen::Ok) {
         if (!run.card.present())
-            run.stopped = "the card was removed (" + run.card.root() + "/DCIM is gone)";
-        else
-            p.file(rel, "not copied: " + why, false, 0);
-        return false;
+            run.state->stop("the card was removed (" + run.card.root() + "/DCIM is gone)");
+        failed(f, CopyOutcome::ReadFailed, why);
+        return f;
     }
-    const uint64_t size = uint64_t(f.opened().st_size);
-    if (folderOut->empty())
-        *folderOut = run.dest.folderName(rel, f.opened());
-    const std::string &folder = *folderOut;
-    const int dir = run.dest.openFolder(folder, &why);
-    if (dir < 0) {
+    f.size = uint64_t(card.opened().st_size);
+    if (folder->empty())
+        *folder = run.dest.folderName(rel, card.opened());
+    f.folder = *folder;
+    OwnedFd dir(run.dest.openFolder(f.folder, &why));
+    if (dir.get() < 0) {
         if (destFullError(errno))
-            run.stopped = "DEST is full: " + why;
-        p.file(rel, "not copied: " + why, false, size);
-        return false;
+            run.state->stop("DEST is full: " + why);
+        failed(f, CopyOutcome::WriteFailed, why);
+        return f;
     }
-    const auto onBytes = [&](uint64_t n) { p.wrote(n, rel); };
-    const std::string name = rel.substr(rel.find('/') + 1);
-    CopyResult r = copyToDest(f, dir, name, onBytes, run.stop);
-    if (r.outcome == CopyOutcome::Mismatch)  // the partial file was dropped: once more from the start
-        r = copyToDest(f, dir, name, onBytes, run.stop);
-    close(dir);
-    switch (r.outcome) {
-    case CopyOutcome::Copied:
-    case CopyOutcome::AlreadyThere:
-        ++(r.outcome == CopyOutcome::Copied ? p.tally().copied : p.tally().alreadyThere);
-        p.file(rel, describe(r, folder), true, size - r.written);
-        return true;
+    const auto onBytes = [&](uint64_t n) { run.state->progress.wrote(n, rel); };
+    const auto taken = [&](const std::string &name) { return run.used.count(f.folder + "/" + name) > 0; };
+    f.copy = copyToPartial(card, std::move(dir), rel.substr(rel.find('/') + 1), taken, onBytes, run.stop);
+    if (!f.copy.result.destName.empty())
+        run.used.insert(f.folder + "/" + f.copy.result.destName);
+    switch (f.copy.result.outcome) {
     case CopyOutcome::DestFull:
-        run.stopped = "DEST is full (" + r.why + "); the partial copy is kept for the next run";
+        run.state->stop("DEST is full (" + f.copy.result.why + "); the partial copy is kept for the next run");
         break;
     case CopyOutcome::Stopped:
-        run.stopped = "asked to stop; the partial copy is kept for the next run";
+        run.state->stop("asked to stop; the partial copy is kept for the next run");
         break;
     case CopyOutcome::ReadFailed:
         if (!run.card.present())
-            run.stopped = "the card was removed during the copy; the partial copy is kept for the next run";
+            run.state->stop("the card was removed during the copy; the partial copy is kept for the next run");
         break;
     default:
         break;
     }
-    p.file(rel, "not copied: " + r.why, false, size - r.written);
-    return false;
+    return f;
 }
 
-// Records every file of a medium whose files are all whole on DEST; the first file (the one
-// the candidate list selects the medium by) last, so a medium recorded in part is handed out again.
-bool recordMedium(Run &run, const PlannedMedium &m)
+// Copies every file of every medium and hands each medium to the settling thread.
+void copyAll(Run &run, const Plan &plan, BoundedQueue<MediumJob> &queue)
 {
-    CAHMediaList list;
-    for (auto it = m.files.rbegin(); it != m.files.rend(); ++it) {
-        std::string why;
-        const Recorded r = recordOffloaded(list, *it, run.o.dbWaitSec, &why);
-        // Only the first file must be known: the others of a photo group have no state of their own.
-        if (r == Recorded::Yes || (r == Recorded::NotTracked && &*it != &m.files.front()))
-            continue;
-        run.progress->file(*it, "copied, but its state was not recorded: " + why, false, 0);
-        if (r == Recorded::Unreachable)
-            run.stopped = "the media database does not answer";
-        return false;
+    for (const PlannedMedium &m : plan.media) {
+        MediumJob job;
+        job.medium = &m;
+        uint64_t weight = 0;
+        std::string folder;
+        for (const std::string &rel : m.files) {
+            job.files.push_back(copyFile(run, rel, &folder));
+            if (run.state->stopped())
+                return;
+            weight += job.files.back().copy.result.written + kFileWeight;
+        }
+        queue.push(std::move(job), weight);
     }
-    return true;
-}
-
-void offloadMedium(Run &run, const PlannedMedium &m)
-{
-    std::string folder;
-    bool whole = true;
-    for (const std::string &rel : m.files) {
-        whole = offloadFile(run, rel, &folder) && whole;
-        if (!run.stopped.empty())
-            return;
-    }
-    const bool ok = whole && recordMedium(run, m);
-    if (run.stopped.empty())
-        run.progress->medium(ok);
 }
 
 Tally plannedTally(const CardSource &card, const Plan &plan)
@@ -155,17 +140,22 @@ int runOffload(const RunOptions &o, const volatile std::sig_atomic_t &stop)
     for (const std::string &path : plan.refused)
         std::fprintf(stderr, "ztOffload: refused a handed-out path that is not a camera file: %s\n", path.c_str());
     Progress progress(stdout, plannedTally(run.card, plan));
-    run.progress = &progress;
     const Tally &t = progress.tally();
     std::printf("ztOffload: %zu media (%zu files, %s) to offload from %s to %s\n", t.media, t.files,
                 Progress::size(t.bytes).c_str(), o.card.c_str(), o.dest.c_str());
-    for (const PlannedMedium &m : plan.media) {
-        offloadMedium(run, m);
-        if (!run.stopped.empty())
-            break;
-    }
-    progress.summary(run.stopped);
-    if (!run.stopped.empty())
+    RunState state(progress, o.dbWaitSec);
+    run.state = &state;
+    BoundedQueue<MediumJob> queue(kQueueWeight);
+    std::thread settler([&] {
+        std::vector<MediumJob> batch;
+        while (queue.popSome(kBatchMedia, &batch))
+            settleBatch(state, batch);
+    });
+    copyAll(run, plan, queue);
+    queue.close();
+    settler.join();
+    progress.summary(state.why());
+    if (state.stopped())
         return kRunStopped;
     return t.mediaFailed || !plan.refused.empty() ? kRunSomeFailed : kRunAllDone;
 }

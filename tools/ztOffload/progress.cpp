@@ -46,6 +46,7 @@ std::string Progress::status()
 
 void Progress::wrote(uint64_t n, const std::string &rel)
 {
+    const std::lock_guard<std::mutex> lock(mMutex);
     mTally.written += n;
     mTally.bytesDone += n;
     if (secondsSince(mLastLine) >= 1.0) {
@@ -56,6 +57,7 @@ void Progress::wrote(uint64_t n, const std::string &rel)
 
 void Progress::file(const std::string &rel, const std::string &what, bool ok, uint64_t passed)
 {
+    const std::lock_guard<std::mutex> lock(mMutex);
     mTally.bytesDone += passed;
     if (!ok)
         ++mTally.filesFailed;
@@ -66,11 +68,13 @@ void Progress::file(const std::string &rel, const std::string &what, bool ok, ui
 
 void Progress::medium(bool ok)
 {
+    const std::lock_guard<std::mutex> lock(mMutex);
     ++(ok ? mTally.mediaDone : mTally.mediaFailed);
 }
 
 void Progress::summary(const std::string &stopped)
 {
+    const std::lock_guard<std::mutex> lock(mMutex);
     const Tally &t = mTally;
     const size_t notDone = t.media - t.mediaDone;
     std::fprintf(mOut, "ztOffload: %zu of %zu media offloaded (%zu files copied, %zu already on DEST)",

@@ -1,12 +1,14 @@
 // ztOffload's progress on standard output: one line per file finished (what happened to it, then
 // files and bytes done, rate and time left), a line at most every second during a long copy, and
 // the summary at the end. Lines are flushed as written, so a reader sees each file as it lands.
+// The copying thread reports bytes while the thread that settles files reports them.
 #ifndef ZT_TOOLS_OFFLOAD_PROGRESS_H
 #define ZT_TOOLS_OFFLOAD_PROGRESS_H
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 struct Tally {
@@ -39,6 +41,7 @@ private:
     std::string status();  // "48.0 of 800.0 MiB, 120.5 MiB/s, 6 s left"
     double rate() const;   // bytes per second written so far
 
+    std::mutex mMutex;
     FILE *mOut;
     Tally mTally;
     std::chrono::steady_clock::time_point mStart, mLastLine;
