@@ -4,6 +4,7 @@
 #ifndef ZT_MEDIADB_CARD_SCAN_H
 #define ZT_MEDIADB_CARD_SCAN_H
 
+#include <atomic>
 #include <functional>
 #include <set>
 #include <string>
@@ -38,6 +39,8 @@ struct ScanOptions {
     const std::set<std::string> *onlyDirs = nullptr;
     // Called now and then from the scanning thread (every few dozen files and after each folder).
     std::function<void(const ScanProgress &)> progress;
+    // When it turns true the scan opens no further file and stops at the next folder.
+    const std::atomic<bool> *cancel = nullptr;
 };
 
 // Replaces *card by the scan of the card mounted at `root`. The card identifier is left empty
@@ -45,5 +48,10 @@ struct ScanOptions {
 // *done (when given) receives the final counts.
 Status scanCard(const std::string &root, MediaCard *card, const ScanOptions &options = {},
                 ScanProgress *done = nullptr);
+
+// The card folder's own identifier, known before any file is read: a hash of the birth time of
+// ROOT/DCIM (which a camera sets when it formats the card), or of its device and inode where the
+// file system keeps no birth time. Refuses a DCIM that is missing, a link or not a folder.
+Status cardFolderId(const std::string &root, std::string *id);
 
 #endif

@@ -112,12 +112,12 @@ void cardCarryOver(const MediaCard &previous, MediaCard *next)
     }
 }
 
-std::string cardDerivedId(const MediaCard &card)
+std::string hashedId(const std::vector<std::string> &parts)
 {
-    // FNV-1a over the file names: the same card gives the same identifier on every start.
+    // FNV-1a over the parts, each ended by a line feed.
     uint64_t h = 14695981039346656037ull;
-    for (const std::string &key : cardFileKeys(card)) {
-        for (unsigned char c : key + '\n') {
+    for (const std::string &part : parts) {
+        for (unsigned char c : part + '\n') {
             h ^= c;
             h *= 1099511628211ull;
         }
@@ -126,3 +126,6 @@ std::string cardDerivedId(const MediaCard &card)
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
     return text;
 }
+
+// The file names: the same card gives the same identifier on every start.
+std::string cardDerivedId(const MediaCard &card) { return hashedId(cardFileKeys(card)); }

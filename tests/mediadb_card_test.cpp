@@ -12,6 +12,8 @@
 #include <map>
 #include <sstream>
 
+#include "mediadb/card_follow.h"
+#include "mediadb/request_handlers.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/run_command.h"
 #include "tests/support/server_process.h"
@@ -336,6 +338,48 @@ TEST(MediadbCard, RestartReusesTheIndexAndReplacedFilesStartAfresh)
     EXPECT_EQ(durationOf("ZH010008.MP4"), 0u);
     EXPECT_EQ(histogram().histogram[2], 1u);
     EXPECT_EQ(histogram().histogram[3], 0u);
+}
+
+// Until the first index is in every request is answered busy (status 1, which the clients retry
+// and the HTTP mapping shows as 503) under the card folder's own identifier; a change seen during
+// the index is applied once it is served.
+TEST(MediadbCard, AnswersBusyUntilTheFirstIndexIsServed)
+{
+    CardTree card, other;
+    buildCard(card);
+    MediaCard standIn;
+    std::string again, otherId;
+    ASSERT_TRUE(cardFolderId(card.root(), &standIn.cardId).ok());
+    ASSERT_TRUE(cardFolderId(card.root(), &again).ok() && cardFolderId(other.root(), &otherId).ok());
+    EXPECT_EQ(again, standIn.cardId);
+    EXPECT_NE(otherId, standIn.cardId);
+
+    MediaCatalog catalog(standIn, nullptr, true);
+    CardFollower follower(card.root(), EntrySource::Drop, catalog);
+    auto ask = [&] {
+        const db_request_header req{DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 1, 42};
+        const std::vector<Frame> out = handleRequest(catalog, reinterpret_cast<const uint8_t *>(&req), sizeof req);
+        return out.empty() ? Frame{} : out[0];
+    };
+    const db_response_header busy = dbRecordAt<db_response_header>(ask(), 0);
+    EXPECT_EQ(busy.status, uint32_t(DB_STATUS_BUSY));
+    EXPECT_EQ(busy.command_type, uint32_t(DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM));
+    EXPECT_EQ(busy.token, 42u);
+
+    std::string applied;
+    const Status s = follower.serveFirst(
+        [&](MediaCard *next) {
+            const Status scanned = scanCard(card.root(), next);
+            card.file("103ZTCAM/ZX010090.MP4");  // arrives after its folder was walked
+            follower.apply({CardChange::Kind::Folders, {"103ZTCAM"}});
+            return scanned;
+        },
+        &applied);
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_NE(applied, "");
+    const db_histogram_response served = dbRecordAt<db_histogram_response>(ask(), 0);
+    EXPECT_EQ(served.header.status, uint32_t(DB_STATUS_OK));
+    EXPECT_EQ(served.histogram[0], 11u);  // the ten of buildCard and the late one
 }
 
 TEST(MediadbCard, BadCardFoldersAreRefusedWithOneLine)
