@@ -128,6 +128,9 @@ public:
             readMediaInfo(mDirFd, f.name, mediaKindOf(f.name), &facts.info);
             mProgress->filesRead++;
         }
+        mProgress->filesDone++;
+        if (mOptions.progress)
+            mOptions.progress(*mProgress);  // per file: one folder may hold tens of thousands
         return mOut->emplace(f.name, std::move(facts)).first->second.info;
     }
     std::shared_ptr<const FolderFacts> facts() const { return mOut; }

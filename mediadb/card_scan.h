@@ -24,9 +24,10 @@ bool isCardFolderName(const char *name);
 // A camera file name: 'Z', 7 upper-case letters or digits, '.', a camera extension.
 bool isCameraFileName(const char *name);
 
-// How far a scan is: files listed so far, files opened and read, camera folders done and found.
+// How far a scan is: files listed so far, media files indexed (read or taken over) and of those
+// opened and read, camera folders done and found.
 struct ScanProgress {
-    size_t filesSeen = 0, filesRead = 0, foldersDone = 0, foldersTotal = 0;
+    size_t filesSeen = 0, filesDone = 0, filesRead = 0, foldersDone = 0, foldersTotal = 0;
 };
 
 struct ScanOptions {
@@ -37,7 +38,7 @@ struct ScanOptions {
     // When set, only these camera folders are read; every other folder `previous` knows is taken
     // from it as it is (entries, listing, facts).
     const std::set<std::string> *onlyDirs = nullptr;
-    // Called now and then from the scanning thread (every few dozen files and after each folder).
+    // Called from the scanning thread after each media file and each folder.
     std::function<void(const ScanProgress &)> progress;
     // When it turns true the scan opens no further file and stops at the next folder.
     const std::atomic<bool> *cancel = nullptr;

@@ -104,8 +104,10 @@ Status indexCard(const Options &opt, const Stored &st, const std::atomic<bool> &
         if (now - last < std::chrono::seconds(1))
             return;
         last = now;
-        std::fprintf(stderr, "ztMediaDBd: indexing: %zu files seen, %.0f files/s, %zu read, %zu of %zu folders left\n",
-                     p.filesSeen, double(p.filesSeen) / secondsSince(start), p.filesRead,
+        std::fprintf(stderr,
+                     "ztMediaDBd: indexing: %zu files seen, %zu indexed (%.0f files/s), %zu read, %zu of %zu "
+                     "folders left\n",
+                     p.filesSeen, p.filesDone, double(p.filesDone) / secondsSince(start), p.filesRead,
                      p.foldersTotal - p.foldersDone, p.foldersTotal);
     };
     ScanProgress done;
