@@ -77,9 +77,10 @@ std::string fileIdentity(const MediaCard &card, const FileRef &ref, const std::s
            std::to_string(facts ? facts->mtimeNs : 0);
 }
 
-std::map<std::string, uint32_t> wordsByIdentity(const MediaCard &card)
+std::unordered_map<std::string, uint32_t> wordsByIdentity(const MediaCard &card)
 {
-    std::map<std::string, uint32_t> words;
+    std::unordered_map<std::string, uint32_t> words;
+    words.reserve(card.media.size());
     forEachFile(card, [&](const FileRef &ref, const std::string &key) {
         words[fileIdentity(card, ref, key)] = fileUploadWord(card.media[ref.entry], ref.member);
     });
@@ -90,7 +91,7 @@ std::map<std::string, uint32_t> wordsByIdentity(const MediaCard &card)
 
 void cardCarryOver(const MediaCard &previous, MediaCard *next)
 {
-    const std::map<std::string, uint32_t> words = wordsByIdentity(previous);
+    const std::unordered_map<std::string, uint32_t> words = wordsByIdentity(previous);
     bool same = true;
     size_t files = 0;
     forEachFile(*next, [&](const FileRef &ref, const std::string &key) {
