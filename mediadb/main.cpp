@@ -24,7 +24,7 @@ const char kUsage[] =
     "usage: ztMediaDBd --manifest FILE.json [--state FILE.sqlite [--fresh-state]]\n"
     "       ztMediaDBd --card DIR [--watch] [--state FILE.sqlite [--fresh-state]]   (DIR holds DCIM/)\n"
     "       ztMediaDBd --state FILE.sqlite          (serve the stored card)\n"
-    "       ztMediaDBd ctl rescan | bump-version | version | drop N | delay N MS |\n"
+    "       ztMediaDBd ctl rescan | bump-version | version | ready | drop N | delay N MS |\n"
     "                      cut K [N] | status S [N] | token T [N] | clear\n"
     "  --fresh-state  begin a new store in a state file that exists but is empty or holds no\n"
     "                 schema (refused without it: that is what a lost store looks like)\n";
