@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "MediaShareInfo.h"  // beside it here and where it is installed
+#include "ztMedia/ztMediaExport.h"
 
 struct cah_item_s;
 
@@ -42,7 +43,7 @@ struct UploadRule {
     uint32_t extra = 0;
 };
 
-class CAHMediaList {
+class ZT_MEDIA_API CAHMediaList {
 public:
     // The media root under which file paths are built.
     static const std::string pathPrefix;

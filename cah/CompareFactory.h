@@ -5,8 +5,9 @@
 #define ZT_CAH_COMPAREFACTORY_H
 
 #include "Comparinator.h"
+#include "ztMedia/ztMediaExport.h"
 
-class CompareFactory {
+class ZT_MEDIA_API CompareFactory {
 public:
     // The comparator of the document; with json null the default order (newest day first, then
     // smallest file). Null when the document is refused: the reason is logged.

@@ -1,15 +1,18 @@
 // The comparators' orderings, read straight from the packed keys.
 #include "cah/Comparinator.h"
 
+#include <cstddef>
+
+#include "ztMedia/dbProtocol.h"
+
 namespace {
 
-// Kind of each content type code (the key keeps 4 bits). Videos 0-2 become user clips when flagged.
-const SortType kKindOfType[16] = {
-    SORT_VIDEO,      SORT_VIDEO,      SORT_VIDEO,      SORT_TIME_LAPSE,  // 0-3
-    SORT_PHOTO,      SORT_BURST,      SORT_TIME_LAPSE, SORT_SESSION,     // 4-7
-    SORT_TIME_LAPSE, SORT_PHOTO,      SORT_CONTINUOUS, SORT_NO_KIND,     // 8-11
-    SORT_BURST,      SORT_TIME_LAPSE, SORT_TIME_LAPSE, SORT_NO_KIND,     // 12-15
+// The upload order's name for each kind of medium (DbMediaKind order).
+const SortType kSortOfKind[] = {
+    SORT_PHOTO, SORT_BURST, SORT_CONTINUOUS, SORT_TIME_LAPSE, SORT_VIDEO, SORT_SESSION, SORT_NO_KIND,
 };
+static_assert(sizeof kSortOfKind / sizeof kSortOfKind[0] == size_t(DbMediaKind::None) + 1,
+              "one sort type per kind");
 
 // Bit fields read as signed so that differences keep their sign.
 int32_t field(uint64_t v) { return static_cast<int32_t>(v); }
@@ -26,7 +29,9 @@ int32_t laterDay(const CompareBlock &a, const CompareBlock &b)
 
 SortType sortTypeOf(const CompareBlock &b)
 {
-    const SortType kind = kKindOfType[b.type];
+    // The key keeps 4 bits of the type; 15 is no type. Videos become user clips when flagged.
+    const DbContentTypeInfo *info = dbContentTypeInfo(b.type);
+    const SortType kind = kSortOfKind[size_t(info ? info->kind : DbMediaKind::None)];
     return kind == SORT_VIDEO && b.userClip ? SORT_USER_VIDEO_CLIP : kind;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CAHMediaList.h"
+#include "ztMedia/ztMediaExport.h"
 
 // Media kinds a sort rule can put in order; the names in "media_type_order" select them.
 enum SortType : uint32_t {
@@ -24,9 +25,10 @@ enum SortType : uint32_t {
 };
 
 // The kind of a key: its content type, and the user-clip flag for videos.
+ZT_MEDIA_API
 SortType sortTypeOf(const CompareBlock &b);
 
-class Comparinator {
+class ZT_MEDIA_API Comparinator {
 public:
     virtual ~Comparinator() = default;
     // Positive: a sorts before b; negative: b before a; 0: this comparator cannot tell them apart.
@@ -34,7 +36,7 @@ public:
 };
 
 // The whole document: the first child that tells a and b apart decides. Owns its children.
-class CompoundCompare : public Comparinator {
+class ZT_MEDIA_API CompoundCompare : public Comparinator {
 public:
     ~CompoundCompare() override;
     int32_t compare(const CompareBlock &a, const CompareBlock &b) const override;
@@ -46,31 +48,31 @@ private:
 };
 
 // Highlighted media first.
-class CompareHighlight : public Comparinator {
+class ZT_MEDIA_API CompareHighlight : public Comparinator {
 public:
     int32_t compare(const CompareBlock &a, const CompareBlock &b) const override;
 };
 
 // Later day first (year, then day of the year); keys of one day tie.
-class CompareByDayNewestFirst : public Comparinator {
+class ZT_MEDIA_API CompareByDayNewestFirst : public Comparinator {
 public:
     int32_t compare(const CompareBlock &a, const CompareBlock &b) const override;
 };
 
 // Earlier day first; keys of one day tie.
-class CompareDayOldestFirst : public Comparinator {
+class ZT_MEDIA_API CompareDayOldestFirst : public Comparinator {
 public:
     int32_t compare(const CompareBlock &a, const CompareBlock &b) const override;
 };
 
 // Smaller file first, in whole MiB.
-class CompareFileSize : public Comparinator {
+class ZT_MEDIA_API CompareFileSize : public Comparinator {
 public:
     int32_t compare(const CompareBlock &a, const CompareBlock &b) const override;
 };
 
 // Kinds in the order of the list; kinds not listed come last and tie with each other.
-class CompareMediaType : public Comparinator {
+class ZT_MEDIA_API CompareMediaType : public Comparinator {
 public:
     explicit CompareMediaType(std::vector<SortType> order) : mOrder(std::move(order)) {}
     int32_t compare(const CompareBlock &a, const CompareBlock &b) const override;
@@ -83,7 +85,7 @@ private:
 
 // The same order as a comparator tree of field rules, as one 64-bit ordinal per key (larger
 // sorts first): comparing two integers costs a fraction of walking the tree's virtual calls.
-class CompareOrdinal {
+class ZT_MEDIA_API CompareOrdinal {
 public:
     // valid() is false when c holds a rule of a class the factory does not make (a host's
     // subclass too: its compare may differ) or needs more than 64 bits.

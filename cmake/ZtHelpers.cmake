@@ -31,6 +31,9 @@ function(zt_library name)
          ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
   endif()
   add_library(${name} STATIC ${ZL_SOURCES})
+  # Hidden by default: only what a public header marks ZT_MEDIA_API leaves the shared library.
+  set_target_properties(${name} PROPERTIES C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden
+                        VISIBILITY_INLINES_HIDDEN ON)
   target_include_directories(${name} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/ztMedia>)
@@ -39,17 +42,12 @@ function(zt_library name)
   endif()
 endfunction()
 
-# zt_install_headers(DIR) installs the headers of a source folder under include/ztMedia/DIR.
-function(zt_install_headers dir)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ztMedia/${dir}
-          FILES_MATCHING PATTERN "*.h")
-endfunction()
-
 function(zt_install_package)
   # The .pc file finds its prefix from where it lies, so the install can be moved.
   file(RELATIVE_PATH ZT_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
   string(REGEX REPLACE "/$" "" ZT_PC_TO_PREFIX "${ZT_PC_TO_PREFIX}")
   configure_file(${PROJECT_SOURCE_DIR}/cmake/ztMediaRTOSDB.pc.in
                  ${CMAKE_BINARY_DIR}/ztMediaRTOSDB.pc @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/ztMediaRTOSDB.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  install(FILES ${CMAKE_BINARY_DIR}/ztMediaRTOSDB.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+          COMPONENT dev)
 endfunction()

@@ -38,18 +38,28 @@ const char *const kCard = R"({"card_id":"CARD-A","media":[
  {"dir":"101ZTCAM","file":"ZX010009.MP4","type":12,"cre":500,"mod":501,"size":20,"video":{"ls":3}},
  {"dir":"100ZTCAM","file":"ZCAM0010.JPG","type":9,"cre":600,"mod":601,"size":50}]})";
 
+// A photo as both lists write it with every member: the paged list, and the media list asked for
+// all fields.
+std::string photo(const std::string &name, int mod, int flags, int size, int us = 0)
+{
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  R"({"n":"%s","mod":"%d","cre":"%d","us":"%d","tr":"0","hc":"0","hdr":"%d","wdr":"%d","raw":"%d","s":"%d"})",
+                  name.c_str(), mod, mod ? mod - 1 : 0, us, flags, flags, flags, size);
+    return text;
+}
+const std::string kPhoto2 = photo("ZCAM0002.JPG", 201, 1, 300), kPhoto10 = photo("ZCAM0010.JPG", 601, 0, 50);
+
 const std::string kVideoLegacy = R"({"n":"ZX010001.MP4","mod":"101","ls":"-1","s":"5000"})";
 const std::string kDefaultList =
     R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kVideoLegacy +
     R"(,{"n":"ZCAM0002.JPG","mod":"201","s":"300"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","g":"7","b":"1","l":"10","t":"b","m":["3","4"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","s":"50"}]}]})"
     "\r\n";
 const std::string kAllFieldsList =
-    R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","cl":"1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"},{"n":"ZCAM0002.JPG","mod":"201","cre":"200","us":"0","tr":"0","hc":"0","hdr":"1","wdr":"1","raw":"1","s":"300"}]},{"d":"102ZTCAM","fs":[{"n":"ZSES0003.JSN","mod":"301","cre":"300","us":"0","tr":"0","hc":"0","s":"10"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","cre":"400","us":"0","tr":"0","g":"7","b":"1","l":"10","t":"b","m":["3","4"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","cre":"600","us":"0","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"50"}]}]})"
+    R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","cl":"1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"},)" + kPhoto2 + R"(]},{"d":"102ZTCAM","fs":[{"n":"ZSES0003.JSN","mod":"301","cre":"300","us":"0","tr":"0","hc":"0","s":"10"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","cre":"400","us":"0","tr":"0","g":"7","b":"1","l":"10","t":"b","m":["3","4"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[)" + kPhoto10 + R"(]}]})"
     "\r\n";
 const std::string kPagedVideo =
     R"({"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"})";
-const std::string kPagedPhoto =
-    R"({"n":"ZCAM0002.JPG","mod":"201","cre":"200","us":"0","tr":"0","hc":"0","hdr":"1","wdr":"1","raw":"1","s":"300"})";
 
 std::string ok(const std::string &body)
 {
@@ -135,17 +145,17 @@ TEST_F(MediaResponders, ListsLookupsAndPages)
         {Call::List, "folder=100ZTCAM&f=gumi&files=A", "", -1},
         {Call::List, "f=gumi&folder=100ZTCAM&files=a\"b", failed(400, kEmptyA), -1},
         {Call::Paged, "max=1&count=2&start=0&lo=0&qo=0xf00",
-         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPagedVideo + "," + kPagedPhoto + "]}]}")), 0},
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPagedVideo + "," + kPhoto2 + "]}]}")), 0},
         {Call::Paged, "max=10&count=10&start=0&lo=0&qo=0x100",
          ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPagedVideo + R"(]},{"d":"101ZTCAM","fs":[]}]})")), 0},
         {Call::Paged, "max=5&count=10&start=0&lo=0&qo=0x200&p1=150&p2=250",
-         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPagedPhoto + "]}]}")), 0},
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPhoto2 + "]}]}")), 0},
         {Call::Paged, "max=5&count=1&start=2&lo=0&qo=0x200",
-         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","cre":"600","us":"0","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"50"}]}]})")), 0},
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPhoto10 + "]}]}")), 0},
         {Call::Paged, "max=0&count=10&start=0&lo=0&qo=0x200", ok(kEmptyA), 0},
         // p2 without p1 asks for a plain list (p1=0&p2=1 would select nothing)
         {Call::Paged, "max=1&count=1&start=2&lo=0&qo=0x200&p2=1",
-         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","cre":"600","us":"0","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"50"}]}]})")), 0},
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPhoto10 + "]}]}")), 0},
         {Call::Paged, "max=1&count=ten&start=0&lo=0&qo=0x200", errorHeader(400), -1},
         {Call::List, "f=clips&f=video", errorHeader(400), -1},
         {Call::List, "f=Video", errorHeader(501), -1},
@@ -168,6 +178,8 @@ TEST_F(MediaResponders, MetadataDataSetsAndWrites)
          ok(json(R"({"cre":"100","s":"5000","us":"2","mos":["app"],"eis":"1","pta":"1","ao":"wind","tr":"1","mp":"1","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100","ls":"-1","cl":"1","hc":"3","hi":[1000,2000,3000],"dur":"1","w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")), 0},
         {Call::Metadata, "t=v5info&p=100ZTCAM/ZCAM0002.JPG",
          ok(json(R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","hdr":"1","wdr":"1","raw":"1","tr":"0","mp":"0","ct":"4","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")), 0},
+        {Call::Metadata, "t=v4info&p=100ZTCAM/ZCAM0002.JPG",
+         ok(json(R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","wdr":"1","raw":"1","tr":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")), 0},
         {Call::Metadata, "t=videoinfo&p=100ZTCAM/ZCAM0002.JPG", errorHeader(501), -1},
         {Call::Metadata, "t=dur&p=100ZTCAM/ZZZZ0001.MP4", errorHeader(404), -1},
         {Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.mp4", errorHeader(404), -1},
@@ -223,7 +235,7 @@ TEST_F(MediaResponders, HostileNamesAreEscaped)
     expectRows({
         {Call::List, "f=none&fields=n", ok(json(R"({"id":"C\"\\D","media":[)" + dir + R"({"n":"ZCAM0001.JPG"}]},{"d":"100ZTCAM","fs":[{)" + video + "}]}]}")), 0},
         {Call::Paged, "max=1&count=10&start=0&lo=0&qo=0xf00",
-         ok(json(R"({"id":"C\"\\D","media":[)" + dir + R"({"n":"ZCAM0001.JPG","mod":"0","cre":"0","us":"0","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"0"}]},{"d":"100ZTCAM","fs":[{)" + video + R"(,"mod":"0","cre":"0","us":"0","tr":"0","ls":"-1","pta":"0","ao":"off","mp":"0","dur":"2","mahs":"0","hc":"0","hi":[],"s":"0"}]}]})")), 0},
+         ok(json(R"({"id":"C\"\\D","media":[)" + dir + photo("ZCAM0001.JPG", 0, 0, 0) + R"(]},{"d":"100ZTCAM","fs":[{)" + video + R"(,"mod":"0","cre":"0","us":"0","tr":"0","ls":"-1","pta":"0","ao":"off","mp":"0","dur":"2","mahs":"0","hc":"0","hi":[],"s":"0"}]}]})")), 0},
         {Call::Metadata, "t=dur&p=100ZTCAM/Z%22%5CX0001.MP4", ok(json(R"({"dur":"2","c":"0","profile":"0"})")), 0},
     });
     const Json body = bodyOf(captureStdout([] { generateMediaList(nullptr, ""); }));
@@ -254,11 +266,11 @@ TEST_F(MediaResponders, UnknownFilesAndControlBytesInScriptedLists)
             f.put(entries[i]);
         return PeerAction::reply(f.done(static_cast<uint32_t>(entries.size())));
     });
-    const std::string photo = R"(,"mod":"0","cre":"0","us":"3","tr":"0","hc":"0","hdr":"0","wdr":"0","raw":"0","s":"1000"})";
     expectRows({
         {Call::List, "fields=n", ok(json(R"({"id":"CARD-P","media":[{"d":"100ZTCAM","fs":[{"n":"ZP010001.JPG"},{"n":"ZP\u0001\u00ff0002.JPG"}]}]})")), 0},
         {Call::Paged, "max=5&count=10&start=0&lo=0&qo=0",
-         ok(json(R"({"id":"CARD-P","media":[{"d":"100ZTCAM","fs":[{"n":"ZP010001.JPG")" + photo + R"(,{"n":"ZP\u0001\u00ff0002.JPG")" + photo + "]}]}")), 0},
+         ok(json(R"({"id":"CARD-P","media":[{"d":"100ZTCAM","fs":[)" + photo("ZP010001.JPG", 0, 0, 1000, 3) + "," +
+                 photo(R"(ZP\u0001\u00ff0002.JPG)", 0, 0, 1000, 3) + "]}]}")), 0},
     });
 }
 
@@ -288,7 +300,7 @@ TEST_F(MediaResponders, FaultsAndCardIdentifier)
         {Call::List, "", failed(404, json(R"({"id":"0","media":[]})")), -1},
         {Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.MP4", errorHeader(404), -1},
         {Call::Paged, "max=1&count=1&start=0&lo=0&qo=0x200",
-         ok(json(R"({"id":"0","media":[{"d":"100ZTCAM","fs":[)" + kPagedPhoto + "]}]}")), 0},
+         ok(json(R"({"id":"0","media":[{"d":"100ZTCAM","fs":[)" + kPhoto2 + "]}]}")), 0},
     });
 }
 
@@ -359,35 +371,6 @@ TEST(MediaListPaging, RequestsFollowTheTotal)
                              "         request_count 4"})
         EXPECT_EQ(klog.count(line), 1) << line;
     EXPECT_EQ(klog.count("         request_count 10"), 2);
-}
-
-// The CGI program: the responder's bytes on standard output and nothing else, exit status 0
-// only for 200.
-TEST_F(MediaResponders, CgiProgram)
-{
-    ServerProcess server(kCard);
-    ASSERT_TRUE(server.ok()) << server.error();
-    struct CgiRow {
-        std::string args, query, expected;
-        int exit;
-    } rows[] = {
-        {"list", "", ok(kDefaultList), 0},
-        {"metadata", "t=dur&p=100ZTCAM/ZX010001.MP4", ok(json(R"({"dur":"1","c":"1","profile":"4"})")), 0},
-        {"metadata", "t=dur&t=dur", errorHeader(400), 1},
-        {"paged", "max=0&count=1&start=0&lo=0&qo=0", ok(kEmptyA), 0},
-    };
-    for (const CgiRow &r : rows) {
-        const std::string cmd = "QUERY_STRING='" + r.query + "' " + ztBinPath("ztMediaCGI") + " " + r.args + " 2>/dev/null";
-        FILE *p = popen(cmd.c_str(), "r");
-        ASSERT_NE(p, nullptr);
-        std::string out;
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-            out.append(buf, n);
-        const int status = pclose(p);
-        EXPECT_EQ(out, r.expected) << r.args << " " << r.query;
-        EXPECT_EQ(WEXITSTATUS(status), r.exit) << r.args << " " << r.query;
-    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "libztMediaRTOSDB/src/dbCommon.h"
 #include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/dbLog.h"
+#include "libztMediaRTOSDB/src/ztMediaFields.h"
 #include "libztMediaRTOSDB/src/ztMediaFormat.h"
 #include "libztMediaRTOSDB/src/ztMediaJson.h"
 #include "libztMediaRTOSDB/src/ztMediaQuery.h"
@@ -93,7 +94,7 @@ void clearMembers(Ctx &c, const uint8_t *bitmap, uint32_t limit, const char *for
 
 void writeHighlights(Ctx &c)
 {
-    c.put("\"hi\":[");
+    c.put("\"%s\":[", fieldKey(F_HI));
     const uint32_t n = c.e.ci.highlight_count < c.e.vsi.highlight_count ? c.e.ci.highlight_count
                                                                        : c.e.vsi.highlight_count;
     for (uint32_t i = 0; i < n; ++i)
@@ -101,11 +102,11 @@ void writeHighlights(Ctx &c)
     c.put("]");
 }
 
-void writeGumi(Ctx &c, const char *key, const uint8_t *bytes)
+void writeGumi(Ctx &c, Field f, const uint8_t *bytes)
 {
     char hex[2 * DB_GUMI_LEN + 1];
     gumiHex(bytes, hex);
-    c.put("\"%s\":\"%s\"", key, hex);
+    c.put("\"%s\":\"%s\"", fieldKey(f), hex);
 }
 
 using W = void (*)(Ctx &);
@@ -116,145 +117,176 @@ bool hasGumi(const ListEntry &e) { return e.gumi && !blankGumi(e.gumi); }
 bool hasParent(const ListEntry &e) { return e.pgumi != nullptr; }
 bool groupHighlighted(const ListEntry &e) { return e.ci.highlight_count != 0; }
 
-const W wName = [](Ctx &c) { c.put("\"n\":\"%s\"", jsonText(c.e.ci.file_name, DB_FILE_NAME_LEN).text); };
-const W wMod = [](Ctx &c) { c.put("\"mod\":\"%u\"", c.e.ci.modified_time); };
-const W wCre = [](Ctx &c) { c.put("\"cre\":\"%u\"", c.e.ci.creation_time); };
-const W wUs = [](Ctx &c) { c.put("\"us\":\"%u\"", c.e.ci.upload_status & DB_UPLOAD_STATE_MASK); };
-const W wTr = [](Ctx &c) { c.put("\"tr\":\"%u\"", flag(c, 10)); };
-const W wDne = [](Ctx &c) { c.put("\"DNE\":\"%u\"", 1u); };
-const W wGumi = [](Ctx &c) { writeGumi(c, "gumi", c.e.gumi); };
-const W wPgumi = [](Ctx &c) { writeGumi(c, "pgumi", c.e.pgumi); };
-const W wLs = [](Ctx &c) {
+// One member "key":"value" with the key from the field table.
+void num(Ctx &c, Field f, unsigned long v) { c.put("\"%s\":\"%lu\"", fieldKey(f), v); }
+void word(Ctx &c, Field f, const char *v) { c.put("\"%s\":\"%s\"", fieldKey(f), v); }
+
+constexpr W wName = [](Ctx &c) { word(c, F_N, jsonText(c.e.ci.file_name, DB_FILE_NAME_LEN).text); };
+constexpr W wMod = [](Ctx &c) { num(c, F_MOD, c.e.ci.modified_time); };
+constexpr W wCre = [](Ctx &c) { num(c, F_CRE, c.e.ci.creation_time); };
+constexpr W wUs = [](Ctx &c) { num(c, F_US, c.e.ci.upload_status & DB_UPLOAD_STATE_MASK); };
+constexpr W wTr = [](Ctx &c) { num(c, F_TR, flag(c, 10)); };
+constexpr W wDne = [](Ctx &c) { num(c, F_DNE, 1u); };
+constexpr W wGumi = [](Ctx &c) { writeGumi(c, F_GUMI, c.e.gumi); };
+constexpr W wPgumi = [](Ctx &c) { writeGumi(c, F_PGUMI, c.e.pgumi); };
+constexpr W wLs = [](Ctx &c) {
     if (c.e.vsi.ls == 0)
-        c.put("\"ls\":\"-1\"");
+        word(c, F_LS, "-1");
     else
-        c.put("\"ls\":\"%u\"", c.e.vsi.ls);
+        num(c, F_LS, c.e.vsi.ls);
 };
-const W wCl = [](Ctx &c) { c.put("\"cl\":\"%u\"", c.e.vsi.cl); };
-const W wEis = [](Ctx &c) { c.put("\"eis\":\"%u\"", flag(c, 1)); };
-const W wPta = [](Ctx &c) { c.put("\"pta\":\"%u\"", (c.e.ci.media_flags & DB_MEDIA_FLAG_PTA_MASK) ? 1u : 0u); };
-const W wAo = [](Ctx &c) { c.put("\"ao\":\"%s\"", getAudioOptionStr(c.e.ci.media_flags)); };
-const W wMp = [](Ctx &c) { c.put("\"mp\":\"%u\"", flag(c, 11)); };
-const W wDur = [](Ctx &c) { c.put("\"dur\":\"%u\"", durationSeconds(c.e.vsi.duration_ms)); };
-const W wMahs = [](Ctx &c) { c.put("\"mahs\":\"%u\"", c.e.ci.mahs & 0x7F); };
-const W wHc = [](Ctx &c) { c.put("\"hc\":\"%u\"", c.e.ci.highlight_count); };
-const W wHi = writeHighlights;
-const W wHdr = [](Ctx &c) { c.put("\"hdr\":\"%u\"", flag(c, 12)); };
-const W wWdr = [](Ctx &c) { c.put("\"wdr\":\"%u\"", flag(c, 8)); };
-const W wRaw = [](Ctx &c) { c.put("\"raw\":\"%u\"", flag(c, 9)); };
-const W wGbl = [](Ctx &c) {
-    c.put("\"g\":\"%d\",\"b\":\"%d\",\"l\":\"%d\"", static_cast<int>(c.e.gi.group_number),
-          static_cast<int>(c.e.gi.first_number), static_cast<int>(c.e.gi.last_number));
+constexpr W wCl = [](Ctx &c) { num(c, F_CL, c.e.vsi.cl); };
+constexpr W wEis = [](Ctx &c) { num(c, F_EIS, flag(c, 1)); };
+constexpr W wPta = [](Ctx &c) { num(c, F_PTA, (c.e.ci.media_flags & DB_MEDIA_FLAG_PTA_MASK) ? 1u : 0u); };
+constexpr W wAo = [](Ctx &c) { word(c, F_AO, getAudioOptionStr(c.e.ci.media_flags)); };
+constexpr W wMp = [](Ctx &c) { num(c, F_MP, flag(c, 11)); };
+constexpr W wDur = [](Ctx &c) { num(c, F_DUR, durationSeconds(c.e.vsi.duration_ms)); };
+constexpr W wMahs = [](Ctx &c) { num(c, F_MAHS, c.e.ci.mahs & 0x7F); };
+constexpr W wHc = [](Ctx &c) { num(c, F_HC, c.e.ci.highlight_count); };
+constexpr W wHi = writeHighlights;
+constexpr W wHdr = [](Ctx &c) { num(c, F_HDR, flag(c, 12)); };
+constexpr W wWdr = [](Ctx &c) { num(c, F_WDR, flag(c, 8)); };
+constexpr W wRaw = [](Ctx &c) { num(c, F_RAW, flag(c, 9)); };
+constexpr W wGbl = [](Ctx &c) {
+    c.put("\"%s\":\"%d\",\"%s\":\"%d\",\"%s\":\"%d\"", fieldKey(F_G),
+          static_cast<int>(c.e.gi.group_number), fieldKey(F_B), static_cast<int>(c.e.gi.first_number),
+          fieldKey(F_L), static_cast<int>(c.e.gi.last_number));
 };
-const W wTm = [](Ctx &c) {
+constexpr W wTm = [](Ctx &c) {
     const DbContentTypeInfo *info = dbContentTypeInfo(c.e.ci.content_type);
-    c.put(",\"t\":\"%c\",\"m\":[", info ? info->groupLetter : '?');
+    c.put(",\"%s\":\"%c\",\"%s\":[", fieldKey(F_T), info ? info->groupLetter : '?', fieldKey(F_M));
     clearMembers(c, c.e.missing, c.e.gi.num_missing, "\"%d\"");
     c.put("]");
 };
-const W wGhcObject = [](Ctx &c) {
-    c.put(",\"ghc\":{");
+constexpr W wGhcObject = [](Ctx &c) {
+    c.put(",\"%s\":{", fieldKey(F_GHC));
     clearMembers(c, c.e.second, c.e.ci.highlight_count, "\"%d\":\"1\"");
     c.put("}");
 };
-const W wGhcCount = [](Ctx &c) { c.put("\"ghc\":\"%d\"", static_cast<int>(c.e.ci.highlight_count)); };
-const W wGhi = [](Ctx &c) {
-    c.put("\"ghi\":[");
+constexpr W wGhcCount = [](Ctx &c) { c.put("\"%s\":\"%d\"", fieldKey(F_GHC), static_cast<int>(c.e.ci.highlight_count)); };
+constexpr W wGhi = [](Ctx &c) {
+    c.put("\"%s\":[", fieldKey(F_GHI));
     clearMembers(c, c.e.second, c.e.ci.highlight_count, "\"%d\"");
     c.put("]");
 };
-const W wSize = [](Ctx &c) {
-    c.put("\"s\":\"%lu\"", static_cast<unsigned long>(c.e.hasGroup && c.e.cls == EC_PHOTO_GROUP
-                                                          ? c.e.gi.group_size
-                                                          : c.e.ci.file_size));
+constexpr W wSize = [](Ctx &c) {
+    num(c, F_S, c.e.hasGroup && c.e.cls == EC_PHOTO_GROUP ? c.e.gi.group_size : c.e.ci.file_size);
 };
 
 struct MemberRow {
-    uint64_t bit;      // field-mask bit; ~0 for members every entry of the form carries
+    Field field;       // its row of the field table, whose bit lets it be written
     uint8_t classes;   // EntryClass bits the member applies to
     When when;         // further condition, or null
     bool ownComma;     // the writer spells its own leading comma
     W write;
 };
 
-constexpr uint64_t kAlways = ~0ull;
 constexpr uint8_t SV = EC_SINGLE_VIDEO, SP = EC_SINGLE_PHOTO, PG = EC_PHOTO_GROUP, T7 = EC_SESSION_FILE;
 
-const MemberRow kMediaListMembers[] = {
-    {FM_N, EC_ALL, nullptr, false, wName},
-    {FM_MOD, EC_ALL, nullptr, false, wMod},
-    {FM_CRE, EC_ALL, nullptr, false, wCre},
-    {FM_US, EC_ALL, nullptr, false, wUs},
-    {FM_TR, EC_ALL, nullptr, false, wTr},
-    {FM_DNE, EC_ALL, hasBlankGumi, false, wDne},
-    {FM_GUMI, EC_ALL, hasGumi, false, wGumi},
-    {FM_PGUMI, EC_ALL, hasParent, false, wPgumi},
-    {FM_LS, SV, nullptr, false, wLs},
-    {FM_CL, SV, nullptr, false, wCl},
-    {FM_PTA, SV, nullptr, false, wPta},
-    {FM_AO, SV, nullptr, false, wAo},
-    {FM_MP, SV, nullptr, false, wMp},
-    {FM_DUR, SV, nullptr, false, wDur},
-    {FM_MAHS, SV, nullptr, false, wMahs},
-    {FM_HC, SV | SP | T7, nullptr, false, wHc},
-    {FM_HI, SV, nullptr, false, wHi},
-    {FM_HDR, SP, nullptr, false, wHdr},
-    {FM_WDR, SP, nullptr, false, wWdr},
-    {FM_RAW, SP, nullptr, false, wRaw},
-    {FM_GROUP, PG, nullptr, false, wGbl},
-    {FM_GROUP, PG, nullptr, true, wTm},
-    {FM_GROUP, PG, groupHighlighted, true, wGhcObject},
-    {FM_S, EC_ALL, nullptr, false, wSize},
+constexpr MemberRow kMediaListMembers[] = {
+    {F_N, EC_ALL, nullptr, false, wName},
+    {F_MOD, EC_ALL, nullptr, false, wMod},
+    {F_CRE, EC_ALL, nullptr, false, wCre},
+    {F_US, EC_ALL, nullptr, false, wUs},
+    {F_TR, EC_ALL, nullptr, false, wTr},
+    {F_DNE, EC_ALL, hasBlankGumi, false, wDne},
+    {F_GUMI, EC_ALL, hasGumi, false, wGumi},
+    {F_PGUMI, EC_ALL, hasParent, false, wPgumi},
+    {F_LS, SV, nullptr, false, wLs},
+    {F_CL, SV, nullptr, false, wCl},
+    {F_PTA, SV, nullptr, false, wPta},
+    {F_AO, SV, nullptr, false, wAo},
+    {F_MP, SV, nullptr, false, wMp},
+    {F_DUR, SV, nullptr, false, wDur},
+    {F_MAHS, SV, nullptr, false, wMahs},
+    {F_HC, SV | SP | T7, nullptr, false, wHc},
+    {F_HI, SV, nullptr, false, wHi},
+    {F_HDR, SP, nullptr, false, wHdr},
+    {F_WDR, SP, nullptr, false, wWdr},
+    {F_RAW, SP, nullptr, false, wRaw},
+    {F_G, PG, nullptr, false, wGbl},
+    {F_T, PG, nullptr, true, wTm},
+    {F_GHC, PG, groupHighlighted, true, wGhcObject},
+    {F_S, EC_ALL, nullptr, false, wSize},
 };
 
-const MemberRow kPagedListMembers[] = {
-    {kAlways, EC_ALL, nullptr, false, wName},
-    {kAlways, EC_ALL, nullptr, false, wMod},
-    {kAlways, EC_ALL, nullptr, false, wCre},
-    {kAlways, EC_ALL, nullptr, false, wUs},
-    {kAlways, EC_ALL, nullptr, false, wTr},
-    {kAlways, EC_ALL, hasBlankGumi, false, wDne},
-    {kAlways, EC_ALL, hasGumi, false, wGumi},
-    {kAlways, EC_ALL, hasParent, false, wPgumi},
-    {kAlways, T7, nullptr, false, wHc},
-    {kAlways, SV, nullptr, false, wLs},
-    {kAlways, SV, nullptr, false, wPta},
-    {kAlways, SV, nullptr, false, wAo},
-    {kAlways, SV, nullptr, false, wMp},
-    {kAlways, SV, nullptr, false, wDur},
-    {kAlways, SV, nullptr, false, wMahs},
-    {kAlways, SV | SP, nullptr, false, wHc},
-    {kAlways, SV, nullptr, false, wHi},
-    {kAlways, SP, nullptr, false, wHdr},
-    {kAlways, SP, nullptr, false, wWdr},
-    {kAlways, SP, nullptr, false, wRaw},
-    {kAlways, PG, nullptr, false, wGbl},
-    {kAlways, PG, nullptr, true, wTm},
-    {kAlways, PG, nullptr, false, wGhcCount},
-    {kAlways, PG, nullptr, false, wGhi},
-    {kAlways, EC_ALL & ~EC_GROUPED_VIDEO, nullptr, false, wSize},  // grouped: from its members
+constexpr MemberRow kPagedListMembers[] = {
+    {F_N, EC_ALL, nullptr, false, wName},
+    {F_MOD, EC_ALL, nullptr, false, wMod},
+    {F_CRE, EC_ALL, nullptr, false, wCre},
+    {F_US, EC_ALL, nullptr, false, wUs},
+    {F_TR, EC_ALL, nullptr, false, wTr},
+    {F_DNE, EC_ALL, hasBlankGumi, false, wDne},
+    {F_GUMI, EC_ALL, hasGumi, false, wGumi},
+    {F_PGUMI, EC_ALL, hasParent, false, wPgumi},
+    {F_HC, T7, nullptr, false, wHc},
+    {F_LS, SV, nullptr, false, wLs},
+    {F_PTA, SV, nullptr, false, wPta},
+    {F_AO, SV, nullptr, false, wAo},
+    {F_MP, SV, nullptr, false, wMp},
+    {F_DUR, SV, nullptr, false, wDur},
+    {F_MAHS, SV, nullptr, false, wMahs},
+    {F_HC, SV | SP, nullptr, false, wHc},
+    {F_HI, SV, nullptr, false, wHi},
+    {F_HDR, SP, nullptr, false, wHdr},
+    {F_WDR, SP, nullptr, false, wWdr},
+    {F_RAW, SP, nullptr, false, wRaw},
+    {F_G, PG, nullptr, false, wGbl},
+    {F_T, PG, nullptr, true, wTm},
+    {F_GHC, PG, nullptr, false, wGhcCount},
+    {F_GHI, PG, nullptr, false, wGhi},
+    {F_S, EC_ALL & ~EC_GROUPED_VIDEO, nullptr, false, wSize},  // grouped: from its members
 };
 
 // A grouped video's entry continues with its first member's video members.
-const MemberRow kGroupFirstMember[] = {
-    {kAlways, EC_ALL, nullptr, false, wEis},  {kAlways, EC_ALL, nullptr, false, wPta},
-    {kAlways, EC_ALL, nullptr, false, wAo},   {kAlways, EC_ALL, nullptr, false, wMp},
-    {kAlways, EC_ALL, nullptr, false, wDur},  {kAlways, EC_ALL, nullptr, false, wMahs},
-    {kAlways, EC_ALL, nullptr, false, wHc},   {kAlways, EC_ALL, nullptr, false, wHi},
-    {kAlways, EC_ALL, nullptr, false, wLs},   {kAlways, EC_ALL, nullptr, false, wSize},
+constexpr MemberRow kGroupFirstMember[] = {
+    {F_EIS, EC_ALL, nullptr, false, wEis},  {F_PTA, EC_ALL, nullptr, false, wPta},
+    {F_AO, EC_ALL, nullptr, false, wAo},   {F_MP, EC_ALL, nullptr, false, wMp},
+    {F_DUR, EC_ALL, nullptr, false, wDur},  {F_MAHS, EC_ALL, nullptr, false, wMahs},
+    {F_HC, EC_ALL, nullptr, false, wHc},   {F_HI, EC_ALL, nullptr, false, wHi},
+    {F_LS, EC_ALL, nullptr, false, wLs},   {F_S, EC_ALL, nullptr, false, wSize},
 };
 
 // Every further member of a grouped video is an entry of its own.
-const MemberRow kGroupFurtherMember[] = {
-    {kAlways, EC_ALL, nullptr, false, wName}, {kAlways, EC_ALL, nullptr, false, wMod},
-    {kAlways, EC_ALL, nullptr, false, wCre},  {kAlways, EC_ALL, nullptr, false, wUs},
-    {kAlways, EC_ALL, nullptr, false, wTr},   {kAlways, EC_ALL, nullptr, false, wLs},
-    {kAlways, EC_ALL, nullptr, false, wEis},  {kAlways, EC_ALL, nullptr, false, wPta},
-    {kAlways, EC_ALL, nullptr, false, wAo},   {kAlways, EC_ALL, nullptr, false, wMp},
-    {kAlways, EC_ALL, nullptr, false, wDur},  {kAlways, EC_ALL, nullptr, false, wMahs},
-    {kAlways, EC_ALL, nullptr, false, wHc},   {kAlways, EC_ALL, nullptr, false, wHi},
-    {kAlways, EC_ALL, nullptr, false, wSize},
+constexpr MemberRow kGroupFurtherMember[] = {
+    {F_N, EC_ALL, nullptr, false, wName}, {F_MOD, EC_ALL, nullptr, false, wMod},
+    {F_CRE, EC_ALL, nullptr, false, wCre},  {F_US, EC_ALL, nullptr, false, wUs},
+    {F_TR, EC_ALL, nullptr, false, wTr},   {F_LS, EC_ALL, nullptr, false, wLs},
+    {F_EIS, EC_ALL, nullptr, false, wEis},  {F_PTA, EC_ALL, nullptr, false, wPta},
+    {F_AO, EC_ALL, nullptr, false, wAo},   {F_MP, EC_ALL, nullptr, false, wMp},
+    {F_DUR, EC_ALL, nullptr, false, wDur},  {F_MAHS, EC_ALL, nullptr, false, wMahs},
+    {F_HC, EC_ALL, nullptr, false, wHc},   {F_HI, EC_ALL, nullptr, false, wHi},
+    {F_S, EC_ALL, nullptr, false, wSize},
 };
+
+// A writer of several members names the first: "b" and "l" come with "g", "m" with "t".
+constexpr size_t writtenWith(size_t f)
+{
+    return f == F_B || f == F_L ? size_t{F_G} : f == F_M ? size_t{F_T} : f;
+}
+
+template <size_t N>
+constexpr bool writes(const MemberRow (&rows)[N], size_t f)
+{
+    for (const MemberRow &r : rows)
+        if (r.field == writtenWith(f))
+            return true;
+    return false;
+}
+
+// The field table's answers column says which list forms write each member.
+constexpr bool answersMatch()
+{
+    for (size_t f = 0; f < F_COUNT; ++f) {
+        const bool paged = writes(kPagedListMembers, f) || writes(kGroupFirstMember, f) ||
+                           writes(kGroupFurtherMember, f);
+        if (writes(kMediaListMembers, f) != bool(kFields[f].answers & FA_LIST) ||
+            paged != bool(kFields[f].answers & FA_PAGED))
+            return false;
+    }
+    return true;
+}
+static_assert(answersMatch(), "kFields answers column and the member tables agree");
 
 }  // namespace
 
@@ -289,7 +321,7 @@ int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const
     auto each = [&](const MemberRow *rows, size_t n) {
         for (size_t i = 0; i < n; ++i) {
             const MemberRow &r = rows[i];
-            if (!(mask & r.bit) || !(r.classes & e.cls) || (r.when && !r.when(e)))
+            if (!(mask & fieldBit(r.field)) || !(r.classes & e.cls) || (r.when && !r.when(e)))
                 continue;
             if (written && !r.ownComma)
                 c.put(",");

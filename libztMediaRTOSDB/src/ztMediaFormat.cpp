@@ -21,8 +21,7 @@ uint64_t flagBit(uint32_t flags, int bit) { return (flags >> bit) & 1u; }
 
 enum class Kind { Number, Name, Word, Raw };
 struct ContentMember {
-    uint64_t bit;
-    const char *key;
+    Field field;
     Kind kind;
     uint64_t (*number)(const db_content_info &);
     const char *(*text)(const db_content_info &);
@@ -30,27 +29,27 @@ struct ContentMember {
 using CI = const db_content_info &;
 // Members of a content record in output order.
 const ContentMember kContentMembers[] = {
-    {FM_N, "n", Kind::Name, nullptr, [](CI c) -> const char * { return c.file_name; }},
-    {FM_MOD, "mod", Kind::Number, [](CI c) -> uint64_t { return c.modified_time; }, nullptr},
-    {FM_CRE, "cre", Kind::Number, [](CI c) -> uint64_t { return c.creation_time; }, nullptr},
-    {FM_S, "s", Kind::Number, [](CI c) -> uint64_t { return c.file_size; }, nullptr},
-    {FM_MAHS, "mahs", Kind::Number, [](CI c) -> uint64_t { return c.mahs & 0x7F; }, nullptr},
-    {FM_HC, "hc", Kind::Number, [](CI c) -> uint64_t { return c.highlight_count; }, nullptr},
-    {FM_US, "us", Kind::Number, [](CI c) -> uint64_t { return c.upload_status & DB_UPLOAD_STATE_MASK; }, nullptr},
-    {FM_MOS, "mos", Kind::Raw, nullptr, [](CI c) { return getOffloadStatusStr(c.upload_status); }},
-    {FM_EIS, "eis", Kind::Number, [](CI c) { return flagBit(c.media_flags, 1); }, nullptr},
-    {FM_HDR, "hdr", Kind::Number, [](CI c) { return flagBit(c.media_flags, 12); }, nullptr},
-    {FM_WDR, "wdr", Kind::Number, [](CI c) { return flagBit(c.media_flags, 8); }, nullptr},
-    {FM_PTA, "pta", Kind::Number, [](CI c) -> uint64_t { return (c.media_flags & DB_MEDIA_FLAG_PTA_MASK) != 0; }, nullptr},
-    {FM_AO, "ao", Kind::Word, nullptr, [](CI c) { return getAudioOptionStr(c.media_flags); }},
-    {FM_RAW, "raw", Kind::Number, [](CI c) { return flagBit(c.media_flags, 9); }, nullptr},
-    {FM_TR, "tr", Kind::Number, [](CI c) { return flagBit(c.media_flags, 10); }, nullptr},
-    {FM_MP, "mp", Kind::Number, [](CI c) { return flagBit(c.media_flags, 11); }, nullptr},
-    {FM_CT, "ct", Kind::Number, [](CI c) -> uint64_t { return mapDbContentTypeToApp(c.content_type); }, nullptr},
-    {FM_ROT, "rot", Kind::Number, [](CI c) -> uint64_t { return c.rot; }, nullptr},
-    {FM_FOV, "fov", Kind::Number, [](CI c) -> uint64_t { return c.fov; }, nullptr},
-    {FM_LC, "lc", Kind::Number, [](CI c) -> uint64_t { return c.lc; }, nullptr},
-    {FM_PRJN, "prjn", Kind::Number, [](CI c) -> uint64_t { return c.prjn; }, nullptr},
+    {F_N, Kind::Name, nullptr, [](CI c) -> const char * { return c.file_name; }},
+    {F_MOD, Kind::Number, [](CI c) -> uint64_t { return c.modified_time; }, nullptr},
+    {F_CRE, Kind::Number, [](CI c) -> uint64_t { return c.creation_time; }, nullptr},
+    {F_S, Kind::Number, [](CI c) -> uint64_t { return c.file_size; }, nullptr},
+    {F_MAHS, Kind::Number, [](CI c) -> uint64_t { return c.mahs & 0x7F; }, nullptr},
+    {F_HC, Kind::Number, [](CI c) -> uint64_t { return c.highlight_count; }, nullptr},
+    {F_US, Kind::Number, [](CI c) -> uint64_t { return c.upload_status & DB_UPLOAD_STATE_MASK; }, nullptr},
+    {F_MOS, Kind::Raw, nullptr, [](CI c) { return getOffloadStatusStr(c.upload_status); }},
+    {F_EIS, Kind::Number, [](CI c) { return flagBit(c.media_flags, 1); }, nullptr},
+    {F_HDR, Kind::Number, [](CI c) { return flagBit(c.media_flags, 12); }, nullptr},
+    {F_WDR, Kind::Number, [](CI c) { return flagBit(c.media_flags, 8); }, nullptr},
+    {F_PTA, Kind::Number, [](CI c) -> uint64_t { return (c.media_flags & DB_MEDIA_FLAG_PTA_MASK) != 0; }, nullptr},
+    {F_AO, Kind::Word, nullptr, [](CI c) { return getAudioOptionStr(c.media_flags); }},
+    {F_RAW, Kind::Number, [](CI c) { return flagBit(c.media_flags, 9); }, nullptr},
+    {F_TR, Kind::Number, [](CI c) { return flagBit(c.media_flags, 10); }, nullptr},
+    {F_MP, Kind::Number, [](CI c) { return flagBit(c.media_flags, 11); }, nullptr},
+    {F_CT, Kind::Number, [](CI c) -> uint64_t { return mapDbContentTypeToApp(c.content_type); }, nullptr},
+    {F_ROT, Kind::Number, [](CI c) -> uint64_t { return c.rot; }, nullptr},
+    {F_FOV, Kind::Number, [](CI c) -> uint64_t { return c.fov; }, nullptr},
+    {F_LC, Kind::Number, [](CI c) -> uint64_t { return c.lc; }, nullptr},
+    {F_PRJN, Kind::Number, [](CI c) -> uint64_t { return c.prjn; }, nullptr},
 };
 
 }  // namespace
@@ -121,21 +120,22 @@ int formatContentInfo(ztMediaDBOutput_t *out, uint64_t fields, const db_content_
     std::memcpy(&ci, info, sizeof ci);  // the record may sit unaligned in a response
     MemberWriter w(out, "");
     for (const ContentMember &m : kContentMembers) {
-        if (!(fields & m.bit))
+        if (!(fields & fieldBit(m.field)))
             continue;
+        const char *key = fieldKey(m.field);
         if (m.kind == Kind::Number)
-            w.member("\"%s\":\"%llu\"", m.key, static_cast<unsigned long long>(m.number(ci)));
+            w.member("\"%s\":\"%llu\"", key, static_cast<unsigned long long>(m.number(ci)));
         else if (m.kind == Kind::Raw)
-            w.member("\"%s\":%s", m.key, m.text(ci));
+            w.member("\"%s\":%s", key, m.text(ci));
         else if (m.kind == Kind::Name)  // fixed-width, not terminated
-            w.member("\"%s\":\"%s\"", m.key, jsonText(m.text(ci), DB_FILE_NAME_LEN).text);
+            w.member("\"%s\":\"%s\"", key, jsonText(m.text(ci), DB_FILE_NAME_LEN).text);
         else
-            w.member("\"%s\":\"%s\"", m.key, m.text(ci));
+            w.member("\"%s\":\"%s\"", key, m.text(ci));
     }
     return w.status();
 }
 
-int formatVideoInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator,
+int formatVideoInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator,
                     const db_video_specific_info *vsi)
 {
     if (!vsi)
@@ -143,27 +143,27 @@ int formatVideoInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator
     db_video_specific_info v;
     std::memcpy(&v, vsi, sizeof v);
     MemberWriter w(out, separator);
-    if ((mask & FM_LS) && v.ls == 0)
-        w.member("\"ls\":\"-1\"");
-    else if (mask & FM_LS)
-        w.member("\"ls\":\"%u\"", v.ls);
-    const struct { uint32_t bit; const char *key; uint32_t value; } numbers[] = {
-        {FM_CL, "cl", v.cl}, {FM_AVC, "avc_profile", v.avc_profile}, {FM_PROF, "profile", v.profile},
-        {FM_HC, "hc", v.highlight_count}};
-    for (const auto &n : numbers)
-        if (mask & n.bit)
-            w.member("\"%s\":\"%u\"", n.key, n.value);
+    const struct { Field field; uint32_t value; } numbers[] = {
+        {F_LS, v.ls}, {F_CL, v.cl}, {F_AVC, v.avc_profile}, {F_PROF, v.profile}, {F_HC, v.highlight_count}};
+    for (const auto &n : numbers) {
+        if (!(mask & fieldBit(n.field)))
+            continue;
+        if (n.field == F_LS && v.ls == 0)  // no low-resolution file
+            w.member("\"%s\":\"-1\"", fieldKey(n.field));
+        else
+            w.member("\"%s\":\"%u\"", fieldKey(n.field), n.value);
+    }
     if (mask & FM_HI) {
-        w.member("\"hi\":[");
+        w.member("\"%s\":[", fieldKey(F_HI));
         w.positions(vsi, v.highlight_count);
         w.piece("]");
     }
     if (mask & FM_DUR)
-        w.member("\"dur\":\"%u\"", durationSeconds(v.duration_ms));
+        w.member("\"%s\":\"%u\"", fieldKey(F_DUR), durationSeconds(v.duration_ms));
     return w.status();
 }
 
-int formatMoreInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator,
+int formatMoreInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator,
                    const db_more_info *mi)
 {
     if (!mi)
@@ -171,31 +171,37 @@ int formatMoreInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator,
     db_more_info m;
     std::memcpy(&m, mi, sizeof m);
     MemberWriter w(out, separator);
-    if (mask & FM_WH)
-        w.member("\"w\":\"%d\",\"h\":\"%d\"", m.width, m.height);
-    if (mask & FM_FPS)
-        w.member("\"fps\":\"%d\",\"fps_denom\":\"%d\"", m.frame_rate_numerator, m.frame_rate_denominator);
-    if (mask & FM_PROG)
-        w.member("\"prog\":\"%d\"", m.is_progressive);
-    if (mask & FM_SUBSAMPLE)
-        w.member("\"subsample\":\"%d\"", m.is_subsampled);
+    // Width and height, and the rate's two terms, are one member each for the separator.
+    const struct { Field field, second; int value, secondValue; } rows[] = {
+        {F_W, F_H, m.width, m.height},
+        {F_FPS, F_FPS_DENOM, m.frame_rate_numerator, m.frame_rate_denominator},
+        {F_PROG, F_COUNT, m.is_progressive, 0},
+        {F_SUBSAMPLE, F_COUNT, m.is_subsampled, 0}};
+    for (const auto &r : rows) {
+        if (!(mask & fieldBit(r.field)))
+            continue;
+        if (r.second == F_COUNT)
+            w.member("\"%s\":\"%d\"", fieldKey(r.field), r.value);
+        else
+            w.member("\"%s\":\"%d\",\"%s\":\"%d\"", fieldKey(r.field), r.value,
+                     fieldKey(r.second), r.secondValue);
+    }
     return w.status();
 }
 
-int formatGUMI(ztMediaDBOutput_t *out, uint32_t mask, const char *separator, const uint8_t *gumi,
+int formatGUMI(ztMediaDBOutput_t *out, uint64_t mask, const char *separator, const uint8_t *gumi,
                const uint8_t *pgumi)
 {
     if (!gumi)
         return 200;
     MemberWriter w(out, separator);
     char hex[2 * DB_GUMI_LEN + 1];
-    const struct { uint32_t bit; const char *key; const uint8_t *bytes; } rows[] = {
-        {FM_GUMI, "gumi", gumi}, {FM_PGUMI, "pgumi", pgumi}};
+    const struct { Field field; const uint8_t *bytes; } rows[] = {{F_GUMI, gumi}, {F_PGUMI, pgumi}};
     for (const auto &row : rows) {
-        if (!(mask & row.bit) || !row.bytes)
+        if (!(mask & fieldBit(row.field)) || !row.bytes)
             continue;
         gumiHex(row.bytes, hex);
-        w.member("\"%s\":\"%s\"", row.key, hex);
+        w.member("\"%s\":\"%s\"", fieldKey(row.field), hex);
     }
     return w.status();
 }

@@ -8,7 +8,7 @@
 
 #include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/src/ztMediaOutput.h"
-#include "libztMediaRTOSDB/src/ztMediaQuery.h"
+#include "libztMediaRTOSDB/src/ztMediaFields.h"
 
 namespace ztmedia {
 
@@ -22,12 +22,12 @@ const char *getAudioOptionStr(uint32_t flags);
 // separator), every later one behind ","; 200, or 500 when a piece did not fit. A null record
 // writes nothing and answers 200.
 int formatContentInfo(ztMediaDBOutput_t *out, uint64_t fields, const db_content_info *info);
-int formatVideoInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator,
+int formatVideoInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator,
                     const db_video_specific_info *vsi);
-int formatMoreInfo(ztMediaDBOutput_t *out, uint32_t mask, const char *separator,
+int formatMoreInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator,
                    const db_more_info *mi);
 // "gumi" and (when pgumi is not null) "pgumi" as 32 lower-case hex digits each.
-int formatGUMI(ztMediaDBOutput_t *out, uint32_t mask, const char *separator, const uint8_t *gumi,
+int formatGUMI(ztMediaDBOutput_t *out, uint64_t mask, const char *separator, const uint8_t *gumi,
                const uint8_t *pgumi);
 
 // Writes the members of one JSON object into the entry buffer: each member behind the separator

@@ -174,7 +174,7 @@ int lookupFile(ztMediaDBOutput_t *out, rtosConnection_t *db, const char *folder,
     if (found == 200) {
         status = ZT_OUT(out, OutBuf::Entry, "%s{\"n\":\"%s\"", sep,
                         jsonText(ci->file_name, DB_FILE_NAME_LEN).text);
-        status = worst(status, formatGUMI(out, 0xffffffffu, ",", gumi, pgumi));
+        status = worst(status, formatGUMI(out, FM_ALL, ",", gumi, pgumi));
         status = worst(status, ZT_OUT(out, OutBuf::Entry, "}"));
     } else if (found == 404) {
         // A name cut to 12 bytes may end inside a character: escaped like the database's names.

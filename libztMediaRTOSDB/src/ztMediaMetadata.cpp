@@ -21,45 +21,34 @@ namespace {
 // Every member but "n", "mod" and "DNE": the metadata request has no "fields" key.
 constexpr uint64_t kMetadataMask = ~(FM_N | FM_MOD | FM_DNE);
 
-// Members of the two content data sets: {video, other types}.
+// Members of the two content data sets: {video, other types}, from the field table.
 struct DataSetMasks {
     int32_t filter;
     uint64_t video;
     uint64_t other;
 };
-// What each data set carries: v5info is v4info and the newer members.
-constexpr uint64_t kCommonMembers =
-    FM_N | FM_MOD | FM_CRE | FM_S | FM_HC | FM_GUMI | FM_PGUMI | FM_US | FM_EIS | FM_TR | FM_WH |
-    FM_MOS;
-constexpr uint64_t kV4Video =
-    kCommonMembers | FM_LS | FM_CL | FM_HI | FM_PTA | FM_AO | FM_MP | FM_DUR | FM_FPS | FM_PROG |
-    FM_SUBSAMPLE;
-constexpr uint64_t kV4Other =
-    kCommonMembers | FM_WDR | FM_RAW;
-constexpr uint64_t kV5Video =
-    kV4Video | FM_AVC | FM_PROF | FM_MAHS | FM_CT | FM_ROT | FM_FOV | FM_LC | FM_PRJN;
-constexpr uint64_t kV5Other =
-    kV4Other | FM_CL | FM_MP | FM_HDR | FM_CT | FM_ROT | FM_FOV | FM_LC | FM_PRJN;
-const DataSetMasks kDataSetMasks[] = {
-    {FILTER_V5INFO, kV5Video, kV5Other},
-    {FILTER_V4INFO, kV4Video, kV4Other},
+constexpr DataSetMasks kDataSetMasks[] = {
+    {FILTER_V5INFO, dataSetMask(DS_V5_VIDEO), dataSetMask(DS_V5_OTHER)},
+    {FILTER_V4INFO, dataSetMask(DS_V4_VIDEO), dataSetMask(DS_V4_OTHER)},
 };
 
+// v4info predates the video record of type 12 and answers it as another type.
 bool isVideoType(uint32_t type, int32_t filter)
 {
-    if (filter == FILTER_V4INFO && type == DB_CONTENT_TYPE_VIDEO_12)
-        return false;
-    return type <= DB_CONTENT_TYPE_VIDEO_3 ||
-           (type >= DB_CONTENT_TYPE_VIDEO_12 && type <= DB_CONTENT_TYPE_VIDEO_14);
+    const DbContentTypeInfo *info = dbContentTypeInfo(type);
+    return info && (filter == FILTER_V4INFO ? info->videoForResponse : info->videoForQuery);
 }
 
-// Content types that have extra video information: all but 7 and 15 after dropping bit 3.
-bool hasMoreInfo(uint32_t type) { return (type & ~8u) <= 6; }
+bool hasMoreInfo(uint32_t type)
+{
+    const DbContentTypeInfo *info = dbContentTypeInfo(type);
+    return info && info->moreInfo;
+}
 
 int openObject(ztMediaDBOutput_t *out) { return ZT_OUT(out, OutBuf::Entry, "{"); }
 int closeObject(ztMediaDBOutput_t *out, int status) { return worst(status, ZT_OUT(out, OutBuf::Entry, "}")); }
 
-int moreInfo(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_t &s, uint32_t mask)
+int moreInfo(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_t &s, uint64_t mask)
 {
     uint8_t response[DB_FRAME_MAX] = {0};
     db_more_info *mi = nullptr;
@@ -85,7 +74,7 @@ int contentDataSet(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSetting
     const uint64_t contentMask = video ? a & ~(FM_HC | FM_HI) : a;
     if ((status = formatContentInfo(out, contentMask, ci)) != 200)
         return status;
-    if ((status = formatGUMI(out, static_cast<uint32_t>(contentMask), ",", gumi, pgumi)) != 200)
+    if ((status = formatGUMI(out, contentMask, ",", gumi, pgumi)) != 200)
         return status;
     if (video) {
         uint8_t vresponse[DB_FRAME_MAX] = {0};
@@ -93,11 +82,11 @@ int contentDataSet(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSetting
         db_video_specific_info *vsi = nullptr;
         status = getVideoSpecificInfoResponse(db, s.dirName, s.fileName, vresponse, &vci, &vsi);
         if (status == 200)
-            status = formatVideoInfo(out, static_cast<uint32_t>(a), ",", vsi);
+            status = formatVideoInfo(out, a, ",", vsi);
         if (status != 200)
             return status;
     }
-    if (hasMoreInfo(type) && (status = moreInfo(out, db, s, static_cast<uint32_t>(a))) != 200)
+    if (hasMoreInfo(type) && (status = moreInfo(out, db, s, a)) != 200)
         return status;
     return closeObject(out, 200);
 }
@@ -135,7 +124,7 @@ int videoDataSet(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_
     }
     status = w.status();
     if (full && status == 200 && hasMoreInfo(ci->content_type))
-        status = moreInfo(out, db, s, 0xffffffffu);
+        status = moreInfo(out, db, s, FM_ALL);
     return closeObject(out, status);
 }
 
@@ -180,7 +169,7 @@ int generateMetadataUpload(ztMediaDBOutput_t *out, rtosConnection_t *db, const d
     int status = openObject(out);
     if (status != 200)
         return closeObject(out, status);
-    const uint64_t mask = isUpload ? FM_US : FM_MOS;
+    const uint64_t mask = dataSetMask(isUpload ? DS_UPLOAD : DS_OFFLOAD);
     uint8_t response[DB_FRAME_MAX] = {0};
     if (s.filter == FILTER_META_UPLOAD_SET)
         status = getWriteUploadStatusResponse(db, s.dirName, s.fileName, response,

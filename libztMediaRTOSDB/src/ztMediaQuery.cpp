@@ -21,16 +21,24 @@ struct Word {
     int32_t filter;
     uint32_t options;
 };
+// The low byte of the options names the kind of list asked for; it is dropped before the request
+// goes out.
+enum : uint32_t {
+    Q_HIGHLIGHTS = 1, Q_CLIPS = 2, Q_GROUPS = 4, Q_KIND_BITS = 0xFF,
+    Q_V = RTOS_DB_QUERY_VIDEOS, Q_P = RTOS_DB_QUERY_PHOTOS,
+    Q_NONE = Q_V | Q_P | RTOS_DB_QUERY_METADATA_SESSION_FILES | RTOS_DB_QUERY_RAW_PHOTOS |
+             Q_HIGHLIGHTS | Q_CLIPS | Q_GROUPS,
+};
 // The "f" words of the media list.
 const Word kListWords[] = {
-    {"photos", 1, 0x200},          {"video", 2, 0x100},
-    {"clips", 4, 0x302},           {"videoclips", 4, 0x102},
-    {"photoclips", 5, 0x202},      {"highlights", 6, 0x301},
-    {"videohighlights", 7, 0x101}, {"photohighlights", 8, 0x201},
-    {"groups", 10, 0x304},         {"videogroups", 10, 0x104},
-    {"photogroups", 11, 0x204},    {"raw", 12, 0x800},
-    {"gumi", FILTER_GUMI, 0},      {"none", 14, 0xf07},
-    {"upload", FILTER_UPLOAD, 0},  {"offload", FILTER_OFFLOAD, 0},
+    {"photos", 1, Q_P},                          {"video", 2, Q_V},
+    {"clips", 4, Q_V | Q_P | Q_CLIPS},           {"videoclips", 4, Q_V | Q_CLIPS},
+    {"photoclips", 5, Q_P | Q_CLIPS},            {"highlights", 6, Q_V | Q_P | Q_HIGHLIGHTS},
+    {"videohighlights", 7, Q_V | Q_HIGHLIGHTS},  {"photohighlights", 8, Q_P | Q_HIGHLIGHTS},
+    {"groups", 10, Q_V | Q_P | Q_GROUPS},        {"videogroups", 10, Q_V | Q_GROUPS},
+    {"photogroups", 11, Q_P | Q_GROUPS},         {"raw", 12, RTOS_DB_QUERY_RAW_PHOTOS},
+    {"gumi", FILTER_GUMI, 0},                    {"none", 14, Q_NONE},
+    {"upload", FILTER_UPLOAD, 0},                {"offload", FILTER_OFFLOAD, 0},
 };
 // The "t" words of the metadata request.
 const Word kDataSets[] = {
@@ -39,36 +47,12 @@ const Word kDataSets[] = {
     {"upload", FILTER_META_UPLOAD, 0},  {"offload", FILTER_META_OFFLOAD, 0},
 };
 
-struct FieldName {
-    const char *name;
-    uint64_t bits;
-};
-const FieldName kFieldNames[] = {
-    {"n", FM_N},         {"mod", FM_MOD},       {"cre", FM_CRE},     {"s", FM_S},
-    {"ls", FM_LS},       {"cl", FM_CL},         {"avc", FM_AVC},     {"prof", FM_PROF},
-    {"mahs", FM_MAHS},   {"hc", FM_HC},         {"hi", FM_HI | FM_HC | FM_MAHS}, {"g", FM_GROUP},
-    {"b", FM_GROUP},     {"l", FM_GROUP},       {"t", FM_GROUP},     {"m", FM_GROUP},
-    {"ghc", FM_GROUP},   {"ghi", FM_GROUP},     {"legacy", FM_LEGACY}, {"gumi", FM_GUMI},
-    {"pgumi", FM_PGUMI}, {"DNE", FM_DNE},       {"us", FM_US},       {"eis", FM_EIS},
-    {"wdr", FM_WDR},     {"pta", FM_PTA},       {"ao", FM_AO},       {"raw", FM_RAW},
-    {"tr", FM_TR},       {"mp", FM_MP},         {"dur", FM_DUR},     {"hdr", FM_HDR},
-    {"mos", FM_MOS},
-};
-
 template <size_t N>
 const Word *findWord(const Word (&table)[N], const char *value)
 {
     for (const Word &w : table)
         if (std::strcmp(w.word, value) == 0)
             return &w;
-    return nullptr;
-}
-
-const FieldName *findField(const char *name)
-{
-    for (const FieldName &f : kFieldNames)
-        if (std::strcmp(f.name, name) == 0)
-            return &f;
     return nullptr;
 }
 
@@ -122,9 +106,9 @@ int parseFilter(const char *q, size_t len, dbSettings_t *s)
     s->filter = w->filter;
     s->rtosDBQueryOptions |= w->options;
     if (w->filter == FILTER_UPLOAD)
-        s->whitelistMask = FM_US;
+        s->whitelistMask = dataSetMask(DS_UPLOAD);
     else if (w->filter == FILTER_OFFLOAD)
-        s->whitelistMask = FM_MOS;
+        s->whitelistMask = dataSetMask(DS_OFFLOAD);
     return repeatedStatus(q, len, "f", "Field '%s' found multiple times\n");
 }
 
@@ -354,8 +338,8 @@ int parseQueryFields(const char *q, size_t len, dbSettings_t *s)
     char *save = nullptr;
     for (char *piece = strtok_r(list, ",", &save); piece; piece = strtok_r(nullptr, ",", &save)) {
         DBLOG(DB_LOG_HEADERS, "    field %s\n", shown(piece).text);
-        if (const FieldName *f = findField(piece)) {
-            mask |= f->bits;
+        if (const FieldInfo *f = findFieldCode(piece)) {
+            mask |= f->selects;
             continue;
         }
         if (!jsonSafe(piece, std::strlen(piece))) {  // echoed as it is, it would break the answer
@@ -448,7 +432,7 @@ int parseMediaListQuery(const char *q, size_t len, dbSettings_t *s)
         s->rtosDBQueryOptions = DB_QUERY_CAH_LIST;
         s->whitelistMask = FM_LEGACY;
     } else {
-        s->rtosDBQueryOptions &= ~0xFFu;
+        s->rtosDBQueryOptions &= ~Q_KIND_BITS;
     }
     logSettings(*s);
     if (status != 200)
@@ -465,7 +449,7 @@ int parseMetadataQuery(const char *q, size_t len, dbSettings_t *s)
         status = parseQueryP(q, len, s);
     if (status == 200)
         status = parseQueryStatus(q, len, s);
-    s->rtosDBQueryOptions &= ~0xFFu;
+    s->rtosDBQueryOptions &= ~Q_KIND_BITS;
     logSettings(*s);
     return status;
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "libztMediaRTOSDB/src/ztMediaFields.h"
 #include "ztMedia/ztMediaResponders.h"
 
 namespace ztmedia {
@@ -28,20 +29,6 @@ enum : int32_t {
     FILTER_META_UPLOAD_SET = 24,
     FILTER_META_OFFLOAD = 25,
     FILTER_META_OFFLOAD_SET = 26,
-};
-
-// Field-mask bits (dbSettings_t::whitelistMask).
-enum : uint64_t {
-    FM_N = 0x1, FM_MOD = 0x2, FM_CRE = 0x4, FM_S = 0x8, FM_LS = 0x10, FM_CL = 0x20,
-    FM_AVC = 0x40, FM_PROF = 0x80, FM_MAHS = 0x100, FM_HC = 0x200, FM_HI = 0x400,
-    FM_GROUP = 0x800, FM_GUMI = 0x1000, FM_PGUMI = 0x2000, FM_DNE = 0x4000, FM_US = 0x8000,
-    FM_EIS = 0x10000, FM_WDR = 0x20000, FM_PTA = 0x40000, FM_AO = 0x80000, FM_RAW = 0x100000,
-    FM_TR = 0x200000, FM_MP = 0x400000, FM_DUR = 0x800000, FM_WH = 0x1000000,
-    FM_FPS = 0x2000000, FM_PROG = 0x4000000, FM_SUBSAMPLE = 0x8000000, FM_HDR = 0x10000000,
-    FM_CT = 0x20000000, FM_ROT = 0x40000000, FM_FOV = 0x80000000ull, FM_LC = 0x100000000ull,
-    FM_PRJN = 0x200000000ull, FM_MOS = 0x400000000ull,
-    FM_LEGACY = 0x81b,
-    FM_ALL = ~0ull,
 };
 
 int mg_strncasecmp(const char *s1, const char *s2, size_t len);

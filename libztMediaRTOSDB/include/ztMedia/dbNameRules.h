@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "ztMedia/dbProtocol.h"
+#include "ztMedia/ztMediaExport.h"
 
 enum : uint32_t {
     DB_NAME_BUF = DB_FILE_NAME_LEN + 1,  // a built name: 12 characters and a terminator
@@ -15,15 +16,21 @@ enum : uint32_t {
 };
 
 // Tests of the first 12 characters; a shorter name fails at its terminator.
+ZT_MEDIA_API
 bool isZetroNameChapterVideo(const char *name);    // Z, B/F/H/L/M/P/S/X, chapter, number, ext
+ZT_MEDIA_API
 bool isZetroNameLoopingVideo2A(const char *name);  // Z, H/X/L/M, letter pair, number, ext
+ZT_MEDIA_API
 bool isZetroNamePhotoLetter(const char *name);     // Z, P/S, letter pair, number, .JPG
 
 // True when a camera model number (low 8 bits) is above 56: chapters are then numbered from 2.
+ZT_MEDIA_API
 bool dbIsNewNameFormat(int modelNumber);
 
 // Letter pair of a group number (1001 is AA, 1027 is BA) and the reverse.
+ZT_MEDIA_API
 void dbLetterPairFromGroup(uint32_t groupNumber, char pair[2]);
+ZT_MEDIA_API
 uint32_t dbGroupFromLetterPair(char first, char second);
 
 // The pattern chosen once per group; dbBuildMemberName then fills in each member.
@@ -38,14 +45,17 @@ struct DbMemberPattern {
 
 // Choose the pattern for a group of content type `type` whose first file is `firstName`
 // (12 characters, not necessarily terminated). Kind None for non-group types.
+ZT_MEDIA_API
 DbMemberPattern dbMemberPatternFor(uint32_t type, const char *firstName);
 
 // Build member n of the group into out (13 bytes, cut to 12 characters); `newNumbering` is
 // dbIsNewNameFormat of the camera model. Returns false when the pattern is None.
+ZT_MEDIA_API
 bool dbBuildMemberName(const DbMemberPattern &pattern, uint32_t groupNumber, uint32_t n,
                        bool newNumbering, char out[DB_NAME_BUF]);
 
 // Group number of a grouped entry that arrived with 0, derived from its first file's name.
+ZT_MEDIA_API
 uint32_t dbGroupNumberFromFirstName(const char *firstName);
 
 #endif

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ztMedia/ztMediaExport.h"
+
 // --- Transport constants -------------------------------------------------------------------
 #define RTOS_MEDIA_DB_CHANNEL "rtos_media_db"
 enum : uint32_t {
@@ -287,6 +289,7 @@ struct DbCommandInfo {
 enum : uint32_t { DB_COMMAND_COUNT = 11 };
 extern const DbCommandInfo kDbCommands[DB_COMMAND_COUNT];
 // The row of a command code, or null.
+ZT_MEDIA_API
 const DbCommandInfo *dbCommandInfo(uint32_t code);
 
 // Bytes of one group bitmap: whole 32-bit words covering first..last (unsigned subtraction).
@@ -311,8 +314,9 @@ inline bool dbHasParentGumi(uint32_t media_flags)
 }
 
 // --- Content-type table -----------------------------------------------------------------------
-// The facts about each content type, in one table (dbProtocol.cpp) that every command, parser
-// and the server read: class, list block, app type, output and query bits, video-ness per command.
+// The facts about each content type, in one table (dbProtocol.cpp) that every command, parser,
+// the responders, the comparators and the server read: class, list block, app type, output and
+// query bits, kind of medium, video-ness per command and answer, extra information.
 enum class DbTypeClass : uint8_t {
     SingleVideo,
     LoopingVideo,    // grouped video, letter-pair member names
@@ -327,20 +331,28 @@ enum class DbTypeClass : uint8_t {
 // What follows the content record (and the optional GUMIs) of a list entry.
 enum class DbListBlock : uint8_t { None, Video, Group };
 
+// The kind of medium a type holds, as the upload order ranks it.
+enum class DbMediaKind : uint8_t { Photo, Burst, Continuous, TimeLapse, Video, Session, None };
+
 struct DbContentTypeInfo {
     DbTypeClass cls;
     DbListBlock block;
     uint32_t appType;       // mapDbContentTypeToApp
     uint32_t outputBit;     // shouldOutput filter bit; 0: never shown
     uint32_t queryBit;      // query_options bit that selects the type in a list; 0: none
-    bool videoForResponse;  // getVideoSpecificInfoResponse checks the highlight size
-    bool videoForQuery;     // dbGetVideoSpecificInfo accepts it
+    DbMediaKind kind;
+    bool videoForResponse;  // getVideoSpecificInfoResponse checks the highlight size; v4info
+                            // metadata answers it as a video
+    bool videoForQuery;     // dbGetVideoSpecificInfo accepts it; v5info and videoinfo metadata
+                            // answer it as a video
+    bool moreInfo;          // the database keeps an extra-information record for it
     bool secondBitmap;      // a group entry with highlights carries a second bitmap
     bool spanned;           // one group may be listed once per directory (lapses)
     char groupLetter;       // photo groups: 'b', 't', 'n', 'c'; else 0
 };
 
 // The row of a content type, or null for values above DB_CONTENT_TYPE_MAX (file not found too).
+ZT_MEDIA_API
 const DbContentTypeInfo *dbContentTypeInfo(uint32_t type);
 
 inline bool dbIsGroupType(uint32_t type)
@@ -356,9 +368,11 @@ inline bool dbIsGroupedVideoType(uint32_t type)
 }
 
 // App type of a content type: 13 and 14 read as 3, every other value as itself.
+ZT_MEDIA_API
 uint32_t mapDbContentTypeToApp(uint32_t type);
 
 // Whether an HTTP list shows an entry of this type under filter (0 shows everything listable).
+ZT_MEDIA_API
 bool shouldOutput(db_content_types_e type, uint32_t filter);
 
 #endif

@@ -8,10 +8,12 @@
 #include <cstdint>
 
 #include "dbProtocol.h"
+#include "ztMediaExport.h"
 
 // --- Log level -------------------------------------------------------------------------------
 // Sets the platform's kernel-log level (g_logLevel) that every client message is measured
 // against; returns the platform's result (0, or -1 for a negative level, which is left alone).
+ZT_MEDIA_API
 int dbSetLogLvl(int level);
 
 // --- Upload-status histogram -------------------------------------------------------------------
@@ -22,6 +24,7 @@ int dbSetLogLvl(int level);
 // alone; a header-only response gives all zeros; counters that did not arrive read as 0; a
 // non-zero status is logged and the counters are used all the same. The echoed token is not
 // compared.
+ZT_MEDIA_API
 int dbGetUploadStatusHistogram(uint32_t token, uint32_t *pVersion, uint32_t *histogram);
 
 // --- List pages --------------------------------------------------------------------------------
@@ -54,9 +57,11 @@ typedef void (*cah_file_callback)(void *context, char *dirName, char *fileName);
 // (groups expanded into their members) to the file callback; either may be null. *pSessionId
 // (required) and *pTotalEntries (optional) receive the response's words. Returns count_returned,
 // or the negative result of the query or the parser.
+ZT_MEDIA_API
 int dbGetCAHList(uint32_t request_count, uint32_t starting_index, uint32_t token,
                  cah_item_callback itemCallback, void *itemContext, cah_file_callback fileCallback,
                  void *fileContext, uint32_t *pSessionId, uint32_t *pTotalEntries);
+ZT_MEDIA_API
 int dbGetCAHSessionFileList(uint32_t request_count, uint32_t starting_index, uint32_t token,
                             cah_item_callback itemCallback, void *itemContext,
                             cah_file_callback fileCallback, void *fileContext,
@@ -65,11 +70,13 @@ int dbGetCAHSessionFileList(uint32_t request_count, uint32_t starting_index, uin
 // --- Upload status writes ----------------------------------------------------------------------
 // Writes `word` unmerged with the caller's token. 0 (a short or refused response is logged and
 // still reported as 0), or the negative result of the connection or the exchange.
+ZT_MEDIA_API
 int dbSetUploadStatusRawBits(const char *dirName, const char *fileName, uint32_t word,
                              uint32_t token);
 // Records upload state `state` (0..31) for the candidate list: reads the file's word, replaces
 // its low half and writes it back (not atomic). -1 for a state out of range, names not exactly 8
 // and 12 characters, or a failed read; else dbSetUploadStatusRawBits's.
+ZT_MEDIA_API
 int dbSetCAHUploadStatus(const char *dirName, const char *fileName, uint32_t state,
                          uint32_t token);
 
@@ -84,29 +91,36 @@ enum : uint32_t { DB_GROUP_BITMAP_MAX = 1250 };
 
 // Each copies into the caller's records and returns 0, or negative for a bad argument, a failed
 // channel or a response that cannot be used. The first parameter is unused (callers pass null).
+ZT_MEDIA_API
 int dbGetContentInfo(void *unused, const db_file_spec *fs, db_content_info *ci);
 // Fills the group and content records; when members are missing, ((last - first) / 8 + 1) bytes
 // of the missing bitmap go to `missingBitmap`, and for photo groups with highlights as many of
 // the second bitmap to `highlightBitmap` (each DB_GROUP_BITMAP_MAX bytes; null skips the copy).
 // Bytes that did not arrive are copied as zeros and the result is still 0. -1 only when a copy
 // would not fit DB_GROUP_BITMAP_MAX bytes or would lie past the 1500-byte receive buffer.
+ZT_MEDIA_API
 int dbGetGroupContentInfo(void *unused, const db_file_spec *fs, db_group_info *gci,
                           db_content_info *ci, uint8_t *missingBitmap, uint8_t *highlightBitmap);
 // Fills the 24 fixed bytes of the video record (which keeps the highlight_count sent) and the
 // content record; copies at most maxNumberHighlightsExpected highlight words (none when null),
 // never more than arrived. Video types only (0..3, 12..14).
+ZT_MEDIA_API
 int dbGetVideoSpecificInfo(void *unused, const db_file_spec *fs, db_video_specific_info *vsi,
                            db_content_info *ci, uint32_t *highlights,
                            int maxNumberHighlightsExpected);
+ZT_MEDIA_API
 int dbGetMoreInfo(void *unused, const db_file_spec *fs, db_more_info *mi);
 // Fills `gumi` and `pgumi` (16 bytes each; pgumi may be null). The parent is all zeros unless
 // media_flags bit 0 is set and it arrived; both are zeros when the GUMI did not arrive.
+ZT_MEDIA_API
 int dbGetGUMIByFileName(void *unused, const db_file_spec *fs, uint8_t *gumi, uint8_t *pgumi);
 // Writes the directory name (bytes 0..7) and file name (bytes 8..19) of the file with `gumi`
 // into `out` (20 bytes, zero-padded, not terminated when a name fills its field).
+ZT_MEDIA_API
 int dbGetFileNameByGUMI(void *unused, const uint8_t *gumi, char *out);
 // Duration in milliseconds of one video file (0 when unknown). Returns an HTTP status (200, 404,
 // 500 or 503), or the negative result of opening the connection.
+ZT_MEDIA_API
 int dbGetChapteredVideoDuration(const char *pDirName, const char *pFileName, uint32_t *pDuration);
 
 // --- Directory scan ----------------------------------------------------------------------------
@@ -136,6 +150,7 @@ enum : int {
 // (first transfer shorter than its header), -4 (bad name, nothing sent), -5 (names announced but
 // the first transfer held none), -7 (error status), -10 (array too small), or the negative result
 // of the connection or the exchange.
+ZT_MEDIA_API
 int scandirRTOSdb(const char *dirName, zt_file_info *entries, int *pCount, zt_file_filter filter);
 
 #endif
