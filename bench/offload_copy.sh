@@ -26,7 +26,7 @@ now() { date +%s.%N; }
 # Seconds taken by ztOffload on card $1 (a fresh server: every file awaits upload).
 offload_time() {
   "$bin/ztMediaDBd" --card "$1" 2>"$dir/db.log" & server=$!
-  for _ in $(seq 100); do [ -S "$ZT_IPC_DIR/rtos_media_db" ] && break; sleep 0.1; done
+  for _ in $(seq 100); do "$bin/ztMediaDBd" ctl ready >/dev/null 2>&1 && break; sleep 0.1; done
   rm -rf "$dir/dest"; sync
   local t0; t0=$(now)
   "$bin/ztOffload" --card "$1" --to "$dir/dest" --once >"$dir/offload.out" || { tail -3 "$dir/offload.out" >&2; exit 2; }

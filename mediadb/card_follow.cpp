@@ -49,6 +49,34 @@ Status CardFollower::rescan()
 std::string CardFollower::apply(const CardChange &change)
 {
     std::lock_guard<std::mutex> lock(mLock);
+    if (!mCatalog.indexing())
+        return applyLocked(change);
+    using Kind = CardChange::Kind;
+    if (!mPending)
+        mPending = std::make_unique<CardChange>(change);
+    else if (change.kind == Kind::Folders && mPending->kind == Kind::Folders)
+        mPending->dirs.insert(change.dirs.begin(), change.dirs.end());
+    else
+        mPending->kind = change.kind == Kind::Gone ? Kind::Gone : Kind::All;
+    return "card changed: applied once the first index is in";
+}
+
+Status CardFollower::serveFirst(const std::function<Status(MediaCard *)> &index, std::string *applied)
+{
+    MediaCard card;
+    Status s = index(&card);  // not under the lock: changes meanwhile are only noted
+    std::lock_guard<std::mutex> lock(mLock);
+    if (s.ok())
+        s = mCatalog.serveIndexed(std::move(card));
+    if (s.ok() && mPending) {
+        *applied = applyLocked(*mPending);
+        mPending.reset();
+    }
+    return s;
+}
+
+std::string CardFollower::applyLocked(const CardChange &change)
+{
     Status s;
     const char *what = "card changed";
     if (change.kind == CardChange::Kind::Gone) {

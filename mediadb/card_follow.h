@@ -5,6 +5,7 @@
 #ifndef ZT_MEDIADB_CARD_FOLLOW_H
 #define ZT_MEDIADB_CARD_FOLLOW_H
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -19,10 +20,15 @@ public:
     CardFollower(std::string root, EntrySource source, MediaCatalog &catalog);
     // Reads the whole card again (the files that changed) and serves it.
     Status rescan();
-    // Applies one settled change of the watcher; says what happened in one line.
+    // Applies one settled change of the watcher; says what happened in one line. A change that
+    // comes while the first index is still being read waits for it.
     std::string apply(const CardChange &change);
+    // Serves the first index, which `index` builds, then applies the changes that waited for it
+    // (their line in *applied, empty when none).
+    Status serveFirst(const std::function<Status(MediaCard *)> &index, std::string *applied);
 
 private:
+    std::string applyLocked(const CardChange &change);
     Status scanAndServe(const std::set<std::string> *onlyDirs);
     Status leave();
 
@@ -32,6 +38,8 @@ private:
     std::mutex mLock;
     // The card as it was when it left: a file that comes back unchanged keeps its upload word.
     std::unique_ptr<MediaCard> mDeparted;
+    // Changes seen during the first index, merged into one.
+    std::unique_ptr<CardChange> mPending;
 };
 
 #endif

@@ -102,12 +102,16 @@ Status readFolder(int dcimFd, const std::string &dir, const std::string &where, 
     return s;
 }
 
+bool cancelled(const ScanOptions &options) { return options.cancel && options.cancel->load(); }
+
 // What the entries of one folder need from the files' bytes: taken from the previous scan while
 // size and modification time are unchanged, else read (once) and recorded for the next scan.
 class FactsSource {
 public:
-    FactsSource(int dirFd, std::shared_ptr<const FolderFacts> previous, ScanProgress *progress)
-        : mDirFd(dirFd), mPrevious(std::move(previous)), mProgress(progress), mOut(std::make_shared<FolderFacts>())
+    FactsSource(int dirFd, std::shared_ptr<const FolderFacts> previous, const ScanOptions &options,
+                ScanProgress *progress)
+        : mDirFd(dirFd), mPrevious(std::move(previous)), mOptions(options), mProgress(progress),
+          mOut(std::make_shared<FolderFacts>())
     {
     }
     const MediaInfo &of(const ScanFile &f)
@@ -120,10 +124,13 @@ public:
         if (mPrevious && before != mPrevious->end() && before->second.size == f.size &&
             before->second.mtimeNs == f.mtimeNs) {
             facts.info = before->second.info;
-        } else {
+        } else if (!cancelled(mOptions)) {
             readMediaInfo(mDirFd, f.name, mediaKindOf(f.name), &facts.info);
             mProgress->filesRead++;
         }
+        mProgress->filesDone++;
+        if (mOptions.progress)
+            mOptions.progress(*mProgress);  // per file: one folder may hold tens of thousands
         return mOut->emplace(f.name, std::move(facts)).first->second.info;
     }
     std::shared_ptr<const FolderFacts> facts() const { return mOut; }
@@ -131,6 +138,7 @@ public:
 private:
     int mDirFd;
     std::shared_ptr<const FolderFacts> mPrevious;
+    const ScanOptions &mOptions;
     ScanProgress *mProgress;
     std::shared_ptr<FolderFacts> mOut;
 };
@@ -448,6 +456,11 @@ bool isCameraFileName(const char *name)
 
 namespace {
 
+Status dcimRefused(const std::string &root, const char *why)
+{
+    return Status::error("card " + root + ": " + cardDcimPath(root) + " cannot be opened as a folder: " + why);
+}
+
 // Takes folder `dir` over from the previous card as it is.
 void copyFolder(const MediaCard &previous, const std::string &dir, MediaCard *card)
 {
@@ -486,14 +499,14 @@ Status scanCard(const std::string &root, MediaCard *card, const ScanOptions &opt
     const std::string dcim = cardDcimPath(root);
     int fd = open(dcim.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
-        return Status::error(where + ": " + dcim + " cannot be opened as a folder: " + std::strerror(errno));
+        return dcimRefused(root, std::strerror(errno));
     size_t budget = CARD_SCAN_MAX_ENTRIES;
     std::vector<std::string> dirs;
     Status s = listFolders(fd, where, &budget, &dirs);
     ScanProgress progress;
     progress.foldersTotal = dirs.size();
     const MediaCard *previous = options.previous;
-    for (size_t i = 0; s.ok() && i < dirs.size(); i++, progress.foldersDone++) {
+    for (size_t i = 0; s.ok() && i < dirs.size() && !cancelled(options); i++, progress.foldersDone++) {
         const std::string &dir = dirs[i];
         if (options.onlyDirs && previous && !options.onlyDirs->count(dir) && previous->dirs.count(dir)) {
             copyFolder(*previous, dir, card);
@@ -508,7 +521,7 @@ Status scanCard(const std::string &root, MediaCard *card, const ScanOptions &opt
             listing.push_back({f.name, f.size, f.mod});
         auto before = previous ? previous->index.find(dir) : CardIndex::const_iterator();
         FactsSource facts(folderFd, previous && before != previous->index.end() ? before->second : nullptr,
-                          &progress);
+                          options, &progress);
         FolderIndex(dir, std::move(files), &facts).emit(&card->media);
         card->index[dir] = facts.facts();
         if (folderFd >= 0)
@@ -519,10 +532,33 @@ Status scanCard(const std::string &root, MediaCard *card, const ScanOptions &opt
     close(fd);
     if (done)
         *done = progress;
+    if (s.ok() && cancelled(options))
+        s = Status::error(where + ": scan stopped");
     if (!s.ok())
         return s;
     if (options.source == EntrySource::Keep)
         for (MediaEntry &e : card->media)
             e.source = entryJson(e);
+    return {};
+}
+
+Status cardFolderId(const std::string &root, std::string *id)
+{
+    const std::string dcim = cardDcimPath(root);
+    struct statx st {};
+    if (statx(AT_FDCWD, dcim.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO | STATX_BTIME, &st) != 0)
+        return dcimRefused(root, std::strerror(errno));
+    if (!S_ISDIR(st.stx_mode))
+        return dcimRefused(root, S_ISLNK(st.stx_mode) ? "a link" : "not a folder");
+    // A birth time survives remounting, a device number does not; without one, device and inode.
+    const bool born = (st.stx_mask & STATX_BTIME) && (st.stx_btime.tv_sec || st.stx_btime.tv_nsec);
+    char text[64];
+    if (born)
+        std::snprintf(text, sizeof text, "btime %lld.%09u", static_cast<long long>(st.stx_btime.tv_sec),
+                      st.stx_btime.tv_nsec);
+    else
+        std::snprintf(text, sizeof text, "dev %u:%u ino %llu", st.stx_dev_major, st.stx_dev_minor,
+                      static_cast<unsigned long long>(st.stx_ino));
+    *id = hashedId({text});
     return {};
 }

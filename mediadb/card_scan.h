@@ -4,6 +4,7 @@
 #ifndef ZT_MEDIADB_CARD_SCAN_H
 #define ZT_MEDIADB_CARD_SCAN_H
 
+#include <atomic>
 #include <functional>
 #include <set>
 #include <string>
@@ -23,9 +24,10 @@ bool isCardFolderName(const char *name);
 // A camera file name: 'Z', 7 upper-case letters or digits, '.', a camera extension.
 bool isCameraFileName(const char *name);
 
-// How far a scan is: files listed so far, files opened and read, camera folders done and found.
+// How far a scan is: files listed so far, media files indexed (read or taken over) and of those
+// opened and read, camera folders done and found.
 struct ScanProgress {
-    size_t filesSeen = 0, filesRead = 0, foldersDone = 0, foldersTotal = 0;
+    size_t filesSeen = 0, filesDone = 0, filesRead = 0, foldersDone = 0, foldersTotal = 0;
 };
 
 struct ScanOptions {
@@ -36,8 +38,10 @@ struct ScanOptions {
     // When set, only these camera folders are read; every other folder `previous` knows is taken
     // from it as it is (entries, listing, facts).
     const std::set<std::string> *onlyDirs = nullptr;
-    // Called now and then from the scanning thread (every few dozen files and after each folder).
+    // Called from the scanning thread after each media file and each folder.
     std::function<void(const ScanProgress &)> progress;
+    // When it turns true the scan opens no further file and stops at the next folder.
+    const std::atomic<bool> *cancel = nullptr;
 };
 
 // Replaces *card by the scan of the card mounted at `root`. The card identifier is left empty
@@ -45,5 +49,10 @@ struct ScanOptions {
 // *done (when given) receives the final counts.
 Status scanCard(const std::string &root, MediaCard *card, const ScanOptions &options = {},
                 ScanProgress *done = nullptr);
+
+// The card folder's own identifier, known before any file is read: a hash of the birth time of
+// ROOT/DCIM (which a camera sets when it formats the card), or of its device and inode where the
+// file system keeps no birth time. Refuses a DCIM that is missing, a link or not a folder.
+Status cardFolderId(const std::string &root, std::string *id);
 
 #endif

@@ -179,9 +179,10 @@ void CardWatch::run()
     int64_t firstChange = -1, lastChange = -1, lastCheck = nowMs();
     for (;;) {
         const int64_t now = nowMs();
-        int64_t due = lastCheck + (mPresent ? kCheckMs : kAwayPollMs);
-        if (firstChange >= 0)
-            due = std::min(due, std::min(lastChange + kQuietMs, firstChange + kMaxWaitMs));
+        // While changes settle only their quiet time is due: the presence check waits for it
+        // (were it due meanwhile, a zero time-out would spin until the changes settled).
+        const int64_t due = firstChange >= 0 ? std::min(lastChange + kQuietMs, firstChange + kMaxWaitMs)
+                                             : lastCheck + (mPresent ? kCheckMs : kAwayPollMs);
         pollfd fds[2] = {{mFd, POLLIN, 0}, {mStopFd, POLLIN, 0}};
         const int rc = poll(fds, 2, static_cast<int>(std::max<int64_t>(0, due - now)));
         if (rc < 0 && errno != EINTR)

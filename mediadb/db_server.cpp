@@ -80,6 +80,11 @@ Answer DbServer::answer(ChannelKind kind, const uint8_t *frame, int length)
 std::string DbServer::control(const std::string &line)
 {
     std::vector<std::string> words = splitWords(line);
+    const bool changesCard = words.size() == 1 && (words[0] == "rescan" || words[0] == "bump-version");
+    if (changesCard && mCatalog.indexing())
+        return "error: the card is still being indexed";
+    if (words.size() == 1 && words[0] == "ready")
+        return mCatalog.indexing() ? "error: the card is still being indexed" : "ok ready";
     if (words.size() == 1 && words[0] == "rescan") {
         Status s = mRescan ? mRescan() : Status::error("nothing to rescan");
         malloc_trim(0);  // the old card and the parsed manifest are gone: give their memory back
@@ -95,7 +100,7 @@ std::string DbServer::control(const std::string &line)
     return s.ok() ? "ok " + join(words) : "error: " + s.message;
 }
 
-int DbServer::run(const std::string &cardId)
+int DbServer::run(const std::string &cardId, const std::function<void()> &onServing)
 {
     std::string err;
     // The card identifier is in place before the protocol channel accepts anyone, so a responder
@@ -119,6 +124,8 @@ int DbServer::run(const std::string &cardId)
     signal(SIGPIPE, SIG_IGN);
     std::fprintf(stderr, "ztMediaDBd: serving card %s (version %u) in %s\n", cardId.c_str(),
                  mCatalog.version(), ztIpcDir().c_str());
+    if (onServing)
+        onServing();
 
     const std::vector<Listener> listeners = {{listenFd, ChannelKind::Protocol}, {ctlFd, ChannelKind::Control}};
     const FrameHandler handler = [this](ChannelKind kind, const uint8_t *frame, int length) {

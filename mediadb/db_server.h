@@ -21,8 +21,9 @@ public:
     // command "rescan").
     DbServer(MediaCatalog &catalog, std::function<Status()> rescan);
     // Listens, writes the card identifier, serves until a stop signal; 0, or 2 after a start error
-    // (an unsafe channel directory, a channel already served).
-    int run(const std::string &cardId);
+    // (an unsafe channel directory, a channel already served). `onServing` (when set) is called
+    // once both channels listen and a stop signal is handled.
+    int run(const std::string &cardId, const std::function<void()> &onServing = {});
     // Answers one control line ("rescan", "bump-version", "drop 2", ...): "ok ..." or "error: ...".
     std::string control(const std::string &line);
 

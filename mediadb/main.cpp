@@ -1,11 +1,14 @@
 // ztMediaDBd: the media database server, and `ztMediaDBd ctl ...`, its control command.
 #include <malloc.h>
+#include <signal.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "mediadb/card_follow.h"
@@ -21,7 +24,7 @@ const char kUsage[] =
     "usage: ztMediaDBd --manifest FILE.json [--state FILE.sqlite [--fresh-state]]\n"
     "       ztMediaDBd --card DIR [--watch] [--state FILE.sqlite [--fresh-state]]   (DIR holds DCIM/)\n"
     "       ztMediaDBd --state FILE.sqlite          (serve the stored card)\n"
-    "       ztMediaDBd ctl rescan | bump-version | version | drop N | delay N MS |\n"
+    "       ztMediaDBd ctl rescan | bump-version | version | ready | drop N | delay N MS |\n"
     "                      cut K [N] | status S [N] | token T [N] | clear\n"
     "  --fresh-state  begin a new store in a state file that exists but is empty or holds no\n"
     "                 schema (refused without it: that is what a lost store looks like)\n";
@@ -71,63 +74,84 @@ double secondsSince(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// What a state file holds when one is given: its store and the card stored in it, if any.
+struct Stored {
+    std::unique_ptr<StateStore> store;
+    MediaCard card;
+    bool found = false;
+};
+
+Status openState(const Options &opt, Stored *st)
+{
+    if (opt.state.empty())
+        return {};
+    Status s = StateStore::open(opt.state, &st->store, opt.freshState);
+    return s.ok() ? st->store->load(&st->card, &st->found) : s;
+}
+
 // The first index of a card folder, with a line on standard error every second while it runs
-// and one when it is done. Facts of `previous` (a stored card) are reused for unchanged files.
-Status indexCard(const Options &opt, const MediaCard *previous, MediaCard *card)
+// and one when it is done. Facts of a stored card are reused for unchanged files.
+Status indexCard(const Options &opt, const Stored &st, const std::atomic<bool> &cancel, MediaCard *card)
 {
     const auto start = std::chrono::steady_clock::now();
     auto last = start;
     ScanOptions options;
     options.source = entrySource(opt);
-    options.previous = previous;
+    options.previous = st.found ? &st.card : nullptr;
+    options.cancel = &cancel;
     options.progress = [&](const ScanProgress &p) {
         const auto now = std::chrono::steady_clock::now();
         if (now - last < std::chrono::seconds(1))
             return;
         last = now;
-        std::fprintf(stderr, "ztMediaDBd: indexing: %zu files seen, %.0f files/s, %zu read, %zu of %zu folders left\n",
-                     p.filesSeen, double(p.filesSeen) / secondsSince(start), p.filesRead,
+        std::fprintf(stderr,
+                     "ztMediaDBd: indexing: %zu files seen, %zu indexed (%.0f files/s), %zu read, %zu of %zu "
+                     "folders left\n",
+                     p.filesSeen, p.filesDone, double(p.filesDone) / secondsSince(start), p.filesRead,
                      p.foldersTotal - p.foldersDone, p.foldersTotal);
     };
     ScanProgress done;
     Status s = scanCard(opt.card, card, options, &done);
-    if (s.ok())
-        std::fprintf(stderr, "ztMediaDBd: indexed %zu files in %zu folders (%zu read) in %.2f s\n", done.filesSeen,
-                     done.foldersTotal, done.filesRead, secondsSince(start));
+    if (!s.ok())
+        return s;
+    std::fprintf(stderr, "ztMediaDBd: indexed %zu files in %zu folders (%zu read) in %.2f s\n", done.filesSeen,
+                 done.foldersTotal, done.filesRead, secondsSince(start));
+    if (st.found)
+        cardCarryOver(st.card, card);  // stored upload words win: acknowledged writes survive
+    return {};
+}
+
+// What a card folder's server answers for until its first index is in: the stored card's
+// identifier, else the folder's own (known without reading a file), and version words 0, so
+// whoever read the busy answers sees them move when the card is served.
+Status cardStandIn(const Options &opt, const Stored &st, MediaCard *card)
+{
+    Status s = cardFolderId(opt.card, &card->cardId);  // also refuses a missing DCIM at once
+    if (s.ok() && st.found)
+        card->cardId = st.card.cardId;
+    card->version = card->sessionId = 0;
     return s;
 }
 
-// The card to serve: the manifest's or the card folder's, with what the state file (when given)
-// acknowledged carried over, or the stored one alone; stored again before it is served. Without a
-// state file nothing is kept, and *store stays null.
-Status prepareCard(const Options &opt, MediaCard *card, std::unique_ptr<StateStore> *store)
+// The card to serve from a manifest, with what the state file (when given) acknowledged carried
+// over, or the stored one alone; stored again before it is served.
+Status prepareCard(const Options &opt, Stored *st, MediaCard *card)
 {
-    MediaCard stored;
-    bool found = false;
-    if (!opt.state.empty()) {
-        Status s = StateStore::open(opt.state, store, opt.freshState);
-        if (s.ok())
-            s = (*store)->load(&stored, &found);
-        if (!s.ok())
-            return s;
-    }
-    const bool fresh = !opt.manifest.empty() || !opt.card.empty();
-    if (!fresh && !found)
+    const bool fresh = !opt.manifest.empty();
+    if (!fresh && !st->found)
         return Status::error("state " + opt.state + ": holds no card yet; start once with --manifest or --card");
     Status s;
-    if (!opt.card.empty())
-        s = indexCard(opt, found ? &stored : nullptr, card);
-    else if (!opt.manifest.empty())
+    if (fresh)
         s = loadManifestFile(opt.manifest, card, entrySource(opt));
     else
-        *card = std::move(stored);
+        *card = std::move(st->card);
     if (!s.ok())
         return s;
-    if (fresh && found)
-        cardCarryOver(stored, card);  // stored upload words win: acknowledged writes survive
+    if (fresh && st->found)
+        cardCarryOver(st->card, card);  // stored upload words win: acknowledged writes survive
     if (card->cardId.empty())
         card->cardId = cardDerivedId(*card);
-    return *store ? (*store)->save(*card) : Status{};
+    return st->store ? st->store->save(*card) : Status{};
 }
 
 }  // namespace
@@ -145,16 +169,20 @@ int main(int argc, char **argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
+    // A card folder is indexed while the server already answers (busy until the index is in).
+    const bool indexing = !opt.card.empty();
+    Stored st;
     MediaCard card;
-    std::unique_ptr<StateStore> store;
-    Status s = prepareCard(opt, &card, &store);
+    Status s = openState(opt, &st);
+    if (s.ok())
+        s = indexing ? cardStandIn(opt, st, &card) : prepareCard(opt, &st, &card);
     if (!s.ok())
         return refuse(s.message);
     // Loading a card leaves much freed memory behind (the parsed manifest); give it back.
     malloc_trim(0);
 
-    std::string cardId = card.cardId;
-    MediaCatalog catalog(std::move(card), store.get());
+    const std::string cardId = card.cardId;
+    MediaCatalog catalog(std::move(card), st.store.get(), indexing);
     CardFollower follower(opt.card, entrySource(opt), catalog);
     DbServer server(catalog, [&]() -> Status {
         if (!opt.card.empty())
@@ -174,5 +202,30 @@ int main(int argc, char **argv)
         if (!s.ok())
             return refuse(s.message);
     }
-    return server.run(cardId);
+    std::atomic<bool> stopping{false};
+    Status indexed;
+    std::thread indexer;
+    const auto startIndex = [&] {
+        indexer = std::thread([&] {
+            std::string applied;
+            Status s = follower.serveFirst(
+                [&](MediaCard *next) {
+                    Status s = indexCard(opt, st, stopping, next);
+                    next->cardId = cardId;
+                    return s;
+                },
+                &applied);
+            if (!applied.empty())
+                std::fprintf(stderr, "ztMediaDBd: %s\n", applied.c_str());
+            if (!s.ok() && !stopping) {
+                indexed = s;
+                raise(SIGTERM);  // a card that cannot be indexed is refused as at start
+            }
+        });
+    };
+    const int rc = server.run(cardId, indexing ? std::function<void()>(startIndex) : nullptr);
+    stopping = true;
+    if (indexer.joinable())
+        indexer.join();
+    return indexed.ok() ? rc : refuse(indexed.message);
 }

@@ -77,9 +77,10 @@ std::string fileIdentity(const MediaCard &card, const FileRef &ref, const std::s
            std::to_string(facts ? facts->mtimeNs : 0);
 }
 
-std::map<std::string, uint32_t> wordsByIdentity(const MediaCard &card)
+std::unordered_map<std::string, uint32_t> wordsByIdentity(const MediaCard &card)
 {
-    std::map<std::string, uint32_t> words;
+    std::unordered_map<std::string, uint32_t> words;
+    words.reserve(card.media.size());
     forEachFile(card, [&](const FileRef &ref, const std::string &key) {
         words[fileIdentity(card, ref, key)] = fileUploadWord(card.media[ref.entry], ref.member);
     });
@@ -90,7 +91,7 @@ std::map<std::string, uint32_t> wordsByIdentity(const MediaCard &card)
 
 void cardCarryOver(const MediaCard &previous, MediaCard *next)
 {
-    const std::map<std::string, uint32_t> words = wordsByIdentity(previous);
+    const std::unordered_map<std::string, uint32_t> words = wordsByIdentity(previous);
     bool same = true;
     size_t files = 0;
     forEachFile(*next, [&](const FileRef &ref, const std::string &key) {
@@ -112,12 +113,12 @@ void cardCarryOver(const MediaCard &previous, MediaCard *next)
     }
 }
 
-std::string cardDerivedId(const MediaCard &card)
+std::string hashedId(const std::vector<std::string> &parts)
 {
-    // FNV-1a over the file names: the same card gives the same identifier on every start.
+    // FNV-1a over the parts, each ended by a line feed.
     uint64_t h = 14695981039346656037ull;
-    for (const std::string &key : cardFileKeys(card)) {
-        for (unsigned char c : key + '\n') {
+    for (const std::string &part : parts) {
+        for (unsigned char c : part + '\n') {
             h ^= c;
             h *= 1099511628211ull;
         }
@@ -126,3 +127,6 @@ std::string cardDerivedId(const MediaCard &card)
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
     return text;
 }
+
+// The file names: the same card gives the same identifier on every start.
+std::string cardDerivedId(const MediaCard &card) { return hashedId(cardFileKeys(card)); }

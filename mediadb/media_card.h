@@ -114,6 +114,8 @@ const FileFacts *cardFacts(const MediaCard &card, const std::string &dir, const 
 // file is the same when its name, size and modification time are: one replaced under its name
 // is a new file, with upload state 0.
 void cardCarryOver(const MediaCard &previous, MediaCard *next);
+// 16 hex digits hashed from `parts`: identifiers derived from what a card is.
+std::string hashedId(const std::vector<std::string> &parts);
 // 16 hex digits derived from the files of the card: a stable identifier when none is given.
 std::string cardDerivedId(const MediaCard &card);
 

@@ -55,7 +55,10 @@ std::vector<FileRef> selectRows(const MediaCard &card, const ListQuery &q)
 
 }  // namespace
 
-MediaCatalog::MediaCatalog(MediaCard card, StateStore *store) : mState(build(std::move(card))), mStore(store) {}
+MediaCatalog::MediaCatalog(MediaCard card, StateStore *store, bool indexing)
+    : mState(build(std::move(card))), mStore(store), mIndexing(indexing)
+{
+}
 
 std::unique_ptr<MediaCatalog::State> MediaCatalog::build(MediaCard card)
 {
@@ -166,14 +169,30 @@ Status MediaCatalog::replace(MediaCard next)
 {
     std::lock_guard<std::mutex> writer(mWriteLock);
     cardCarryOver(mState->card, &next);
+    return install("the rescanned card", std::move(next));
+}
+
+Status MediaCatalog::serveIndexed(MediaCard card)
+{
+    std::lock_guard<std::mutex> writer(mWriteLock);
+    if (card.version == mState->card.version) {  // the stand-in's words: they must move
+        card.version++;
+        card.sessionId++;
+    }
+    return install("the indexed card", std::move(card));
+}
+
+Status MediaCatalog::install(const char *what, MediaCard card)
+{
     if (mStore) {
-        Status s = logRefused("the rescanned card", mStore->save(next));
+        Status s = logRefused(what, mStore->save(card));
         if (!s.ok())
             return s;
     }
-    std::unique_ptr<State> fresh = build(std::move(next));
+    std::unique_ptr<State> fresh = build(std::move(card));
     std::unique_lock<std::shared_mutex> lock(mLock);
     mState.swap(fresh);
+    mIndexing = false;
     lock.unlock();
     return {};  // the old card goes here, outside the lock
 }

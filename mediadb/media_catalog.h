@@ -7,6 +7,7 @@
 #ifndef ZT_MEDIADB_MEDIA_CATALOG_H
 #define ZT_MEDIADB_MEDIA_CATALOG_H
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -52,18 +53,24 @@ private:
 
 class MediaCatalog {
 public:
-    // `store` may be null (nothing persisted).
-    MediaCatalog(MediaCard card, StateStore *store);
+    // `store` may be null (nothing persisted). With `indexing`, `card` only stands in (its
+    // identifier and version words) until serveIndexed() hands over the first index.
+    MediaCatalog(MediaCard card, StateStore *store, bool indexing = false);
 
     // The card under the shared lock, until the view goes.
     CatalogView view() const { return CatalogView(*this); }
     uint32_t version() const;
+    // True until the first index is served: requests are answered busy meanwhile.
+    bool indexing() const { return mIndexing.load(); }
 
     // Stores a file's upload word; DB_STATUS_* result.
     uint32_t writeStatus(const std::string &dir, const std::string &file, uint32_t word);
     // Replaces the card, carrying upload words over and moving the version words when the set of
     // files changed. Persists it.
     Status replace(MediaCard next);
+    // Serves the first index of the card as it is (already carried over from any stored card)
+    // and persists it; ends indexing().
+    Status serveIndexed(MediaCard card);
     // Moves both version words on, as a change of media would.
     Status bumpVersion();
 
@@ -83,6 +90,8 @@ private:
         mutable std::map<RowsKey, Rows> rows;
     };
     static std::unique_ptr<State> build(MediaCard card);
+    // Persists `card` and serves it; the caller holds mWriteLock.
+    Status install(const char *what, MediaCard card);
     static bool findIn(const State &state, const std::string &dir, const std::string &file, FileRef *ref);
     Rows listRowsLocked(const ListQuery &q) const;
 
@@ -90,6 +99,7 @@ private:
     std::mutex mWriteLock;            // writers take turns: status writes, rescans, version bumps
     std::unique_ptr<State> mState;
     StateStore *mStore;
+    std::atomic<bool> mIndexing;
 };
 
 #endif

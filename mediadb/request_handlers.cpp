@@ -246,9 +246,10 @@ const Command *commandFor(const uint8_t *request, size_t length)
     return nullptr;
 }
 
-Frame badRequest(const uint8_t *bytes, size_t length, uint32_t version)
+// A reply of its header alone, echoing what the request's bytes hold of command and token.
+Frame statusOnly(const uint8_t *bytes, size_t length, uint32_t version, uint32_t status)
 {
-    db_response_header h{UINT32_MAX, DB_STATUS_BAD_REQUEST, 0, version, 0};
+    db_response_header h{UINT32_MAX, status, 0, version, 0};
     std::memcpy(&h.command_type, bytes, std::min<size_t>(length, sizeof h.command_type));
     if (length >= sizeof(db_request_header))
         std::memcpy(&h.token, bytes + offsetof(db_request_header, token), sizeof h.token);
@@ -263,8 +264,9 @@ std::vector<Frame> handleRequest(MediaCatalog &catalog, const uint8_t *request, 
 {
     Frames out;
     const Command *cmd = commandFor(request, length);
-    if (!cmd) {
-        out.push_back(badRequest(request, length, catalog.version()));
+    if (!cmd || catalog.indexing()) {
+        // Until the first index is in there is nothing true to answer: busy, which clients retry.
+        out.push_back(statusOnly(request, length, catalog.version(), cmd ? DB_STATUS_BUSY : DB_STATUS_BAD_REQUEST));
         return out;
     }
     Request r{request, length, {}};

@@ -12,6 +12,8 @@
 #include <map>
 #include <sstream>
 
+#include "mediadb/card_follow.h"
+#include "mediadb/request_handlers.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/run_command.h"
 #include "tests/support/server_process.h"
@@ -301,6 +303,46 @@ TEST(MediadbCard, GeneratedCardIsServedWithWhatItsFilesSay)
     EXPECT_EQ(chapters.size(), 4u);
 }
 
+// Media made by a real encoder (moov last, and moved first): duration, frame rate and dimensions
+// as ffmpeg was asked to make them.
+TEST(MediadbCard, EncodedMediaAreReadAsMade)
+{
+    std::string out;
+    if (runCommand("ffmpeg -hide_banner -version >/dev/null 2>&1", &out) != 0)
+        GTEST_SKIP() << "ffmpeg is not installed (scripts/setup installs it): media of a real encoder not tested";
+    struct Encoded {
+        const char *file, *args;
+        uint32_t ms, width, height, fps;
+    } const kEncoded[] = {
+        {"ZX010001.MP4", "-i testsrc=size=64x48:rate=25:duration=1.2 -c:v libx264 -pix_fmt yuv420p", 1200, 64, 48, 25},
+        {"ZX010002.MP4", "-i testsrc=size=48x32:rate=30:duration=1 -c:v libx264 -movflags +faststart", 1000, 48, 32, 30},
+        {"ZCAM0101.JPG", "-i testsrc=size=80x60 -frames:v 1", 0, 80, 60, 0},
+    };
+    CardTree card;
+    for (const Encoded &x : kEncoded)
+        ASSERT_EQ(runCommand(std::string("ffmpeg -hide_banner -loglevel error -f lavfi ") + x.args + " " +
+                                 card.dcim(std::string("100ZTCAM/") + x.file),
+                             &out),
+                  0)
+            << x.file;
+    ServerProcess server = ServerProcess::fromArgs({"--card", card.root()});
+    ASSERT_TRUE(server.ok()) << server.error();
+    std::string error;
+    const std::vector<ListEntry> listed = dbListAll(4, DB_LIST_INCLUDE_MORE_INFO, kAllClasses, &error);
+    ASSERT_EQ(error, "");
+    ASSERT_EQ(listed.size(), std::size(kEncoded));
+    for (const Encoded &x : kEncoded) {
+        const auto e = std::find_if(listed.begin(), listed.end(), [&](const ListEntry &l) { return l.file == x.file; });
+        ASSERT_NE(e, listed.end()) << x.file;
+        const db_more_info more = e->more;
+        const db_video_specific_info video = e->video;
+        EXPECT_EQ(uint32_t(more.width), x.width) << x.file;
+        EXPECT_EQ(uint32_t(more.height), x.height) << x.file;
+        EXPECT_EQ(uint32_t(more.frame_rate_numerator), x.fps * uint32_t(more.frame_rate_denominator)) << x.file;
+        EXPECT_EQ(e->hasVideo ? uint32_t(video.duration_ms) : 0u, x.ms) << x.file;
+    }
+}
+
 // A restart over the same card reads no unchanged file (a file whose bytes changed under the
 // same size and time keeps what was read before), keeps upload words, and takes a file replaced
 // under its name as a new one: read again, upload state 0.
@@ -336,6 +378,48 @@ TEST(MediadbCard, RestartReusesTheIndexAndReplacedFilesStartAfresh)
     EXPECT_EQ(durationOf("ZH010008.MP4"), 0u);
     EXPECT_EQ(histogram().histogram[2], 1u);
     EXPECT_EQ(histogram().histogram[3], 0u);
+}
+
+// Until the first index is in every request is answered busy (status 1, which the clients retry
+// and the HTTP mapping shows as 503) under the card folder's own identifier; a change seen during
+// the index is applied once it is served.
+TEST(MediadbCard, AnswersBusyUntilTheFirstIndexIsServed)
+{
+    CardTree card, other;
+    buildCard(card);
+    MediaCard standIn;
+    std::string again, otherId;
+    ASSERT_TRUE(cardFolderId(card.root(), &standIn.cardId).ok());
+    ASSERT_TRUE(cardFolderId(card.root(), &again).ok() && cardFolderId(other.root(), &otherId).ok());
+    EXPECT_EQ(again, standIn.cardId);
+    EXPECT_NE(otherId, standIn.cardId);
+
+    MediaCatalog catalog(standIn, nullptr, true);
+    CardFollower follower(card.root(), EntrySource::Drop, catalog);
+    auto ask = [&] {
+        const db_request_header req{DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 1, 42};
+        const std::vector<Frame> out = handleRequest(catalog, reinterpret_cast<const uint8_t *>(&req), sizeof req);
+        return out.empty() ? Frame{} : out[0];
+    };
+    const db_response_header busy = dbRecordAt<db_response_header>(ask(), 0);
+    EXPECT_EQ(busy.status, uint32_t(DB_STATUS_BUSY));
+    EXPECT_EQ(busy.command_type, uint32_t(DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM));
+    EXPECT_EQ(busy.token, 42u);
+
+    std::string applied;
+    const Status s = follower.serveFirst(
+        [&](MediaCard *next) {
+            const Status scanned = scanCard(card.root(), next);
+            card.file("103ZTCAM/ZX010090.MP4");  // arrives after its folder was walked
+            follower.apply({CardChange::Kind::Folders, {"103ZTCAM"}});
+            return scanned;
+        },
+        &applied);
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_NE(applied, "");
+    const db_histogram_response served = dbRecordAt<db_histogram_response>(ask(), 0);
+    EXPECT_EQ(served.header.status, uint32_t(DB_STATUS_OK));
+    EXPECT_EQ(served.histogram[0], 11u);  // the ten of buildCard and the late one
 }
 
 TEST(MediadbCard, BadCardFoldersAreRefusedWithOneLine)

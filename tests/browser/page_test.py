@@ -38,7 +38,9 @@ class Service:
         self.db = subprocess.Popen([f"{BIN}/ztMediaDBd", *self.db_args], env=self.env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.time() + 30
-        while not os.path.exists(os.path.join(self.dir, "rtos_media_db")):
+        # Ready once it answers: a card folder is indexed while the server answers busy.
+        while subprocess.run([f"{BIN}/ztMediaDBd", "ctl", "ready"], env=self.env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL).returncode != 0:
             assert time.time() < deadline and self.db.poll() is None, "ztMediaDBd did not start"
             time.sleep(0.05)
 

@@ -1,5 +1,7 @@
 #include "tests/support/server_process.h"
 
+#include "tests/support/mediadb_wire.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -21,17 +23,13 @@ namespace {
 
 constexpr int kStartWaitMs = 20000;  // sanitizer builds start slowly on a busy machine
 
-bool socketAccepts(const std::string &path)
+// The server answers, and not busy: a card folder's first index is in.
+bool servesCard()
 {
-    int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::strncpy(addr.sun_path, path.c_str(), sizeof(addr.sun_path) - 1);
-    bool ok = connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr)) == 0;
-    close(fd);
-    return ok;
+    const db_request_header req{DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 1, 0};
+    const Bytes reply = dbExchangeOne(&req, sizeof req);
+    return reply.size() >= sizeof(db_response_header) &&
+           dbRecordAt<db_response_header>(reply, 0).status != DB_STATUS_BUSY;
 }
 
 // Forks and execs ztMediaDBd with `args`; the child's fd 1 and 2 go to outFd/errFd when >= 0.
@@ -168,7 +166,7 @@ bool ServerProcess::start(bool withManifest)
             mError = "ztMediaDBd exited with " + std::to_string(exitCode(status)) + ": " + log();
             return false;
         }
-        if (socketAccepts(path("rtos_media_db"))) {
+        if (servesCard()) {
             mError.clear();
             return true;
         }

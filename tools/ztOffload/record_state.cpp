@@ -25,10 +25,11 @@ bool readUploadState(const std::string &rel, UploadState *state)
 namespace {
 
 // Whether the database answers at all: tells a file it does not know from a channel that is down.
+// Version 0 is a server still indexing its card (it answers busy, which reads as an empty card).
 bool databaseAnswers()
 {
     uint32_t version = 0, buckets[DB_HISTOGRAM_BUCKETS];
-    return dbGetUploadStatusHistogram(0, &version, buckets) == 0;
+    return dbGetUploadStatusHistogram(0, &version, buckets) == 0 && version != 0;
 }
 
 }  // namespace
