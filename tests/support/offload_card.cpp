@@ -90,11 +90,11 @@ std::vector<std::string> OffloadCard::withState(bool (*keep)(uint32_t state)) co
 {
     std::vector<std::string> out;
     for (const std::string &rel : mFiles) {
-        db_file_spec spec{};
-        std::memcpy(spec.dir_name, rel.data(), DB_DIR_NAME_LEN);
-        std::memcpy(spec.file_name, rel.data() + DB_DIR_NAME_LEN + 1, DB_FILE_NAME_LEN);
+        db_file_spec fs{};
+        std::memcpy(fs.dir_name, rel.data(), DB_DIR_NAME_LEN);
+        std::memcpy(fs.file_name, rel.data() + DB_DIR_NAME_LEN + 1, DB_FILE_NAME_LEN);
         db_content_info ci{};
-        if (dbGetContentInfo(nullptr, &spec, &ci) == 0 && keep(ci.upload_status & 0xFFFF))
+        if (dbGetContentInfo(nullptr, &fs, &ci) == 0 && keep(ci.upload_status & 0xFFFF))
             out.push_back(rel);
     }
     return out;

@@ -68,17 +68,17 @@ bool writeMedium(CardWriter &card, uint32_t i, uint32_t slot)
     const uint32_t number = slot + 1;  // file number, unique within the folder
     const uint32_t ms = 1000 + (i * 7919) % 60000;
     const Dims v = kVideoDims[i % 4], p = kPhotoDims[i % 3];
-    VideoSpec spec;
-    spec.durationMs = ms;
-    spec.width = v.w;
-    spec.height = v.h;
+    VideoSpec clip;
+    clip.durationMs = ms;
+    clip.width = v.w;
+    clip.height = v.h;
     char pair[2];
     dbLetterPairFromGroup(1001 + slot, pair);
     bool ok = true;
     switch (i % kKinds) {
     case 0: {  // a single video with its companions
         const std::string stem = named("ZX01%04u", number);
-        ok = card.write(stem + ".MP4", mp4Bytes(spec)) && card.write(stem + ".LRV", mp4Bytes(spec)) &&
+        ok = card.write(stem + ".MP4", mp4Bytes(clip)) && card.write(stem + ".LRV", mp4Bytes(clip)) &&
              card.write(stem + ".THM", jpegBytes(p.w, p.h));
         card.report(stem + ".MP4", "video", ms, v.w, v.h);
         break;
@@ -87,10 +87,10 @@ bool writeMedium(CardWriter &card, uint32_t i, uint32_t slot)
         const std::string first = named("ZX01%04u.MP4", number);
         const DbMemberPattern pattern = dbMemberPatternFor(DB_CONTENT_TYPE_CHAPTERED_VIDEO, first.c_str());
         const bool newNumbering = dbIsNewNameFormat(ztc_state_get_model_number());
-        ok = card.write(first, mp4Bytes(spec));
+        ok = card.write(first, mp4Bytes(clip));
         for (uint32_t n = 1; n <= 2 && ok; n++) {
             char name[DB_NAME_BUF];
-            ok = dbBuildMemberName(pattern, number, n, newNumbering, name) && card.write(name, mp4Bytes(spec));
+            ok = dbBuildMemberName(pattern, number, n, newNumbering, name) && card.write(name, mp4Bytes(clip));
         }
         card.report(first, "chaptered", 3 * ms, v.w, v.h);
         break;
@@ -111,26 +111,26 @@ bool writeMedium(CardWriter &card, uint32_t i, uint32_t slot)
         break;
     case 5:
         for (uint32_t m = 1; m <= 3; m++)
-            ok = ok && card.write(std::string("ZX") + pair[0] + pair[1] + named("%04u.MP4", m), mp4Bytes(spec));
+            ok = ok && card.write(std::string("ZX") + pair[0] + pair[1] + named("%04u.MP4", m), mp4Bytes(clip));
         card.report(std::string("ZX") + pair[0] + pair[1] + "0001.MP4", "looping", ms, v.w, v.h);
         break;
     case 6:  // a spherical video, `moov` last and a 64-bit `mdat`
-        spec.moovAtEnd = spec.largeMdat = true;
-        ok = card.write(named("ZX01%04u.360", number), mp4Bytes(spec));
+        clip.moovAtEnd = clip.largeMdat = true;
+        ok = card.write(named("ZX01%04u.360", number), mp4Bytes(clip));
         card.report(named("ZX01%04u.360", number), "video", ms, v.w, v.h);
         break;
     case 7:  // a video with highlight tags, `moov` last
-        spec.moovAtEnd = true;
-        spec.highlights = {ms / 4, ms / 2};
-        ok = card.write(named("ZH01%04u.MP4", number), mp4Bytes(spec));
+        clip.moovAtEnd = true;
+        clip.highlights = {ms / 4, ms / 2};
+        ok = card.write(named("ZH01%04u.MP4", number), mp4Bytes(clip));
         card.report(named("ZH01%04u.MP4", number), "video", ms, v.w, v.h);
         break;
     case 8:
-        ok = card.write(named("ZM01%04u.MP4", number), mp4Bytes(spec));
+        ok = card.write(named("ZM01%04u.MP4", number), mp4Bytes(clip));
         card.report(named("ZM01%04u.MP4", number), "session", ms, v.w, v.h);
         break;
     default: {  // broken: truncated, zero-filled, or a photo that is not one
-        const std::string whole = mp4Bytes(spec);
+        const std::string whole = mp4Bytes(clip);
         const uint32_t form = (i / kKinds) % 3;
         const std::string name = form == 2 ? named("ZCAM%04u.JPG", number) : named("ZB01%04u.MP4", number);
         ok = card.write(name, form == 0 ? whole.substr(0, whole.size() / 2)

@@ -16,7 +16,7 @@ struct VideoSpec {
     bool largeMdat = false;   // a 64-bit box size
 };
 
-std::string mp4Bytes(const VideoSpec &spec);
+std::string mp4Bytes(const VideoSpec &clip);
 // A JPEG of the given size (a plain grey picture, so it stays a few hundred bytes).
 std::string jpegBytes(uint32_t width, uint32_t height);
 
