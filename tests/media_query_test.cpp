@@ -184,12 +184,12 @@ TEST_F(MediaQuery, Metadata)
 }
 
 // civetweb exports mg_get_var and friends and calls them through the dynamic linker: the
-// library must define none of those names as a C symbol or a global C++ function, only inside
-// its own namespace.
+// archive a host links beside it must define none of those names as a C symbol or a global C++
+// function, only inside its own namespace.
 TEST_F(MediaQuery, UrlHelpersStayInTheirNamespace)
 {
     const std::string cmd = std::string("nm --defined-only ") + ZT_BIN_DIR +
-                            "/../libztMediaRTOSDB/libztMediaRTOSDB.a 2>/dev/null";
+                            "/../lib/libztMediaRTOSDB.a 2>/dev/null";
     FILE *p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string symbols = "\n";
