@@ -1,5 +1,5 @@
 // List queries and the list-response parser: failure paths against scripted bytes and a scripted
-// peer, the normal page against the real server.
+// peer (the server's pages: mediadb_list_test).
 #include <string>
 #include <vector>
 
@@ -8,7 +8,6 @@
 #include "libztMediaRTOSDB/client/dbList.h"
 #include "support/db_list_frames.h"
 #include "support/scripted_peer.h"
-#include "support/server_process.h"
 
 namespace {
 
@@ -209,17 +208,3 @@ TEST(DbListQuery, ShortAndFailedExchanges)
     EXPECT_TRUE(s.items.empty());
 }
 
-TEST(DbListServer, PagesTheSampleCard)
-{
-    ServerProcess server = ServerProcess::fromFile(std::string(ZT_SOURCE_DIR) + "/examples/sample-card.json");
-    ASSERT_TRUE(server.ok()) << server.error();
-    Seen all;
-    uint32_t session = 0, total = 0;
-    int got = dbGetCAHList(15, 0, 3, onItem, &all, onFile, &all, &session, &total);
-    ASSERT_GE(got, 0) << server.log();
-    for (uint32_t start = got; got > 0 && start < total; start += got)
-        got = dbGetCAHList(15, start, 3, onItem, &all, onFile, &all, &session, nullptr);
-    EXPECT_EQ(total, all.items.size());
-    EXPECT_GE(all.files.size(), all.items.size());
-    for (const cah_item_s &item : all.items) EXPECT_LE(item.content_type, 14u);
-}
