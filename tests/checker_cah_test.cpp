@@ -45,31 +45,6 @@ TEST(CAHMediaList, ResetRewindsOnlyTheHandOutAndClearStateKeepsTheVersion)
     EXPECT_EQ(c.version(), 77u);
 }
 
-TEST(CompareBlock, FieldsSitAtTheirBitPositions)
-{
-    struct Case { const char *field; void (*set)(CompareBlock &); int byte; uint8_t bits; };
-    const Case cases[] = {
-        {"index", [](CompareBlock &b) { b.index = 1; }, 0, 0x01},
-        {"type", [](CompareBlock &b) { b.type = 1; }, 2, 0x04},
-        {"highlight", [](CompareBlock &b) { b.highlight = 1; }, 2, 0x40},
-        {"userClip", [](CompareBlock &b) { b.userClip = 1; }, 2, 0x80},
-        {"year", [](CompareBlock &b) { b.year = 1; }, 3, 0x02},
-        {"day", [](CompareBlock &b) { b.day = 1; }, 3, 0x40},
-        {"sizeMB", [](CompareBlock &b) { b.sizeMB = 1; }, 4, 0x80},
-        {"duration", [](CompareBlock &b) { b.duration = 1; }, 7, 0x20},
-        {"count", [](CompareBlock &b) { b.count = 1; }, 10, 0x40},
-        {"count top", [](CompareBlock &b) { b.count = 1u << 17; }, 12, 0x80},
-    };
-    for (const Case &c : cases) {
-        CompareBlock b{};
-        c.set(b);
-        uint8_t bytes[13];
-        memcpy(bytes, &b, sizeof bytes);
-        for (int i = 0; i < 13; ++i)
-            EXPECT_EQ(bytes[i], i == c.byte ? c.bits : 0) << c.field << " byte " << i;
-    }
-}
-
 class MatchHistogram : public ::testing::Test {
 protected:
     ScriptedPeer peer;
