@@ -1,11 +1,8 @@
-// ztMediaDBd with several clients at once (threads of this test), and status writes: what the
-// server acknowledges is still there after a clean restart and after kill -9.
+// ztMediaDBd with several clients at once (threads of this test).
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/socket.h>
 
-#include <filesystem>
 #include <thread>
 
 #include "mediadb/db_server.h"
@@ -91,51 +88,6 @@ TEST(MediadbClients, NoClientHoldsUpAnother)
     EXPECT_LT(recv(held.fd, reply, sizeof reply, MSG_DONTWAIT), 0) << "the held reply came early";
     for (rtosConnection_t *c : {&silentCtl, &silent, &held, &asker})
         ztIpcDestroy(c);
-}
-
-uint32_t wordOf(const GeneratedCard::Row &r)
-{
-    db_file_request req = dbFileRequest(DB_CMD_GET_CONTENT_INFO, r.dir.c_str(), r.file.c_str());
-    return dbRecordAt<db_content_info>(dbExchangeOne(&req, sizeof req), 20).upload_status;
-}
-
-TEST(MediadbClients, AcknowledgedWritesSurviveRestartAndKill)
-{
-    GeneratedCard card = generateCard(120);
-    char dir[] = "/tmp/ztmediadb-state-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    ServerProcess server(card.json, {"--state", std::string(dir) + "/state.sqlite"});
-    ASSERT_TRUE(server.ok()) << server.error();
-
-    // Two writers at once on different files, through both write paths.
-    std::vector<uint32_t> expect(card.rows.size());
-    auto writer = [&](size_t from) {
-        for (size_t i = from; i < card.rows.size(); i += 2) {
-            const GeneratedCard::Row &r = card.rows[i];
-            uint32_t state = static_cast<uint32_t>(i % 32);
-            expect[i] = i % 4 < 2 ? state : OFFLOAD_PC | state;
-            int rc = i % 4 < 2 ? dbSetCAHUploadStatus(r.dir.c_str(), r.file.c_str(), state, 1)
-                               : dbSetUploadStatusRawBits(r.dir.c_str(), r.file.c_str(), expect[i], 2);
-            if (rc != 0)
-                expect[i] = ~0u;  // shows up as a mismatch below
-        }
-    };
-    std::thread a(writer, 0), b(writer, 1);
-    a.join();
-    b.join();
-
-    for (int sig : {SIGTERM, SIGKILL}) {
-        SCOPED_TRACE("stopped with signal " + std::to_string(sig));
-        // The last write before the stop must be there too.
-        expect[3] = (expect[3] & ~DB_UPLOAD_STATE_MASK) | static_cast<uint32_t>(sig);
-        ASSERT_EQ(dbSetCAHUploadStatus(card.rows[3].dir.c_str(), card.rows[3].file.c_str(), sig, 3), 0);
-        server.stop(sig);
-        ASSERT_TRUE(server.restart()) << server.error();
-        for (size_t i = 0; i < card.rows.size(); i++)
-            ASSERT_EQ(wordOf(card.rows[i]), expect[i]) << card.rows[i].file;
-    }
-    server.stop();
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
