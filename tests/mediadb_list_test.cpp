@@ -3,7 +3,6 @@
 // paging through a card many pages long without losing, repeating or overflowing anything.
 #include <gtest/gtest.h>
 
-#include <fstream>
 
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
@@ -125,15 +124,6 @@ TEST_F(MediadbList, EntriesCarryGumisExtraInformationAndBlocks)
               Words({2, 210, 2000, 5, 1, 2000}));
     EXPECT_EQ(chapter.pgumi.size(), 16u);
     EXPECT_EQ(chapter.highlights, Words({7}));
-}
-
-TEST_F(MediadbList, RescanReplacesTheListedRows)
-{
-    std::string more = kCard;
-    more.insert(more.rfind("]}"), R"(,{"dir":"101ZTCAM","file":"ZSES0011.BIN","type":7})");
-    std::ofstream(mServer.path("manifest.json")) << more;
-    ASSERT_EQ(mServer.ctl({"rescan"}), 0) << mServer.log();
-    EXPECT_EQ(names(DB_CMD_LIST, 2, 0x400), Names({"ZSES0007.BIN", "ZSES0011.BIN"}));
 }
 
 // The keys a generated card lists under grouping and query bits (videos, photos, session files).
