@@ -156,15 +156,17 @@ TEST(DbListParse, GroupedVideoDurationSumsPresentMembers)
     lf.group(1, "ZXAA0001.MP4", 1001, 1, 3, {2});
     lf.group(2, "ZX010007.MP4", 7, 0, 2);
     lf.group(1, "ZXAB0001.MP4", 1002, 1, 150);
+    lf.group(1, "ZXAC0001.MP4", 1003, 1, 1);
     Seen s;
     ASSERT_EQ(0, parse(lf.done(), 0, s));
-    ASSERT_EQ(3u, s.items.size());
+    ASSERT_EQ(4u, s.items.size());
     EXPECT_EQ(3u, s.items[0].duration);  // 2 x 1300 ms
     EXPECT_EQ(4u, s.items[1].duration);  // 3 x 1300 ms
     EXPECT_EQ(195u, s.items[2].duration);  // every one of 150 members, not the first 100
+    EXPECT_EQ(1u, s.items[3].duration);  // a group of one member
     EXPECT_EQ("100ZTCAM/ZXAA0003.MP4", s.files[1]);
     EXPECT_EQ("100ZTCAM/ZX010007.MP4", s.files[2]);  // chapter member 0: the first file itself
-    EXPECT_EQ(155u, peer.requestCount());
+    EXPECT_EQ(156u, peer.requestCount());
 }
 
 TEST(DbListQuery, ClampsCountAndToleratesMismatches)

@@ -111,6 +111,7 @@ TEST_F(MediaQuery, MediaList)
         {"fields=n&fields=s", 400, 0, 0, 0x1, "", ""},
         {longFields, 500, 0, 0, ~0ull, std::string(60, 'x') + "," + std::string(39, 'y'), ""},
         {"fields=n,a%22b", 400, 0, 0, ~0ull, "", ""},     // would break the JSON it is echoed in
+        {"fields=n,a%5Cb", 400, 0, 0, ~0ull, "", ""},     // as would a backslash
         {"f=photos&fields=n,%ff", 400, 1, 0x200, ~0ull, "", ""},  // so would a byte outside UTF-8
         {"f=photos%00&fields=n,caf%C3%A9", 200, 1, 0x200, 0x1, "caf\xC3\xA9", ""},  // as C strings
         {"f=upload", 200, 15, 0, 0x8000, "", ""},

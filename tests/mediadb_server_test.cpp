@@ -73,6 +73,8 @@ TEST(MediadbServerStart, BadManifestsAreRefusedWithOneLine)
         {R"({"media":[{"file":"ZX010001.MP4","type":0}]})", "field \"dir\": missing"},
         {R"({"media":[{"dir":"100ZTCAM","file":"ZX010001.MP4","type":15}]})", "\"type\": 15 is above 14"},
         {R"({"media":[{"dir":"100ZTCAM","file":"ZX010001.MP4","type":0,"gumi":"12"}]})", "32 hex digits"},
+        {R"({"media":[{"dir":"100ZTCAM","file":"ZB010001.JPG","type":5,"group":{"first":1,"last":4097}}]})",
+         "spans more than 4096"},
     };
     ServerProcess dir(kManifest);  // only for its private directory
     std::string path = dir.path("bad.json");
