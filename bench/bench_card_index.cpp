@@ -7,7 +7,7 @@
 //   are compared, so a burst of load from elsewhere lands on one round, not on one side.
 // - memory per indexed file (heap held by the scanned card, mallinfo2), for the record;
 // - a file added to a watched card served with a state file: time from the write until the
-//   histogram counts it, less the watcher's quiet time (300 ms), the median of several adds;
+//   histogram counts it, less the watcher's quiet time (300 ms), the median of ten adds;
 //   target under 100 ms at every size, and the largest card's at most 1.5x the smallest's (plus
 //   5 ms, below which the figure is timer and scheduling noise).
 #include <dirent.h>
@@ -114,7 +114,7 @@ uint32_t filesCounted()
 }
 
 // Milliseconds from writing a new file into a watched card (with a state file) until the
-// histogram counts it, the median of several adds, each into another folder.
+// histogram counts it, the median of ten adds, two into each of the first five folders.
 double watchedAddMs(const std::string &root)
 {
     constexpr double kQuietMs = 300;
@@ -123,10 +123,11 @@ double watchedAddMs(const std::string &root)
     if (!server.ok())
         std::exit(2);
     std::vector<double> adds;
-    for (const std::string dir : {"100ZTCAM", "101ZTCAM", "102ZTCAM", "103ZTCAM", "104ZTCAM"}) {
+    for (int add = 0; add < 10; add++) {
+        const std::string file = "/10" + std::to_string(add % 5) + "ZTCAM/ZCAM999" + std::to_string(add) + ".JPG";
         const uint32_t before = filesCounted();
         const auto t = Clock::now();
-        std::ofstream(cardDcimPath(root) + "/" + dir + "/ZCAM9999.JPG") << "x";
+        std::ofstream(cardDcimPath(root) + file) << "x";
         while (filesCounted() == before && secondsSince(t) < 10)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         adds.push_back(secondsSince(t) * 1000 - kQuietMs);
