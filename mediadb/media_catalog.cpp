@@ -268,7 +268,8 @@ Status MediaCatalog::updateFolders(std::vector<FolderUpdate> updates, bool *appl
 void MediaCatalog::splice(State &state, FolderUpdate update)
 {
     MediaCard &card = state.card;
-    const auto [from, to] = folderRange(state, update.dir);
+    const std::pair<size_t, size_t> range = folderRange(state, update.dir);
+    const size_t from = range.first, to = range.second;
     for (size_t i = from; i < to; i++)
         indexEntry(state, i, from, false);
     const size_t count = update.media.size(), kept = std::min(count, to - from);
