@@ -189,14 +189,12 @@ int generateMetadataTo(const ztMediaSink *sink, mg_connection *conn, const char 
     if (status != 200) {
         DBLOG(DB_LOG_ERROR, "parseMetadataQuery ret: %d, query:'%s'", status,
               jsonText(queryString, ZT_JSON_TEXT_IN_MAX).text);
-        writeHttpErrorResponseHeader(reply, status);
-        return -1;
+        return refuseRequest(reply, status);
     }
     ztMediaDBOutput_t out;
     if (ztMediaDBOutputCtor(&out, conn) < 0) {
         DBLOG(DB_LOG_ERROR, "ztMediaDBOutputCtor ret < 0");
-        writeHttpErrorResponseHeader(reply, 500);
-        return -1;
+        return refuseRequest(reply, 500);
     }
     rtosConnection_t db = {};
     char id[ZT_CARD_ID_MAX] = {0};
