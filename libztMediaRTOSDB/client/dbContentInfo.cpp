@@ -64,18 +64,25 @@ void copyHighlights(const uint8_t *reply, int size, const db_video_specific_info
     std::memcpy(highlights, reply + DB_REPLY_VIDEO_END, words * 4);
 }
 
+// A query whose answer is the one record at offset 20, copied to *out.
+template <typename Record>
+int recordQuery(const DbExchangePolicy &policy, uint32_t command, const db_file_spec *fs, Record *out,
+                const char *invalidText)
+{
+    DbExchange x(policy);
+    uint8_t reply[DB_FRAME_MAX];
+    if (!dbStartFileQuery(x, command, fs, reply, invalidText, out))
+        return x.result();
+    std::memcpy(out, reply + DB_REPLY_RECORD_AT, sizeof *out);
+    x.finish();
+    return 0;
+}
+
 }  // namespace
 
 int dbGetContentInfo(void *, const db_file_spec *fs, db_content_info *ci)
 {
-    DbExchange x(kContentPolicy);
-    uint8_t reply[DB_FRAME_MAX];
-    if (!dbStartFileQuery(x, DB_CMD_GET_CONTENT_INFO, fs, reply,
-                          "Invalid input: fs = %p, ci = %p\n", ci))
-        return x.result();
-    std::memcpy(ci, reply + DB_REPLY_RECORD_AT, sizeof *ci);
-    x.finish();
-    return 0;
+    return recordQuery(kContentPolicy, DB_CMD_GET_CONTENT_INFO, fs, ci, "Invalid input: fs = %p, ci = %p\n");
 }
 
 int dbGetGroupContentInfo(void *, const db_file_spec *fs, db_group_info *gci,
@@ -119,14 +126,7 @@ int dbGetVideoSpecificInfo(void *, const db_file_spec *fs, db_video_specific_inf
 
 int dbGetMoreInfo(void *, const db_file_spec *fs, db_more_info *mi)
 {
-    DbExchange x(kMorePolicy);
-    uint8_t reply[DB_FRAME_MAX];
-    if (!dbStartFileQuery(x, DB_CMD_GET_MORE_INFO, fs, reply,
-                          "Invalid input: fs = %p, mi = %p\n", mi))
-        return x.result();
-    std::memcpy(mi, reply + DB_REPLY_RECORD_AT, sizeof *mi);
-    x.finish();
-    return 0;
+    return recordQuery(kMorePolicy, DB_CMD_GET_MORE_INFO, fs, mi, "Invalid input: fs = %p, mi = %p\n");
 }
 
 int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
