@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "mediadb/card_follow.h"
 #include "mediadb/request_handlers.h"
@@ -385,8 +386,11 @@ TEST(MediadbCard, RestartReusesTheIndexAndReplacedFilesStartAfresh)
 // the index is applied once it is served.
 TEST(MediadbCard, AnswersBusyUntilTheFirstIndexIsServed)
 {
-    CardTree card, other;
+    CardTree card;
     buildCard(card);
+    // Folders made within one tick of the file system's clock share a birth time.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    CardTree other;
     MediaCard standIn;
     std::string again, otherId;
     ASSERT_TRUE(cardFolderId(card.root(), &standIn.cardId).ok());
