@@ -181,6 +181,9 @@ TEST_F(MediaResponders, MetadataDataSetsAndWrites)
         {Call::Metadata, "t=v4info&p=100ZTCAM/ZCAM0002.JPG",
          ok(json(R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","wdr":"1","raw":"1","tr":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")), 0},
         {Call::Metadata, "t=videoinfo&p=100ZTCAM/ZCAM0002.JPG", errorHeader(501), -1},
+        // a burst's video record: a video to v5info, not to v4info
+        {Call::Metadata, "t=v5info&p=101ZTCAM/ZX010009.MP4", ok(json(R"({"cre":"500","s":"20","mahs":"0","us":"0","mos":[],"eis":"0","pta":"0","ao":"off","tr":"0","mp":"0","ct":"12","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000","ls":"3","cl":"0","avc_profile":"0","profile":"0","hc":"0","hi":[],"dur":"0","w":"0","h":"0","fps":"0","fps_denom":"0","prog":"0","subsample":"0"})")), 0},
+        {Call::Metadata, "t=v4info&p=101ZTCAM/ZX010009.MP4", ok(json(R"({"cre":"500","s":"20","hc":"0","us":"0","mos":[],"eis":"0","wdr":"0","raw":"0","tr":"0","gumi":"00000000000000000000000000000000","w":"0","h":"0"})")), 0},
         // a session file carries no extra-information record: no w, h
         {Call::Metadata, "t=v5info&p=102ZTCAM/ZSES0003.MP4", ok(json(R"({"cre":"300","s":"10","hc":"0","us":"0","mos":[],"eis":"0","hdr":"0","wdr":"0","raw":"0","tr":"0","mp":"0","ct":"7","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000"})")), 0},
         {Call::Metadata, "t=dur&p=100ZTCAM/ZZZZ0001.MP4", errorHeader(404), -1},
