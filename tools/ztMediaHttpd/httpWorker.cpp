@@ -40,7 +40,7 @@ struct Worker {
 // One request from its request line to its end: the target as sent, and the answer once a
 // pool thread has made it (`done` publishes it to the event loop).
 struct Request {
-    explicit Request(const char *target) : target(target) {}
+    explicit Request(const char *sent) : target(sent) {}
     std::string target;
     bool started = false;
     std::atomic<bool> done{false};
