@@ -21,7 +21,7 @@ struct Scan {
     {
         for (uint32_t i = 0; i < count; ++i) {
             db_scandir_wire_entry e;
-            std::memcpy(&e, wire + size_t(i) * kEntry, sizeof e);
+            std::memcpy(&e, wire + i * kEntry, sizeof e);
             ++received;
             if (e.file_name[0] == 0)
                 DBLOG(DB_LOG_ERROR, "zt_file_info filename is empty!");

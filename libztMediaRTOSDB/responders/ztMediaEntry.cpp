@@ -48,7 +48,7 @@ bool blankGumi(const uint8_t *g)
 uint32_t wordAt(const uint8_t *p, uint32_t i)
 {
     uint32_t w;
-    std::memcpy(&w, p + 4 * size_t(i), sizeof w);
+    std::memcpy(&w, p + 4 * i, sizeof w);
     return w;
 }
 
