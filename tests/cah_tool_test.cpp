@@ -115,6 +115,7 @@ TEST_F(CahTool, RefusesBadInput)
          "unknown field \"scores\""},
         {{"count", "--rules", file("r4.json", "{\"rules\":[{\"state\":true,\"kind\":1,\"count\":[5,1]}]}")}, 2,
          "\"count\" must be"},
+        {{"count", "--rules", file("r4b.json", "{\"rules\":[{\"state\":false,\"kind\":1,\"count\":[5,5]}]}")}, 0, ""},
         {{"count", "--rules", file("r5.json", "rules")}, 2, "not valid JSON"},
         {{"count", "--rules", file("r6.json", "{\"rules\":[{\"state\":true,\"kind\":99}]}")}, 2, "rule 0: \"kind\" 99"},
         {{"count", "--rules", file("r7.json", "{\"rules\":[{\"state\":false,\"kind\":11}]}")}, 2, "rule 0: \"kind\" 11"},

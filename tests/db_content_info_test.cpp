@@ -1,5 +1,5 @@
 // Content, group, video and extra information of one file: the query family and the response
-// family against a scripted peer, the normal answers of the real server.
+// family against a scripted peer (the server's answers: mediadb_lookup_test).
 #include <string>
 #include <vector>
 
@@ -234,53 +234,13 @@ TEST_F(DbContentPeer, MoreInfoAndChapteredDuration)
     EXPECT_EQ(0u, ms);
 }
 
-TEST(DbContentServer, AnswersEveryFamily)
-{
-    ServerProcess server(smallCardJson());
-    ASSERT_TRUE(server.ok()) << server.error();
-    db_file_spec video = fileSpec("100ZTCAM", "ZX010001.MP4");
-    db_content_info ci{};
-    ASSERT_EQ(0, dbGetContentInfo(nullptr, &video, &ci)) << server.log();
-    EXPECT_EQ(0x50003u, ci.upload_status);
-    EXPECT_EQ(5000000u, uint64_t{ci.file_size});
-    db_video_specific_info vi{};
-    uint32_t hl[4] = {};
-    ASSERT_EQ(0, dbGetVideoSpecificInfo(nullptr, &video, &vi, nullptr, hl, 4));
-    EXPECT_EQ(42000u, vi.duration_ms);
-    EXPECT_EQ(17350u, hl[1]);
-    db_more_info mi{};
-    ASSERT_EQ(0, dbGetMoreInfo(nullptr, &video, &mi));
-    EXPECT_EQ(1001, mi.frame_rate_denominator);
-
-    // Members 1..20, 4 missing, 2 highlighted: set bits mark present and plain members.
-    db_file_spec lapse = fileSpec("100ZTCAM", "ZSAB0001.JPG");
-    db_group_info gi{};
-    Bytes missing(DB_GROUP_BITMAP_MAX), second(DB_GROUP_BITMAP_MAX);
-    ASSERT_EQ(0, dbGetGroupContentInfo(nullptr, &lapse, &gi, &ci, missing.data(), second.data()));
-    EXPECT_EQ(1002u, gi.group_number);
-    EXPECT_EQ((Bytes{0xEF, 0xFF, 0xF0}), Bytes(missing.begin(), missing.begin() + 3));
-    EXPECT_EQ((Bytes{0xBF, 0xFF, 0xF0}), Bytes(second.begin(), second.begin() + 3));
-
-    uint32_t ms = 0;
-    EXPECT_EQ(200, dbGetChapteredVideoDuration("101ZTCAM", "ZX020123.MP4", &ms));
-    EXPECT_EQ(120500u, ms);
-    EXPECT_EQ(404, dbGetChapteredVideoDuration("101ZTCAM", "ZX030123.MP4", &ms));
-    OpenConnection c0;
-    db_content_info *pci = nullptr;
-    db_video_specific_info *pvi = nullptr;
-    db_more_info *pmi = nullptr;
-    EXPECT_EQ(200, getVideoSpecificInfoResponse(&c0.conn, "100ZTCAM", "ZX010001.MP4", c0.response, &pci, &pvi));
-    ASSERT_NE(nullptr, pvi);
-    EXPECT_EQ(17350u, reinterpret_cast<const uint32_t *>(pvi + 1)[1]);
-    EXPECT_EQ(200, getMoreInfoResponse(&c0.conn, "100ZTCAM", "ZX010001.MP4", c0.response, &pmi));
-    EXPECT_EQ(404, getMoreInfoResponse(&c0.conn, "100ZTCAM", "ZX019999.MP4", c0.response, &pmi));
-}
-
 // A group answer carries the second bitmap whenever the content record counts highlights, for
 // video groups too; without it the client cannot tell the answer from a cut one.
 TEST(DbContentServer, GroupedVideoWithHighlightsCarriesTheSecondBitmap)
 {
-    ServerProcess server(smallCardJson());
+    ServerProcess server(R"({"card_id":"X","media":[{"dir":"103ZTCAM","file":"ZXAA0001.MP4","type":1,
+      "highlight_count":2,"video":{"highlights":[10,20]},"members":[{"file":"ZXAA0002.MP4"}],
+      "group":{"group_number":1001,"first":1,"last":3,"missing":[3]}}]})");
     ASSERT_TRUE(server.ok()) << server.error();
     db_file_spec looping = fileSpec("103ZTCAM", "ZXAA0001.MP4");
     db_group_info gi{};

@@ -1,5 +1,5 @@
-// Directory scan: transfers, capacities, filters and header failures against a scripted peer;
-// one- and two-transfer scans of the real server.
+// Directory scan: transfers, capacities, filters and header failures against a scripted peer
+// (the server's side: mediadb_lookup_test).
 #include <string>
 #include <vector>
 
@@ -7,7 +7,6 @@
 
 #include "libztMediaRTOSDB/client/dbScandir.h"
 #include "support/db_reply_frames.h"
-#include "support/server_process.h"
 
 namespace {
 
@@ -168,28 +167,3 @@ TEST_F(DbScanPeer, HeaderFailures)
     EXPECT_EQ(11u, pauses.pauses.size());
 }
 
-TEST(DbScanServer, ScansOneAndSeveralTransfers)
-{
-    ServerProcess server(smallCardJson(60));
-    ASSERT_TRUE(server.ok()) << server.error();
-    std::vector<zt_file_info> files(64);
-    int count = 64;
-    ASSERT_EQ(0, scandirRTOSdb("101ZTCAM", files.data(), &count, nullptr)) << server.log();
-    ASSERT_EQ(2, count);
-    EXPECT_EQ((std::vector<std::string>{"ZX010123.MP4", "ZX020123.MP4"}), storedNames(files, count));
-    EXPECT_EQ(800u, files[1].file_size);
-    EXPECT_EQ(1050u, files[1].modified_time);
-
-    count = 64;  // 60 names: 52 in the first transfer, 8 in the second
-    ASSERT_EQ(0, scandirRTOSdb("102ZTCAM", files.data(), &count, nullptr));
-    ASSERT_EQ(60, count);
-    EXPECT_EQ(std::string("ZCAM0059.JPG"), files[59].file_name);
-    EXPECT_EQ(159u, files[59].file_size);
-    EXPECT_EQ(5059u, files[59].modified_time);
-    count = 10;
-    EXPECT_EQ(-10, scandirRTOSdb("102ZTCAM", files.data(), &count, nullptr));
-    EXPECT_EQ(10, count);
-    count = 64;
-    EXPECT_EQ(-7, scandirRTOSdb("199ZTCAM", files.data(), &count, nullptr));
-    EXPECT_EQ(0, count);
-}

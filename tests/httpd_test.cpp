@@ -75,17 +75,10 @@ TEST_F(HttpdTest, AnswersWithTheBytesOfTheCgiProgram)
     const Exchange rows[] = {
         {"list", ""},
         {"list", "fields=%22n,s,zz%22&f=video"},
-        {"list", "F=photogroups"},
-        {"list", "f=CLIPS"},
-        {"list", "f=video&f=photos"},
-        {"list", "folder=100ZTCAM"},
         {"list", "f=vid%"},
         {"list", "f=gumi&folder=100ZTCAM&files=ZX010001.MP4,ZX019999.MP4"},
         {"metadata", "t=v5info&p=100ZTCAM/ZX010001.MP4"},
-        {"metadata", "t=v4info&p=101ZTCAM/ZCAM0020.JPG"},
         {"metadata", "t=dur&p=../../etc/passwd"},
-        {"metadata", ""},
-        {"paged", "max=3&count=5&start=2&lo=0&qo=0xf07"},
         {"paged", "max=2&count=4&start=0&lo=0&qo=0&p1=0x10&p2=7"},
         {"paged", "max=x"},
     };
@@ -120,18 +113,13 @@ TEST_F(HttpdTest, ServesThePageAndNothingOutsideTheRoutes)
         const char *path;
         const char *status;
     } rows[] = {
-        {"", "/", "200"},
         {"", "/index.html", "200"},
-        {"", "/app.js", "200"},
         {"", "/style.css", "200"},
         {"", "/media/file/100ZTCAM/ZX010001.MP4", "404"},        // no --card: no card files
         {"", "/media/thumbnail/100ZTCAM/ZCAM0002.JPG", "404"},
-        {"", "/../../etc/passwd", "404"},
         {"", "/%2e%2e/%2e%2e/etc/passwd", "404"},
         {"", "/media", "404"},
-        {"", "/media/list/", "404"},
         {"", "/media/list/../../index.html", "404"},
-        {"", "/etc/passwd", "404"},
         {"-X POST ", "/media/list", "405"},
         {"", "/media/list?fields=n&f=gumi", "500"},   // the responder printed nothing
         {"-H 'Upgrade: websocket' -H 'Connection: Upgrade' ", "/media/list", "400"},

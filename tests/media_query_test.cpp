@@ -101,7 +101,6 @@ TEST_F(MediaQuery, MediaList)
     const ListRow rows[] = {
         {"", 200, 0, 0xfffffb00, 0x81b, "", ""},
         {"f=clips", 200, 4, 0x300, ~0ull, "", ""},
-        {"F=photos", 200, 1, 0x200, ~0ull, "", ""},
         {"f=none", 200, 14, 0xf00, ~0ull, "", ""},
         {"f=CLIPS", 501, 0, 0, ~0ull, "", ""},
         {"f=clips&f=video", 400, 4, 0x300, ~0ull, "", ""},
@@ -112,10 +111,10 @@ TEST_F(MediaQuery, MediaList)
         {"fields=n&fields=s", 400, 0, 0, 0x1, "", ""},
         {longFields, 500, 0, 0, ~0ull, std::string(60, 'x') + "," + std::string(39, 'y'), ""},
         {"fields=n,a%22b", 400, 0, 0, ~0ull, "", ""},     // would break the JSON it is echoed in
+        {"fields=n,a%5Cb", 400, 0, 0, ~0ull, "", ""},     // as would a backslash
         {"f=photos&fields=n,%ff", 400, 1, 0x200, ~0ull, "", ""},  // so would a byte outside UTF-8
         {"f=photos%00&fields=n,caf%C3%A9", 200, 1, 0x200, 0x1, "caf\xC3\xA9", ""},  // as C strings
         {"f=upload", 200, 15, 0, 0x8000, "", ""},
-        {"f=upload&fields=n", 200, 15, 0, 0x1, "", ""},
         {"f=upload&status=12", 200, 16, 0, 0x8000, "", ""},
         {"f=upload&status=12x", 400, 15, 0, 0x8000, "", ""},
         {"f=upload&status=-1", 200, 16, 0, 0x8000, "", ""},  // strtoul takes it whole
@@ -163,7 +162,6 @@ TEST_F(MediaQuery, Metadata)
         {"t=v5info&p=100ZTCAM/ZX010001.MP4X", 400, 22, "", ""},
         {"t=v5info&p=100ZTCAM", 400, 22, "", ""},
         {"t=v5info&p=100ZTCAM/ZX010001.MP4/x", 200, 22, "100ZTCAM", "ZX010001.MP4"},
-        {"t=v5info&p=", 400, 22, "", ""},
         {"t=v5info", 400, 22, "", ""},
         {"p=100ZTCAM/ZX010001.MP4", 400, 0, "", ""},
         {"t=v6info&p=100ZTCAM/ZX010001.MP4", 501, 0, "", ""},

@@ -34,7 +34,7 @@ const char *const kCard = R"({"card_id":"CARD-A","media":[
   "more":{"width":4000,"height":3000}},
  {"dir":"102ZTCAM","file":"ZSES0003.MP4","type":7,"cre":300,"mod":301,"size":10},
  {"dir":"101ZTCAM","file":"Z0070001.JPG","type":5,"cre":400,"mod":401,"highlight_count":2,
-  "group":{"group_number":7,"first":1,"last":10,"missing":[3,4],"highlighted":[2,9],"group_size":999}},
+  "group":{"group_number":7,"first":1,"last":10,"missing":[3,4,10],"highlighted":[2,9],"group_size":999}},
  {"dir":"101ZTCAM","file":"ZX010009.MP4","type":12,"cre":500,"mod":501,"size":20,"video":{"ls":3}},
  {"dir":"100ZTCAM","file":"ZCAM0010.JPG","type":9,"cre":600,"mod":601,"size":50}]})";
 
@@ -53,10 +53,10 @@ const std::string kPhoto2 = photo("ZCAM0002.JPG", 201, 1, 300), kPhoto10 = photo
 const std::string kVideoLegacy = R"({"n":"ZX010001.MP4","mod":"101","ls":"-1","s":"5000"})";
 const std::string kDefaultList =
     R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kVideoLegacy +
-    R"(,{"n":"ZCAM0002.JPG","mod":"201","s":"300"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","g":"7","b":"1","l":"10","t":"b","m":["3","4"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","s":"50"}]}]})"
+    R"(,{"n":"ZCAM0002.JPG","mod":"201","s":"300"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","g":"7","b":"1","l":"10","t":"b","m":["3","4","10"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","s":"50"}]}]})"
     "\r\n";
 const std::string kAllFieldsList =
-    R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","cl":"1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"},)" + kPhoto2 + R"(]},{"d":"102ZTCAM","fs":[{"n":"ZSES0003.MP4","mod":"301","cre":"300","us":"0","tr":"0","hc":"0","s":"10"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","cre":"400","us":"0","tr":"0","g":"7","b":"1","l":"10","t":"b","m":["3","4"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[)" + kPhoto10 + R"(]}]})"
+    R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","cl":"1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"},)" + kPhoto2 + R"(]},{"d":"102ZTCAM","fs":[{"n":"ZSES0003.MP4","mod":"301","cre":"300","us":"0","tr":"0","hc":"0","s":"10"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","cre":"400","us":"0","tr":"0","g":"7","b":"1","l":"10","t":"b","m":["3","4","10"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[)" + kPhoto10 + R"(]}]})"
     "\r\n";
 const std::string kPagedVideo =
     R"({"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"})";
@@ -181,6 +181,9 @@ TEST_F(MediaResponders, MetadataDataSetsAndWrites)
         {Call::Metadata, "t=v4info&p=100ZTCAM/ZCAM0002.JPG",
          ok(json(R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","wdr":"1","raw":"1","tr":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")), 0},
         {Call::Metadata, "t=videoinfo&p=100ZTCAM/ZCAM0002.JPG", errorHeader(501), -1},
+        // a burst's video record: a video to v5info, not to v4info
+        {Call::Metadata, "t=v5info&p=101ZTCAM/ZX010009.MP4", ok(json(R"({"cre":"500","s":"20","mahs":"0","us":"0","mos":[],"eis":"0","pta":"0","ao":"off","tr":"0","mp":"0","ct":"12","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000","ls":"3","cl":"0","avc_profile":"0","profile":"0","hc":"0","hi":[],"dur":"0","w":"0","h":"0","fps":"0","fps_denom":"0","prog":"0","subsample":"0"})")), 0},
+        {Call::Metadata, "t=v4info&p=101ZTCAM/ZX010009.MP4", ok(json(R"({"cre":"500","s":"20","hc":"0","us":"0","mos":[],"eis":"0","wdr":"0","raw":"0","tr":"0","gumi":"00000000000000000000000000000000","w":"0","h":"0"})")), 0},
         // a session file carries no extra-information record: no w, h
         {Call::Metadata, "t=v5info&p=102ZTCAM/ZSES0003.MP4", ok(json(R"({"cre":"300","s":"10","hc":"0","us":"0","mos":[],"eis":"0","hdr":"0","wdr":"0","raw":"0","tr":"0","mp":"0","ct":"7","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000"})")), 0},
         {Call::Metadata, "t=dur&p=100ZTCAM/ZZZZ0001.MP4", errorHeader(404), -1},

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "mediadb/card_follow.h"
 #include "mediadb/request_handlers.h"
@@ -171,24 +172,6 @@ bool listed(const std::string &key)
     return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
-// --watch rescans by itself, in folders that existed at start and in new ones.
-TEST(MediadbCard, WatchRescansWhenTheCardChanges)
-{
-    CardTree card;
-    buildCard(card);
-    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--watch"});
-    ASSERT_TRUE(server.ok()) << server.error();
-    for (const std::string key : {"100ZTCAM/ZX010061.MP4", "103ZTCAM/ZCAM0200.JPG", "103ZTCAM/ZCAM0201.JPG"}) {
-        card.file(key);
-        bool seen = false;
-        for (int i = 0; i < 200 && !seen; i++) {
-            usleep(50 * 1000);
-            seen = listed(key);
-        }
-        EXPECT_TRUE(seen) << key << "\n" << server.log();
-    }
-}
-
 bool waitFor(const std::function<bool()> &done)
 {
     for (int i = 0; i < 200; i++, usleep(50 * 1000))
@@ -204,7 +187,8 @@ uint32_t version(const ServerProcess &server)
     return static_cast<uint32_t>(std::strtoul(out.c_str() + out.find_last_of(' ') + 1, nullptr, 10));
 }
 
-// A file added, renamed and removed while watching: each burst is seen and moves the version once.
+// --watch rescans by itself: a file added (beside one in a new folder), renamed and removed; each
+// burst is seen and moves the version once.
 TEST(MediadbCard, WatchAppliesEachBurstOnce)
 {
     CardTree card;
@@ -216,7 +200,8 @@ TEST(MediadbCard, WatchAppliesEachBurstOnce)
         std::function<void()> change;
         const char *seen, *gone;
     } kBursts[] = {
-        {[&] { card.file(a), card.file("100ZTCAM/ZX010072.MP4"), card.file("102ZTCAM/ZX010073.MP4"); }, a.c_str(), ""},
+        {[&] { card.file(a), card.file("100ZTCAM/ZX010072.MP4"), card.file("103ZTCAM/ZX010073.MP4"); },
+         "103ZTCAM/ZX010073.MP4", ""},
         {[&] { fs::rename(card.dcim(a), card.dcim(b)); }, b.c_str(), a.c_str()},
         {[&] { fs::remove(card.dcim(b)); }, "", b.c_str()},
     };
@@ -385,8 +370,11 @@ TEST(MediadbCard, RestartReusesTheIndexAndReplacedFilesStartAfresh)
 // the index is applied once it is served.
 TEST(MediadbCard, AnswersBusyUntilTheFirstIndexIsServed)
 {
-    CardTree card, other;
+    CardTree card;
     buildCard(card);
+    // Folders made within one tick of the file system's clock share a birth time.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    CardTree other;
     MediaCard standIn;
     std::string again, otherId;
     ASSERT_TRUE(cardFolderId(card.root(), &standIn.cardId).ok());

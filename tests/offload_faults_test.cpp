@@ -112,7 +112,6 @@ struct SmallDest {
 
 TEST(OffloadFaults, EachFaultLeavesNoFalseRecordAndTheNextRunFinishes)
 {
-    auto mixed = OffloadCard::photos(12, 200000, 300000, 6, 4 << 20);
     auto many = OffloadCard::photos(40, 600000, 900000);
     // More than the copying may run ahead of the first file's report, so the card goes mid-run.
     auto large = OffloadCard::photos(30, 3000000, 4000000);

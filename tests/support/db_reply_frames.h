@@ -1,11 +1,10 @@
-// Replies of the per-file commands for the client's tests against the scripted peer, and the small
-// card that their server tests load. Plain values and inline builders; use from one thread (the
-// builders are also safe inside a peer handler).
+// Replies of the per-file commands for the client's tests against the scripted peer. Plain values
+// and inline builders; use from one thread (the builders are also safe inside a peer handler).
 #ifndef ZT_TEST_DB_REPLY_FRAMES_H
 #define ZT_TEST_DB_REPLY_FRAMES_H
 
-#include <cstdio>
-#include <string>
+#include <algorithm>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -81,47 +80,6 @@ protected:
     PauseRecorder pauses;
     db_file_name_pair fs = fileSpec("100ZTCAM", "ZX010001.MP4");
 };
-
-// The small card of the server tests: a video with highlights (upload word 0x50003), a derived
-// video with a parent GUMI, a time-lapse with a missing and a highlighted member, a chaptered video
-// with one further chapter, a looping video with highlights and a missing member, and a directory
-// listing of `listed` names for the scan.
-constexpr const char *kCardVideoGumi = "00112233445566778899AABBCCDDEEFF";
-constexpr const char *kCardChildGumi = "F0E1D2C3B4A5968778695A4B3C2D1E0F";
-
-inline std::string smallCardJson(int listed = 60)
-{
-    std::string json = R"({"card_id": "ZT-TEST-0001", "version": 3, "session_id": 2, "media": [
-  {"dir": "100ZTCAM", "file": "ZX010001.MP4", "type": 0, "cre": 1000, "mod": 1010, "size": 5000000,
-   "upload_status": 327683, "highlight_count": 2, "mahs": 3, "rot": 1, "fov": 2, "lc": 3, "prjn": 4,
-   "gumi": "00112233445566778899AABBCCDDEEFF",
-   "video": {"ls": 1, "duration_ms": 42000, "profile": 4, "avc_profile": 100, "cl": 1,
-             "highlights": [4200, 17350]},
-   "more": {"width": 3840, "height": 2160, "fps_num": 30000, "fps_den": 1001, "progressive": 1,
-            "subsampled": 0}},
-  {"dir": "100ZTCAM", "file": "ZX010002.MP4", "type": 12, "flags": 1, "size": 700, "mod": 1020,
-   "gumi": "F0E1D2C3B4A5968778695A4B3C2D1E0F", "pgumi": "00112233445566778899AABBCCDDEEFF",
-   "video": {"duration_ms": 9000}},
-  {"dir": "100ZTCAM", "file": "ZSAB0001.JPG", "type": 6, "highlight_count": 1, "size": 2600,
-   "mod": 1030, "group": {"group_number": 1002, "first": 1, "last": 20, "missing": [4],
-                          "highlighted": [2], "group_size": 52000}},
-  {"dir": "101ZTCAM", "file": "ZX010123.MP4", "type": 2, "size": 900, "mod": 1040,
-   "video": {"duration_ms": 480000},
-   "members": [{"file": "ZX020123.MP4", "size": 800, "mod": 1050, "video": {"duration_ms": 120500}}],
-   "group": {"group_number": 123, "first": 0, "last": 1}},
-  {"dir": "103ZTCAM", "file": "ZXAA0001.MP4", "type": 1, "highlight_count": 2,
-   "video": {"duration_ms": 1000, "highlights": [10, 20]},
-   "members": [{"file": "ZXAA0002.MP4", "video": {"duration_ms": 1000}}],
-   "group": {"group_number": 1001, "first": 1, "last": 3, "missing": [3]}}
-], "dirs": {"102ZTCAM": [)";
-    for (int i = 0; i < listed; ++i) {
-        char row[80];
-        std::snprintf(row, sizeof row, R"(%s{"file": "ZCAM%04d.JPG", "a": %d, "b": %d})",
-                      i ? ", " : "", i, 100 + i, 5000 + i);
-        json += row;
-    }
-    return json + "]}}";
-}
 
 // One row of a failure table: the peer's reply and the call's result.
 struct ReplyCase {

@@ -55,21 +55,6 @@ int KlogCapture::count(const std::string &message) const
     return n;
 }
 
-int KlogCapture::countContaining(const std::string &text) const
-{
-    int n = 0;
-    for (const std::string &l : lines()) n += l.find(text) != std::string::npos;
-    return n;
-}
-
-int KlogCapture::countAtLevel(int level) const
-{
-    std::lock_guard<std::mutex> lock(mMutex);
-    int n = 0;
-    for (const auto &l : mLines) n += l.first == level;
-    return n;
-}
-
 std::string KlogCapture::text() const
 {
     std::string all;

@@ -19,10 +19,6 @@ public:
     std::vector<std::string> lines() const;
     // Lines whose message part (after "FILE:LINE: ") equals `message` (newline included or not).
     int count(const std::string &message) const;
-    // Lines that contain `text` anywhere.
-    int countContaining(const std::string &text) const;
-    // Lines produced at `level`.
-    int countAtLevel(int level) const;
     std::string text() const;  // everything, for failure messages
     void clear();
 

@@ -163,12 +163,6 @@ int ScriptedPeer::connections() const
     return mConnections;
 }
 
-size_t ScriptedPeer::pendingActions() const
-{
-    std::lock_guard<std::mutex> lock(mMutex);
-    return mActions.size();
-}
-
 // --- IpcFaults ------------------------------------------------------------------------------
 
 namespace {

@@ -79,7 +79,6 @@ public:
     std::vector<PeerRequest> requests() const;
     size_t requestCount() const;
     int connections() const;
-    size_t pendingActions() const;
 
 private:
     void run();

@@ -27,7 +27,6 @@ public:
 
     bool ok() const { return mPid > 0 && mError.empty(); }
     const std::string &error() const { return mError; }   // why the start failed
-    const std::string &ipcDir() const { return mDir; }
     pid_t pid() const { return mPid; }
     std::string path(const std::string &name) const { return mDir + "/" + name; }
     std::string log() const;                                // the server's standard error so far
