@@ -133,7 +133,7 @@ MHD_Result startResponder(Worker *worker, MHD_Connection *conn, Request *req,
                           std::function<HttpAnswer()> work)
 {
     MHD_suspend_connection(conn);
-    bool queued = worker->pool.submit([conn, req, work] {
+    bool queued = worker->pool.submit([conn, req, work = std::move(work)] {
         req->answer = work();
         req->done.store(true, std::memory_order_release);
         MHD_resume_connection(conn);
