@@ -23,7 +23,7 @@ const char *const kSql[] = {
     "INSERT OR REPLACE INTO file_status(dir, file, word) VALUES('100ZTCAM', 'ZX010002.MP4', ?1)",
     "INSERT OR REPLACE INTO file_status(dir, file, word) VALUES(?1, 'ZX010001.MP4', 3)",
     "INSERT OR REPLACE INTO dir_listing VALUES('100ZTCAM', 0, ?1, 1, 2)",
-    "INSERT OR REPLACE INTO media SELECT 7, dir, ?1, record FROM media WHERE pos = 1",
+    "INSERT OR REPLACE INTO media SELECT 7, dir, ?1, record FROM media WHERE pos = (SELECT MAX(pos) FROM media)",
 };
 
 }  // namespace

@@ -5,14 +5,26 @@ CardFollower::CardFollower(std::string root, EntrySource source, MediaCatalog &c
 {
 }
 
-Status CardFollower::scanAndServe(const std::set<std::string> *onlyDirs)
+Status CardFollower::updateFolders(const std::set<std::string> &dirs)
+{
+    const FolderBasis basis = folderBasis(mCatalog.view().card(), dirs);
+    ScanOptions options;
+    options.source = mSource;
+    std::vector<FolderUpdate> updates;
+    Status s = scanFolders(mRoot, dirs, basis, options, &updates);
+    bool applied = false;
+    if (s.ok())
+        s = mCatalog.updateFolders(std::move(updates), &applied);
+    return s.ok() && !applied ? scanAndServe() : s;
+}
+
+Status CardFollower::scanAndServe()
 {
     // A copy, so the served card is not held locked while files are read.
     const MediaCard current = mDeparted ? *mDeparted : mCatalog.view().card();
     ScanOptions options;
     options.source = mSource;
     options.previous = &current;
-    options.onlyDirs = mDeparted ? nullptr : onlyDirs;
     MediaCard next;
     Status s = scanCard(mRoot, &next, options);
     if (!s.ok())
@@ -43,7 +55,7 @@ Status CardFollower::leave()
 Status CardFollower::rescan()
 {
     std::lock_guard<std::mutex> lock(mLock);
-    return scanAndServe(nullptr);
+    return scanAndServe();
 }
 
 std::string CardFollower::apply(const CardChange &change)
@@ -84,7 +96,7 @@ std::string CardFollower::applyLocked(const CardChange &change)
         s = leave();
     } else {
         what = mDeparted ? "card back" : what;
-        s = scanAndServe(change.kind == CardChange::Kind::Folders ? &change.dirs : nullptr);
+        s = change.kind == CardChange::Kind::Folders && !mDeparted ? updateFolders(change.dirs) : scanAndServe();
     }
     return std::string(what) + ": " + (s.ok() ? "ok version " + std::to_string(mCatalog.version()) : "error: " + s.message);
 }

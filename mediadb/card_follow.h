@@ -1,5 +1,5 @@
 // Keeps the served card in step with a card folder: the control command's rescan, the watcher's
-// changes folder by folder, the card leaving and coming back. Every scan reuses what the served
+// changes folder by folder (only those folders read and replaced), the card leaving and coming back. Every scan reuses what the served
 // card read from files whose size and modification time did not change. One change at a time
 // (a lock of its own); callable from any thread. Keeps a reference to the catalog.
 #ifndef ZT_MEDIADB_CARD_FOLLOW_H
@@ -29,7 +29,9 @@ public:
 
 private:
     std::string applyLocked(const CardChange &change);
-    Status scanAndServe(const std::set<std::string> *onlyDirs);
+    // Reads the camera folders `dirs` again and replaces them alone in the served card.
+    Status updateFolders(const std::set<std::string> &dirs);
+    Status scanAndServe();
     Status leave();
 
     std::string mRoot;

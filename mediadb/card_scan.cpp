@@ -461,16 +461,47 @@ Status dcimRefused(const std::string &root, const char *why)
     return Status::error("card " + root + ": " + cardDcimPath(root) + " cannot be opened as a folder: " + why);
 }
 
-// Takes folder `dir` over from the previous card as it is.
-void copyFolder(const MediaCard &previous, const std::string &dir, MediaCard *card)
+// Opens ROOT/DCIM as a folder, never through a link.
+Status openDcim(const std::string &root, int *fd)
 {
-    for (const MediaEntry &e : previous.media)
-        if (e.dir == dir)
-            card->media.push_back(e);
-    card->dirs[dir] = previous.dirs.at(dir);
-    auto facts = previous.index.find(dir);
-    if (facts != previous.index.end())
-        card->index[dir] = facts->second;
+    *fd = open(cardDcimPath(root).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return *fd < 0 ? dcimRefused(root, std::strerror(errno)) : Status{};
+}
+
+Status tooManyFolders(const std::string &where)
+{
+    return Status::error(where + ": more than " + std::to_string(CARD_SCAN_MAX_DIRS) + " camera folders");
+}
+
+// Reads camera folder `dir` of DCIM (dcimFd) into *out: entries, listing and facts, reusing the
+// `before` facts of files whose size and modification time hold. Spends the card's budget.
+Status indexFolder(int dcimFd, const std::string &dir, const std::string &where, size_t *budget,
+                   std::shared_ptr<const FolderFacts> before, const ScanOptions &options, ScanProgress *progress,
+                   FolderUpdate *out)
+{
+    std::vector<ScanFile> files;
+    int folderFd = -1;
+    Status s = readFolder(dcimFd, dir, where, budget, &files, &folderFd);
+    progress->filesSeen += files.size();
+    out->dir = dir;
+    out->present = true;
+    for (const ScanFile &f : files)
+        out->listing.push_back({f.name, f.size, f.mod});
+    FactsSource facts(folderFd, std::move(before), options, progress);
+    FolderIndex(dir, std::move(files), &facts).emit(&out->media);
+    out->facts = facts.facts();
+    if (folderFd >= 0)
+        close(folderFd);
+    if (options.source == EntrySource::Keep)
+        for (MediaEntry &e : out->media)
+            e.source = entryJson(e);
+    return s;
+}
+
+std::shared_ptr<const FolderFacts> factsOf(const CardIndex &index, const std::string &dir)
+{
+    auto it = index.find(dir);
+    return it == index.end() ? nullptr : it->second;
 }
 
 // Lists the camera folders of DCIM (fd), in name order.
@@ -484,7 +515,7 @@ Status listFolders(int fd, const std::string &where, size_t *budget, std::vector
         if (!s.ok() || !isCardFolderName(dir.c_str()) || !statNoFollow(fd, dir, &st) || !S_ISDIR(st.stx_mode))
             continue;
         if (dirs->size() == CARD_SCAN_MAX_DIRS)
-            return Status::error(where + ": more than " + std::to_string(CARD_SCAN_MAX_DIRS) + " camera folders");
+            return tooManyFolders(where);
         dirs->push_back(dir);
     }
     return s;
@@ -496,36 +527,23 @@ Status scanCard(const std::string &root, MediaCard *card, const ScanOptions &opt
 {
     *card = MediaCard{};
     const std::string where = "card " + root;
-    const std::string dcim = cardDcimPath(root);
-    int fd = open(dcim.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return dcimRefused(root, std::strerror(errno));
+    int fd = -1;
+    if (Status opened = openDcim(root, &fd); !opened.ok())
+        return opened;
     size_t budget = CARD_SCAN_MAX_ENTRIES;
     std::vector<std::string> dirs;
     Status s = listFolders(fd, where, &budget, &dirs);
     ScanProgress progress;
     progress.foldersTotal = dirs.size();
-    const MediaCard *previous = options.previous;
     for (size_t i = 0; s.ok() && i < dirs.size() && !cancelled(options); i++, progress.foldersDone++) {
-        const std::string &dir = dirs[i];
-        if (options.onlyDirs && previous && !options.onlyDirs->count(dir) && previous->dirs.count(dir)) {
-            copyFolder(*previous, dir, card);
-            continue;
-        }
-        std::vector<ScanFile> files;
-        int folderFd = -1;
-        s = readFolder(fd, dir, where, &budget, &files, &folderFd);
-        progress.filesSeen += files.size();
-        std::vector<DirListing> &listing = card->dirs[dir];
-        for (const ScanFile &f : files)
-            listing.push_back({f.name, f.size, f.mod});
-        auto before = previous ? previous->index.find(dir) : CardIndex::const_iterator();
-        FactsSource facts(folderFd, previous && before != previous->index.end() ? before->second : nullptr,
-                          options, &progress);
-        FolderIndex(dir, std::move(files), &facts).emit(&card->media);
-        card->index[dir] = facts.facts();
-        if (folderFd >= 0)
-            close(folderFd);
+        FolderUpdate folder;
+        s = indexFolder(fd, dirs[i], where, &budget,
+                        options.previous ? factsOf(options.previous->index, dirs[i]) : nullptr, options, &progress,
+                        &folder);
+        card->media.insert(card->media.end(), std::make_move_iterator(folder.media.begin()),
+                           std::make_move_iterator(folder.media.end()));
+        card->dirs[dirs[i]] = std::move(folder.listing);
+        card->index[dirs[i]] = std::move(folder.facts);
         if (options.progress)
             options.progress(progress);
     }
@@ -534,12 +552,47 @@ Status scanCard(const std::string &root, MediaCard *card, const ScanOptions &opt
         *done = progress;
     if (s.ok() && cancelled(options))
         s = Status::error(where + ": scan stopped");
-    if (!s.ok())
-        return s;
-    if (options.source == EntrySource::Keep)
-        for (MediaEntry &e : card->media)
-            e.source = entryJson(e);
-    return {};
+    return s;
+}
+
+FolderBasis folderBasis(const MediaCard &served, const std::set<std::string> &dirs)
+{
+    FolderBasis basis;
+    for (const std::string &dir : dirs)
+        if (auto facts = factsOf(served.index, dir))
+            basis.facts[dir] = facts;
+    for (const auto &[dir, listing] : served.dirs)
+        if (!dirs.count(dir)) {
+            basis.otherFolders++;
+            basis.otherEntries += listing.size();
+        }
+    return basis;
+}
+
+Status scanFolders(const std::string &root, const std::set<std::string> &dirs, const FolderBasis &basis,
+                   const ScanOptions &options, std::vector<FolderUpdate> *out)
+{
+    out->clear();
+    const std::string where = "card " + root;
+    int fd = -1;
+    if (Status opened = openDcim(root, &fd); !opened.ok())
+        return opened;
+    size_t budget = CARD_SCAN_MAX_ENTRIES - std::min<size_t>(basis.otherEntries, CARD_SCAN_MAX_ENTRIES);
+    size_t folders = basis.otherFolders;
+    ScanProgress progress;
+    Status s;
+    for (auto dir = dirs.begin(); s.ok() && dir != dirs.end(); ++dir) {
+        FolderUpdate folder;
+        folder.dir = *dir;
+        struct statx st {};
+        if (isCardFolderName(dir->c_str()) && statNoFollow(fd, *dir, &st) && S_ISDIR(st.stx_mode))
+            s = ++folders > CARD_SCAN_MAX_DIRS
+                    ? tooManyFolders(where)
+                    : indexFolder(fd, *dir, where, &budget, factsOf(basis.facts, *dir), options, &progress, &folder);
+        out->push_back(std::move(folder));
+    }
+    close(fd);
+    return s;
 }
 
 Status cardFolderId(const std::string &root, std::string *id)

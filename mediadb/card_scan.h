@@ -35,9 +35,6 @@ struct ScanOptions {
     // The card served so far: a file whose size and modification time are those it recorded is
     // not opened again, its facts are taken over.
     const MediaCard *previous = nullptr;
-    // When set, only these camera folders are read; every other folder `previous` knows is taken
-    // from it as it is (entries, listing, facts).
-    const std::set<std::string> *onlyDirs = nullptr;
     // Called from the scanning thread after each media file and each folder.
     std::function<void(const ScanProgress &)> progress;
     // When it turns true the scan opens no further file and stops at the next folder.
@@ -49,6 +46,20 @@ struct ScanOptions {
 // *done (when given) receives the final counts.
 Status scanCard(const std::string &root, MediaCard *card, const ScanOptions &options = {},
                 ScanProgress *done = nullptr);
+
+// What a scan of some camera folders needs of the card served: those folders' facts, and what
+// the rest of the card holds (the card's limits count it).
+struct FolderBasis {
+    CardIndex facts;
+    size_t otherFolders = 0, otherEntries = 0;
+};
+FolderBasis folderBasis(const MediaCard &served, const std::set<std::string> &dirs);
+
+// Reads the camera folders `dirs` of the card at `root` again, one FolderUpdate each in name
+// order (a folder that is no longer a camera folder comes back not present), for a card whose
+// other folders are as `basis` says. Errors as scanCard's.
+Status scanFolders(const std::string &root, const std::set<std::string> &dirs, const FolderBasis &basis,
+                   const ScanOptions &options, std::vector<FolderUpdate> *out);
 
 // The card folder's own identifier, known before any file is read: a hash of the birth time of
 // ROOT/DCIM (which a camera sets when it formats the card), or of its device and inode where the

@@ -55,53 +55,60 @@ bool cardDirListing(const MediaCard &card, const std::string &dir, std::vector<D
     return known;
 }
 
-const FileFacts *cardFacts(const MediaCard &card, const std::string &dir, const std::string &file)
-{
-    auto folder = card.index.find(dir);
-    if (folder == card.index.end())
-        return nullptr;
-    auto it = folder->second->find(file);
-    return it == folder->second->end() ? nullptr : &it->second;
-}
-
 namespace {
 
-// A file's name, size and modification time (to the nanosecond where the scan recorded it).
-std::string fileIdentity(const MediaCard &card, const FileRef &ref, const std::string &key)
+using WordsByIdentity = std::unordered_map<std::string, uint32_t>;
+
+const FolderFacts *folderFacts(const MediaCard &card, const std::string &dir)
 {
-    const MediaEntry &e = card.media[ref.entry];
-    const bool own = ref.member < 0;
-    const FileFacts *facts = cardFacts(card, e.dir, own ? e.file : e.members[ref.member].file);
-    return key + ' ' + std::to_string(own ? e.size : e.members[ref.member].size) + ' ' +
-           std::to_string(own ? e.mod : e.members[ref.member].mod) + ' ' +
-           std::to_string(facts ? facts->mtimeNs : 0);
+    auto folder = card.index.find(dir);
+    return folder == card.index.end() ? nullptr : folder->second.get();
 }
 
-std::unordered_map<std::string, uint32_t> wordsByIdentity(const MediaCard &card)
+// File `member` of e (-1: its own) by name, size and modification time (to the nanosecond where
+// the scan recorded it in `facts`).
+std::string fileIdentity(const MediaEntry &e, int member, const FolderFacts *facts)
 {
-    std::unordered_map<std::string, uint32_t> words;
-    words.reserve(card.media.size());
-    forEachFile(card, [&](const FileRef &ref, const std::string &key) {
-        words[fileIdentity(card, ref, key)] = fileUploadWord(card.media[ref.entry], ref.member);
-    });
-    return words;
+    const bool own = member < 0;
+    const std::string &file = own ? e.file : e.members[member].file;
+    auto f = facts ? facts->find(file) : FolderFacts::const_iterator();
+    return fileKey(e.dir, file) + ' ' + std::to_string(own ? e.size : e.members[member].size) + ' ' +
+           std::to_string(own ? e.mod : e.members[member].mod) + ' ' +
+           std::to_string(facts && f != facts->end() ? f->second.mtimeNs : 0);
+}
+
+void addWords(const MediaEntry &e, const FolderFacts *facts, WordsByIdentity *words)
+{
+    for (int m = -1; m < static_cast<int>(e.members.size()); m++)
+        (*words)[fileIdentity(e, m, facts)] = fileUploadWord(e, m);
+}
+
+// Gives e's files the words `words` knows them by; true when it knew every one.
+bool takeWords(const WordsByIdentity &words, const FolderFacts *facts, MediaEntry *e, size_t *files)
+{
+    bool all = true;
+    for (int m = -1; m < static_cast<int>(e->members.size()); m++, ++*files) {
+        auto it = words.find(fileIdentity(*e, m, facts));
+        if (it != words.end())
+            fileUploadWord(*e, m) = it->second;
+        else
+            all = false;
+    }
+    return all;
 }
 
 }  // namespace
 
 void cardCarryOver(const MediaCard &previous, MediaCard *next)
 {
-    const std::unordered_map<std::string, uint32_t> words = wordsByIdentity(previous);
+    WordsByIdentity words;
+    words.reserve(previous.media.size());
+    for (const MediaEntry &e : previous.media)
+        addWords(e, folderFacts(previous, e.dir), &words);
     bool same = true;
     size_t files = 0;
-    forEachFile(*next, [&](const FileRef &ref, const std::string &key) {
-        auto it = words.find(fileIdentity(*next, ref, key));
-        files++;
-        if (it != words.end())
-            fileUploadWord(next->media[ref.entry], ref.member) = it->second;
-        else
-            same = false;
-    });
+    for (MediaEntry &e : next->media)
+        same = takeWords(words, folderFacts(*next, e.dir), &e, &files) && same;
     if (next->cardId.empty())
         next->cardId = previous.cardId;
     if (same && files == words.size()) {
@@ -111,6 +118,19 @@ void cardCarryOver(const MediaCard &previous, MediaCard *next)
         next->version = std::max(next->version, previous.version + 1);
         next->sessionId = std::max(next->sessionId, previous.sessionId + 1);
     }
+}
+
+bool folderCarryOver(const MediaCard &previous, size_t from, size_t to, const FolderFacts *before,
+                     FolderUpdate *next)
+{
+    WordsByIdentity words;
+    for (size_t i = from; i < to; i++)
+        addWords(previous.media[i], before, &words);
+    bool same = true;
+    size_t files = 0;
+    for (MediaEntry &e : next->media)
+        same = takeWords(words, next->facts.get(), &e, &files) && same;
+    return same && files == words.size();
 }
 
 std::string hashedId(const std::vector<std::string> &parts)

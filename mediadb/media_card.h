@@ -89,6 +89,16 @@ struct FileFacts {
 using FolderFacts = std::unordered_map<std::string, FileFacts>;
 using CardIndex = std::map<std::string, std::shared_ptr<const FolderFacts>>;
 
+// One camera folder read again: what replaces the folder's entries, listing and facts in a card
+// whose entries are kept folder by folder in name order (a scanned card).
+struct FolderUpdate {
+    std::string dir;
+    bool present = false;  // false: the folder is gone; nothing of it stays
+    std::vector<MediaEntry> media;
+    std::vector<DirListing> listing;
+    std::shared_ptr<const FolderFacts> facts;
+};
+
 struct MediaCard {
     std::string cardId;
     uint32_t version = 1, sessionId = 1;
@@ -106,14 +116,17 @@ std::vector<std::string> cardFileKeys(const MediaCard &card);
 // The directory scan of `dir`: its explicit listing, else the card's files in that directory.
 // False when the card knows nothing of the directory.
 bool cardDirListing(const MediaCard &card, const std::string &dir, std::vector<DirListing> *out);
-// The facts recorded for DIR/FILE, or null.
-const FileFacts *cardFacts(const MediaCard &card, const std::string &dir, const std::string &file);
 // Carries what a running or stored card knew into its successor `next` (a rescan, or a restart
 // with a stored state): upload words of files both know win, so acknowledged writes survive; the
 // version words stay when the set of files is the same and move past both cards' otherwise. A
 // file is the same when its name, size and modification time are: one replaced under its name
 // is a new file, with upload state 0.
 void cardCarryOver(const MediaCard &previous, MediaCard *next);
+// The same for one folder: the upload words of `previous` entries [from, to) (the folder as it
+// was, read with `before` facts) carried into `next`. True when the folder's set of files is the
+// same.
+bool folderCarryOver(const MediaCard &previous, size_t from, size_t to, const FolderFacts *before,
+                     FolderUpdate *next);
 // 16 hex digits hashed from `parts`: identifiers derived from what a card is.
 std::string hashedId(const std::vector<std::string> &parts);
 // 16 hex digits derived from the files of the card: a stable identifier when none is given.

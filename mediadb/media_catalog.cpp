@@ -62,24 +62,61 @@ MediaCatalog::MediaCatalog(MediaCard card, StateStore *store, bool indexing)
 
 std::unique_ptr<MediaCatalog::State> MediaCatalog::build(MediaCard card)
 {
-    static const uint8_t kNoGumi[DB_GUMI_LEN] = {};
     auto state = std::make_unique<State>();
     state->card = std::move(card);
-    MediaCard &c = state->card;
-    // The entries' JSON is what the store keeps; once stored, the served card has no use for it.
-    for (MediaEntry &e : c.media)
-        std::string().swap(e.source);
-    state->byName.reserve(c.media.size());
-    forEachFile(c, [&](const FileRef &ref, const std::string &key) {
-        state->byName[key] = ref;
-        const uint32_t s = fileUploadWord(c.media[ref.entry], ref.member) & DB_UPLOAD_STATE_MASK;
-        if (s < DB_HISTOGRAM_BUCKETS)
-            state->histogram[s]++;
-    });
-    for (size_t i = 0; i < c.media.size(); i++)
-        if (gumiKey(c.media[i].gumi) != gumiKey(kNoGumi))
-            state->byGumi.emplace(gumiKey(c.media[i].gumi), i);
+    const std::vector<MediaEntry> &media = state->card.media;
+    // Kept by folder when each folder's entries come together and the folders in name order.
+    state->byFolder = true;
+    for (size_t i = 0; i < media.size(); i++) {
+        if (i > 0 && media[i].dir == media[i - 1].dir)
+            continue;
+        if (i > 0 && media[i].dir < media[i - 1].dir)
+            state->byFolder = false;
+        state->folderStart[media[i].dir] = i;
+    }
+    if (!state->byFolder)
+        state->folderStart.clear();
+    state->byName.reserve(media.size());
+    for (size_t i = 0; i < media.size(); i++) {
+        // The entries' JSON is what the store keeps; once stored, the served card has no use for it.
+        std::string().swap(state->card.media[i].source);
+        indexEntry(*state, i, state->byFolder ? state->folderStart[media[i].dir] : 0, true);
+    }
     return state;
+}
+
+void MediaCatalog::indexEntry(State &state, size_t i, size_t base, bool add)
+{
+    static const uint8_t kNoGumi[DB_GUMI_LEN] = {};
+    const MediaEntry &e = state.card.media[i];
+    for (int m = -1; m < static_cast<int>(e.members.size()); m++) {
+        const std::string key = fileKey(e.dir, m < 0 ? e.file : e.members[m].file);
+        if (add)
+            state.byName[key] = {i - base, m};
+        else
+            state.byName.erase(key);
+        const uint32_t s = fileUploadWord(e, m) & DB_UPLOAD_STATE_MASK;
+        if (s < DB_HISTOGRAM_BUCKETS && add)
+            state.histogram[s]++;
+        else if (s < DB_HISTOGRAM_BUCKETS)
+            state.histogram[s]--;
+    }
+    if (gumiKey(e.gumi) == gumiKey(kNoGumi))
+        return;
+    if (add)
+        state.byGumi.emplace(gumiKey(e.gumi), i);
+    else
+        state.byGumi.erase(gumiKey(e.gumi));
+}
+
+// The entries of folder `dir` of a card kept by folder: [first, end); empty where it would go
+// when it has none.
+std::pair<size_t, size_t> MediaCatalog::folderRange(const State &state, const std::string &dir)
+{
+    auto next = state.folderStart.upper_bound(dir);
+    const size_t end = next == state.folderStart.end() ? state.card.media.size() : next->second;
+    auto it = state.folderStart.find(dir);
+    return {it == state.folderStart.end() ? end : it->second, end};
 }
 
 CatalogView::CatalogView(const MediaCatalog &catalog) : mCatalog(catalog), mLock(catalog.mLock) {}
@@ -98,6 +135,8 @@ bool MediaCatalog::findIn(const State &state, const std::string &dir, const std:
     if (it == state.byName.end())
         return false;
     *ref = it->second;
+    if (state.byFolder)
+        ref->entry += state.folderStart.at(dir);
     return true;
 }
 
@@ -195,6 +234,73 @@ Status MediaCatalog::install(const char *what, MediaCard card)
     mIndexing = false;
     lock.unlock();
     return {};  // the old card goes here, outside the lock
+}
+
+Status MediaCatalog::updateFolders(std::vector<FolderUpdate> updates, bool *applied)
+{
+    std::lock_guard<std::mutex> writer(mWriteLock);
+    State &st = *mState;
+    *applied = st.byFolder;
+    if (!st.byFolder)
+        return {};
+    bool same = true;
+    for (FolderUpdate &u : updates) {
+        const auto [from, to] = folderRange(st, u.dir);
+        auto before = st.card.index.find(u.dir);
+        same = folderCarryOver(st.card, from, to, before == st.card.index.end() ? nullptr : before->second.get(), &u) &&
+               same;
+    }
+    const uint32_t version = st.card.version + (same ? 0 : 1), sessionId = st.card.sessionId + (same ? 0 : 1);
+    if (mStore) {
+        Status s = logRefused("the changed folders", mStore->saveFolders(updates, version, sessionId));
+        if (!s.ok())
+            return s;
+    }
+    std::unique_lock<std::shared_mutex> lock(mLock);
+    for (FolderUpdate &u : updates)
+        splice(st, std::move(u));
+    st.card.version = version;
+    st.card.sessionId = sessionId;
+    st.rows.clear();  // no reader holds the lock, nor the cache's
+    return {};
+}
+
+void MediaCatalog::splice(State &state, FolderUpdate update)
+{
+    MediaCard &card = state.card;
+    const std::pair<size_t, size_t> range = folderRange(state, update.dir);
+    const size_t from = range.first, to = range.second;
+    for (size_t i = from; i < to; i++)
+        indexEntry(state, i, from, false);
+    const size_t count = update.media.size(), kept = std::min(count, to - from);
+    auto incoming = std::make_move_iterator(update.media.begin());
+    std::move(incoming, incoming + kept, card.media.begin() + from);
+    if (count > kept)
+        card.media.insert(card.media.begin() + to, incoming + kept, std::make_move_iterator(update.media.end()));
+    else
+        card.media.erase(card.media.begin() + from + kept, card.media.begin() + to);
+    // Later folders' entries moved; their names count from their folder's start and stay.
+    const auto moved = [&](size_t at) { return at + count - (to - from); };
+    for (auto it = state.folderStart.upper_bound(update.dir); it != state.folderStart.end(); ++it)
+        it->second = moved(it->second);
+    for (auto &gumi : state.byGumi)
+        if (gumi.second >= to)
+            gumi.second = moved(gumi.second);
+    if (count)
+        state.folderStart[update.dir] = from;
+    else
+        state.folderStart.erase(update.dir);
+    for (size_t i = from; i < from + count; i++) {
+        std::string().swap(card.media[i].source);
+        indexEntry(state, i, from, true);
+    }
+    if (update.present) {
+        card.dirs[update.dir] = std::move(update.listing);
+        card.index[update.dir] = std::move(update.facts);
+    } else {
+        card.dirs.erase(update.dir);
+        card.index.erase(update.dir);
+    }
 }
 
 Status MediaCatalog::bumpVersion()

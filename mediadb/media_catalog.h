@@ -71,6 +71,11 @@ public:
     // Serves the first index of the card as it is (already carried over from any stored card)
     // and persists it; ends indexing().
     Status serveIndexed(MediaCard card);
+    // Replaces the folders the updates name (entries, listings, facts), carrying upload words over
+    // and moving the version words once when the set of files changed; persists those folders
+    // alone. Costs what the folders hold, not the card. *applied is false, and nothing changes,
+    // when the card's entries are not kept folder by folder in name order (a manifest's may not be).
+    Status updateFolders(std::vector<FolderUpdate> updates, bool *applied);
     // Moves both version words on, as a change of media would.
     Status bumpVersion();
 
@@ -79,10 +84,15 @@ private:
     using Rows = CatalogView::Rows;
     using RowsKey = std::tuple<bool, uint32_t, uint32_t, uint32_t>;  // grouping, query bits, window
 
-    // One card with its indexes, counters and list rows: built whole, then served read-only but
-    // for upload words and their counters, which change under the exclusive lock.
+    // One card with its indexes, counters and list rows: built whole, then changed only under
+    // the exclusive lock (upload words and their counters, folders replaced).
     struct State {
         MediaCard card;
+        // A card kept folder by folder in name order (what a scan gives) has each folder's first
+        // entry here, and byName's entries count from there, so replacing one folder moves no
+        // other folder's names.
+        bool byFolder = false;
+        std::map<std::string, size_t> folderStart;  // folders with entries
         std::unordered_map<std::string, FileRef> byName;
         std::unordered_map<std::string, size_t> byGumi;
         uint32_t histogram[DB_HISTOGRAM_BUCKETS] = {};
@@ -90,6 +100,11 @@ private:
         mutable std::map<RowsKey, Rows> rows;
     };
     static std::unique_ptr<State> build(MediaCard card);
+    // Adds (or removes) entry i's files to the names, GUMIs and counters; `base` is where its
+    // folder starts when the card is kept by folder.
+    static void indexEntry(State &state, size_t i, size_t base, bool add);
+    static std::pair<size_t, size_t> folderRange(const State &state, const std::string &dir);
+    static void splice(State &state, FolderUpdate update);
     // Persists `card` and serves it; the caller holds mWriteLock.
     Status install(const char *what, MediaCard card);
     static bool findIn(const State &state, const std::string &dir, const std::string &file, FileRef *ref);

@@ -32,7 +32,11 @@ const char *const kMigrations[] = {
     "                        fps_den INTEGER NOT NULL, width INTEGER NOT NULL, height INTEGER NOT NULL,"
     "                        avc_profile INTEGER NOT NULL, highlights BLOB NOT NULL,"
     "                        PRIMARY KEY(dir, file));",
+    // 2 -> 3: one folder's entries found, and the positions around them, without a full read
+    "CREATE INDEX media_by_dir ON media(dir, pos);",
 };
+// Entries are stored this far apart, so a folder read again fits between its neighbours.
+constexpr int64_t kPosGap = int64_t(1) << 20;
 constexpr int kSchemaVersion = sizeof(kMigrations) / sizeof(kMigrations[0]);
 
 // A prepared statement that finalizes itself.
@@ -198,7 +202,33 @@ Status StateStore::setMeta(const std::string &key, const std::string &value)
 
 Status StateStore::saveVersions(uint32_t version, uint32_t sessionId)
 {
+    return finishSave(exec("BEGIN"), version, sessionId);
+}
+
+Status StateStore::save(const MediaCard &card)
+{
+    Status s = exec("BEGIN;DELETE FROM media;DELETE FROM file_status;DELETE FROM dir_listing;DELETE FROM file_index;");
+    if (s.ok())
+        s = saveEntries(card.media, 0, kPosGap);
+    for (auto it = card.dirs.begin(); s.ok() && it != card.dirs.end(); ++it)
+        s = saveListing(it->first, it->second);
+    for (auto it = card.index.begin(); s.ok() && it != card.index.end(); ++it)
+        s = saveIndex(it->first, *it->second);
+    if (s.ok())
+        s = setMeta("card_id", card.cardId);
+    return finishSave(s, card.version, card.sessionId);
+}
+
+Status StateStore::saveFolders(const std::vector<FolderUpdate> &folders, uint32_t version, uint32_t sessionId)
+{
     Status s = exec("BEGIN");
+    for (size_t i = 0; s.ok() && i < folders.size(); i++)
+        s = saveFolder(folders[i]);
+    return finishSave(s, version, sessionId);
+}
+
+Status StateStore::finishSave(Status s, uint32_t version, uint32_t sessionId)
+{
     if (s.ok())
         s = setMeta("version", std::to_string(version));
     if (s.ok())
@@ -209,61 +239,110 @@ Status StateStore::saveVersions(uint32_t version, uint32_t sessionId)
     return s;
 }
 
-Status StateStore::save(const MediaCard &card)
+Status StateStore::saveFolder(const FolderUpdate &f)
 {
-    Status s = exec("BEGIN;DELETE FROM media;DELETE FROM file_status;DELETE FROM dir_listing;DELETE FROM file_index;");
-    Stmt media(mDb, "INSERT INTO media(pos, dir, file, record) VALUES(?, ?, ?, ?)");
-    Stmt dirs(mDb, "INSERT INTO dir_listing(dir, pos, file, first, second) VALUES(?, ?, ?, ?, ?)");
-    if (s.ok() && (!media || !dirs))
-        s = error("prepare save");
-    for (size_t i = 0; s.ok() && i < card.media.size(); i++) {
-        const MediaEntry &e = card.media[i];
-        if (!media.integer(1, i).text(2, e.dir).text(3, e.file).text(4, e.source).done())
-            s = error("save media");
-        for (int m = -1; s.ok() && m < static_cast<int>(e.members.size()); m++)
-            s = writeStatus(e.dir, m < 0 ? e.file : e.members[m].file, fileUploadWord(e, m));
+    for (const char *sql : {"DELETE FROM media WHERE dir = ?", "DELETE FROM file_status WHERE dir = ?",
+                            "DELETE FROM dir_listing WHERE dir = ?", "DELETE FROM file_index WHERE dir = ?"}) {
+        Stmt q(mDb, sql);
+        if (!q || !q.text(1, f.dir).done())
+            return error("forget a folder");
     }
-    for (auto it = card.dirs.begin(); s.ok() && it != card.dirs.end(); ++it)
-        for (size_t i = 0; s.ok() && i < it->second.size(); i++) {
-            const DirListing &d = it->second[i];
-            if (!dirs.text(1, it->first).integer(2, i).text(3, d.file).integer(4, d.first).integer(5, d.second).done())
-                s = error("save directory listing");
-        }
+    int64_t first = 0, step = 0;
+    Status s = freePositions(f.dir, f.media.size(), &first, &step);
     if (s.ok())
-        s = saveIndex(card.index);
-    if (s.ok())
-        s = setMeta("card_id", card.cardId);
-    if (s.ok())
-        s = setMeta("version", std::to_string(card.version));
-    if (s.ok())
-        s = setMeta("session_id", std::to_string(card.sessionId));
-    if (s.ok())
-        return exec("COMMIT");
-    exec("ROLLBACK");
+        s = saveEntries(f.media, first, step);
+    if (s.ok() && f.present)
+        s = saveListing(f.dir, f.listing);
+    if (s.ok() && f.present && f.facts)
+        s = saveIndex(f.dir, *f.facts);
     return s;
 }
 
-Status StateStore::saveIndex(const CardIndex &index)
+// Positions for `count` entries of folder `dir` between the folders before and after it (the
+// entries of a scanned card are kept in folder name order). A store written with no room between
+// entries is spread out once.
+Status StateStore::freePositions(const std::string &dir, size_t count, int64_t *first, int64_t *step)
+{
+    const auto neighbour = [&](const char *sql, int64_t *pos) {
+        Stmt q(mDb, sql);
+        const bool found = q && q.text(1, dir).step() == SQLITE_ROW;
+        *pos = found ? sqlite3_column_int64(q.get(), 0) : 0;
+        return found;
+    };
+    for (int attempt = 0; attempt < 2; attempt++) {
+        int64_t lo = 0, hi = 0;
+        const bool low = neighbour("SELECT pos FROM media WHERE dir < ? ORDER BY dir DESC, pos DESC LIMIT 1", &lo);
+        const bool high = neighbour("SELECT pos FROM media WHERE dir > ? ORDER BY dir, pos LIMIT 1", &hi);
+        const int64_t n = static_cast<int64_t>(count);
+        *step = low && high ? (hi - lo) / (n + 1) : kPosGap;
+        *first = low ? lo + *step : high ? hi - n * kPosGap : 0;
+        if (*step > 0)
+            return {};
+        const std::string spread = "CREATE TEMP TABLE spread AS SELECT dir, file, record FROM media ORDER BY pos;"
+                                   "DELETE FROM media;"
+                                   "INSERT INTO media(pos, dir, file, record) SELECT rowid * " +
+                                   std::to_string(kPosGap) +
+                                   ", dir, file, record FROM spread ORDER BY rowid;"
+                                   "DROP TABLE spread;";
+        if (Status s = exec(spread.c_str()); !s.ok())
+            return s;
+    }
+    return Status::error("state " + mPath + ": no room for the entries of folder " + dir);
+}
+
+Status StateStore::saveEntries(const std::vector<MediaEntry> &media, int64_t first, int64_t step)
+{
+    Stmt q(mDb, "INSERT INTO media(pos, dir, file, record) VALUES(?, ?, ?, ?)");
+    if (!q)
+        return error("prepare save");
+    for (size_t i = 0; i < media.size(); i++) {
+        const MediaEntry &e = media[i];
+        if (!q.integer(1, static_cast<uint64_t>(first + static_cast<int64_t>(i) * step))
+                 .text(2, e.dir)
+                 .text(3, e.file)
+                 .text(4, e.source)
+                 .done())
+            return error("save media");
+        for (int m = -1; m < static_cast<int>(e.members.size()); m++)
+            if (Status s = writeStatus(e.dir, m < 0 ? e.file : e.members[m].file, fileUploadWord(e, m)); !s.ok())
+                return s;
+    }
+    return {};
+}
+
+Status StateStore::saveListing(const std::string &dir, const std::vector<DirListing> &listing)
+{
+    Stmt q(mDb, "INSERT INTO dir_listing(dir, pos, file, first, second) VALUES(?, ?, ?, ?, ?)");
+    if (!q)
+        return error("prepare save");
+    for (size_t i = 0; i < listing.size(); i++) {
+        const DirListing &d = listing[i];
+        if (!q.text(1, dir).integer(2, i).text(3, d.file).integer(4, d.first).integer(5, d.second).done())
+            return error("save directory listing");
+    }
+    return {};
+}
+
+Status StateStore::saveIndex(const std::string &dir, const FolderFacts &folder)
 {
     Stmt q(mDb, "INSERT INTO file_index(dir, file, size, mtime_ns, duration_ms, timescale, fps_num, fps_den,"
                 " width, height, avc_profile, highlights) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     if (!q)
         return error("prepare index save");
-    for (const auto &[dir, folder] : index)
-        for (const auto &[file, f] : *folder) {
-            const MediaInfo &i = f.info;
-            std::string tags(i.highlights.size() * 4, '\0');
-            for (size_t k = 0; k < i.highlights.size(); k++)
-                for (int b = 0; b < 4; b++)
-                    tags[k * 4 + b] = static_cast<char>(i.highlights[k] >> (8 * b));
-            q.text(1, dir).text(2, file).integer(3, f.size).integer(4, static_cast<uint64_t>(f.mtimeNs));
-            const uint32_t values[] = {i.durationMs, i.timescale, i.fpsNum, i.fpsDen, i.width, i.height, i.avcProfile};
-            for (int c = 0; c < 7; c++)
-                q.integer(5 + c, values[c]);
-            sqlite3_bind_blob(q.get(), 12, tags.data(), static_cast<int>(tags.size()), SQLITE_TRANSIENT);
-            if (!q.done())
-                return error("save file index");
-        }
+    for (const auto &[file, f] : folder) {
+        const MediaInfo &i = f.info;
+        std::string tags(i.highlights.size() * 4, '\0');
+        for (size_t k = 0; k < i.highlights.size(); k++)
+            for (int b = 0; b < 4; b++)
+                tags[k * 4 + b] = static_cast<char>(i.highlights[k] >> (8 * b));
+        q.text(1, dir).text(2, file).integer(3, f.size).integer(4, static_cast<uint64_t>(f.mtimeNs));
+        const uint32_t values[] = {i.durationMs, i.timescale, i.fpsNum, i.fpsDen, i.width, i.height, i.avcProfile};
+        for (int c = 0; c < 7; c++)
+            q.integer(5 + c, values[c]);
+        sqlite3_bind_blob(q.get(), 12, tags.data(), static_cast<int>(tags.size()), SQLITE_TRANSIENT);
+        if (!q.done())
+            return error("save file index");
+    }
     return {};
 }
 

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "mediadb/media_card.h"
 
@@ -33,6 +34,10 @@ public:
     Status load(MediaCard *card, bool *found);
     // Replaces everything stored by `card`, in one transaction.
     Status save(const MediaCard &card);
+    // Replaces what is stored of the folders `folders` name, and the version words, in one
+    // transaction; the rest of the card stays as stored. For a card kept folder by folder in name
+    // order (a scanned card).
+    Status saveFolders(const std::vector<FolderUpdate> &folders, uint32_t version, uint32_t sessionId);
     // Records one file's upload word; committed when it returns OK.
     Status writeStatus(const std::string &dir, const std::string &file, uint32_t word);
     Status saveVersions(uint32_t version, uint32_t sessionId);
@@ -46,7 +51,12 @@ private:
     Status loadStatuses(MediaCard *card);
     Status loadDirs(MediaCard *card);
     Status loadIndex(MediaCard *card);
-    Status saveIndex(const CardIndex &index);
+    Status finishSave(Status s, uint32_t version, uint32_t sessionId);
+    Status saveFolder(const FolderUpdate &folder);
+    Status freePositions(const std::string &dir, size_t count, int64_t *first, int64_t *step);
+    Status saveEntries(const std::vector<MediaEntry> &media, int64_t first, int64_t step);
+    Status saveListing(const std::string &dir, const std::vector<DirListing> &listing);
+    Status saveIndex(const std::string &dir, const FolderFacts &folder);
     Status error(const char *what) const;
     Status badRow(const std::string &row, const char *field, const std::string &why) const;
 

@@ -320,7 +320,12 @@ TEST_F(GtlContainersTest, DictShallowCopyDoesNotOwnDeepCopyIsIndependent) {
     EXPECT_EQ(gtl_dict_get_dict(nested, "inner", &innerDict), 0);
     EXPECT_EQ(gtl_dict_get_string(innerDict, "name", buf, sizeof buf), 0);
     EXPECT_STREQ(buf, "cam");
-    for (gtl_obj *d : {src, deep, nested}) gtl_dict_destroy(d);
+
+    gtl_obj *stack = gtl_stack_create();  // any container may take a deep copy: it becomes a dictionary
+    ASSERT_EQ(gtl_dict_deepcopy(src, stack), 0);
+    EXPECT_EQ(gtl_dict_get_string(stack, "name", buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "changed");
+    for (gtl_obj *d : {src, deep, nested, stack}) gtl_dict_destroy(d);
 }
 
 }  // namespace

@@ -187,14 +187,18 @@ uint32_t version(const ServerProcess &server)
     return static_cast<uint32_t>(std::strtoul(out.c_str() + out.find_last_of(' ') + 1, nullptr, 10));
 }
 
-// --watch rescans by itself: a file added (beside one in a new folder), renamed and removed; each
-// burst is seen and moves the version once.
+// --watch rescans by itself: a file added (beside one in a new folder), renamed and removed, and
+// the new folder removed; each burst is seen and moves the version once; upload words stay, and
+// the store holds what was served (a restart over the same card finds the same files: the
+// version does not move).
 TEST(MediadbCard, WatchAppliesEachBurstOnce)
 {
     CardTree card;
     buildCard(card);
-    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--watch"});
+    ServerProcess server =
+        ServerProcess::fromArgs({"--card", card.root(), "--watch", "--state", card.root() + "/state.sqlite"});
     ASSERT_TRUE(server.ok()) << server.error();
+    ASSERT_EQ(writeUploadStatus("100ZTCAM", "ZX020042.MP4", 2), 0u);
     const std::string a = "100ZTCAM/ZX010070.MP4", b = "100ZTCAM/ZX010071.MP4";
     const struct {
         std::function<void()> change;
@@ -204,6 +208,7 @@ TEST(MediadbCard, WatchAppliesEachBurstOnce)
          "103ZTCAM/ZX010073.MP4", ""},
         {[&] { fs::rename(card.dcim(a), card.dcim(b)); }, b.c_str(), a.c_str()},
         {[&] { fs::remove(card.dcim(b)); }, "", b.c_str()},
+        {[&] { fs::remove_all(card.dcim("103ZTCAM")); }, "", "103ZTCAM/ZX010073.MP4"},
     };
     for (const auto &burst : kBursts) {
         const uint32_t before = version(server);
@@ -213,6 +218,12 @@ TEST(MediadbCard, WatchAppliesEachBurstOnce)
         usleep(400 * 1000);  // longer than the quiet time: a second rescan would have run by now
         EXPECT_EQ(version(server), before + 1) << burst.seen << burst.gone;
     }
+    const std::vector<std::string> served = listKeys(0);
+    const uint32_t last = version(server);
+    ASSERT_TRUE(server.restart(false)) << server.error();
+    EXPECT_EQ(listKeys(0), served);
+    EXPECT_EQ(version(server), last);
+    EXPECT_EQ(histogram().histogram[2], 1u);
 }
 
 // The card folder leaves (renamed away) and comes back: an empty card is served meanwhile, the

@@ -118,7 +118,8 @@ TEST(MediadbServerStart, BadStateFilesAreRefusedAndNeverOverwritten)
         {"UPDATE meta SET value = 'a' || char(10) || 'b' WHERE key = 'version'", "\"a\\x0Ab\" is not"},
         {"INSERT INTO media SELECT 9, dir, file, record FROM media WHERE pos = 0", "is already listed by media[0]"},
         {"UPDATE media SET file = 'ZX010009.MP4' WHERE pos = 0", "does not match"},
-        {"UPDATE media SET record = '{\"dir\":\"100ZTCAM\"}' WHERE pos = 1", "media[1] field \"file\": missing"},
+        {"UPDATE media SET record = '{\"dir\":\"100ZTCAM\"}' WHERE pos = (SELECT pos FROM media ORDER BY pos LIMIT 1 OFFSET 1)",
+         "media[1] field \"file\": missing"},
         {"INSERT INTO dir_listing VALUES('100', 0, 'A', 0, 0)", "dir_listing row \"100 0\" field \"dir\""},
     };
     char dir[] = "/tmp/ztmediadb-state-XXXXXX";

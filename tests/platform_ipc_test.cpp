@@ -109,6 +109,13 @@ TEST(PlatformIpcBadUse, ChannelPathsFollowZtIpcDir)
     ScopedEnv env("ZT_IPC_DIR", "/run/x");
     EXPECT_EQ("/run/x/rtos_media_db", ztIpcChannelPath("rtos_media_db"));
     EXPECT_EQ("/run/x/card_id", ztIpcCardIdPath());
+    // A socket path needs room for its terminator: 107 characters fit, 108 do not.
+    rtosConnection_t conn = {};
+    for (const size_t length : {size_t{107}, size_t{108}}) {
+        const std::string dir = "/" + std::string(length - 15, 'x');  // + "/rtos_media_db"
+        ScopedEnv longDir("ZT_IPC_DIR", dir.c_str());
+        EXPECT_EQ(length < 108 ? -ENOENT : -ENAMETOOLONG, ztIpcInit("rtos_media_db", &conn)) << length;
+    }
 }
 
 // Listening under ZT_IPC_DIR=<private>/nested/ipc, a directory that does not exist yet.

@@ -67,6 +67,7 @@ TEST(ZtMsg, BuilderAndAppendsRejectBadArguments)
     struct Case { const char *kind; const void *payload; uint32_t capacity; };
     const Case bad[] = {
         {nullptr, &code, ZTMSG_DATA_MAX}, {"E", &code, ZTMSG_DATA_MAX}, {"EVX", &code, ZTMSG_DATA_MAX},
+        {"E ", &code, ZTMSG_DATA_MAX},
         {"EV", nullptr, ZTMSG_DATA_MAX},  // size without bytes
         {"EV", &code, 11},                // payload does not fit
         {"EV", &code, ZTMSG_DATA_MAX + 1},

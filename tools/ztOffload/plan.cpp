@@ -3,20 +3,25 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 
 #include "card_source.h"
+#include "record_state.h"
 
 namespace {
 
 constexpr int kMaxRecounts = 5;
 
-enum class Pass { Done, Retry, Recount, Refused };
+enum class Pass { Done, Retry, Busy, Recount, Refused };
 
-// One count and hand-out. Retry: the database did not answer; Recount: it changed meanwhile.
+// One count and hand-out. Retry: the database did not answer; Busy: it is still indexing its
+// card; Recount: it changed meanwhile.
 Pass onePass(std::vector<UploadRule> &rules, const std::string *sortDoc, Plan *plan, std::string *why)
 {
     plan->media.clear();
     plan->refused.clear();
+    if (databaseIndexing())
+        return Pass::Busy;
     CAHMediaList list;
     const int n = list.getMediaCount(rules);
     if (n == -1)
@@ -59,8 +64,9 @@ Pass onePass(std::vector<UploadRule> &rules, const std::string *sortDoc, Plan *p
 bool buildPlan(std::vector<UploadRule> rules, const std::string *sortDoc, unsigned waitSec, Plan *plan,
                std::string *why)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSec);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSec);
     unsigned pauseMs = 100;
+    bool told = false;
     for (int recounts = 0;;) {
         switch (onePass(rules, sortDoc, plan, why)) {
         case Pass::Done:
@@ -74,6 +80,14 @@ bool buildPlan(std::vector<UploadRule> rules, const std::string *sortDoc, unsign
             }
             continue;
         case Pass::Retry:
+            break;
+        case Pass::Busy:
+            // A server reading its card answers and will be done: waited for however long it
+            // takes, and the time it answers nothing is counted from then.
+            if (!told)
+                std::fprintf(stderr, "ztOffload: waiting for the media database to index its card\n");
+            told = true;
+            deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSec);
             break;
         }
         if (std::chrono::steady_clock::now() >= deadline) {

@@ -24,15 +24,29 @@ bool readUploadState(const std::string &rel, UploadState *state)
 
 namespace {
 
+// The database's version word; false when it did not answer. Version 0 is a server still
+// indexing its card (it answers busy, which reads as an empty card).
+bool databaseVersion(uint32_t *version)
+{
+    uint32_t buckets[DB_HISTOGRAM_BUCKETS];
+    *version = 0;
+    return dbGetUploadStatusHistogram(0, version, buckets) == 0;
+}
+
 // Whether the database answers at all: tells a file it does not know from a channel that is down.
-// Version 0 is a server still indexing its card (it answers busy, which reads as an empty card).
 bool databaseAnswers()
 {
-    uint32_t version = 0, buckets[DB_HISTOGRAM_BUCKETS];
-    return dbGetUploadStatusHistogram(0, &version, buckets) == 0 && version != 0;
+    uint32_t version;
+    return databaseVersion(&version) && version != 0;
 }
 
 }  // namespace
+
+bool databaseIndexing()
+{
+    uint32_t version;
+    return databaseVersion(&version) && version == 0;
+}
 
 Recorded recordOffloaded(CAHMediaList &list, const std::string &rel, unsigned waitSec, std::string *why)
 {

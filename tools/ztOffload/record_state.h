@@ -25,4 +25,8 @@ Recorded recordOffloaded(CAHMediaList &list, const std::string &rel, unsigned wa
 // query failed.
 bool readUploadState(const std::string &rel, UploadState *state);
 
+// True while the database answers busy: it is still reading its card, and until it is done its
+// answers describe an empty card.
+bool databaseIndexing();
+
 #endif
