@@ -25,22 +25,12 @@ struct ScanFile {
     int64_t mtimeNs = 0;
 };
 
-bool isUpperOrDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); }
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool hasExt(const std::string &name, const char *ext) { return name.compare(9, 3, ext) == 0; }
-
 uint32_t digitsAt(const std::string &name, size_t from, size_t count)
 {
     uint32_t v = 0;
     for (size_t i = from; i < from + count; i++)
         v = v * 10 + static_cast<uint32_t>(name[i] - '0');
     return v;
-}
-
-bool allDigits(const std::string &name, size_t from, size_t count)
-{
-    return std::all_of(name.begin() + from, name.begin() + from + count, isDigit);
 }
 
 // Reads the names of `length` characters of an open directory; every entry, kept or not, spends
@@ -160,35 +150,32 @@ struct NameClass {
     bool groupAlone = false;  // a lone file of this form is a group of one all the same
 };
 
+// The content type comes from the content-type table's card-name columns; the form says how
+// the file groups.
 NameClass classify(const std::string &name)
 {
     NameClass c;
-    const char *n = name.c_str();
-    const bool video = hasExt(name, "MP4") || hasExt(name, "360");
-    if (hasExt(name, "LRV") || hasExt(name, "THM")) {
-        c.listed = false;
-    } else if (video && isZetroNameChapterVideo(n) && n[1] == 'M') {
-        c.type = DB_CONTENT_TYPE_7;  // the camera's session files carry the letter M
-    } else if (video && isZetroNameChapterVideo(n)) {
-        c.type = DB_CONTENT_TYPE_VIDEO;
-        c.chapterFirst = name.compare(2, 2, "01") == 0;
-    } else if (video && name.compare(0, 4, "ZCAM") == 0 && allDigits(name, 4, 4)) {
-        c.type = DB_CONTENT_TYPE_VIDEO;
-        c.chapterFirst = true;  // the old chapter scheme's first file
-    } else if (hasExt(name, "MP4") && isZetroNameLoopingVideo2A(n)) {
-        c = {DB_CONTENT_TYPE_LOOPING_VIDEO, "L" + name.substr(1, 3), digitsAt(name, 4, 4)};
+    const DbNameForm form = dbNameFormOf(name.c_str());
+    c.type = dbContentTypeOfForm(form, name[1]);
+    const uint32_t member = digitsAt(name, 4, 4);
+    switch (form) {
+    case DB_NAME_COMPANION: c.listed = false; break;
+    case DB_NAME_CHAPTER:
+        c.chapterFirst = c.type == DB_CONTENT_TYPE_VIDEO && name.compare(2, 2, "01") == 0;
+        break;
+    case DB_NAME_OLD_CHAPTER: c.chapterFirst = true; break;
+    case DB_NAME_LOOP_PAIR:
+    case DB_NAME_PHOTO_PAIR:
+        c.key = (form == DB_NAME_LOOP_PAIR ? "L" : "P") + name.substr(1, 3);
+        c.member = member;
         c.groupAlone = true;
-    } else if (isZetroNamePhotoLetter(n)) {
-        // S: a lapse, P: a continuous series; a night-lapse cannot be told by name.
-        c = {n[1] == 'S' ? DB_CONTENT_TYPE_TIME_LAPSE : DB_CONTENT_TYPE_CONTINUOUS, "P" + name.substr(1, 3),
-             digitsAt(name, 4, 4)};
-        c.groupAlone = true;
-    } else if (allDigits(name, 1, 7) && (hasExt(name, "MP4") || hasExt(name, "JPG"))) {
-        const bool jpg = hasExt(name, "JPG");
-        c = {jpg ? DB_CONTENT_TYPE_BURST : DB_CONTENT_TYPE_LOOPING_VIDEO, "N" + name.substr(1, 3) + name.substr(9),
-             digitsAt(name, 4, 4)};
-    } else {
-        c.type = video ? DB_CONTENT_TYPE_VIDEO : DB_CONTENT_TYPE_PHOTO;
+        break;
+    case DB_NAME_NUMBERED_VIDEO:
+    case DB_NAME_NUMBERED_PHOTO:
+        c.key = "N" + name.substr(1, 3) + name.substr(9);
+        c.member = member;
+        break;
+    default: break;
     }
     return c;
 }
@@ -198,7 +185,8 @@ uint32_t singleType(const std::string &name, const NameClass &c)
 {
     if (c.key.empty())
         return c.type;
-    return hasExt(name, "JPG") ? DB_CONTENT_TYPE_PHOTO : DB_CONTENT_TYPE_VIDEO;
+    const bool video = dbCameraExtension(name.c_str() + 9)->format == DbFileFormat::Mp4;
+    return dbContentTypeOfForm(video ? DB_NAME_OTHER_VIDEO : DB_NAME_OTHER_PHOTO, name[1]);
 }
 
 // Number of the first file of a group, as the member-name rule expects it.
@@ -438,21 +426,6 @@ std::string entryJson(const MediaEntry &e)
 }  // namespace
 
 std::string cardDcimPath(const std::string &root) { return root + "/DCIM"; }
-
-bool isCardFolderName(const char *name)
-{
-    return std::strlen(name) == DB_DIR_NAME_LEN && std::all_of(name, name + DB_DIR_NAME_LEN, isUpperOrDigit);
-}
-
-bool isCameraFileName(const char *name)
-{
-    static const char *const kExt[] = {"MP4", "360", "JPG", "LRV", "THM"};
-    if (std::strlen(name) != DB_FILE_NAME_LEN || name[0] != 'Z' || name[8] != '.' ||
-        !std::all_of(name + 1, name + 8, isUpperOrDigit))
-        return false;
-    return std::any_of(std::begin(kExt), std::end(kExt),
-                       [&](const char *ext) { return std::strcmp(name + 9, ext) == 0; });
-}
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "libztMediaRTOSDB/protocol/dbCameraNames.h"  // the camera folder and file names
 #include "mediadb/manifest.h"
 #include "mediadb/media_card.h"
 
@@ -19,10 +20,6 @@ enum : uint32_t {
 
 // The folder that holds the camera folders: ROOT/DCIM.
 std::string cardDcimPath(const std::string &root);
-// A camera folder name: 8 upper-case letters or digits, the characters of the camera's names.
-bool isCardFolderName(const char *name);
-// A camera file name: 'Z', 7 upper-case letters or digits, '.', a camera extension.
-bool isCameraFileName(const char *name);
 
 // How far a scan is: files listed so far, media files indexed (read or taken over) and of those
 // opened and read, camera folders done and found.

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "libztMediaRTOSDB/protocol/dbCameraNames.h"
+
 bool MediaInfo::operator==(const MediaInfo &o) const
 {
     return durationMs == o.durationMs && timescale == o.timescale && fpsNum == o.fpsNum && fpsDen == o.fpsDen &&
@@ -15,10 +17,11 @@ bool MediaInfo::operator==(const MediaInfo &o) const
 MediaKind mediaKindOf(const std::string &name)
 {
     const size_t dot = name.rfind('.');
-    const std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
-    if (ext == "MP4" || ext == "360")
-        return MediaKind::Video;
-    return ext == "JPG" ? MediaKind::Photo : MediaKind::None;
+    const DbCameraExtension *e =
+        dot != std::string::npos && name.size() - dot == 4 ? dbCameraExtension(name.c_str() + dot + 1) : nullptr;
+    if (!e || e->companion)
+        return MediaKind::None;
+    return e->format == DbFileFormat::Mp4 ? MediaKind::Video : MediaKind::Photo;
 }
 
 bool readMediaInfo(int dirFd, const std::string &name, MediaKind kind, MediaInfo *info)

@@ -52,11 +52,7 @@ public:
     {
         std::lock_guard<std::mutex> lock(mOpenLock);
         mOpen.insert(fd);
-        epoll_event ev{};
-        ev.events = EPOLLIN | EPOLLONESHOT;
-        ev.data.u64 = tag(connRole(kind), fd);
-        if (epoll_ctl(mEpoll, EPOLL_CTL_ADD, fd, &ev) < 0)
-            closeLocked(fd);
+        armLocked(EPOLL_CTL_ADD, fd, kind);
     }
 
     void push(Ready r)
@@ -163,10 +159,17 @@ private:
     void rearm(int fd, ChannelKind kind)
     {
         std::lock_guard<std::mutex> lock(mOpenLock);
+        armLocked(EPOLL_CTL_MOD, fd, kind);
+    }
+
+    // Watches the connection for its next frame, once (`op`: add or modify); one epoll refuses
+    // is closed. Under mOpenLock.
+    void armLocked(int op, int fd, ChannelKind kind)
+    {
         epoll_event ev{};
         ev.events = EPOLLIN | EPOLLONESHOT;
         ev.data.u64 = tag(connRole(kind), fd);
-        if (epoll_ctl(mEpoll, EPOLL_CTL_MOD, fd, &ev) < 0)
+        if (epoll_ctl(mEpoll, op, fd, &ev) < 0)
             closeLocked(fd);
     }
 

@@ -5,6 +5,7 @@
 
 #include "ztMedia/dbProtocol.h"
 #include "libztMediaRTOSDB/client/dbFileNames.h"
+#include "libztMediaRTOSDB/protocol/dbCameraNames.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -135,4 +136,23 @@ TEST(DbContentTypes, VideoNessDiffersPerCommand)
         EXPECT_EQ(resp || t == 12, info->videoForQuery) << t;
     }
     EXPECT_EQ(nullptr, dbContentTypeInfo(15));
+}
+
+// The card scan's type of each name form comes from the content-type table.
+TEST(DbContentTypes, CardNamesGiveTheirType)
+{
+    const struct {
+        const char *name;
+        uint32_t type;
+    } cases[] = {
+        {"ZX010001.MP4", DB_CONTENT_TYPE_VIDEO},       {"ZB020001.360", DB_CONTENT_TYPE_VIDEO},
+        {"ZM010050.MP4", DB_CONTENT_TYPE_7},           {"ZCAM0001.MP4", DB_CONTENT_TYPE_VIDEO},
+        {"ZXAA0001.MP4", DB_CONTENT_TYPE_LOOPING_VIDEO}, {"ZXAA0001.360", DB_CONTENT_TYPE_VIDEO},
+        {"Z0070001.MP4", DB_CONTENT_TYPE_LOOPING_VIDEO}, {"Z0070001.360", DB_CONTENT_TYPE_VIDEO},
+        {"Z0070001.JPG", DB_CONTENT_TYPE_BURST},       {"ZSAB0001.JPG", DB_CONTENT_TYPE_TIME_LAPSE},
+        {"ZPAB0001.JPG", DB_CONTENT_TYPE_CONTINUOUS},  {"ZCAM0100.JPG", DB_CONTENT_TYPE_PHOTO},
+        {"ZX010001.THM", DB_CONTENT_TYPE_NOT_FOUND},   {"ZX010001.LRV", DB_CONTENT_TYPE_NOT_FOUND},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(dbContentTypeOfForm(dbNameFormOf(c.name), c.name[1]), c.type) << c.name;
 }

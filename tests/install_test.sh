@@ -3,13 +3,8 @@
 # headers alone, each standing on its own), and links and runs the host example against it: this
 # is how an integrator builds against the client with `cmake --install`.
 set -euo pipefail
-build=$(dirname "$ZT_BIN_DIR")
-src=$ZT_SOURCE_DIR
-work=$(mktemp -d /tmp/ztinstall-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "install_test: $*" >&2; exit 1; }
 # shellcheck source=support/host_tree.sh
-source "$src/tests/support/host_tree.sh"
+source "$ZT_SOURCE_DIR/tests/support/host_tree.sh" install_test
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 public=(ztMediaDB.h dbProtocol.h dbNameRules.h ztMediaResponders.h ztMediaExport.h CAHMediaList.h MediaShareInfo.h

@@ -61,7 +61,7 @@ TEST(MediadbFaults, EveryEntryPointThroughEveryFault)
     ASSERT_TRUE(server.ok()) << server.error();
     ztIpcOps ops = *ztIpcSocketOps();
     ops.receive = shortReceive;
-    const ztIpcOps *saved = ztIpcSetOps(&ops);
+    const ztIpcOps *saved = ztIpcSetOps(nullptr);
     PauseRecorder pauses;
     for (const Fault &f : kFaults) {
         for (const Call &c : kCalls) {
@@ -74,7 +74,11 @@ TEST(MediadbFaults, EveryEntryPointThroughEveryFault)
             if (f.kill == 1) {
                 ASSERT_TRUE(server.restart()) << server.error();
             }
+            // Only a silent server needs the short wait; every other call may be slow on a busy
+            // machine and still must succeed.
+            ztIpcSetOps(f.bit == kDrop || f.bit == kDelay ? &ops : saved);
             EXPECT_EQ(failed(c.call()), (c.failsUnder & f.bit) != 0);
+            ztIpcSetOps(saved);
             if (f.kill == 2) {
                 ASSERT_TRUE(server.restart()) << server.error();
             }
@@ -82,7 +86,6 @@ TEST(MediadbFaults, EveryEntryPointThroughEveryFault)
             EXPECT_FALSE(failed(c.call())) << "the clean call after the fault";
         }
     }
-    ztIpcSetOps(saved);
 }
 
 }  // namespace

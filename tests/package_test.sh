@@ -5,13 +5,8 @@
 # renders without a warning, and the service units pass systemd-analyze verify and rate "OK" or
 # better in systemd-analyze security.
 set -euo pipefail
-build=$(dirname "$ZT_BIN_DIR")
-src=$ZT_SOURCE_DIR
-work=$(mktemp -d /tmp/ztpackage-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "package_test: $*" >&2; exit 1; }
 # shellcheck source=support/host_tree.sh
-source "$src/tests/support/host_tree.sh"
+source "$ZT_SOURCE_DIR/tests/support/host_tree.sh" package_test
 
 "$src/scripts/package" --from "$build" --out "$work/debs" >/dev/null || fail "scripts/package failed"
 root=$work/root

@@ -64,35 +64,34 @@ void copyHighlights(const uint8_t *reply, int size, const db_video_specific_info
     std::memcpy(highlights, reply + DB_REPLY_VIDEO_END, words * 4);
 }
 
+// A query whose answer is the one record at offset 20, copied to *out.
+template <typename Record>
+int recordQuery(const DbExchangePolicy &policy, uint32_t command, const db_file_spec *fs, Record *out,
+                const char *invalidText)
+{
+    DbExchange x(policy);
+    uint8_t reply[DB_FRAME_MAX];
+    if (!dbStartFileQuery(x, command, fs, reply, invalidText, out))
+        return x.result();
+    std::memcpy(out, reply + DB_REPLY_RECORD_AT, sizeof *out);
+    x.finish();
+    return 0;
+}
+
 }  // namespace
 
 int dbGetContentInfo(void *, const db_file_spec *fs, db_content_info *ci)
 {
-    DbExchange x(kContentPolicy);
-    if (!fs || !ci) {
-        DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, ci = %p\n", static_cast<const void *>(fs),
-              static_cast<void *>(ci));
-        return -1;
-    }
-    uint8_t reply[DB_FRAME_MAX];
-    if (!dbRunFileQuery(x, DB_CMD_GET_CONTENT_INFO, fs, reply))
-        return x.result();
-    std::memcpy(ci, reply + DB_REPLY_RECORD_AT, sizeof *ci);
-    x.finish();
-    return 0;
+    return recordQuery(kContentPolicy, DB_CMD_GET_CONTENT_INFO, fs, ci, "Invalid input: fs = %p, ci = %p\n");
 }
 
 int dbGetGroupContentInfo(void *, const db_file_spec *fs, db_group_info *gci,
                           db_content_info *ci, uint8_t *missingBitmap, uint8_t *highlightBitmap)
 {
     DbExchange x(kGroupPolicy);
-    if (!fs || !gci || !ci) {
-        DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, gci = %p, ci = %p\n",
-              static_cast<const void *>(fs), static_cast<void *>(gci), static_cast<void *>(ci));
-        return -1;
-    }
     uint8_t reply[DB_FRAME_MAX];
-    if (!dbRunFileQuery(x, DB_CMD_GET_GROUP_CONTENT_INFO, fs, reply))
+    if (!dbStartFileQuery(x, DB_CMD_GET_GROUP_CONTENT_INFO, fs, reply,
+                          "Invalid input: fs = %p, gci = %p, ci = %p\n", gci, ci))
         return x.result();
     std::memcpy(ci, reply + DB_REPLY_RECORD_AT, sizeof *ci);
     std::memcpy(gci, reply + DB_REPLY_BLOCK_AT, sizeof *gci);
@@ -113,13 +112,9 @@ int dbGetVideoSpecificInfo(void *, const db_file_spec *fs, db_video_specific_inf
                            int maxNumberHighlightsExpected)
 {
     DbExchange x(kVideoPolicy);
-    if (!fs || !vsi) {
-        DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, vsi = %p\n", static_cast<const void *>(fs),
-              static_cast<void *>(vsi));
-        return -1;
-    }
     uint8_t reply[DB_FRAME_MAX];
-    if (!dbRunFileQuery(x, DB_CMD_GET_VIDEO_SPECIFIC_INFO, fs, reply))
+    if (!dbStartFileQuery(x, DB_CMD_GET_VIDEO_SPECIFIC_INFO, fs, reply,
+                          "Invalid input: fs = %p, vsi = %p\n", vsi))
         return x.result();
     std::memcpy(vsi, reply + DB_REPLY_BLOCK_AT, sizeof *vsi);
     if (ci)
@@ -131,18 +126,7 @@ int dbGetVideoSpecificInfo(void *, const db_file_spec *fs, db_video_specific_inf
 
 int dbGetMoreInfo(void *, const db_file_spec *fs, db_more_info *mi)
 {
-    DbExchange x(kMorePolicy);
-    if (!fs || !mi) {
-        DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, mi = %p\n", static_cast<const void *>(fs),
-              static_cast<void *>(mi));
-        return -1;
-    }
-    uint8_t reply[DB_FRAME_MAX];
-    if (!dbRunFileQuery(x, DB_CMD_GET_MORE_INFO, fs, reply))
-        return x.result();
-    std::memcpy(mi, reply + DB_REPLY_RECORD_AT, sizeof *mi);
-    x.finish();
-    return 0;
+    return recordQuery(kMorePolicy, DB_CMD_GET_MORE_INFO, fs, mi, "Invalid input: fs = %p, mi = %p\n");
 }
 
 int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
@@ -155,17 +139,11 @@ int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
     DB_ASSERT(pDirName);
     DB_ASSERT(pFileName);
     int bytes = 0;
-    const int status = dbFileResponse(conn, DB_CMD_GET_VIDEO_SPECIFIC_INFO, pDirName, pFileName, response, &bytes);
+    db_content_info ci;
+    const int status =
+        dbContentResponse(conn, DB_CMD_GET_VIDEO_SPECIFIC_INFO, pDirName, pFileName, response, &bytes, &ci);
     if (status != 200)
         return status;
-    if (bytes < DB_REPLY_BLOCK_AT)
-        return dbDiscardResponse(bytes);
-    db_content_info ci;
-    std::memcpy(&ci, response + DB_REPLY_RECORD_AT, sizeof ci);
-    if (ci.content_type == DB_CONTENT_TYPE_NOT_FOUND) {
-        DBLOG(DB_LOG_NOTICE, "Invalid content type (-1), inferring FILE NOT_FOUND\n");
-        return 404;
-    }
     const DbContentTypeInfo *info = dbContentTypeInfo(ci.content_type);
     if (info && info->videoForResponse) {
         // The highlights that the video record announces must all be in the buffer.

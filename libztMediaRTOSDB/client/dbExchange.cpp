@@ -237,6 +237,22 @@ int dbFileResponse(rtosConnection_t *conn, uint32_t command, const char *pDirNam
     return ok ? 200 : x.result();
 }
 
+int dbContentResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName,
+                      const char *pFileName, uint8_t *response, int *pBytes, db_content_info *ci)
+{
+    const int status = dbFileResponse(conn, command, pDirName, pFileName, response, pBytes);
+    if (status != 200)
+        return status;
+    if (*pBytes < DB_REPLY_BLOCK_AT)
+        return dbDiscardResponse(*pBytes);
+    std::memcpy(ci, response + DB_REPLY_RECORD_AT, sizeof *ci);
+    if (ci->content_type == DB_CONTENT_TYPE_NOT_FOUND) {
+        DBLOG(DB_LOG_NOTICE, "Invalid content type (-1), inferring FILE NOT_FOUND\n");
+        return 404;
+    }
+    return 200;
+}
+
 db_response_header dbResponseHeaderOf(const uint8_t *response)
 {
     db_response_header h;

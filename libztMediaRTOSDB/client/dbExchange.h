@@ -108,6 +108,8 @@ public:
     bool shortReply() const { return mShort; }
     // The connection in use, for commands that receive further frames on it.
     rtosConnection_t *connection() { return mConn; }
+    // Ends the command before its exchange with `result`; false, for the caller to return on.
+    bool refuse(int result) { return fail(result); }
     // Closes an own channel.
     void close();
     // Closes an own channel and logs "time %lu sec, %lu usec\n" (level 4) since construction.
@@ -181,11 +183,36 @@ constexpr DbExchangePolicy dbQueryPolicy(const char *gotText, int minBytes, DbTy
 // The query family's exchange of a file request for `command` (names copied up to a terminator)
 // on `x` into `response`; as DbExchange::run.
 bool dbRunFileQuery(DbExchange &x, uint32_t command, const db_file_spec *fs, uint8_t *response);
+
+// True when no pointer is null; else logs `invalidText` (level 2) with every pointer in order.
+template <typename... P>
+bool dbInputsGiven(const char *invalidText, const P *...pointers)
+{
+    if (((pointers != nullptr) && ...))
+        return true;
+    DBLOG(DB_LOG_ERROR, invalidText, static_cast<const void *>(pointers)...);
+    return false;
+}
+
+// Every file query's start: `fs` and the outputs the command requires must be given (else
+// invalidText and -1), then dbRunFileQuery. False: return x.result().
+template <typename... Out>
+bool dbStartFileQuery(DbExchange &x, uint32_t command, const db_file_spec *fs, uint8_t *response,
+                      const char *invalidText, const Out *...outputs)
+{
+    if (!dbInputsGiven(invalidText, fs, outputs...))
+        return x.refuse(-1);
+    return dbRunFileQuery(x, command, fs, response);
+}
 // The response family's exchange of a file request for `command` (names taken as 8 and 12 raw
 // bytes) on the caller's connection under kDbResponsePolicy. 200 with *pBytes set when the reply
 // may be decoded, else the command's HTTP result.
 int dbFileResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName,
                    const char *pFileName, uint8_t *response, int *pBytes);
+// As dbFileResponse for a reply that starts with a content record, copied to *ci: 500 ("Invalid
+// response size (%d), discarding\n") when the record did not arrive, 404 when the file is unknown.
+int dbContentResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName,
+                      const char *pFileName, uint8_t *response, int *pBytes, db_content_info *ci);
 // The response header at the start of a reply (copied: the buffer has no alignment).
 db_response_header dbResponseHeaderOf(const uint8_t *response);
 // Logs "Invalid response size (%d), discarding\n" at level 2 and returns 500.

@@ -21,13 +21,9 @@ uint32_t mediaFlagsOf(const uint8_t *response)
 int dbGetGUMIByFileName(void *, const db_file_spec *fs, uint8_t *gumi, uint8_t *pgumi)
 {
     DbExchange x(kGumiByNamePolicy);
-    if (!fs || !gumi) {
-        DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, gumi = %p\n", static_cast<const void *>(fs),
-              static_cast<void *>(gumi));
-        return -1;
-    }
     uint8_t r[DB_FRAME_MAX];
-    if (!dbRunFileQuery(x, DB_CMD_GET_GUMI_BY_FILE_NAME, fs, r))
+    if (!dbStartFileQuery(x, DB_CMD_GET_GUMI_BY_FILE_NAME, fs, r,
+                          "Invalid input: fs = %p, gumi = %p\n", gumi))
         return x.result();
     const bool hasGumi = x.bytes() >= DB_REPLY_PARENT_GUMI_AT;
     const bool hasParent = x.bytes() >= DB_REPLY_PARENT_GUMI_END && dbHasParentGumi(mediaFlagsOf(r));
@@ -46,11 +42,8 @@ int dbGetGUMIByFileName(void *, const db_file_spec *fs, uint8_t *gumi, uint8_t *
 int dbGetFileNameByGUMI(void *, const uint8_t *gumi, char *out)
 {
     DbExchange x(kNameByGumiPolicy);
-    if (!gumi || !out) {
-        DBLOG(DB_LOG_ERROR, "Invalid input: fs = %p, gumi = %p\n", static_cast<void *>(out),
-              static_cast<const void *>(gumi));
+    if (!dbInputsGiven("Invalid input: fs = %p, gumi = %p\n", out, gumi))
         return -1;
-    }
     db_gumi_request req{};
     req.header = {DB_CMD_GET_FILE_NAME_BY_GUMI, 1, dbTokenOf(&req)};
     std::memcpy(req.gumi, gumi, DB_GUMI_LEN);
@@ -76,18 +69,11 @@ int getFileGUMIResponse(rtosConnection_t *conn, const char *pDirName, const char
     *ppGumi = nullptr;
     *ppParentGumi = nullptr;
     int bytes = 0;
-    const int status = dbFileResponse(conn, DB_CMD_GET_GUMI_BY_FILE_NAME, pDirName, pFileName, response,
-                                      &bytes);
+    db_content_info ci;
+    const int status =
+        dbContentResponse(conn, DB_CMD_GET_GUMI_BY_FILE_NAME, pDirName, pFileName, response, &bytes, &ci);
     if (status != 200)
         return status;
-    if (bytes < DB_REPLY_BLOCK_AT)
-        return dbDiscardResponse(bytes);
-    db_content_info ci;
-    std::memcpy(&ci, response + DB_REPLY_RECORD_AT, sizeof ci);
-    if (ci.content_type == DB_CONTENT_TYPE_NOT_FOUND) {
-        DBLOG(DB_LOG_NOTICE, "Invalid content type (-1), inferring FILE NOT_FOUND\n");
-        return 404;
-    }
     if (bytes < DB_REPLY_PARENT_GUMI_AT) {
         DBLOG(DB_LOG_NOTICE, "Insufficient response size (%d), invalidating GUMIs\n", bytes);
         std::memset(response + DB_REPLY_BLOCK_AT, 0, 2 * DB_GUMI_LEN);

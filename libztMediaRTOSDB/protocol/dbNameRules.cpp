@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "libztMediaRTOSDB/protocol/dbCameraNames.h"
+
 
 namespace {
 
@@ -21,15 +23,11 @@ bool numberOk(const char *name)
     return nonZero;
 }
 
+// A video's extension, or a companion's (whose medium may be a video).
 bool videoExtOk(const char *name)
 {
-    static const char *const kExt[] = {"MP4", "360", "LRV", "THM"};
-    if (name[8] != '.')
-        return false;
-    for (const char *ext : kExt)
-        if (std::memcmp(name + 9, ext, 3) == 0)
-            return true;
-    return false;
+    const DbCameraExtension *e = name[8] == '.' ? dbCameraExtension(name + 9) : nullptr;
+    return e && (e->format == DbFileFormat::Mp4 || e->companion);
 }
 
 // The name is at least 12 characters long (a terminator earlier fails every test).

@@ -10,24 +10,46 @@ constexpr uint32_t kSes = RTOS_DB_QUERY_METADATA_SESSION_FILES;
 
 using K = DbMediaKind;
 
-// Indexed by content type. A new content type is one new row.
+constexpr uint16_t kChapter = DB_NAME_CHAPTER, kOldChapter = DB_NAME_OLD_CHAPTER, kLoopPair = DB_NAME_LOOP_PAIR,
+                   kPhotoPair = DB_NAME_PHOTO_PAIR, kNumVideo = DB_NAME_NUMBERED_VIDEO,
+                   kNumPhoto = DB_NAME_NUMBERED_PHOTO, kOtherVideo = DB_NAME_OTHER_VIDEO,
+                   kOtherPhoto = DB_NAME_OTHER_PHOTO;
+
+// Indexed by content type. A new content type is one new row. The card names of a chaptered
+// video are those of its first file (a video); a night-lapse cannot be told by its names.
 constexpr DbContentTypeInfo kTypes[DB_CONTENT_TYPE_MAX + 1] = {
     // class             block     app output query  kind          vResp  vQuery more   2ndMap spanned letter
-    {C::SingleVideo,    B::Video, 0,  kVid, kVid, K::Video,      true,  true,  true,  false, false, 0},    // 0
-    {C::LoopingVideo,   B::Group, 1,  kVid, kVid, K::Video,      true,  true,  true,  false, false, 0},    // 1
-    {C::ChapteredVideo, B::Group, 2,  kVid, kVid, K::Video,      true,  true,  true,  false, false, 0},    // 2
-    {C::SingleVideo,    B::Video, 3,  kVid, kVid, K::TimeLapse,  true,  true,  true,  false, false, 0},    // 3
-    {C::SinglePhoto,    B::None,  4,  kPho, kPho, K::Photo,      false, false, true,  false, false, 0},    // 4
-    {C::PhotoGroup,     B::Group, 5,  kPho, kPho, K::Burst,      false, false, true,  true,  false, 'b'},  // 5
-    {C::PhotoGroup,     B::Group, 6,  kPho, kPho, K::TimeLapse,  false, false, true,  true,  true,  't'},  // 6
-    {C::SingleFile,     B::None,  7,  kSes, kSes, K::Session,    false, false, false, false, false, 0},    // 7
-    {C::PhotoGroup,     B::Group, 8,  kPho, kPho, K::TimeLapse,  false, false, true,  true,  true,  'n'},  // 8
-    {C::SinglePhoto,    B::None,  9,  kPho, kPho, K::Photo,      false, false, true,  false, false, 0},    // 9
-    {C::PhotoGroup,     B::Group, 10, kPho, kPho, K::Continuous, false, false, true,  true,  false, 'c'},  // 10
-    {C::NeverListed,    B::None,  11, 0,    0,    K::None,       false, false, true,  false, false, 0},    // 11
-    {C::VideoRecord,    B::Video, 12, 0,    kVid, K::Burst,      false, true,  true,  false, false, 0},    // 12
-    {C::SingleVideo,    B::Video, 3,  kVid, kVid, K::TimeLapse,  true,  true,  true,  false, false, 0},    // 13
-    {C::SingleVideo,    B::Video, 3,  kVid, kVid, K::TimeLapse,  true,  true,  true,  false, false, 0},    // 14
+    //   card names                                letter
+    {C::SingleVideo,    B::Video, 0,  kVid, kVid, K::Video,      true,  true,  true,  false, false, 0,    // 0
+     kChapter | kOldChapter | kOtherVideo,  0},
+    {C::LoopingVideo,   B::Group, 1,  kVid, kVid, K::Video,      true,  true,  true,  false, false, 0,    // 1
+     kLoopPair | kNumVideo,                 0},
+    {C::ChapteredVideo, B::Group, 2,  kVid, kVid, K::Video,      true,  true,  true,  false, false, 0,    // 2
+     0,                                     0},
+    {C::SingleVideo,    B::Video, 3,  kVid, kVid, K::TimeLapse,  true,  true,  true,  false, false, 0,    // 3
+     0,                                     0},
+    {C::SinglePhoto,    B::None,  4,  kPho, kPho, K::Photo,      false, false, true,  false, false, 0,    // 4
+     kOtherPhoto,                           0},
+    {C::PhotoGroup,     B::Group, 5,  kPho, kPho, K::Burst,      false, false, true,  true,  false, 'b',  // 5
+     kNumPhoto,                             0},
+    {C::PhotoGroup,     B::Group, 6,  kPho, kPho, K::TimeLapse,  false, false, true,  true,  true,  't',  // 6
+     kPhotoPair,                            'S'},
+    {C::SingleFile,     B::None,  7,  kSes, kSes, K::Session,    false, false, false, false, false, 0,    // 7
+     kChapter,                              'M'},
+    {C::PhotoGroup,     B::Group, 8,  kPho, kPho, K::TimeLapse,  false, false, true,  true,  true,  'n',  // 8
+     0,                                     0},
+    {C::SinglePhoto,    B::None,  9,  kPho, kPho, K::Photo,      false, false, true,  false, false, 0,    // 9
+     0,                                     0},
+    {C::PhotoGroup,     B::Group, 10, kPho, kPho, K::Continuous, false, false, true,  true,  false, 'c',  // 10
+     kPhotoPair,                            'P'},
+    {C::NeverListed,    B::None,  11, 0,    0,    K::None,       false, false, true,  false, false, 0,    // 11
+     0,                                     0},
+    {C::VideoRecord,    B::Video, 12, 0,    kVid, K::Burst,      false, true,  true,  false, false, 0,    // 12
+     0,                                     0},
+    {C::SingleVideo,    B::Video, 3,  kVid, kVid, K::TimeLapse,  true,  true,  true,  false, false, 0,    // 13
+     0,                                     0},
+    {C::SingleVideo,    B::Video, 3,  kVid, kVid, K::TimeLapse,  true,  true,  true,  false, false, 0,    // 14
+     0,                                     0},
 };
 
 }  // namespace

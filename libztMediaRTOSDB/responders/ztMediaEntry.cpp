@@ -3,7 +3,6 @@
 
 #include <cstdarg>
 #include <cstring>
-#include <iterator>
 
 #include "libztMediaRTOSDB/client/dbCommon.h"
 #include "ztMedia/dbProtocol.h"
@@ -183,7 +182,8 @@ struct MemberRow {
 
 constexpr uint8_t SV = EC_SINGLE_VIDEO, SP = EC_SINGLE_PHOTO, PG = EC_PHOTO_GROUP, T7 = EC_SESSION_FILE;
 
-constexpr MemberRow kMediaListMembers[] = {
+// The members every list entry starts with, in both list forms.
+constexpr MemberRow kEntryHead[] = {
     {F_N, EC_ALL, nullptr, false, wName},
     {F_MOD, EC_ALL, nullptr, false, wMod},
     {F_CRE, EC_ALL, nullptr, false, wCre},
@@ -192,6 +192,9 @@ constexpr MemberRow kMediaListMembers[] = {
     {F_DNE, EC_ALL, hasBlankGumi, false, wDne},
     {F_GUMI, EC_ALL, hasGumi, false, wGumi},
     {F_PGUMI, EC_ALL, hasParent, false, wPgumi},
+};
+
+constexpr MemberRow kMediaListRest[] = {
     {F_LS, SV, nullptr, false, wLs},
     {F_CL, SV, nullptr, false, wCl},
     {F_PTA, SV, nullptr, false, wPta},
@@ -210,15 +213,7 @@ constexpr MemberRow kMediaListMembers[] = {
     {F_S, EC_ALL, nullptr, false, wSize},
 };
 
-constexpr MemberRow kPagedListMembers[] = {
-    {F_N, EC_ALL, nullptr, false, wName},
-    {F_MOD, EC_ALL, nullptr, false, wMod},
-    {F_CRE, EC_ALL, nullptr, false, wCre},
-    {F_US, EC_ALL, nullptr, false, wUs},
-    {F_TR, EC_ALL, nullptr, false, wTr},
-    {F_DNE, EC_ALL, hasBlankGumi, false, wDne},
-    {F_GUMI, EC_ALL, hasGumi, false, wGumi},
-    {F_PGUMI, EC_ALL, hasParent, false, wPgumi},
+constexpr MemberRow kPagedListRest[] = {
     {F_HC, T7, nullptr, false, wHc},
     {F_LS, SV, nullptr, false, wLs},
     {F_PTA, SV, nullptr, false, wPta},
@@ -238,25 +233,41 @@ constexpr MemberRow kPagedListMembers[] = {
     {F_S, EC_ALL & ~EC_GROUPED_VIDEO, nullptr, false, wSize},  // grouped: from its members
 };
 
-// A grouped video's entry continues with its first member's video members.
-constexpr MemberRow kGroupFirstMember[] = {
+// The video members of a grouped video's member, in both group forms.
+constexpr MemberRow kGroupVideo[] = {
     {F_EIS, EC_ALL, nullptr, false, wEis},  {F_PTA, EC_ALL, nullptr, false, wPta},
     {F_AO, EC_ALL, nullptr, false, wAo},   {F_MP, EC_ALL, nullptr, false, wMp},
     {F_DUR, EC_ALL, nullptr, false, wDur},  {F_MAHS, EC_ALL, nullptr, false, wMahs},
     {F_HC, EC_ALL, nullptr, false, wHc},   {F_HI, EC_ALL, nullptr, false, wHi},
-    {F_LS, EC_ALL, nullptr, false, wLs},   {F_S, EC_ALL, nullptr, false, wSize},
 };
-
-// Every further member of a grouped video is an entry of its own.
-constexpr MemberRow kGroupFurtherMember[] = {
+// A grouped video's entry continues with its first member's: the video members, then these.
+constexpr MemberRow kGroupFirstTail[] = {
+    {F_LS, EC_ALL, nullptr, false, wLs}, {F_S, EC_ALL, nullptr, false, wSize},
+};
+// Every further member of a grouped video is an entry of its own: these, the video members, size.
+constexpr MemberRow kGroupFurtherHead[] = {
     {F_N, EC_ALL, nullptr, false, wName}, {F_MOD, EC_ALL, nullptr, false, wMod},
     {F_CRE, EC_ALL, nullptr, false, wCre},  {F_US, EC_ALL, nullptr, false, wUs},
     {F_TR, EC_ALL, nullptr, false, wTr},   {F_LS, EC_ALL, nullptr, false, wLs},
-    {F_EIS, EC_ALL, nullptr, false, wEis},  {F_PTA, EC_ALL, nullptr, false, wPta},
-    {F_AO, EC_ALL, nullptr, false, wAo},   {F_MP, EC_ALL, nullptr, false, wMp},
-    {F_DUR, EC_ALL, nullptr, false, wDur},  {F_MAHS, EC_ALL, nullptr, false, wMahs},
-    {F_HC, EC_ALL, nullptr, false, wHc},   {F_HI, EC_ALL, nullptr, false, wHi},
-    {F_S, EC_ALL, nullptr, false, wSize},
+};
+constexpr MemberRow kGroupFurtherTail[] = {{F_S, EC_ALL, nullptr, false, wSize}};
+
+struct Rows {
+    const MemberRow *rows;
+    size_t count;
+};
+template <size_t N>
+constexpr Rows rowsOf(const MemberRow (&rows)[N])
+{
+    return {rows, N};
+}
+
+// Each form's runs of rows in the order it writes them, indexed by MemberForm.
+constexpr Rows kForms[][3] = {
+    {rowsOf(kEntryHead), rowsOf(kMediaListRest), {}},
+    {rowsOf(kEntryHead), rowsOf(kPagedListRest), {}},
+    {rowsOf(kGroupVideo), rowsOf(kGroupFirstTail), {}},
+    {rowsOf(kGroupFurtherHead), rowsOf(kGroupVideo), rowsOf(kGroupFurtherTail)},
 };
 
 // A writer of several members names the first: "b" and "l" come with "g", "m" with "t".
@@ -265,12 +276,12 @@ constexpr size_t writtenWith(size_t f)
     return f == F_B || f == F_L ? size_t{F_G} : f == F_M ? size_t{F_T} : f;
 }
 
-template <size_t N>
-constexpr bool writes(const MemberRow (&rows)[N], size_t f)
+constexpr bool writes(MemberForm form, size_t f)
 {
-    for (const MemberRow &r : rows)
-        if (r.field == writtenWith(f))
-            return true;
+    for (const Rows &run : kForms[static_cast<int>(form)])
+        for (size_t i = 0; i < run.count; ++i)
+            if (run.rows[i].field == writtenWith(f))
+                return true;
     return false;
 }
 
@@ -278,9 +289,9 @@ constexpr bool writes(const MemberRow (&rows)[N], size_t f)
 constexpr bool answersMatch()
 {
     for (size_t f = 0; f < F_COUNT; ++f) {
-        const bool paged = writes(kPagedListMembers, f) || writes(kGroupFirstMember, f) ||
-                           writes(kGroupFurtherMember, f);
-        if (writes(kMediaListMembers, f) != bool(kFields[f].answers & FA_LIST) ||
+        const bool paged = writes(MemberForm::PagedList, f) || writes(MemberForm::GroupFirstMember, f) ||
+                           writes(MemberForm::GroupFurtherMember, f);
+        if (writes(MemberForm::MediaList, f) != bool(kFields[f].answers & FA_LIST) ||
             paged != bool(kFields[f].answers & FA_PAGED))
             return false;
     }
@@ -318,9 +329,9 @@ int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const
 {
     Ctx c{out, buf, e, 200};
     bool written = continued;
-    auto each = [&](const MemberRow *rows, size_t n) {
-        for (size_t i = 0; i < n; ++i) {
-            const MemberRow &r = rows[i];
+    for (const Rows &run : kForms[static_cast<int>(form)]) {
+        for (size_t i = 0; i < run.count; ++i) {
+            const MemberRow &r = run.rows[i];
             if (!(mask & fieldBit(r.field)) || !(r.classes & e.cls) || (r.when && !r.when(e)))
                 continue;
             if (written && !r.ownComma)
@@ -328,12 +339,6 @@ int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const
             r.write(c);
             written = true;
         }
-    };
-    switch (form) {
-    case MemberForm::MediaList: each(kMediaListMembers, std::size(kMediaListMembers)); break;
-    case MemberForm::PagedList: each(kPagedListMembers, std::size(kPagedListMembers)); break;
-    case MemberForm::GroupFirstMember: each(kGroupFirstMember, std::size(kGroupFirstMember)); break;
-    case MemberForm::GroupFurtherMember: each(kGroupFurtherMember, std::size(kGroupFurtherMember)); break;
     }
     return c.status;
 }

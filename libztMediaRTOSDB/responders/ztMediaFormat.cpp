@@ -52,6 +52,28 @@ const ContentMember kContentMembers[] = {
     {F_PRJN, Kind::Number, [](CI c) -> uint64_t { return c.prjn; }, nullptr},
 };
 
+// A member of one number, or of two written as one ("w" and "h"), when the mask holds its field.
+struct NumberMember {
+    Field field;
+    int64_t value;
+    Field second = F_COUNT;  // F_COUNT: a member of one number
+    int64_t secondValue = 0;
+};
+
+template <size_t N>
+void numberMembers(MemberWriter &w, uint64_t mask, const NumberMember (&rows)[N])
+{
+    for (const NumberMember &r : rows) {
+        if (!(mask & fieldBit(r.field)))
+            continue;
+        if (r.second == F_COUNT)
+            w.member("\"%s\":\"%lld\"", fieldKey(r.field), static_cast<long long>(r.value));
+        else
+            w.member("\"%s\":\"%lld\",\"%s\":\"%lld\"", fieldKey(r.field), static_cast<long long>(r.value),
+                     fieldKey(r.second), static_cast<long long>(r.secondValue));
+    }
+}
+
 }  // namespace
 
 const char *getOffloadStatusStr(uint32_t status)
@@ -143,16 +165,9 @@ int formatVideoInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator
     db_video_specific_info v;
     std::memcpy(&v, vsi, sizeof v);
     MemberWriter w(out, separator);
-    const struct { Field field; uint32_t value; } numbers[] = {
-        {F_LS, v.ls}, {F_CL, v.cl}, {F_AVC, v.avc_profile}, {F_PROF, v.profile}, {F_HC, v.highlight_count}};
-    for (const auto &n : numbers) {
-        if (!(mask & fieldBit(n.field)))
-            continue;
-        if (n.field == F_LS && v.ls == 0)  // no low-resolution file
-            w.member("\"%s\":\"-1\"", fieldKey(n.field));
-        else
-            w.member("\"%s\":\"%u\"", fieldKey(n.field), n.value);
-    }
+    const int64_t ls = v.ls ? int64_t{v.ls} : -1;  // -1: no low-resolution file
+    numberMembers(w, mask, {{F_LS, ls}, {F_CL, v.cl}, {F_AVC, v.avc_profile}, {F_PROF, v.profile},
+                            {F_HC, v.highlight_count}});
     if (mask & FM_HI) {
         w.member("\"%s\":[", fieldKey(F_HI));
         w.positions(vsi, v.highlight_count);
@@ -172,20 +187,10 @@ int formatMoreInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator,
     std::memcpy(&m, mi, sizeof m);
     MemberWriter w(out, separator);
     // Width and height, and the rate's two terms, are one member each for the separator.
-    const struct { Field field, second; int value, secondValue; } rows[] = {
-        {F_W, F_H, m.width, m.height},
-        {F_FPS, F_FPS_DENOM, m.frame_rate_numerator, m.frame_rate_denominator},
-        {F_PROG, F_COUNT, m.is_progressive, 0},
-        {F_SUBSAMPLE, F_COUNT, m.is_subsampled, 0}};
-    for (const auto &r : rows) {
-        if (!(mask & fieldBit(r.field)))
-            continue;
-        if (r.second == F_COUNT)
-            w.member("\"%s\":\"%d\"", fieldKey(r.field), r.value);
-        else
-            w.member("\"%s\":\"%d\",\"%s\":\"%d\"", fieldKey(r.field), r.value,
-                     fieldKey(r.second), r.secondValue);
-    }
+    numberMembers(w, mask, {{F_W, m.width, F_H, m.height},
+                            {F_FPS, m.frame_rate_numerator, F_FPS_DENOM, m.frame_rate_denominator},
+                            {F_PROG, m.is_progressive},
+                            {F_SUBSAMPLE, m.is_subsampled}});
     return w.status();
 }
 

@@ -30,11 +30,8 @@ int cardId(char *id)
 }
 
 // Directory state of a general list.
-struct DirectoryState {
-    char name[DB_DIR_NAME_LEN];
-    bool open;        // a directory object is being built
-    bool hasEntry;    // ... and holds an entry
-    bool anyAppended; // some directory object was appended to the media buffer
+struct DirectoryState : ListDirectory {
+    bool anyAppended;  // some directory object was appended to the media buffer
 };
 
 int closeDirectory(ztMediaDBOutput_t *out, DirectoryState &d)
@@ -51,15 +48,12 @@ int listEntry(ztMediaDBOutput_t *out, const dbSettings_t &s, DirectoryState &d, 
 {
     int status = 200;
     auto keep = [&](int r) { status = worst(status, r) == 200 ? 200 : 500; };
-    if (!d.open || std::memcmp(d.name, e.ci.dir_name, DB_DIR_NAME_LEN) != 0) {
+    if (d.isNewFor(e.ci.dir_name)) {
         keep(closeDirectory(out, d));
         outRewind(out, OutBuf::Directory);
         if (d.anyAppended)
             keep(ZT_OUT(out, OutBuf::Directory, ","));
-        keep(outOpenDirectory(out, OutBuf::Directory, e.ci.dir_name));
-        std::memcpy(d.name, e.ci.dir_name, DB_DIR_NAME_LEN);
-        d.open = true;
-        d.hasEntry = false;
+        keep(d.start(out, OutBuf::Directory, e.ci.dir_name));
     }
     if (!entryShown(e, s.rtosDBQueryOptions))
         return status;
@@ -84,10 +78,8 @@ void logElapsed(const char *format, const DbTimer &timer)
 int generalList(const Reply &reply, const dbSettings_t &s)
 {
     ztMediaDBOutput_t out;
-    if (ztMediaDBOutputCtor(&out, reply.conn) < 0) {
-        writeHttpErrorResponseHeader(reply, 500);
-        return -1;
-    }
+    if (ztMediaDBOutputCtor(&out, reply.conn) < 0)
+        return refuseRequest(reply, 500);
     DbTimer timer;
     char id[ZT_CARD_ID_MAX];
     rtosConnection_t db = {};
@@ -217,8 +209,7 @@ int identifierLookup(const Reply &reply, const char *q)
     ztMediaDBOutput_t out;
     if (ztMediaDBOutputCtor(&out, reply.conn) < 0) {
         DBLOG(DB_LOG_ERROR, "ztMediaDBOutputCtor ret < 0");
-        writeHttpErrorResponseHeader(reply, 500);
-        return -1;
+        return refuseRequest(reply, 500);
     }
     char id[ZT_CARD_ID_MAX] = "0";
     rtosConnection_t db = {};
@@ -248,13 +239,11 @@ int generateMediaListTo(const ztMediaSink *sink, mg_connection *conn, const char
 {
     using namespace ztmedia;
     const Reply reply{sink, conn};
-    const char *q = queryString ? queryString : "";
+    const char *q = queryText(queryString);
     dbSettings_t s = freshSettings(FM_ALL);
     const int status = parseMediaListQuery(q, std::strlen(q), &s);
-    if (status != 200) {
-        writeHttpErrorResponseHeader(reply, status);
-        return -1;
-    }
+    if (status != 200)
+        return refuseRequest(reply, status);
     if (s.filter != FILTER_GUMI)
         return generalList(reply, s);
     if (std::strncmp(q, "f=gumi", 6) != 0) {

@@ -132,20 +132,7 @@ int videoDataSet(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_
 int readContent(rtosConnection_t *db, const dbSettings_t &s, uint8_t *response, db_content_info *ci)
 {
     int bytes = 0;
-    const int status = dbFileResponse(db, DB_CMD_GET_CONTENT_INFO, s.dirName, s.fileName, response,
-                                      &bytes);
-    if (status != 200)
-        return status;
-    if (bytes < static_cast<int>(sizeof(db_response_header) + sizeof(db_content_info))) {
-        DBLOG(DB_LOG_ERROR, "Invalid response size (%d), discarding", bytes);
-        return 500;
-    }
-    std::memcpy(ci, response + sizeof(db_response_header), sizeof *ci);
-    if (ci->content_type == DB_CONTENT_TYPE_NOT_FOUND) {
-        DBLOG(DB_LOG_NOTICE, "Invalid content type (-1), inferring FILE NOT_FOUND");
-        return 404;
-    }
-    return 200;
+    return dbContentResponse(db, DB_CMD_GET_CONTENT_INFO, s.dirName, s.fileName, response, &bytes, ci);
 }
 
 void sendMetadata(const Reply &reply, int status, const ztMediaDBOutput_t &out)
@@ -202,14 +189,12 @@ int generateMetadataTo(const ztMediaSink *sink, mg_connection *conn, const char 
     if (status != 200) {
         DBLOG(DB_LOG_ERROR, "parseMetadataQuery ret: %d, query:'%s'", status,
               jsonText(queryString, ZT_JSON_TEXT_IN_MAX).text);
-        writeHttpErrorResponseHeader(reply, status);
-        return -1;
+        return refuseRequest(reply, status);
     }
     ztMediaDBOutput_t out;
     if (ztMediaDBOutputCtor(&out, conn) < 0) {
         DBLOG(DB_LOG_ERROR, "ztMediaDBOutputCtor ret < 0");
-        writeHttpErrorResponseHeader(reply, 500);
-        return -1;
+        return refuseRequest(reply, 500);
     }
     rtosConnection_t db = {};
     char id[ZT_CARD_ID_MAX] = {0};

@@ -130,6 +130,12 @@ void writeHttpErrorResponseHeader(const Reply &reply, int status)
     writeHttpContentLength(reply, 0);
 }
 
+int refuseRequest(const Reply &reply, int status)
+{
+    writeHttpErrorResponseHeader(reply, status);
+    return -1;
+}
+
 int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
                const char *format, va_list ap)
 {
@@ -192,6 +198,19 @@ int outMoveDirectory(ztMediaDBOutput_t *out)
 int outOpenDirectory(ztMediaDBOutput_t *out, OutBuf which, const char *name)
 {
     return ZT_OUT(out, which, "{\"d\":\"%s\",\"fs\":[", jsonText(name, DB_DIR_NAME_LEN).text);
+}
+
+bool ListDirectory::isNewFor(const char *dir) const
+{
+    return !open || std::memcmp(name, dir, DB_DIR_NAME_LEN) != 0;
+}
+
+int ListDirectory::start(ztMediaDBOutput_t *out, OutBuf which, const char *dir)
+{
+    std::memcpy(name, dir, DB_DIR_NAME_LEN);
+    open = true;
+    hasEntry = false;
+    return outOpenDirectory(out, which, dir);
 }
 
 void sendListResponse(const Reply &reply, int status, const char *cardId, const std::string &extra,

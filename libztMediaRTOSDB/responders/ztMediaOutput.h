@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ztMedia/dbProtocol.h"
 #include "ztMedia/ztMediaResponders.h"
 
 // The output buffers of one response, each appended to within its bounds.
@@ -49,6 +50,10 @@ void writeHttpResponseHeader(const Reply &reply, int status);
 void writeHttpContentLength(const Reply &reply, int length);
 // The whole header block of a response without body (length 0).
 void writeHttpErrorResponseHeader(const Reply &reply, int status);
+// A request answered by its error header alone: the header, and -1 for the responder to return.
+int refuseRequest(const Reply &reply, int status);
+// The request's query string; empty when there is none.
+inline const char *queryText(const char *queryString) { return queryString ? queryString : ""; }
 
 enum class OutBuf { Media, Directory, Entry };
 
@@ -74,6 +79,17 @@ int outMoveDirectory(ztMediaDBOutput_t *out);
 // Opens a directory object "{"d":"NAME","fs":[" in buffer `which` (NAME: at most 8 characters,
 // escaped).
 int outOpenDirectory(ztMediaDBOutput_t *out, OutBuf which, const char *name);
+
+// The directory object a list answer is building.
+struct ListDirectory {
+    char name[DB_DIR_NAME_LEN];
+    bool open;      // a directory object is being built
+    bool hasEntry;  // ... and holds an entry
+    // An entry of directory `dir` needs a new object: none is open, or it is another's.
+    bool isNewFor(const char *dir) const;
+    // Opens the object of `dir` (outOpenDirectory) as this one, without entries yet.
+    int start(ztMediaDBOutput_t *out, OutBuf which, const char *dir);
+};
 
 // Sends a list body: status line, headers and "{\"id\":\"ID\"" (ID escaped) + extra + ",\"media\":[" + media
 // (only for 200) + tail, where tail closes the array, object and line.

@@ -14,23 +14,14 @@
 namespace ztmedia {
 namespace {
 
-struct PagedDirectory {
-    char name[DB_DIR_NAME_LEN];
-    bool open;
-    bool hasEntry;
-};
-
-int pagedEntry(ztMediaDBOutput_t *out, uint32_t queryOptions, PagedDirectory &d, const ListEntry &e)
+int pagedEntry(ztMediaDBOutput_t *out, uint32_t queryOptions, ListDirectory &d, const ListEntry &e)
 {
     int status = 200;
     auto keep = [&](int r) { status = worst(status, r) == 200 ? 200 : 500; };
-    if (!d.open || std::memcmp(d.name, e.ci.dir_name, DB_DIR_NAME_LEN) != 0) {
+    if (d.isNewFor(e.ci.dir_name)) {
         if (d.open)
             keep(ZT_OUT(out, OutBuf::Media, "]},"));
-        keep(outOpenDirectory(out, OutBuf::Media, e.ci.dir_name));
-        std::memcpy(d.name, e.ci.dir_name, DB_DIR_NAME_LEN);
-        d.open = true;
-        d.hasEntry = false;
+        keep(d.start(out, OutBuf::Media, e.ci.dir_name));
     }
     if (!entryShown(e, queryOptions))
         return status;
@@ -74,8 +65,7 @@ int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxReques
     out.localBuffer = static_cast<char *>(std::calloc(1, ZT_OUT_BUFFER_SIZE));
     if (!out.localBuffer) {
         DBLOG(DB_LOG_ERROR, "malloc failed medialist\n");
-        writeHttpErrorResponseHeader(reply, 500);
-        return -1;
+        return refuseRequest(reply, 500);
     }
     out.localBufferPos = out.localBuffer;
     DbTimer timer;
@@ -85,7 +75,7 @@ int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxReques
     if (getCardIDStr(id) < 0)
         std::snprintf(id, sizeof id, "0");
     int status = opened ? 200 : 500;
-    PagedDirectory d{};
+    ListDirectory d{};
     if (opened && maxRequests > 0) {
         ListingRequest lr{maxRequests, static_cast<uint32_t>(request_count),
                           static_cast<uint32_t>(starting_index), list_options, query_options,
@@ -99,7 +89,7 @@ int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxReques
               paramCount ? DB_CMD_LIST_WITH_PARAMS : DB_CMD_LIST, list_options, list_options,
               query_options, query_options, lr.params[0], lr.params[0], lr.params[1], lr.params[1]);
         auto restart = [&] {
-            d = PagedDirectory{};
+            d = ListDirectory{};
             outRewind(&out, OutBuf::Media);
             out.localBuffer[0] = 0;
         };

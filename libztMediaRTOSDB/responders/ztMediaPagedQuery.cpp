@@ -80,14 +80,12 @@ int generatePagedListTo(const ztMediaSink *sink, mg_connection *conn, const char
 {
     using namespace ztmedia;
     const Reply reply{sink, conn};
-    const char *q = queryString ? queryString : "";
+    const char *q = queryText(queryString);
     uint64_t v[kKeys];
     bool present[kKeys];
     const int status = decodePaged(q, std::strlen(q), v, present);
-    if (status != 200) {
-        writeHttpErrorResponseHeader(reply, status);
-        return -1;
-    }
+    if (status != 200)
+        return refuseRequest(reply, status);
     const uint32_t params[2] = {static_cast<uint32_t>(v[5]), static_cast<uint32_t>(v[6])};
     // Without p1 the request is a plain list, whatever p2 says.
     const int paramCount = !present[5] ? 0 : present[6] ? 2 : 1;

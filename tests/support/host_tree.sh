@@ -1,7 +1,14 @@
-# Sourced by the install and package tests: builds examples/host/upload_summary.cpp against an
-# installed tree with nothing but its pkg-config file (the shared library, and the static archive
-# alone), and runs both against that tree's ztMediaDBd serving the sample card.
-# Needs: $build (the build tree), $src, $work (scratch directory), fail().
+# Sourced by the install and package tests as `source .../host_tree.sh NAME`: sets $build (the
+# build tree), $src, $work (a scratch directory removed on exit) and fail() (messages "NAME: ...").
+# zt_check_host_tree builds examples/host/upload_summary.cpp against an installed tree with
+# nothing but its pkg-config file (the shared library, and the static archive alone), and runs
+# both against that tree's ztMediaDBd serving the sample card.
+build=$(dirname "$ZT_BIN_DIR")
+src=$ZT_SOURCE_DIR
+work=$(mktemp -d "/tmp/zt$1-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+zt_test_name=$1
+fail() { echo "$zt_test_name: $*" >&2; exit 1; }
 
 # zt_check_host_tree PREFIX: PREFIX holds bin/, include/ and lib*/ as installed.
 zt_check_host_tree() {

@@ -5,6 +5,8 @@
 
 #include <jpeglib.h>
 
+#include "tools/common/jpegCompress.h"
+
 namespace {
 
 std::string be32(uint32_t v)
@@ -67,17 +69,9 @@ std::string jpegBytes(uint32_t width, uint32_t height)
     jpeg_compress_struct c {};
     jpeg_error_mgr err {};
     c.err = jpeg_std_error(&err);  // the input is ours: an error here is a bug, and exits
-    jpeg_create_compress(&c);
     unsigned char *out = nullptr;
     unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = 1;
-    c.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 50, TRUE);
-    jpeg_start_compress(&c, TRUE);
+    jpegStartMemoryCompress(c, &out, &size, width, height, 1, JCS_GRAYSCALE, 50);
     const std::string exif = std::string("Exif") + zeros(2) + std::string(400, 'e');
     jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET *>(exif.data()), unsigned(exif.size()));
     std::vector<JSAMPLE> row(width, 128);

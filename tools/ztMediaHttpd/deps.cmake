@@ -6,11 +6,12 @@ pkg_check_modules(MICROHTTPD REQUIRED IMPORTED_TARGET libmicrohttpd)
 find_package(JPEG REQUIRED)
 target_link_libraries(ztMediaHttpd PRIVATE PkgConfig::MICROHTTPD Threads::Threads ztHttpdCard)
 
-# The card's files and thumbnails: a library of its own, so the fuzz targets can link it.
+# The card's files and thumbnails: a library of its own, so the fuzz targets can link it. The
+# protocol holds the camera's name rules.
 file(GLOB ZT_HTTPD_CARD_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ztMediaHttpd/card/*.cpp)
 add_library(ztHttpdCard STATIC ${ZT_HTTPD_CARD_SOURCES})
 target_include_directories(ztHttpdCard PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/ztMediaHttpd)
-target_link_libraries(ztHttpdCard PUBLIC JPEG::JPEG)
+target_link_libraries(ztHttpdCard PUBLIC JPEG::JPEG ztdbprotocol)
 
 set(ZT_HTTPD_PAGE_DIR ${CMAKE_CURRENT_SOURCE_DIR}/ztMediaHttpd/page)
 set(ZT_HTTPD_PAGE_ARRAYS "")

@@ -334,6 +334,20 @@ enum class DbListBlock : uint8_t { None, Video, Group };
 // The kind of medium a type holds, as the upload order ranks it.
 enum class DbMediaKind : uint8_t { Photo, Burst, Continuous, TimeLapse, Video, Session, None };
 
+// The forms of a camera file name that tell its content type (dbCameraNames.h reads a name's
+// form); a content type's row lists the forms its files are named in.
+enum DbNameForm : uint16_t {
+    DB_NAME_COMPANION = 1u << 0,        // .LRV or .THM beside a medium: never an entry of its own
+    DB_NAME_CHAPTER = 1u << 1,          // Z, chapter letter, two-digit chapter, number; a video
+    DB_NAME_OLD_CHAPTER = 1u << 2,      // ZCAM and a number; a video: the old scheme's first file
+    DB_NAME_LOOP_PAIR = 1u << 3,        // Z, H/X/L/M, letter pair, number, .MP4
+    DB_NAME_PHOTO_PAIR = 1u << 4,       // Z, P/S, letter pair, number, .JPG
+    DB_NAME_NUMBERED_VIDEO = 1u << 5,   // Z and seven digits, .MP4
+    DB_NAME_NUMBERED_PHOTO = 1u << 6,   // Z and seven digits, .JPG
+    DB_NAME_OTHER_VIDEO = 1u << 7,      // any other .MP4 or .360
+    DB_NAME_OTHER_PHOTO = 1u << 8,      // any other .JPG
+};
+
 struct DbContentTypeInfo {
     DbTypeClass cls;
     DbListBlock block;
@@ -349,6 +363,8 @@ struct DbContentTypeInfo {
     bool secondBitmap;      // a group entry with highlights carries a second bitmap
     bool spanned;           // one group may be listed once per directory (lapses)
     char groupLetter;       // photo groups: 'b', 't', 'n', 'c'; else 0
+    uint16_t nameForms;     // DbNameForm bits of the card file names that have this type
+    char nameLetter;        // ... when the name's second character is this one; 0: any
 };
 
 // The row of a content type, or null for values above DB_CONTENT_TYPE_MAX (file not found too).

@@ -33,7 +33,7 @@ bool CardFolder::open(const std::string &cardDir, std::string *why)
 
 int CardFolder::openFile(const std::string &folder, const std::string &file, struct stat *st) const
 {
-    if (mDcimFd < 0 || !isCardFolderName(folder.c_str()) || !isCardFileName(file.c_str()))
+    if (mDcimFd < 0 || !isCardFolderName(folder.c_str()) || !isCameraFileName(file.c_str()))
         return -1;
     int dir = openat(mDcimFd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir < 0)

@@ -1,13 +1,11 @@
-// Names a card request may use: a folder of DCIM (8 upper-case letters or digits) and a camera
-// file name ('Z', seven upper-case letters or digits, '.', a known extension), and the
-// Content-Type of each extension. Pure functions; thread-safe.
+// Names a card request may use: a folder of DCIM and a camera file name (the protocol's camera
+// names), and the Content-Type of each. Pure functions; thread-safe.
 #ifndef ZT_HTTPD_CARD_NAMES_H
 #define ZT_HTTPD_CARD_NAMES_H
 
 #include <string>
 
-bool isCardFolderName(const char *name);
-bool isCardFileName(const char *name);
+#include "libztMediaRTOSDB/protocol/dbCameraNames.h"
 
 // "DIR/FILE" split into its two names when both are of the camera's forms; false otherwise.
 bool splitCardPath(const char *path, std::string *folder, std::string *file);

@@ -9,6 +9,8 @@
 
 #include <jpeglib.h>
 
+#include "tools/common/jpegCompress.h"
+
 namespace {
 
 const unsigned long kMaxPixels = 100UL * 1000 * 1000;   // refuse absurd declared sizes
@@ -102,15 +104,7 @@ bool encode(const std::vector<uint8_t> &rgb, unsigned w, unsigned h, std::string
         free(mem);
         return false;
     }
-    jpeg_create_compress(&c);
-    jpeg_mem_dest(&c, &mem, &memSize);
-    c.image_width = w;
-    c.image_height = h;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, kQuality, TRUE);
-    jpeg_start_compress(&c, TRUE);
+    jpegStartMemoryCompress(c, &mem, &memSize, w, h, 3, JCS_RGB, kQuality);
     while (c.next_scanline < h) {
         JSAMPROW row = const_cast<uint8_t *>(rgb.data()) + (size_t)c.next_scanline * w * 3;
         jpeg_write_scanlines(&c, &row, 1);

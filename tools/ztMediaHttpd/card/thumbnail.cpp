@@ -69,7 +69,7 @@ bool fromPhoto(int fd, const struct stat &st, std::string *jpeg)
 bool cardThumbnail(const CardFolder &card, const std::string &folder, const std::string &file,
                    std::string *jpeg)
 {
-    if (!isCardFolderName(folder.c_str()) || !isCardFileName(file.c_str()))
+    if (!isCardFolderName(folder.c_str()) || !isCameraFileName(file.c_str()))
         return false;
     if (file.compare(9, 3, "THM") != 0 && companion(card, folder, file, jpeg))
         return true;
