@@ -117,11 +117,11 @@ std::vector<CompareBlock> randomKeys()
     std::mt19937 rng(12);
     std::vector<CompareBlock> keys(kSortKeys);
     for (size_t i = 0; i < keys.size(); ++i) {
-        keys[i].index = i;
-        keys[i].type = rng() % 15;
+        keys[i].index = CAH_KEY_BITS(i, 18);
+        keys[i].type = CAH_KEY_BITS(rng() % 15, 4);
         keys[i].highlight = rng() % 8 == 0;
         keys[i].year = rng() % 4;
-        keys[i].day = rng() % 366;
+        keys[i].day = CAH_KEY_BITS(rng() % 366, 9);
         keys[i].sizeMB = rng() % 4096;
     }
     return keys;

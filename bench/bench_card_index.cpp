@@ -39,7 +39,7 @@ double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(
 
 std::string makeCard(size_t media)
 {
-    const std::string root = fs::temp_directory_path() / ("ztcard-bench-" + std::to_string(getpid()) + "-" +
+    std::string root = fs::temp_directory_path() / ("ztcard-bench-" + std::to_string(getpid()) + "-" +
                                                          std::to_string(media));
     std::string out;
     if (runCommand(ztBinPath("ztMakeCard") + " " + root + " " + std::to_string(media) + " >/dev/null", &out) != 0)

@@ -12,6 +12,7 @@ namespace {
 
 std::vector<std::string> makeKeys(int n) {
     std::vector<std::string> keys;
+    keys.reserve(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) keys.push_back("key" + std::to_string(i));
     return keys;
 }

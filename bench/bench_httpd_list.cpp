@@ -209,6 +209,7 @@ double loadRate(int port, long *failed)
     std::atomic<long> done{0}, bad{0};
     const Clock::time_point end = Clock::now() + kLoadTime;
     std::vector<std::thread> threads;
+    threads.reserve(kConnections);
     for (int i = 0; i < kConnections; i++)
         threads.emplace_back([&] {
             HttpConnection c(port);

@@ -165,11 +165,11 @@ void BM_ParsePage(benchmark::State &state, const Mix *mix, bool items)
         state.SkipWithError("items lost");
         return;
     }
-    state.counters["entries/s"] = benchmark::Counter(double(entries) * state.iterations(),
+    state.counters["entries/s"] = benchmark::Counter(double(entries) * double(state.iterations()),
                                                      benchmark::Counter::kIsRate);
     state.counters["entries"] = entries;
     state.counters["bytes"] = size;
-    state.counters["files"] = double(sink.files) / state.iterations();
+    state.counters["files"] = double(sink.files) / double(state.iterations());
 }
 
 }  // namespace

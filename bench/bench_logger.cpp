@@ -38,7 +38,7 @@ void BM_LoggerFilteredOut(benchmark::State &state) {
     auto start = std::chrono::steady_clock::now();
     for (auto _ : state) benchmark::DoNotOptimize(logger->log(3, 8, kMessage, kArg, 1));
     std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - start;
-    benchfig::report("logger_filtered_call", spent.count() / state.iterations(), "ns", 1, 50);
+    benchfig::report("logger_filtered_call", spent.count() / double(state.iterations()), "ns", 1, 50);
 }
 BENCHMARK(BM_LoggerFilteredOut);
 

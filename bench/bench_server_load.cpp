@@ -67,6 +67,7 @@ void BM_ClientsPagingTheCard(benchmark::State &state)
         std::vector<char> good(clients, 0);
         Clock::time_point t0 = Clock::now();
         std::vector<std::thread> threads;
+        threads.reserve(static_cast<size_t>(clients));
         for (int c = 0; c < clients; c++)
             threads.emplace_back([&, c] { good[c] = pageThrough(&latencies[c]); });
         for (std::thread &t : threads)

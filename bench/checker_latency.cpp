@@ -27,8 +27,6 @@
 #include "bench/bench_figures.h"
 #include "platform/ztmsg.h"
 
-extern char **environ;
-
 namespace {
 
 constexpr int kRuns = 60;  // pairs of runs; the medians come from these
@@ -41,6 +39,7 @@ pid_t spawnQuiet(const std::string &path, std::vector<std::string> args = {})
 {
     args.insert(args.begin(), path);
     std::vector<char *> argv;
+    argv.reserve(args.size() + 1);
     for (std::string &a : args)
         argv.push_back(&a[0]);
     argv.push_back(nullptr);

@@ -21,22 +21,22 @@ bool isSpannedGroup(uint32_t type) { return type == DB_CONTENT_TYPE_TIME_LAPSE |
 
 uint32_t fileCount(const cah_item_s &item) { return item.last_number - item.first_number + 1; }
 
-// Bit-field assignment keeps the low bits: every field wraps at its width.
+// Every field keeps the low bits of its value: it wraps at its width.
 CompareBlock keyOf(const cah_item_s &item, uint32_t position)
 {
     const time_t created = item.creation_time;
     tm utc{};
     gmtime_r(&created, &utc);
     CompareBlock b{};
-    b.index = position;
-    b.type = item.content_type;
+    b.index = CAH_KEY_BITS(position, 18);
+    b.type = CAH_KEY_BITS(item.content_type, 4);
     b.highlight = item.highlight_count != 0;
     b.userClip = item.cl & 1;
-    b.year = uint32_t(utc.tm_year - kFirstYear);
-    b.day = uint32_t(utc.tm_yday);
-    b.sizeMB = item.size >> 20;
-    b.duration = item.duration;
-    b.count = fileCount(item);
+    b.year = CAH_KEY_BITS(uint32_t(utc.tm_year - kFirstYear), 5);
+    b.day = CAH_KEY_BITS(uint32_t(utc.tm_yday), 9);
+    b.sizeMB = CAH_KEY_BITS(item.size >> 20, 22);
+    b.duration = CAH_KEY_BITS(item.duration, 25);
+    b.count = CAH_KEY_BITS(fileCount(item), 18);
     return b;
 }
 
@@ -81,8 +81,8 @@ void CAHMediaList::countCb(void *ctx, cah_item_s *item)
             group->second.push_back(l.mIndex);
             if (!l.mBlocks.empty()) {
                 CompareBlock &b = l.mBlocks.back();
-                b.sizeMB = b.sizeMB + (item->size >> 20);
-                b.count = b.count + fileCount(*item);
+                b.sizeMB = CAH_KEY_BITS(b.sizeMB + (item->size >> 20), 22);
+                b.count = CAH_KEY_BITS(b.count + fileCount(*item), 18);
             }
         } else {
             l.mBlocks.push_back(keyOf(*item, l.mIndex));

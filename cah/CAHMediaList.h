@@ -30,6 +30,8 @@ struct __attribute__((packed)) CompareBlock {
     uint64_t count : 18;     // file count, summed over a spanned group's accepted members
 };
 static_assert(sizeof(CompareBlock) == 13, "CompareBlock is a 13-byte packed key");
+// The low `bits` bits of v: a field of that width takes them without an implicit wrap.
+#define CAH_KEY_BITS(v, bits) ((v) & ((uint64_t(1) << (bits)) - 1))
 
 // One upload rule: a media rule (isStateRule false) selects by kind of medium, a state rule by
 // upload state. label and extra ride along; the list never reads them.

@@ -74,7 +74,7 @@ bool CompareOrdinal::add(const Comparinator *c)
         size_t ranks[32];
         for (uint32_t i = 0; i < 32; ++i) {
             CompareBlock b{};
-            b.type = i >> 1;
+            b.type = CAH_KEY_BITS(i >> 1, 4);
             b.userClip = i & 1;
             ranks[i] = media->rank(b);
         }

@@ -34,7 +34,7 @@ private:
         uint8_t rank[32];  // kKind: ordinal of each type * 2 + userClip
     };
     bool add(const Comparinator *c);
-    uint64_t ordinalOf(uint64_t firstWord) const;
+    uint64_t ordinalOf(uint64_t w) const;  // w: the key's first 64 bits
     std::vector<Part> mParts;
     unsigned mBits = 0;
     bool mValid = false;

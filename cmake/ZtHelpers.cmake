@@ -1,7 +1,8 @@
 # Build helpers shared by every folder: warnings, sanitizer flavour, library and test registration.
 
 function(zt_common_flags)
-  add_compile_options(-Wall -Wextra)
+  # Sign conversions stay off: see docs/building.md.
+  add_compile_options(-Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion)
   if(ZT_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)

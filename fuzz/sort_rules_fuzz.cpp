@@ -19,12 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     std::vector<CompareBlock> keys(32);
     for (uint32_t i = 0; i < keys.size(); ++i) {
-        keys[i].index = i;
+        keys[i].index = CAH_KEY_BITS(i, 18);
         keys[i].type = i % 16;
         keys[i].highlight = i % 3 == 0;
         keys[i].userClip = i % 5 == 0;
         keys[i].year = i % 4;
-        keys[i].day = (i * 37) % 366;
+        keys[i].day = CAH_KEY_BITS((i * 37) % 366, 9);
         keys[i].sizeMB = (i * 0x2F1Bu) % (1u << 22);
     }
     const CompareAdapter before(c);

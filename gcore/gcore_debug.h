@@ -52,13 +52,13 @@ extern "C" {
 gcore_debug_t *gcore_debug_create(void);
 int gcore_debug_destroy(gcore_debug_t *dbg);  // 0 also for null
 
-int gcore_debug_set_mode(gcore_debug_t *dbg, uint32_t mode);
+int gcore_debug_set_mode(gcore_debug_t *dbg, uint32_t value);
 int gcore_debug_get_mode(gcore_debug_t *dbg, uint32_t *out);
-int gcore_debug_set_level(gcore_debug_t *dbg, uint32_t level);
+int gcore_debug_set_level(gcore_debug_t *dbg, uint32_t value);
 int gcore_debug_get_level(gcore_debug_t *dbg, uint32_t *out);
-int gcore_debug_set_level_mask(gcore_debug_t *dbg, uint32_t mask);
+int gcore_debug_set_level_mask(gcore_debug_t *dbg, uint32_t value);
 int gcore_debug_get_level_mask(gcore_debug_t *dbg, uint32_t *out);
-int gcore_debug_set_component_mask(gcore_debug_t *dbg, uint32_t mask);
+int gcore_debug_set_component_mask(gcore_debug_t *dbg, uint32_t value);
 int gcore_debug_get_component_mask(gcore_debug_t *dbg, uint32_t *out);
 
 // Stores copies of path and mode and opens the file. 1 when it cannot be opened (the names stay,

@@ -245,6 +245,7 @@ int gtl_obj_compare(const gtl_obj *a, const gtl_obj *b) {
         // Containers, void pointers and unknown codes have no value order, only identity: the
         // two value members hold the same bits (so a null pointer is the same as int 0).
         bool pointer = holds_pointer(a) || holds_pointer(b);
+        // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison): the bits are the identity
         if (pointer && memcmp(&a->value, &b->value, sizeof a->value) == 0) bits |= GTL_CMP_SAME;
         return bits;
     }

@@ -190,8 +190,8 @@ int main(int argc, char **argv)
         if (opt.manifest.empty())
             return Status::error("no manifest or card to rescan");
         MediaCard next;
-        Status s = loadManifestFile(opt.manifest, &next, entrySource(opt));
-        return s.ok() ? catalog.replace(std::move(next)) : s;
+        Status loaded = loadManifestFile(opt.manifest, &next, entrySource(opt));
+        return loaded.ok() ? catalog.replace(std::move(next)) : loaded;
     });
     // --watch applies the card's changes folder by folder.
     CardWatch watch(opt.card, [&follower](const CardChange &change) {
@@ -208,17 +208,17 @@ int main(int argc, char **argv)
     const auto startIndex = [&] {
         indexer = std::thread([&] {
             std::string applied;
-            Status s = follower.serveFirst(
+            Status served = follower.serveFirst(
                 [&](MediaCard *next) {
-                    Status s = indexCard(opt, st, stopping, next);
+                    Status scanned = indexCard(opt, st, stopping, next);
                     next->cardId = cardId;
-                    return s;
+                    return scanned;
                 },
                 &applied);
             if (!applied.empty())
                 std::fprintf(stderr, "ztMediaDBd: %s\n", applied.c_str());
-            if (!s.ok() && !stopping) {
-                indexed = s;
+            if (!served.ok() && !stopping) {
+                indexed = served;
                 raise(SIGTERM);  // a card that cannot be indexed is refused as at start
             }
         });

@@ -515,14 +515,13 @@ Status parseManifest(const std::string &text, MediaCard *card, EntrySource sourc
     *card = MediaCard{};
     JsonPtr rest(nullptr, cJSON_Delete);
     bool sawMedia = false;
-    ZT_TRY(TopLevelWalk(text).run(
-        [&](const cJSON *item) {
-            MediaEntry e;
-            ZT_TRY(parseEntry(item, card->media.size(), &e, source));
-            card->media.push_back(std::move(e));
-            return Status{};
-        },
-        &rest, &sawMedia));
+    const auto addEntry = [&](const cJSON *item) {
+        MediaEntry e;
+        ZT_TRY(parseEntry(item, card->media.size(), &e, source));
+        card->media.push_back(std::move(e));
+        return Status{};
+    };
+    ZT_TRY(TopLevelWalk(text).run(addEntry, &rest, &sawMedia));
     if (!sawMedia)
         return Status::error("field \"media\": missing or not an array");
     ZT_TRY(parseCardFields(rest.get(), card));

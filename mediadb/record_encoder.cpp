@@ -9,7 +9,7 @@ namespace {
 void copyName(char *dst, size_t width, const std::string &name)
 {
     std::memset(dst, 0, width);
-    std::memcpy(dst, name.data(), std::min(width, name.size()));
+    name.copy(dst, width);  // a name of the full width has no terminator
 }
 
 // Member n is bit (n - first), most significant bit first, in whole 32-bit words.

@@ -1,7 +1,6 @@
 // Camera-state stand-ins read from the environment and the server's card identifier file.
 #include "platform/ztcamera.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -17,7 +16,7 @@ namespace {
 void storeId(char *buf, const std::string &id)
 {
     std::memset(buf, 0, ZT_CARD_ID_MAX);
-    std::memcpy(buf, id.data(), std::min(id.size(), ZT_CARD_ID_MAX - 1));
+    id.copy(buf, ZT_CARD_ID_MAX - 1);
 }
 
 // The first line of the server's card_id file without trailing blanks; empty when absent.

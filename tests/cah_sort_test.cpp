@@ -15,9 +15,9 @@ namespace {
 // A key built by chained setters.
 struct Key {
     CompareBlock b{};
-    explicit Key(uint32_t type = 4) { b.type = type; }
-    Key &on(uint32_t year, uint32_t day) { b.year = year; b.day = day; return *this; }
-    Key &mb(uint32_t s) { b.sizeMB = s; return *this; }
+    explicit Key(uint32_t type = 4) { b.type = CAH_KEY_BITS(type, 4); }
+    Key &on(uint32_t year, uint32_t day) { b.year = CAH_KEY_BITS(year, 5); b.day = CAH_KEY_BITS(day, 9); return *this; }
+    Key &mb(uint32_t s) { b.sizeMB = CAH_KEY_BITS(s, 22); return *this; }
     Key &hl() { b.highlight = 1; return *this; }
     Key &clip() { b.userClip = 1; return *this; }
 };
@@ -93,7 +93,7 @@ TEST(CAHMediaListSort, RefusedDocumentsLeaveOrderAndCursorThenTheDefaultSorts)
     std::vector<CompareBlock> keys;
     for (uint32_t i = 0; i < 6; ++i) {
         Key k = Key().on(1, i % 3).mb(6 - i);
-        k.b.index = i;
+        k.b.index = CAH_KEY_BITS(i, 18);
         keys.push_back(k.b);
     }
     p.setBlocks(keys, 2);

@@ -53,6 +53,7 @@ int noThumbnails(const char *name, int length)
 std::vector<std::string> storedNames(const std::vector<zt_file_info> &files, int count)
 {
     std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) names.push_back(files[i].file_name);
     return names;
 }
@@ -62,6 +63,7 @@ std::vector<std::string> namesOf(int n, std::vector<int> indices = {})
 {
     for (int i = 0; i < n; ++i) indices.push_back(i);
     std::vector<std::string> names;
+    names.reserve(indices.size());
     for (int i : indices) names.push_back(nameOf(i));
     return names;
 }

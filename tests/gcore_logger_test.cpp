@@ -201,16 +201,16 @@ TEST_F(ProcessLogger, FourThreadsNeverInterleaveWithinALine) {
     const std::regex line("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3} T(\\d) (\\d{4}) ([a-z])\\3{119}");
     for (const std::string &text : {readFile(path), gStream}) {
         int next[kThreads] = {};
-        size_t count = 0, start = 0;
-        for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1, ++count) {
+        size_t count = 0, begin = 0;
+        for (size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1, ++count) {
             std::smatch m;
-            std::string one = text.substr(start, end - start);
+            std::string one = text.substr(begin, end - begin);
             ASSERT_TRUE(std::regex_match(one, m, line)) << one;
             int id = std::stoi(m[1]);
             EXPECT_EQ(m[3].str()[0], 'a' + id);
             EXPECT_EQ(std::stoi(m[2]), next[id]++);
         }
-        EXPECT_EQ(start, text.size());
+        EXPECT_EQ(begin, text.size());
         EXPECT_EQ(count, static_cast<size_t>(kThreads * kLines));
     }
 }

@@ -201,9 +201,9 @@ TEST(GcoreSem, UnnamedStartsAtItsValueNamedOpensByFlags) {
     int value = -1;
     EXPECT_EQ(gcore_sem_getvalue(created, &value), 0);
     EXPECT_EQ(value, 2);
-    for (gcore_sem_t *s : {opened, created}) {
-        EXPECT_EQ(gcore_sem_close(s), 0);
-        EXPECT_EQ(gcore_sem_destroy(s), 0);
+    for (gcore_sem_t *sem : {opened, created}) {
+        EXPECT_EQ(gcore_sem_close(sem), 0);
+        EXPECT_EQ(gcore_sem_destroy(sem), 0);
     }
     sem_unlink(name.c_str());
 }

@@ -25,7 +25,7 @@ TEST_F(Stopwatch, StopComputesTheLapFromStartLessLatency) {
     sw->flags |= GCORE_STOPWATCH_RUNNING;
     double lap = run(GCORE_STOPWATCH_STOP);
     EXPECT_EQ(sw->accumulated, static_cast<int64_t>(sw->stop - sw->start) - 2000000);
-    EXPECT_DOUBLE_EQ(lap, sw->accumulated / 1e6);
+    EXPECT_DOUBLE_EQ(lap, static_cast<double>(sw->accumulated) / 1e6);
     EXPECT_GE(lap, 3.0);
     EXPECT_EQ(sw->flags & GCORE_STOPWATCH_RUNNING, 0u);
 }
@@ -50,17 +50,17 @@ TEST_F(Stopwatch, CommandBitsRunInOrderAndTheLastResultWins) {
     // RESET comes before START and STOP whatever the bit order in the word.
     double lap = run(GCORE_STOPWATCH_STOP | GCORE_STOPWATCH_START | GCORE_STOPWATCH_RESET);
     EXPECT_EQ(sw->accumulated, static_cast<int64_t>(sw->stop - sw->start));
-    EXPECT_DOUBLE_EQ(lap, sw->accumulated / 1e6);
+    EXPECT_DOUBLE_EQ(lap, static_cast<double>(sw->accumulated) / 1e6);
     EXPECT_EQ(sw->flags & GCORE_STOPWATCH_RUNNING, 0u);
     sw->latency = 250000;
     EXPECT_EQ(run(GCORE_STOPWATCH_START | GCORE_STOPWATCH_STOP | GCORE_STOPWATCH_LATENCY), 0.25);
     run(GCORE_STOPWATCH_START);
     double total = run(GCORE_STOPWATCH_READ | GCORE_STOPWATCH_STOP);  // READ follows STOP
-    EXPECT_DOUBLE_EQ(total, sw->accumulated / 1e6);
+    EXPECT_DOUBLE_EQ(total, static_cast<double>(sw->accumulated) / 1e6);
     EXPECT_EQ(run(GCORE_STOPWATCH_START), 0.0);  // no result bit: 0
     double latency = run(GCORE_STOPWATCH_CALIBRATE | GCORE_STOPWATCH_LATENCY);
     EXPECT_NE(sw->flags & GCORE_STOPWATCH_CALIBRATED, 0u);
-    EXPECT_DOUBLE_EQ(latency, sw->latency / 1e6);
+    EXPECT_DOUBLE_EQ(latency, static_cast<double>(sw->latency) / 1e6);
 }
 
 }  // namespace

@@ -408,7 +408,7 @@ TEST(MediadbCard, AnswersBusyUntilTheFirstIndexIsServed)
     std::string applied;
     const Status s = follower.serveFirst(
         [&](MediaCard *next) {
-            const Status scanned = scanCard(card.root(), next);
+            Status scanned = scanCard(card.root(), next);
             card.file("103ZTCAM/ZX010090.MP4");  // arrives after its folder was walked
             follower.apply({CardChange::Kind::Folders, {"103ZTCAM"}});
             return scanned;

@@ -78,7 +78,7 @@ TEST(MediadbDurability, AcknowledgedWritesSurviveKill9)
         });
         // Kill after a random share of this round's writes, a random moment into the next one.
         unsigned perRound = std::max(2u, 2 * wantWrites / std::max(1u, wantKills));
-        unsigned target = writes + 1 + random() % perRound;
+        unsigned target = writes + 1 + static_cast<unsigned>(random() % perRound);
         while (writes < target && seq < 60000)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));

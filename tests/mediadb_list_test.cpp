@@ -39,6 +39,7 @@ std::vector<std::string> names(uint32_t command, uint32_t listOptions, uint32_t 
     std::vector<ListEntry> all = dbListAll(3, listOptions, queryOptions, &error, command, p1, p2);
     EXPECT_EQ(error, "");
     std::vector<std::string> out;
+    out.reserve(all.size());
     for (const ListEntry &e : all)
         out.push_back(e.file);
     return out;

@@ -15,7 +15,7 @@
 
 TEST(PlatformEnv, LogLevelAndModelNumberComeFromTheEnvironmentWhenValid)
 {
-    const auto check = [](const char *name, int (*read)(), std::vector<std::pair<const char *, int>> cases) {
+    const auto check = [](const char *name, int (*read)(), const std::vector<std::pair<const char *, int>> &cases) {
         for (const auto &c : cases) {
             ScopedEnv env(name, c.first);  // null: unset
             EXPECT_EQ(c.second, read()) << name << "=" << (c.first ? c.first : "(unset)");

@@ -30,7 +30,7 @@ struct ListingRequest {
 // onEntry processes one entry (entries of files the database does not know, content type all
 // ones, are skipped: they only advance the index) and returns 200 to go on (any other status ends the listing with
 // that status). Returns 200 or the status that ended the listing.
-int runListing(rtosConnection_t *conn, const ListingRequest &req,
+int runListing(rtosConnection_t *conn, const ListingRequest &lr,
                const std::function<void()> &onRestart,
                const std::function<int(const ListEntry &)> &onEntry);
 

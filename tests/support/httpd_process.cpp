@@ -21,6 +21,7 @@ Httpd::Httpd(std::vector<std::string> extra)
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(out[1], 1);
         std::vector<char *> argv;
+        argv.reserve(args.size() + 1);
         for (auto &a : args)
             argv.push_back(&a[0]);
         argv.push_back(nullptr);

@@ -171,6 +171,7 @@ std::vector<ListEntry> dbListAll(uint32_t count, uint32_t listOptions, uint32_t 
 std::vector<std::string> dbEntryKeys(const std::vector<ListEntry> &entries)
 {
     std::vector<std::string> keys;
+    keys.reserve(entries.size());
     for (const ListEntry &e : entries)
         keys.push_back(e.dir + "/" + e.file);
     return keys;

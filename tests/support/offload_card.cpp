@@ -43,7 +43,7 @@ std::string writeCard(const std::string &root, const std::vector<std::pair<std::
 }  // namespace
 
 OffloadCard::OffloadCard(const std::vector<std::pair<std::string, size_t>> &files)
-    : mFiles(), mRoot(writeCard(makeRoot(), files, &mFiles)),
+    : mRoot(writeCard(makeRoot(), files, &mFiles)),
       mServer(ServerProcess::fromArgs({"--card", mRoot + "/card", "--state", mRoot + "/state.sqlite"}))
 {
 }

@@ -37,6 +37,7 @@ pid_t spawn(std::vector<std::string> args, int outFd, int errFd)
 {
     args.insert(args.begin(), ztBinPath("ztMediaDBd"));
     std::vector<char *> argv;
+    argv.reserve(args.size() + 1);
     for (auto &a : args)
         argv.push_back(&a[0]);
     argv.push_back(nullptr);

@@ -35,6 +35,7 @@ Child::Child(const std::string &path, const std::vector<std::string> &args,
     std::vector<std::string> all = {path};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char *> argv;
+    argv.reserve(all.size() + 1);
     for (std::string &a : all)
         argv.push_back(&a[0]);
     argv.push_back(nullptr);

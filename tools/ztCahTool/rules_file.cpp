@@ -54,7 +54,7 @@ std::string quoted(const char *text)
 {
     const JsonDoc s(cJSON_CreateString(text ? text : ""));
     char *out = s ? cJSON_PrintUnformatted(s.get()) : nullptr;
-    const std::string q = out ? out : "\"\"";
+    std::string q = out ? out : "\"\"";
     cJSON_free(out);
     return q;
 }

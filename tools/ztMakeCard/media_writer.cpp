@@ -49,19 +49,19 @@ std::string trak(const VideoSpec &s)
 
 }  // namespace
 
-std::string mp4Bytes(const VideoSpec &s)
+std::string mp4Bytes(const VideoSpec &clip)
 {
     const std::string ftyp = box("ftyp", std::string("mp41") + be32(0) + "mp41isom");
     std::string tags;
-    for (uint32_t at : s.highlights)
+    for (uint32_t at : clip.highlights)
         tags += be32(at);
-    const std::string mvhd = fullBox("mvhd", 0, zeros(8) + be32(1000) + be32(s.durationMs) + be32(0x10000) +
+    const std::string mvhd = fullBox("mvhd", 0, zeros(8) + be32(1000) + be32(clip.durationMs) + be32(0x10000) +
                                                     be16(0x100) + zeros(10) + kMatrix + zeros(24) + be32(2));
-    const std::string moov = box("moov", mvhd + trak(s) + (tags.empty() ? "" : box("udta", box("ZHLT", tags))));
+    const std::string moov = box("moov", mvhd + trak(clip) + (tags.empty() ? "" : box("udta", box("ZHLT", tags))));
     const std::string payload(64, '\x5a');
     const std::string mdat =
-        s.largeMdat ? be32(1) + "mdat" + be32(0) + be32(uint32_t(payload.size() + 16)) + payload : box("mdat", payload);
-    return s.moovAtEnd ? ftyp + mdat + moov : ftyp + moov + mdat;
+        clip.largeMdat ? be32(1) + "mdat" + be32(0) + be32(uint32_t(payload.size() + 16)) + payload : box("mdat", payload);
+    return clip.moovAtEnd ? ftyp + mdat + moov : ftyp + moov + mdat;
 }
 
 std::string jpegBytes(uint32_t width, uint32_t height)

@@ -40,7 +40,7 @@ struct Worker {
 // One request from its request line to its end: the target as sent, and the answer once a
 // pool thread has made it (`done` publishes it to the event loop).
 struct Request {
-    explicit Request(const char *target) : target(target) {}
+    explicit Request(const char *sent) : target(sent) {}
     std::string target;
     bool started = false;
     std::atomic<bool> done{false};
@@ -133,7 +133,7 @@ MHD_Result startResponder(Worker *worker, MHD_Connection *conn, Request *req,
                           std::function<HttpAnswer()> work)
 {
     MHD_suspend_connection(conn);
-    bool queued = worker->pool.submit([conn, req, work] {
+    bool queued = worker->pool.submit([conn, req, work = std::move(work)] {
         req->answer = work();
         req->done.store(true, std::memory_order_release);
         MHD_resume_connection(conn);

@@ -1,5 +1,7 @@
 #include "progress.h"
 
+#include <cmath>
+
 namespace {
 
 double secondsSince(std::chrono::steady_clock::time_point t)
@@ -40,7 +42,7 @@ std::string Progress::status()
     std::string s = size(mTally.bytesDone) + " of " + size(mTally.bytes) + ", " + size(uint64_t(rate())) + "/s";
     const uint64_t left = mTally.bytes > mTally.bytesDone ? mTally.bytes - mTally.bytesDone : 0;
     if (rate() > 0)
-        s += ", " + std::to_string(static_cast<unsigned long long>(double(left) / rate() + 0.5)) + " s left";
+        s += ", " + std::to_string(std::llround(double(left) / rate())) + " s left";
     return s;
 }
 

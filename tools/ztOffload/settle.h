@@ -16,7 +16,7 @@
 // What both threads of a run share. The reason a run ends early is set once, by either thread.
 class RunState {
 public:
-    RunState(Progress &p, unsigned dbWaitSec) : progress(p), dbWaitSec(dbWaitSec) {}
+    RunState(Progress &p, unsigned waitSec) : progress(p), dbWaitSec(waitSec) {}
     void stop(const std::string &why);
     bool stopped() const;
     std::string why() const;
