@@ -60,7 +60,10 @@ struct Lookups {
     bool grouped = false;
     std::vector<std::vector<uint8_t>> *out;
 };
-void noteItem(void *ctx, cah_item_s *item) { static_cast<Lookups *>(ctx)->grouped = dbIsGroupedVideoType(item->content_type); }
+void noteItem(void *ctx, cah_item_s *item)
+{
+    static_cast<Lookups *>(ctx)->grouped = dbIsGroupedVideoType(item->content_type);
+}
 void noteFile(void *ctx, char *dir, char *file)
 {
     auto *l = static_cast<Lookups *>(ctx);
@@ -138,7 +141,8 @@ void BM_Sort(benchmark::State &state, const char *json, const char *name)
         state.ResumeTiming();
         const auto t0 = std::chrono::steady_clock::now();
         list.sort(json);
-        gSamples[name].push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        gSamples[name].push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
 }
 
@@ -154,7 +158,8 @@ void BM_SortFloor(benchmark::State &state)
         state.ResumeTiming();
         const auto t0 = std::chrono::steady_clock::now();
         std::sort(v.begin(), v.end());
-        gSamples["std::sort uint64"].push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        gSamples["std::sort uint64"].push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
 }
 
@@ -182,7 +187,8 @@ void printSummary()
     const double count = m("getMediaCount"), floor = m("count floor");
     std::printf("count of %zu entries: %zu page requests + %zu duration requests; median getMediaCount %.1f ms, "
                 "raw exchanges %.1f ms, ratio %.2f (target <= 1.5)\n",
-                kCardEntries, gPages + 1, gFloorRequests.size() - gPages - 1, count / 1000, floor / 1000, count / floor);
+                kCardEntries, gPages + 1, gFloorRequests.size() - gPages - 1, count / 1000, floor / 1000,
+                count / floor);
     const double base = m("std::sort uint64");
     for (const char *name : {"sort default", "sort three rules"})
         std::printf("%s of %zu keys: median %.2f ms, std::sort of uint64 %.2f ms, ratio %.2f (target <= 4)\n", name,
@@ -207,9 +213,15 @@ int main(int argc, char **argv)
             benchmark::RegisterBenchmark("count/getMediaCount", BM_Count)->Iterations(3)->Unit(benchmark::kMillisecond);
         }
         for (int round = 0; round < kRounds; ++round) {
-            benchmark::RegisterBenchmark("sort/std::sort uint64", BM_SortFloor)->Iterations(10)->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark("sort/default", BM_Sort, nullptr, "sort default")->Iterations(10)->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark("sort/three rules", BM_Sort, kThreeRules, "sort three rules")->Iterations(10)->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark("sort/std::sort uint64", BM_SortFloor)
+                ->Iterations(10)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark("sort/default", BM_Sort, nullptr, "sort default")
+                ->Iterations(10)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark("sort/three rules", BM_Sort, kThreeRules, "sort three rules")
+                ->Iterations(10)
+                ->Unit(benchmark::kMillisecond);
         }
         benchmark::Initialize(&argc, argv);
         benchmark::RunSpecifiedBenchmarks();

@@ -95,8 +95,7 @@ bool findPages()
 void BM_Floor(benchmark::State &state, const Page *p)
 {
     uint8_t reply[DB_FRAME_MAX];
-    timeEach(state, "floor/" + std::to_string(p->start),
-             [&] { return rawExchange(p->start, reply) == p->replyBytes; });
+    timeEach(state, "floor/" + std::to_string(p->start), [&] { return rawExchange(p->start, reply) == p->replyBytes; });
 }
 
 void BM_List(benchmark::State &state, const Page *p, bool items)
@@ -104,8 +103,9 @@ void BM_List(benchmark::State &state, const Page *p, bool items)
     timeEach(state, (items ? "items/" : "files/") + std::to_string(p->start), [&] {
         Counts c;
         uint32_t session = 0;
-        const int n = items ? dbGetCAHList(kPageAsk, p->start, kToken, onItem, &c, nullptr, nullptr, &session, nullptr)
-                            : dbGetCAHList(kPageAsk, p->start, kToken, nullptr, nullptr, onFileOnly, &c, &session, nullptr);
+        const int n =
+            items ? dbGetCAHList(kPageAsk, p->start, kToken, onItem, &c, nullptr, nullptr, &session, nullptr)
+                  : dbGetCAHList(kPageAsk, p->start, kToken, nullptr, nullptr, onFileOnly, &c, &session, nullptr);
         return n == static_cast<int>(p->entries) && (!items || c.entries == p->entries);
     });
 }
@@ -133,8 +133,8 @@ void printSummary()
         const double items = median(gSamples["items" + at]), files = median(gSamples["files" + at]);
         std::printf("page at %u (%d bytes, %u entries, %u grouped videos, %u member lookups): "
                     "median floor %.1f us, items %.1f us (ratio %.2f), files %.1f us (ratio %.2f)\n",
-                    p.start, p.replyBytes, p.entries, p.groupedVideos, p.lookups, floor, items,
-                    items / floor, files, files / floor);
+                    p.start, p.replyBytes, p.entries, p.groupedVideos, p.lookups, floor, items, items / floor, files,
+                    files / floor);
         // The page exchange itself is held to the floor; with items, each grouped-video member
         // costs a duration exchange of its own, so that figure is shown, not judged.
         const std::string name = "list_page_at_" + std::to_string(p.start);

@@ -39,8 +39,8 @@ double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(
 
 std::string makeCard(size_t media)
 {
-    std::string root = fs::temp_directory_path() / ("ztcard-bench-" + std::to_string(getpid()) + "-" +
-                                                         std::to_string(media));
+    std::string root =
+        fs::temp_directory_path() / ("ztcard-bench-" + std::to_string(getpid()) + "-" + std::to_string(media));
     std::string out;
     if (runCommand(ztBinPath("ztMakeCard") + " " + root + " " + std::to_string(media) + " >/dev/null", &out) != 0)
         std::exit(2);
@@ -118,8 +118,7 @@ uint32_t filesCounted()
 double watchedAddMs(const std::string &root)
 {
     constexpr double kQuietMs = 300;
-    ServerProcess server =
-        ServerProcess::fromArgs({"--card", root, "--watch", "--state", root + "/state.sqlite"});
+    ServerProcess server = ServerProcess::fromArgs({"--card", root, "--watch", "--state", root + "/state.sqlite"});
     if (!server.ok())
         std::exit(2);
     std::vector<double> adds;

@@ -10,19 +10,23 @@
 
 namespace {
 
-std::vector<std::string> makeKeys(int n) {
+std::vector<std::string> makeKeys(int n)
+{
     std::vector<std::string> keys;
     keys.reserve(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) keys.push_back("key" + std::to_string(i));
+    for (int i = 0; i < n; ++i)
+        keys.push_back("key" + std::to_string(i));
     return keys;
 }
 
 // Inserting n fresh keys: each set searches every key already present.
-void BM_DictSetNewKeys(benchmark::State &state) {
+void BM_DictSetNewKeys(benchmark::State &state)
+{
     const auto keys = makeKeys(int(state.range(0)));
     for (auto _ : state) {
         gtl_obj *dict = gtl_dict_create();
-        for (size_t i = 0; i < keys.size(); ++i) gtl_dict_set_int(dict, keys[i].c_str(), int(i));
+        for (size_t i = 0; i < keys.size(); ++i)
+            gtl_dict_set_int(dict, keys[i].c_str(), int(i));
         gtl_dict_destroy(dict);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -30,21 +34,26 @@ void BM_DictSetNewKeys(benchmark::State &state) {
 }
 
 // Replacing every value of a full dictionary.
-void BM_DictSetReplace(benchmark::State &state) {
+void BM_DictSetReplace(benchmark::State &state)
+{
     const auto keys = makeKeys(int(state.range(0)));
     gtl_obj *dict = gtl_dict_create();
-    for (const auto &k : keys) gtl_dict_set_int(dict, k.c_str(), 0);
+    for (const auto &k : keys)
+        gtl_dict_set_int(dict, k.c_str(), 0);
     for (auto _ : state)
-        for (size_t i = 0; i < keys.size(); ++i) gtl_dict_set_int(dict, keys[i].c_str(), int(i));
+        for (size_t i = 0; i < keys.size(); ++i)
+            gtl_dict_set_int(dict, keys[i].c_str(), int(i));
     gtl_dict_destroy(dict);
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
 
-void BM_DictGet(benchmark::State &state) {
+void BM_DictGet(benchmark::State &state)
+{
     const auto keys = makeKeys(int(state.range(0)));
     gtl_obj *dict = gtl_dict_create();
-    for (size_t i = 0; i < keys.size(); ++i) gtl_dict_set_int(dict, keys[i].c_str(), int(i));
+    for (size_t i = 0; i < keys.size(); ++i)
+        gtl_dict_set_int(dict, keys[i].c_str(), int(i));
     for (auto _ : state) {
         long sum = 0;
         for (const auto &k : keys) {
@@ -60,10 +69,12 @@ void BM_DictGet(benchmark::State &state) {
 }
 
 // Appending is constant time per item: the chain keeps its tail.
-void BM_ListAppend(benchmark::State &state) {
+void BM_ListAppend(benchmark::State &state)
+{
     for (auto _ : state) {
         gtl_obj *list = gtl_list_create();
-        for (int i = 0; i < state.range(0); ++i) gtl_list_append_int(list, i);
+        for (int i = 0; i < state.range(0); ++i)
+            gtl_list_append_int(list, i);
         gtl_list_destroy(list);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -71,9 +82,11 @@ void BM_ListAppend(benchmark::State &state) {
 }
 
 // Reading every index: each get steps from the head.
-void BM_ListGetEveryIndex(benchmark::State &state) {
+void BM_ListGetEveryIndex(benchmark::State &state)
+{
     gtl_obj *list = gtl_list_create();
-    for (int i = 0; i < state.range(0); ++i) gtl_list_append_int(list, i);
+    for (int i = 0; i < state.range(0); ++i)
+        gtl_list_append_int(list, i);
     for (auto _ : state) {
         long sum = 0;
         for (int i = 0; i < state.range(0); ++i) {

@@ -48,8 +48,8 @@ inline bool meets(const Row &r)
     if (r.bound == Bound::None)
         return true;
     const double ratio = r.baseline > 0 ? r.value / r.baseline : 0;
-    return r.baseline > 0 && (r.bound == Bound::AtMost ? ratio <= r.target * kNoiseMargin
-                                                       : ratio * kNoiseMargin >= r.target);
+    return r.baseline > 0 &&
+           (r.bound == Bound::AtMost ? ratio <= r.target * kNoiseMargin : ratio * kNoiseMargin >= r.target);
 }
 
 // Prints every figure; 3 when one misses its target, else 0.

@@ -68,7 +68,8 @@ bool rawExchange()
     uint8_t buf[DB_FRAME_MAX];
     ok = ok && send(fd, &req, sizeof req, MSG_NOSIGNAL) == sizeof req;
     ok = ok && recv(fd, buf, sizeof buf, 0) == static_cast<ssize_t>(sizeof(db_histogram_response));
-    if (fd >= 0) close(fd);
+    if (fd >= 0)
+        close(fd);
     return ok;
 }
 
@@ -85,9 +86,11 @@ std::string takeManifestArg(int *argc, char **argv)
 {
     std::string manifest = std::string(ZT_SOURCE_DIR) + "/examples/sample-card.json";
     for (int i = 1; i + 1 < *argc; ++i) {
-        if (std::strcmp(argv[i], "--manifest") != 0) continue;
+        if (std::strcmp(argv[i], "--manifest") != 0)
+            continue;
         manifest = argv[i + 1];
-        for (int j = i; j + 2 <= *argc; ++j) argv[j] = argv[j + 2];
+        for (int j = i; j + 2 <= *argc; ++j)
+            argv[j] = argv[j + 2];
         *argc -= 2;
         break;
     }

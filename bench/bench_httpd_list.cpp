@@ -231,8 +231,7 @@ int main()
     Httpd httpd;
     size_t bytes = 0;
     if (entries == 0 || !server.ok() || !httpd.ok() || listInProcess(true, &bytes) != 0) {
-        std::fprintf(stderr, "bench_httpd_list: could not set up (%zu entries): %s\n", entries,
-                     server.error().c_str());
+        std::fprintf(stderr, "bench_httpd_list: could not set up (%zu entries): %s\n", entries, server.error().c_str());
         return 1;
     }
     HttpConnection one(httpd.port());

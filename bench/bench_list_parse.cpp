@@ -59,8 +59,8 @@ void video(ListFrame &page, uint32_t n)
 // highlights, which adds the second bitmap.
 void photoGroup(ListFrame &page, uint32_t n)
 {
-    static const uint32_t kTypes[] = {DB_CONTENT_TYPE_BURST, DB_CONTENT_TYPE_TIME_LAPSE,
-                                      DB_CONTENT_TYPE_NIGHT_LAPSE, DB_CONTENT_TYPE_CONTINUOUS};
+    static const uint32_t kTypes[] = {DB_CONTENT_TYPE_BURST, DB_CONTENT_TYPE_TIME_LAPSE, DB_CONTENT_TYPE_NIGHT_LAPSE,
+                                      DB_CONTENT_TYPE_CONTINUOUS};
     static const uint32_t kLast[] = {10, 40, 90};
     MediaEntry e = entry(kTypes[n % 4], "ZSAB0001.JPG");
     e.highlightCount = n % 3 == 1 ? 2 : 0;
@@ -73,7 +73,11 @@ void photoGroup(ListFrame &page, uint32_t n)
 // The grouped videos of examples/sample-card.json, so that member lookups find their files.
 void groupedVideo(ListFrame &page, uint32_t n)
 {
-    struct Group { uint32_t type; const char *file; GroupRecord group; };
+    struct Group {
+        uint32_t type;
+        const char *file;
+        GroupRecord group;
+    };
     static const Group kGroups[] = {
         {DB_CONTENT_TYPE_CHAPTERED_VIDEO, "ZX010123.MP4", {123, 0, 3, {2}, {}, 18000000000ull}},
         {DB_CONTENT_TYPE_LOOPING_VIDEO, "ZXAA0001.MP4", {1001, 1, 5, {4}, {}, 3000000000ull}},
@@ -165,8 +169,8 @@ void BM_ParsePage(benchmark::State &state, const Mix *mix, bool items)
         state.SkipWithError("items lost");
         return;
     }
-    state.counters["entries/s"] = benchmark::Counter(double(entries) * double(state.iterations()),
-                                                     benchmark::Counter::kIsRate);
+    state.counters["entries/s"] =
+        benchmark::Counter(double(entries) * double(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["entries"] = entries;
     state.counters["bytes"] = size;
     state.counters["files"] = double(sink.files) / double(state.iterations());
@@ -183,8 +187,8 @@ int main(int argc, char **argv)
     // medians that a busy machine moves less.
     for (const Mix &mix : kMixes)
         for (bool items : {false, true})
-            benchmark::RegisterBenchmark((std::string(items ? "items/" : "files/") + mix.name).c_str(),
-                                         BM_ParsePage, &mix, items)
+            benchmark::RegisterBenchmark((std::string(items ? "items/" : "files/") + mix.name).c_str(), BM_ParsePage,
+                                         &mix, items)
                 ->UseRealTime()
                 ->Repetitions(5)
                 ->ReportAggregatesOnly(true);

@@ -20,29 +20,35 @@ using gcore::Logger;
 const char kMessage[] = "   [INFO]: [CML]: candidate %s state %d\n";
 const char kArg[] = "100ZTCAM/ZX010001.MP4";
 
-std::string tempPath(const char *name) {
+std::string tempPath(const char *name)
+{
     char dir[] = "/tmp/bench_logger.XXXXXX";
-    if (!mkdtemp(dir)) abort();
+    if (!mkdtemp(dir))
+        abort();
     return std::string(dir) + "/" + name;
 }
 
-void removeFile(const std::string &path) {
+void removeFile(const std::string &path)
+{
     unlink(path.c_str());
     rmdir(path.substr(0, path.rfind('/')).c_str());
 }
 
 // The media checker's own setting: threshold 0, no level mask, components 0xFF.
-void BM_LoggerFilteredOut(benchmark::State &state) {
+void BM_LoggerFilteredOut(benchmark::State &state)
+{
     Logger::configDebugLog(0, 0, 0xFF, GCORE_DEBUG_STDOUT, "");
     Logger *logger = Logger::getLogger();
     auto start = std::chrono::steady_clock::now();
-    for (auto _ : state) benchmark::DoNotOptimize(logger->log(3, 8, kMessage, kArg, 1));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(logger->log(3, 8, kMessage, kArg, 1));
     std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - start;
     benchfig::report("logger_filtered_call", spent.count() / double(state.iterations()), "ns", 1, 50);
 }
 BENCHMARK(BM_LoggerFilteredOut);
 
-double secondsPerLine(FILE *out, int lines, bool viaLogger) {
+double secondsPerLine(FILE *out, int lines, bool viaLogger)
+{
     Logger *logger = Logger::getLogger();
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < lines; ++i) {
@@ -59,7 +65,8 @@ double secondsPerLine(FILE *out, int lines, bool viaLogger) {
 
 // Each iteration writes a batch through the logger and the same batch with fprintf + fflush,
 // alternating so that both see the same machine load.
-void BM_LoggerToFile(benchmark::State &state) {
+void BM_LoggerToFile(benchmark::State &state)
+{
     const int kBatch = 200;
     std::string loggerPath = tempPath("logger.log"), plainPath = tempPath("plain.log");
     Logger::configDebugLog(8, 0, 0xFF, GCORE_DEBUG_FILE, loggerPath);

@@ -28,16 +28,22 @@ std::string card()
         const int dir = 100 + i / 250, n = i % 250 + 1;
         switch (i % 3) {
         case 0:
-            std::snprintf(row, sizeof row, R"({"dir":"%dZTCAM","file":"ZX01%04d.MP4","type":0,"cre":%d,"mod":%d,"size":%d,"flags":2216,"highlight_count":3,"video":{"ls":1,"duration_ms":%d,"highlights":[1000,5000,9000]}})",
-                          dir, n, 1600000000 + i, 1600000100 + i, 1000000 + i, 30000 + i);
+            std::snprintf(
+                row, sizeof row,
+                R"({"dir":"%dZTCAM","file":"ZX01%04d.MP4","type":0,"cre":%d,"mod":%d,"size":%d,"flags":2216,"highlight_count":3,"video":{"ls":1,"duration_ms":%d,"highlights":[1000,5000,9000]}})",
+                dir, n, 1600000000 + i, 1600000100 + i, 1000000 + i, 30000 + i);
             break;
         case 1:
-            std::snprintf(row, sizeof row, R"({"dir":"%dZTCAM","file":"ZCAM%04d.JPG","type":4,"cre":%d,"mod":%d,"size":%d,"flags":4864})",
-                          dir, n, 1600000000 + i, 1600000100 + i, 4000000 + i);
+            std::snprintf(
+                row, sizeof row,
+                R"({"dir":"%dZTCAM","file":"ZCAM%04d.JPG","type":4,"cre":%d,"mod":%d,"size":%d,"flags":4864})", dir, n,
+                1600000000 + i, 1600000100 + i, 4000000 + i);
             break;
         default:
-            std::snprintf(row, sizeof row, R"({"dir":"%dZTCAM","file":"Z%03d0001.JPG","type":5,"cre":%d,"mod":%d,"highlight_count":2,"group":{"group_number":%d,"first":1,"last":30,"missing":[4,7],"highlighted":[2,20]}})",
-                          dir, n, 1600000000 + i, 1600000100 + i, n);
+            std::snprintf(
+                row, sizeof row,
+                R"({"dir":"%dZTCAM","file":"Z%03d0001.JPG","type":5,"cre":%d,"mod":%d,"highlight_count":2,"group":{"group_number":%d,"first":1,"last":30,"missing":[4,7],"highlighted":[2,20]}})",
+                dir, n, 1600000000 + i, 1600000100 + i, n);
         }
         j += (i ? "," : "") + std::string(row);
     }
@@ -95,7 +101,8 @@ void BM_SampleCardList(benchmark::State &state)
 // entry would not fit the 128 KiB media buffer for this card; the second query asks for five.
 BENCHMARK_CAPTURE(BM_MediaList, default_fields, "")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_MediaList, five_fields, "f=none&fields=n,cre,s,us,hc")
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 BENCHMARK(BM_SampleCardList)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

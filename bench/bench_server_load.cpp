@@ -92,11 +92,9 @@ void BM_ClientsPagingTheCard(benchmark::State &state)
     if (clients > 1 && gAloneMedianUs > 0) {
         state.counters["load_ratio"] = pageUs / gAloneMedianUs;
         const std::string n = std::to_string(clients);
-        benchfig::report("server_pages_per_s_" + n + "_clients_vs_1",
-                         static_cast<double>(all.size()) / seconds, "pages/s", gAlonePagesPerS, 1.3,
-                         benchfig::Bound::AtLeast);
-        benchfig::report("server_page_latency_" + n + "_clients_vs_1", pageUs, "us",
-                         gAloneMedianUs, 5);
+        benchfig::report("server_pages_per_s_" + n + "_clients_vs_1", static_cast<double>(all.size()) / seconds,
+                         "pages/s", gAlonePagesPerS, 1.3, benchfig::Bound::AtLeast);
+        benchfig::report("server_page_latency_" + n + "_clients_vs_1", pageUs, "us", gAloneMedianUs, 5);
     }
 }
 

@@ -115,7 +115,8 @@ bool measure(size_t entries, Sample *s)
     const uint32_t middle = static_cast<uint32_t>(entries / 2);
     s->histogramUs = medianUs(300, histogram);
     mediaList(s);
-    s->pageUs = medianUs(300, [&] { return dbListPage(middle, 15, DB_LIST_VIDEO_GROUPING, DB_QUERY_CAH_LIST).error.empty(); });
+    s->pageUs =
+        medianUs(300, [&] { return dbListPage(middle, 15, DB_LIST_VIDEO_GROUPING, DB_QUERY_CAH_LIST).error.empty(); });
     const Clock::time_point r0 = Clock::now();
     if (server.ctl({"rescan"}) != 0)
         return false;

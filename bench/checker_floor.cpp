@@ -19,8 +19,7 @@ int main()
     const char *dir = getenv("ZT_IPC_DIR");
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    snprintf(addr.sun_path, sizeof addr.sun_path, "%s/%s", dir && *dir ? dir : "/tmp/ztipc",
-             RTOS_MEDIA_DB_CHANNEL);
+    snprintf(addr.sun_path, sizeof addr.sun_path, "%s/%s", dir && *dir ? dir : "/tmp/ztipc", RTOS_MEDIA_DB_CHANNEL);
     int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
     if (fd < 0 || connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
         perror("checker_floor: connect");

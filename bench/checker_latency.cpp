@@ -170,8 +170,7 @@ int main(int argc, char **argv)
         mq_unlink(ZT_WOM_QUEUE_NAME);
     gQueue = ztmsg_open_wom_queue(O_RDONLY);
     if (gQueue == (mqd_t)-1 || !startServer()) {
-        fprintf(stderr, "checker_latency: cannot set up the queue or ztMediaDBd on %s\n",
-                gCard.c_str());
+        fprintf(stderr, "checker_latency: cannot set up the queue or ztMediaDBd on %s\n", gCard.c_str());
         stopServer();
         return 1;
     }

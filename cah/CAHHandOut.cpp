@@ -16,10 +16,10 @@ constexpr uint32_t kNoKind = ~0u;
 
 // Kind code handed to the host per content type; kNoKind: never handed out.
 const uint32_t kMediaTypeOfContent[] = {
-    1, 5, 1, 4,        // video, looping video, chaptered video, video 3
-    0, 2, 3, kNoKind,  // photo, burst, time-lapse, 7
-    9, 8, 7, kNoKind,  // night-lapse, photo 9, continuous, 11
-    11, 4, 4,          // video 12, 13, 14
+    1,  5, 1, 4,        // video, looping video, chaptered video, video 3
+    0,  2, 3, kNoKind,  // photo, burst, time-lapse, 7
+    9,  8, 7, kNoKind,  // night-lapse, photo 9, continuous, 11
+    11, 4, 4,           // video 12, 13, 14
 };
 
 uint32_t mediaTypeOf(uint32_t contentType)
@@ -41,7 +41,8 @@ int CAHMediaList::getNextMedia(MediaShareInfo &info, std::vector<UploadRule> &ru
             return kNoneLeft;
         mFound = false;
         const uint32_t index = mCursor->index;
-        CML_LOG(CML_NOISE, "  [NOISE]: [CML]: Calling dbGetCAHList %p->%d\n", static_cast<void *>(&*mCursor), int(index));
+        CML_LOG(CML_NOISE, "  [NOISE]: [CML]: Calling dbGetCAHList %p->%d\n", static_cast<void *>(&*mCursor),
+                int(index));
         // A key beyond the counted range cannot come from a finished count: step over it without
         // asking the database, as if its entry had been read and refused.
         int r = 1;
@@ -90,12 +91,14 @@ void CAHMediaList::itemCb(void *ctx, cah_item_s *item)
                 return;
             l.mGroup = item->group_number;
         } else {
-            CML_LOG(CML_ERROR, "  [ERROR]: [CML]: %s: Missing group in span map: %d\n", "itemCb", int(item->group_number));
+            CML_LOG(CML_ERROR, "  [ERROR]: [CML]: %s: Missing group in span map: %d\n", "itemCb",
+                    int(item->group_number));
         }
     }
     const uint32_t kind = mediaTypeOf(item->content_type);
     if (kind == kNoKind) {
-        CML_LOG(CML_WARNING, "[WARNING]: [CML]: CAHMediaList::%s : unknown item type: %d\n", "itemCb", int(item->content_type));
+        CML_LOG(CML_WARNING, "[WARNING]: [CML]: CAHMediaList::%s : unknown item type: %d\n", "itemCb",
+                int(item->content_type));
         l.mFound = false;
         return;
     }
@@ -118,7 +121,7 @@ int CAHMediaList::setUploadState(const std::string &path, UploadState state)
     if (path.size() != DB_DIR_NAME_LEN + 1 + DB_FILE_NAME_LEN || slash != DB_DIR_NAME_LEN)
         return -1;
     const std::string dir = path.substr(0, slash), file = path.substr(slash + 1);
-    CML_LOG(CML_INFO, "   [INFO]: [CML]: Calling dbSetCAHUploadStatus(%s, %s, %d, 0x%08X)\n", dir.c_str(),
-            file.c_str(), int(state), mToken);
+    CML_LOG(CML_INFO, "   [INFO]: [CML]: Calling dbSetCAHUploadStatus(%s, %s, %d, 0x%08X)\n", dir.c_str(), file.c_str(),
+            int(state), mToken);
     return dbSetCAHUploadStatus(dir.c_str(), file.c_str(), state, mToken);
 }

@@ -15,10 +15,10 @@ enum : uint32_t {
     CML_TRACE = 32,
 };
 
-#define CML_LOG(level, ...)                                                    \
-    do {                                                                       \
-        if (gcore::Logger *cmlLogger_ = gcore::Logger::getLogger())            \
-            cmlLogger_->log(CML_COMPONENT, (level), __VA_ARGS__);              \
+#define CML_LOG(level, ...)                                                                                            \
+    do {                                                                                                               \
+        if (gcore::Logger *cmlLogger_ = gcore::Logger::getLogger())                                                    \
+            cmlLogger_->log(CML_COMPONENT, (level), __VA_ARGS__);                                                      \
     } while (0)
 
 #endif

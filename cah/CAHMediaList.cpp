@@ -14,9 +14,8 @@ constexpr uint32_t kSelectableStates = 0x1F;
 }  // namespace
 
 CAHMediaList::CAHMediaList()
-    : mIndex(0), mFound(false), mShareInfo(nullptr), mDbVersion(0),
-      mDbVersionValid(false), mToken(uint32_t(reinterpret_cast<uintptr_t>(this))),
-      mCurrentCount(0), mMediaStartIndex(0), mGroup(0)
+    : mIndex(0), mFound(false), mShareInfo(nullptr), mDbVersion(0), mDbVersionValid(false),
+      mToken(uint32_t(reinterpret_cast<uintptr_t>(this))), mCurrentCount(0), mMediaStartIndex(0), mGroup(0)
 {
     reset();  // points mCursor at mBlocks, which is constructed only now
 }
@@ -34,7 +33,7 @@ void CAHMediaList::reset()
 void CAHMediaList::clearState()
 {
     mSpanMap.clear();
-    mBlocks.clear();  // keeps its storage for the next count
+    mBlocks.clear();            // keeps its storage for the next count
     mCursor = mBlocks.begin();  // a cursor left behind would point past the end
 }
 

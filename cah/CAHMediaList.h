@@ -102,16 +102,16 @@ private:
     bool versionChanged(uint32_t session);
 
     std::vector<CompareBlock>::iterator mCursor;  // next candidate to hand out
-    uint32_t mIndex;            // list position of the next entry to request
-    bool mFound;                // the current hand-out's entry was accepted into mShareInfo
-    MediaShareInfo *mShareInfo; // output record of the hand-out under way
-    uint32_t mDbVersion;        // database version word as last recorded
-    bool mDbVersionValid;       // mDbVersion holds a value
-    uint32_t mToken;            // sent with every request: low 32 bits of this
+    uint32_t mIndex;                              // list position of the next entry to request
+    bool mFound;                                  // the current hand-out's entry was accepted into mShareInfo
+    MediaShareInfo *mShareInfo;                   // output record of the hand-out under way
+    uint32_t mDbVersion;                          // database version word as last recorded
+    bool mDbVersionValid;                         // mDbVersion holds a value
+    uint32_t mToken;                              // sent with every request: low 32 bits of this
     std::vector<UploadRule> mRules;
-    uint32_t mCurrentCount;     // candidates found by the last count
-    uint32_t mMediaStartIndex;  // list entries scanned by the last count
-    uint32_t mGroup;            // group number of the entry being fetched
+    uint32_t mCurrentCount;                              // candidates found by the last count
+    uint32_t mMediaStartIndex;                           // list entries scanned by the last count
+    uint32_t mGroup;                                     // group number of the entry being fetched
     std::map<uint32_t, std::vector<uint32_t>> mSpanMap;  // group number -> list positions
     std::vector<CompareBlock> mBlocks;                   // the candidates' sort keys
 };

@@ -12,7 +12,10 @@
 namespace {
 
 template <class T>
-Comparinator *make() { return new T(); }
+Comparinator *make()
+{
+    return new T();
+}
 
 // Rules that need nothing but their name. "media_type" is built apart: it reads its order list.
 const struct {
@@ -31,10 +34,14 @@ const struct {
     const char *name;
     SortType kind;
 } kKinds[] = {
-    {"photo", SORT_PHOTO},           {"burst", SORT_BURST},
-    {"continuous", SORT_CONTINUOUS}, {"time_lapse", SORT_TIME_LAPSE},
-    {"video", SORT_VIDEO},           {"user_video_clip", SORT_USER_VIDEO_CLIP},
-    {"auto_video_clip", SORT_AUTO_VIDEO_CLIP}, {"session", SORT_SESSION},
+    {"photo", SORT_PHOTO},
+    {"burst", SORT_BURST},
+    {"continuous", SORT_CONTINUOUS},
+    {"time_lapse", SORT_TIME_LAPSE},
+    {"video", SORT_VIDEO},
+    {"user_video_clip", SORT_USER_VIDEO_CLIP},
+    {"auto_video_clip", SORT_AUTO_VIDEO_CLIP},
+    {"session", SORT_SESSION},
 };
 
 struct JsonDeleter {
@@ -78,9 +85,9 @@ bool eachString(const cJSON *array, const char *notString, Fn fn)
 // The media_type comparator from the document's order list; null (logged) when it is unusable.
 Comparinator *buildMediaType(const cJSON *doc)
 {
-    const cJSON *order = arrayField(doc, "media_type_order",
-                                    "  [ERROR]: %s: JSON is missing manditory media_type_order field\n",
-                                    "  [ERROR]: %s: JSON media_type_order field is not an array\n");
+    const cJSON *order =
+        arrayField(doc, "media_type_order", "  [ERROR]: %s: JSON is missing manditory media_type_order field\n",
+                   "  [ERROR]: %s: JSON media_type_order field is not an array\n");
     if (!order)
         return nullptr;
     std::vector<SortType> kinds;
@@ -125,8 +132,9 @@ Comparinator *CompareFactory::create(const char *json)
         CML_LOG(CML_ERROR, "  [ERROR]: %s: Unable to parse JSON: %s\n", kCreate, at ? at : "");
         return nullptr;
     }
-    const cJSON *rules = arrayField(doc.get(), "sort_rules", "  [ERROR]: %s: JSON is missing required sort_rules field\n",
-                                    "  [ERROR]: %s: JSON sort_rules field is not an array\n");
+    const cJSON *rules =
+        arrayField(doc.get(), "sort_rules", "  [ERROR]: %s: JSON is missing required sort_rules field\n",
+                   "  [ERROR]: %s: JSON sort_rules field is not an array\n");
     if (!rules)
         return nullptr;
     std::unique_ptr<CompoundCompare> c(new CompoundCompare());
@@ -135,10 +143,7 @@ Comparinator *CompareFactory::create(const char *json)
     return ok ? c.release() : nullptr;
 }
 
-void CompareFactory::destroy(Comparinator *c)
-{
-    delete c;
-}
+void CompareFactory::destroy(Comparinator *c) { delete c; }
 
 bool CompareFactory::knowsRule(const char *name)
 {

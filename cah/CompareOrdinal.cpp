@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr uint8_t kDayBits = 14;   // year (5) above day of the year (9)
+constexpr uint8_t kDayBits = 14;  // year (5) above day of the year (9)
 constexpr uint8_t kSizeBits = 22;
 
 // Bit positions in the key's first 64 bits (the layout test pins them).

@@ -29,7 +29,7 @@ private:
     enum Field : uint8_t { kHighlight, kDay, kSize, kKind };
     struct Part {
         Field field;
-        uint64_t flip;     // all ones over the part's bits when smaller values sort first
+        uint64_t flip;  // all ones over the part's bits when smaller values sort first
         uint8_t bits;
         uint8_t rank[32];  // kKind: ordinal of each type * 2 + userClip
     };

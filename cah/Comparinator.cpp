@@ -11,8 +11,7 @@ namespace {
 const SortType kSortOfKind[] = {
     SORT_PHOTO, SORT_BURST, SORT_CONTINUOUS, SORT_TIME_LAPSE, SORT_VIDEO, SORT_SESSION, SORT_NO_KIND,
 };
-static_assert(sizeof kSortOfKind / sizeof kSortOfKind[0] == size_t(DbMediaKind::None) + 1,
-              "one sort type per kind");
+static_assert(sizeof kSortOfKind / sizeof kSortOfKind[0] == size_t(DbMediaKind::None) + 1, "one sort type per kind");
 
 // Bit fields read as signed so that differences keep their sign.
 int32_t field(uint64_t v) { return static_cast<int32_t>(v); }
@@ -54,15 +53,9 @@ int32_t CompareHighlight::compare(const CompareBlock &a, const CompareBlock &b) 
     return field(a.highlight) - field(b.highlight);
 }
 
-int32_t CompareByDayNewestFirst::compare(const CompareBlock &a, const CompareBlock &b) const
-{
-    return laterDay(a, b);
-}
+int32_t CompareByDayNewestFirst::compare(const CompareBlock &a, const CompareBlock &b) const { return laterDay(a, b); }
 
-int32_t CompareDayOldestFirst::compare(const CompareBlock &a, const CompareBlock &b) const
-{
-    return laterDay(b, a);
-}
+int32_t CompareDayOldestFirst::compare(const CompareBlock &a, const CompareBlock &b) const { return laterDay(b, a); }
 
 int32_t CompareFileSize::compare(const CompareBlock &a, const CompareBlock &b) const
 {

@@ -41,10 +41,7 @@ constexpr uint32_t kStateRuleCount = 5;
 
 bool inRange(uint32_t v, uint32_t lo, uint32_t hi) { return v >= lo && v <= hi; }
 
-bool typeIn(uint32_t types, uint32_t type)
-{
-    return types == kAnyType || (type < 32 && (types >> type & 1));
-}
+bool typeIn(uint32_t types, uint32_t type) { return types == kAnyType || (type < 32 && (types >> type & 1)); }
 
 bool rowMatches(const MediaRuleRow &row, const UploadRule &rule, const cah_item_s &item)
 {
@@ -55,8 +52,7 @@ bool rowMatches(const MediaRuleRow &row, const UploadRule &rule, const cah_item_
            (!(row.checks & kScore) || inRange(score, rule.minScore, rule.maxScore)) &&
            (!(row.checks & kDuration) || inRange(item.duration, rule.minDuration, rule.maxDuration)) &&
            (!(row.checks & kCount) || inRange(count, rule.minCount, rule.maxCount)) &&
-           (!(row.checks & kUserClip) || item.cl != 0) &&
-           (!(row.checks & kHighlight) || item.highlight_count != 0);
+           (!(row.checks & kUserClip) || item.cl != 0) && (!(row.checks & kHighlight) || item.highlight_count != 0);
 }
 
 bool mediaRuleMatches(const UploadRule &rule, const cah_item_s &item)

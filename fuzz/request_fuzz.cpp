@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
           {"dir":"100ZTCAM","file":"ZX010001.MP4","type":0,"flags":1,"video":{"highlights":[1,2]}},
           {"dir":"100ZTCAM","file":"ZX010002.MP4","type":2,"members":[{"file":"ZX020002.MP4"}]},
           {"dir":"100ZTCAM","file":"ZPAA0001.JPG","type":5,"highlight_count":1,
-           "group":{"first":1,"last":40,"missing":[3],"highlighted":[2]}}]})", &card);
+           "group":{"first":1,"last":40,"missing":[3],"highlighted":[2]}}]})",
+                      &card);
         return new MediaCatalog(card, nullptr);
     }();
     if (size > DB_FRAME_MAX)

@@ -34,7 +34,7 @@ bool plausibleHost(const std::string &host)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string text(reinterpret_cast<const char *>(data), size);
-    const char *value = text.c_str();   // a header value ends at its first NUL
+    const char *value = text.c_str();  // a header value ends at its first NUL
     if (hostNamesServer(value, kAddress, kPort))
         check(plausibleHost(value));
     if (originIsServer(value, kAddress, kPort))

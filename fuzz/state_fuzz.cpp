@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static MediaCard card = [] {
         MediaCard c;
         parseManifest(R"({"card_id":"F","media":[{"dir":"100ZTCAM","file":"ZX010001.MP4","type":0},
-            {"dir":"100ZTCAM","file":"ZX010002.MP4","type":1,"members":[{"file":"ZX020002.MP4"}]}]})", &c);
+            {"dir":"100ZTCAM","file":"ZX010002.MP4","type":1,"members":[{"file":"ZX020002.MP4"}]}]})",
+                      &c);
         return c;
     }();
     std::unique_ptr<StateStore> store;

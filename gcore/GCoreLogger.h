@@ -18,8 +18,7 @@ class Logger {
 public:
     // Creates its own channel; an empty or unopenable file name leaves no file open. If the
     // channel cannot be created the logger stays silent.
-    Logger(uint32_t level, uint32_t levelMask, uint32_t componentMask, uint32_t mode,
-           const std::string &fileName);
+    Logger(uint32_t level, uint32_t levelMask, uint32_t componentMask, uint32_t mode, const std::string &fileName);
     // Wraps a channel made elsewhere; the channel outlives the logger.
     explicit Logger(gcore_debug_t *channel);
     virtual ~Logger();

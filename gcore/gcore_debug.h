@@ -79,8 +79,7 @@ int gcore_debug_unregister_callback(gcore_debug_t *dbg, gcore_debug_callback_t c
 // Writes one line "<local time>.<ms> <message>\n" (one trailing newline of the message is
 // dropped). 0 when written or filtered out; 1 for a null channel or format, an empty message or
 // no memory. A filtered message costs no clock read and no allocation.
-int gcore_debug_vprintf(gcore_debug_t *dbg, uint32_t component, uint32_t level, const char *format,
-                        va_list args);
+int gcore_debug_vprintf(gcore_debug_t *dbg, uint32_t component, uint32_t level, const char *format, va_list args);
 int gcore_debug_printf(gcore_debug_t *dbg, uint32_t component, uint32_t level, const char *format, ...)
     __attribute__((format(printf, 4, 5)));
 int gcore_debug_flush(gcore_debug_t *dbg);

@@ -6,7 +6,8 @@
 
 static const int kCalibrationRounds = 1000;
 
-static uint64_t now_us() {
+static uint64_t now_us()
+{
     struct timeval tv;
     gettimeofday(&tv, nullptr);
     return static_cast<uint64_t>(tv.tv_sec) * 1000000u + static_cast<uint64_t>(tv.tv_usec);
@@ -15,44 +16,55 @@ static uint64_t now_us() {
 static double to_seconds(int64_t micros) { return static_cast<double>(micros) / 1000000.0; }
 
 // Microseconds elapsed since the last START, less the clock cost.
-static int64_t lap_us(const gcore_stopwatch_t *sw, uint64_t now) {
+static int64_t lap_us(const gcore_stopwatch_t *sw, uint64_t now)
+{
     return static_cast<int64_t>(now - sw->start) - sw->latency;
 }
 
-int64_t measure_latency(void) {
+int64_t measure_latency(void)
+{
     now_us();
     uint64_t first = now_us();
     uint64_t second = now_us();
     return static_cast<int64_t>(second - first);
 }
 
-gcore_stopwatch_t *gcore_stopwatch_create(void) {
+gcore_stopwatch_t *gcore_stopwatch_create(void)
+{
     gcore_stopwatch_t *sw = static_cast<gcore_stopwatch_t *>(gtl_malloc(sizeof(gcore_stopwatch_t)));
-    if (!sw) return nullptr;
+    if (!sw)
+        return nullptr;
     *sw = gcore_stopwatch_t{};
     return sw;
 }
 
-int gcore_stopwatch_destroy(gcore_stopwatch_t *sw) {
+int gcore_stopwatch_destroy(gcore_stopwatch_t *sw)
+{
     gtl_free(sw);
     return 0;
 }
 
-static void calibrate(gcore_stopwatch_t *sw) {
+static void calibrate(gcore_stopwatch_t *sw)
+{
     int64_t best = measure_latency();
     for (int i = 0; i < kCalibrationRounds; ++i) {
         int64_t sample = measure_latency();
-        if (sample < best) best = sample;
+        if (sample < best)
+            best = sample;
     }
     sw->latency = best;
     sw->flags |= GCORE_STOPWATCH_CALIBRATED;
 }
 
-double gcore_stopwatch(gcore_stopwatch_t *sw, uint32_t command) {
-    if (!sw) return 0.0;
+double gcore_stopwatch(gcore_stopwatch_t *sw, uint32_t command)
+{
+    if (!sw)
+        return 0.0;
     double result = 0.0;
-    if (command & GCORE_STOPWATCH_CALIBRATE) calibrate(sw);
-    if (command & GCORE_STOPWATCH_RESET) sw->accumulated = 0;
+    if (command & GCORE_STOPWATCH_CALIBRATE)
+        calibrate(sw);
+    if (command & GCORE_STOPWATCH_RESET)
+        sw->accumulated = 0;
     if (command & GCORE_STOPWATCH_START) {
         sw->start = now_us();
         sw->flags |= GCORE_STOPWATCH_RUNNING;
@@ -67,9 +79,11 @@ double gcore_stopwatch(gcore_stopwatch_t *sw, uint32_t command) {
     }
     if (command & GCORE_STOPWATCH_READ) {
         int64_t total = sw->accumulated;
-        if (sw->flags & GCORE_STOPWATCH_RUNNING) total += lap_us(sw, now_us());
+        if (sw->flags & GCORE_STOPWATCH_RUNNING)
+            total += lap_us(sw, now_us());
         result = to_seconds(total);
     }
-    if (command & GCORE_STOPWATCH_LATENCY) result = to_seconds(sw->latency);
+    if (command & GCORE_STOPWATCH_LATENCY)
+        result = to_seconds(sw->latency);
     return result;
 }

@@ -14,8 +14,8 @@ typedef void *(*gcore_thread_func_t)(void *arg);
 enum { GCORE_THREAD_NAME_SIZE = 16, GCORE_THREAD_STACK_SIZE = 0x40000 };
 
 typedef struct gcore_thread_s {
-    gcore_thread_handle_t handle;  // must stay first
-    uint32_t value;                // stored for the creator, never read here
+    gcore_thread_handle_t handle;       // must stay first
+    uint32_t value;                     // stored for the creator, never read here
     char name[GCORE_THREAD_NAME_SIZE];  // not necessarily zero-terminated
 } gcore_thread_t;
 
@@ -25,8 +25,8 @@ extern "C" {
 
 // Without attributes the thread gets defaults and a 256 KiB stack. Null (nothing left allocated)
 // when memory runs out or pthread_create fails.
-gcore_thread_t *gcore_thread_create(gcore_threadattr_t *attr, gcore_thread_func_t start, void *arg,
-                                    uint32_t value, const char *name, uint32_t affinity);
+gcore_thread_t *gcore_thread_create(gcore_threadattr_t *attr, gcore_thread_func_t start, void *arg, uint32_t value,
+                                    const char *name, uint32_t affinity);
 // Frees the record only: join or detach the thread first.
 int gcore_thread_destroy(gcore_thread_t *thread);
 void gcore_thread_exit(void *retval);

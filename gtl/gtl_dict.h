@@ -37,11 +37,9 @@ int gtl_dict_exists(gtl_obj *dict, const gtl_obj *key);
 // A new entry whose key or value cannot be made is not added, and the result is still 0. A
 // replacement destroys the current value first: when the new one cannot be made the result is
 // 1 and the entry stays without a value (its dump prints "NULL pointer").
-int gtl_dict_set(gtl_obj *dict, uint32_t keytype, const void *key, uint32_t valtype,
-                 const void *value);
+int gtl_dict_set(gtl_obj *dict, uint32_t keytype, const void *key, uint32_t valtype, const void *value);
 // keytype is not looked at by these three. 0 when the key is found.
-int gtl_dict_get(gtl_obj *dict, uint32_t keytype, const char *key, uint32_t type, void *out,
-                 void *aux);
+int gtl_dict_get(gtl_obj *dict, uint32_t keytype, const char *key, uint32_t type, void *out, void *aux);
 int gtl_dict_remove(gtl_obj *dict, uint32_t keytype, const char *key);
 int gtl_dict_get_valtype(gtl_obj *dict, uint32_t keytype, const char *key, uint32_t *out);
 

@@ -34,20 +34,20 @@ int gtl_items_size(gtl_linkedlist *ll, uint32_t *out);
 
 // Typed wrappers pass one of these: X(suffix, C argument type, type code, value pointer).
 // Scalars go by the address of the wrapper's own copy; pointers are the value themselves.
-#define GTL_ITEM_ARG_TYPES(X)                       \
-    X(string, const char *, GTL_TYPE_STRING, value) \
-    X(int, int, GTL_TYPE_INT, &value)               \
-    X(bool, int, GTL_TYPE_BOOL, &value)             \
-    X(double, double, GTL_TYPE_DOUBLE, &value)      \
-    X(voidptr, void *, GTL_TYPE_VOIDPTR, value)     \
+#define GTL_ITEM_ARG_TYPES(X)                                                                                          \
+    X(string, const char *, GTL_TYPE_STRING, value)                                                                    \
+    X(int, int, GTL_TYPE_INT, &value)                                                                                  \
+    X(bool, int, GTL_TYPE_BOOL, &value)                                                                                \
+    X(double, double, GTL_TYPE_DOUBLE, &value)                                                                         \
+    X(voidptr, void *, GTL_TYPE_VOIDPTR, value)                                                                        \
     X(object, gtl_obj *, GTL_TYPE_OBJECT, value)
 
 // Typed readers: X(suffix, output type, type code). Strings take a buffer length instead.
-#define GTL_ITEM_OUT_TYPES(X)            \
-    X(int, int, GTL_TYPE_INT)            \
-    X(bool, int, GTL_TYPE_BOOL)          \
-    X(double, double, GTL_TYPE_DOUBLE)   \
-    X(voidptr, void *, GTL_TYPE_VOIDPTR) \
+#define GTL_ITEM_OUT_TYPES(X)                                                                                          \
+    X(int, int, GTL_TYPE_INT)                                                                                          \
+    X(bool, int, GTL_TYPE_BOOL)                                                                                        \
+    X(double, double, GTL_TYPE_DOUBLE)                                                                                 \
+    X(voidptr, void *, GTL_TYPE_VOIDPTR)                                                                               \
     X(object, gtl_obj *, GTL_TYPE_OBJECT)
 
 #endif

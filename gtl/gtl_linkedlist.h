@@ -30,8 +30,7 @@ gtl_linkedlist_node *gtl_linkedlist_head(gtl_linkedlist *ll);  // null for a nul
 gtl_linkedlist_node *gtl_linkedlist_tail(gtl_linkedlist *ll);
 
 // Links an existing node before `before` (null: at the tail; the head: new head).
-int gtl_linkedlist_insert_item(gtl_linkedlist *ll, gtl_linkedlist_node *before,
-                               gtl_linkedlist_node *node);
+int gtl_linkedlist_insert_item(gtl_linkedlist *ll, gtl_linkedlist_node *before, gtl_linkedlist_node *node);
 // Allocates a node (key 0) for the item and links it as insert_item does.
 int gtl_linkedlist_insert(gtl_linkedlist *ll, gtl_linkedlist_node *before, void *item);
 // Keeps the chain in descending key order; equal keys stay in arrival order.

@@ -19,17 +19,17 @@ extern "C" {
 //   gtl_T_dump      prints "gtl_T:<value>\n" on standard output
 //   gtl_T_destroy   frees the record
 //   gtl_T_deinit, gtl_T_clear, gtl_T_serialize_json, gtl_T_serialize_xml do nothing (0)
-#define GTL_DECLARE_SCALAR_OPS(T)                       \
-    int gtl_##T##_init(gtl_obj *obj);                   \
-    gtl_obj *gtl_##T##_create(void);                    \
-    int gtl_##T##_copy(gtl_obj *src, gtl_obj *dst);     \
-    int gtl_##T##_deepcopy(gtl_obj *src, gtl_obj *dst); \
-    int gtl_##T##_size(gtl_obj *obj, uint32_t *out);    \
-    int gtl_##T##_dump(gtl_obj *obj);                   \
-    int gtl_##T##_destroy(gtl_obj *obj);                \
-    int gtl_##T##_deinit(gtl_obj *obj);                 \
-    int gtl_##T##_clear(gtl_obj *obj);                  \
-    int gtl_##T##_serialize_json(gtl_obj *obj);         \
+#define GTL_DECLARE_SCALAR_OPS(T)                                                                                      \
+    int gtl_##T##_init(gtl_obj *obj);                                                                                  \
+    gtl_obj *gtl_##T##_create(void);                                                                                   \
+    int gtl_##T##_copy(gtl_obj *src, gtl_obj *dst);                                                                    \
+    int gtl_##T##_deepcopy(gtl_obj *src, gtl_obj *dst);                                                                \
+    int gtl_##T##_size(gtl_obj *obj, uint32_t *out);                                                                   \
+    int gtl_##T##_dump(gtl_obj *obj);                                                                                  \
+    int gtl_##T##_destroy(gtl_obj *obj);                                                                               \
+    int gtl_##T##_deinit(gtl_obj *obj);                                                                                \
+    int gtl_##T##_clear(gtl_obj *obj);                                                                                 \
+    int gtl_##T##_serialize_json(gtl_obj *obj);                                                                        \
     int gtl_##T##_serialize_xml(gtl_obj *obj);
 
 GTL_DECLARE_SCALAR_OPS(int)

@@ -98,5 +98,6 @@ std::string CardFollower::applyLocked(const CardChange &change)
         what = mDeparted ? "card back" : what;
         s = change.kind == CardChange::Kind::Folders && !mDeparted ? updateFolders(change.dirs) : scanAndServe();
     }
-    return std::string(what) + ": " + (s.ok() ? "ok version " + std::to_string(mCatalog.version()) : "error: " + s.message);
+    return std::string(what) + ": " +
+           (s.ok() ? "ok version " + std::to_string(mCatalog.version()) : "error: " + s.message);
 }

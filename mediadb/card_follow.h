@@ -1,7 +1,7 @@
 // Keeps the served card in step with a card folder: the control command's rescan, the watcher's
-// changes folder by folder (only those folders read and replaced), the card leaving and coming back. Every scan reuses what the served
-// card read from files whose size and modification time did not change. One change at a time
-// (a lock of its own); callable from any thread. Keeps a reference to the catalog.
+// changes folder by folder (only those folders read and replaced), the card leaving and coming back. Every scan reuses
+// what the served card read from files whose size and modification time did not change. One change at a time (a lock of
+// its own); callable from any thread. Keeps a reference to the catalog.
 #ifndef ZT_MEDIADB_CARD_FOLLOW_H
 #define ZT_MEDIADB_CARD_FOLLOW_H
 

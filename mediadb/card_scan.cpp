@@ -63,8 +63,7 @@ Status readNames(int fd, const std::string &where, size_t length, size_t *budget
 // birth time where the file system keeps one, else the modification time.
 bool statNoFollow(int dirFd, const std::string &name, struct statx *st)
 {
-    return statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                 STATX_BASIC_STATS | STATX_BTIME, st) == 0;
+    return statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS | STATX_BTIME, st) == 0;
 }
 
 // The regular files with camera names of one folder, in name order; *folderFd is the open
@@ -160,9 +159,7 @@ NameClass classify(const std::string &name)
     const uint32_t member = digitsAt(name, 4, 4);
     switch (form) {
     case DB_NAME_COMPANION: c.listed = false; break;
-    case DB_NAME_CHAPTER:
-        c.chapterFirst = c.type == DB_CONTENT_TYPE_VIDEO && name.compare(2, 2, "01") == 0;
-        break;
+    case DB_NAME_CHAPTER: c.chapterFirst = c.type == DB_CONTENT_TYPE_VIDEO && name.compare(2, 2, "01") == 0; break;
     case DB_NAME_OLD_CHAPTER: c.chapterFirst = true; break;
     case DB_NAME_LOOP_PAIR:
     case DB_NAME_PHOTO_PAIR:

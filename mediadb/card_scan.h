@@ -14,8 +14,8 @@
 #include "mediadb/media_card.h"
 
 enum : uint32_t {
-    CARD_SCAN_MAX_DIRS = 1000,        // 8-character folders indexed under DCIM
-    CARD_SCAN_MAX_ENTRIES = 500000,   // directory entries read in all (junk included)
+    CARD_SCAN_MAX_DIRS = 1000,       // 8-character folders indexed under DCIM
+    CARD_SCAN_MAX_ENTRIES = 500000,  // directory entries read in all (junk included)
 };
 
 // The folder that holds the camera folders: ROOT/DCIM.

@@ -16,10 +16,10 @@
 
 namespace {
 
-constexpr uint32_t kFolderEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE |
-                                   IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
-constexpr uint32_t kRootEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
-                                 IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
+constexpr uint32_t kFolderEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB |
+                                   IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
+constexpr uint32_t kRootEvents =
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
 constexpr uint32_t kSelfGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT | IN_IGNORED;
 
 int64_t nowMs()
@@ -94,8 +94,7 @@ bool CardWatch::establish()
 bool CardWatch::dcimIsOurs() const
 {
     struct stat st {};
-    return lstat(mDcim.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_dev == mDcimDev &&
-           st.st_ino == mDcimIno;
+    return lstat(mDcim.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_dev == mDcimDev && st.st_ino == mDcimIno;
 }
 
 void CardWatch::watchFolders()
@@ -108,8 +107,8 @@ void CardWatch::watchFolders()
             break;
         if (!isCardFolderName(de->d_name))
             continue;
-        const bool known = std::any_of(mWatched.begin(), mWatched.end(),
-                                       [&](const auto &w) { return w.second == de->d_name; });
+        const bool known =
+            std::any_of(mWatched.begin(), mWatched.end(), [&](const auto &w) { return w.second == de->d_name; });
         // The flags refuse links and anything but folders, whatever the entry has become since.
         const int wd = known ? -1 : inotify_add_watch(mFd, (mDcim + "/" + de->d_name).c_str(), kFolderEvents);
         if (wd >= 0)

@@ -45,12 +45,12 @@ private:
     static constexpr int kAwayPollMs = 200;
 
     void run();
-    bool establish();     // (re)watches root, DCIM and its camera folders; false when DCIM is not there
+    bool establish();  // (re)watches root, DCIM and its camera folders; false when DCIM is not there
     void unwatchAll();
     void watchFolders();  // adds every camera folder of DCIM not yet watched
     bool drain();         // reads pending events into the pending change; true when one mattered
     bool dcimIsOurs() const;
-    void settle();        // reports what gathered since the last report
+    void settle();  // reports what gathered since the last report
 
     std::string mRoot, mDcim;
     std::function<void(const CardChange &)> mOnChange;

@@ -122,8 +122,8 @@ int DbServer::run(const std::string &cardId, const std::function<void()> &onServ
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
-    std::fprintf(stderr, "ztMediaDBd: serving card %s (version %u) in %s\n", cardId.c_str(),
-                 mCatalog.version(), ztIpcDir().c_str());
+    std::fprintf(stderr, "ztMediaDBd: serving card %s (version %u) in %s\n", cardId.c_str(), mCatalog.version(),
+                 ztIpcDir().c_str());
     if (onServing)
         onServing();
 

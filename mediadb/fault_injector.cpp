@@ -42,11 +42,13 @@ Status FaultInjector::arm(const std::vector<std::string> &words)
             continue;
         Armed a{1, 0};
         size_t needed = static_cast<size_t>(std::max(f.valueAt, k == Drop || k == Delay ? f.countAt : 0)) + 1;
-        if (words.size() < needed || words.size() > 3 ||
-            (f.valueAt > 0 && !parseNumber(words[f.valueAt], &a.value)) ||
+        if (words.size() < needed || words.size() > 3 || (f.valueAt > 0 && !parseNumber(words[f.valueAt], &a.value)) ||
             (static_cast<size_t>(f.countAt) < words.size() && !parseNumber(words[f.countAt], &a.remaining)))
-            return Status::error(std::string("usage: ") + (k == Drop ? "drop N" : k == Delay ? "delay N MS" :
-                                 k == Cut ? "cut K [N]" : k == StatusWord ? "status S [N]" : "token T [N]"));
+            return Status::error(std::string("usage: ") + (k == Drop         ? "drop N"
+                                                           : k == Delay      ? "delay N MS"
+                                                           : k == Cut        ? "cut K [N]"
+                                                           : k == StatusWord ? "status S [N]"
+                                                                             : "token T [N]"));
         mArmed[k] = a;
         return {};
     }

@@ -72,9 +72,9 @@ void silent(j_common_ptr) {}
 
 bool readJpegInfo(int fd, MediaInfo *info)
 {
-    jpeg_decompress_struct cinfo {};
-    ErrorJump err {};
-    FileSource src {};
+    jpeg_decompress_struct cinfo{};
+    ErrorJump err{};
+    FileSource src{};
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = errorExit;
     err.pub.output_message = silent;

@@ -81,8 +81,7 @@ public:
             return fail(key, "not a string");
         std::string s = v->valuestring;
         if (upTo ? (s.empty() || s.size() > len) : s.size() != len)
-            return fail(key, quoted(s) + " is not " + (upTo ? "1 to " : "") + std::to_string(len) +
-                                 " characters");
+            return fail(key, quoted(s) + " is not " + (upTo ? "1 to " : "") + std::to_string(len) + " characters");
         // A name is also a path component and part of every message about its file.
         for (unsigned char c : s)
             if (c < 0x20 || c == 0x7f || c == '/')
@@ -120,8 +119,8 @@ public:
         const cJSON *x;
         cJSON_ArrayForEach(x, v)
         {
-            if (!cJSON_IsNumber(x) || std::floor(x->valuedouble) != x->valuedouble ||
-                x->valuedouble < 0 || x->valuedouble > 4294967295.0)
+            if (!cJSON_IsNumber(x) || std::floor(x->valuedouble) != x->valuedouble || x->valuedouble < 0 ||
+                x->valuedouble > 4294967295.0)
                 return fail(key, "items must be integers from 0 to 4294967295");
             out->push_back(static_cast<uint32_t>(x->valuedouble));
         }
@@ -132,8 +131,8 @@ public:
     {
         Status s = u32("upload_status", out);
         if (s.ok() && (*out & DB_UPLOAD_STATE_MASK) > DB_UPLOAD_STATE_MAX)
-            return fail("upload_status", "upload state " + std::to_string(*out & DB_UPLOAD_STATE_MASK) +
-                                             " is above 31");
+            return fail("upload_status",
+                        "upload state " + std::to_string(*out & DB_UPLOAD_STATE_MASK) + " is above 31");
         return s;
     }
 
@@ -162,11 +161,11 @@ private:
     std::string mWhere;
 };
 
-#define ZT_TRY(expr)                  \
-    do {                              \
-        Status zt_s_ = (expr);        \
-        if (!zt_s_.ok())              \
-            return zt_s_;             \
+#define ZT_TRY(expr)                                                                                                   \
+    do {                                                                                                               \
+        Status zt_s_ = (expr);                                                                                         \
+        if (!zt_s_.ok())                                                                                               \
+            return zt_s_;                                                                                              \
     } while (0)
 
 Status parseVideo(const Reader &parent, VideoRecord *v)
@@ -213,8 +212,7 @@ Status parseMore(const Reader &parent, db_more_info *m)
     return {};
 }
 
-Status checkMembersInRange(const Reader &r, const char *key, const GroupRecord &g,
-                           const std::vector<uint32_t> &numbers)
+Status checkMembersInRange(const Reader &r, const char *key, const GroupRecord &g, const std::vector<uint32_t> &numbers)
 {
     for (uint32_t n : numbers)
         if (n < g.first || n > g.last)
@@ -293,11 +291,10 @@ Status parseEntry(const cJSON *item, size_t index, MediaEntry *e, EntrySource so
     static const struct {
         const char *key;
         uint32_t MediaEntry::*field;
-    } kFields[] = {{"cre", &MediaEntry::cre},   {"mod", &MediaEntry::mod},
-                   {"flags", &MediaEntry::flags}, {"mahs", &MediaEntry::mahs},
-                   {"rot", &MediaEntry::rot},   {"fov", &MediaEntry::fov},
-                   {"lc", &MediaEntry::lc},     {"prjn", &MediaEntry::prjn},
-                   {"highlight_count", &MediaEntry::highlightCount}};
+    } kFields[] = {
+        {"cre", &MediaEntry::cre},   {"mod", &MediaEntry::mod},   {"flags", &MediaEntry::flags},
+        {"mahs", &MediaEntry::mahs}, {"rot", &MediaEntry::rot},   {"fov", &MediaEntry::fov},
+        {"lc", &MediaEntry::lc},     {"prjn", &MediaEntry::prjn}, {"highlight_count", &MediaEntry::highlightCount}};
     for (const auto &f : kFields)
         ZT_TRY(r.u32(f.key, &(e->*f.field)));
     ZT_TRY(r.u64("size", &e->size));

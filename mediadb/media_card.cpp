@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-std::string fileKey(const std::string &dir, const std::string &file)
-{
-    return dir + "/" + file;
-}
+std::string fileKey(const std::string &dir, const std::string &file) { return dir + "/" + file; }
 
 uint32_t &fileUploadWord(MediaEntry &e, int member)
 {
@@ -120,8 +117,7 @@ void cardCarryOver(const MediaCard &previous, MediaCard *next)
     }
 }
 
-bool folderCarryOver(const MediaCard &previous, size_t from, size_t to, const FolderFacts *before,
-                     FolderUpdate *next)
+bool folderCarryOver(const MediaCard &previous, size_t from, size_t to, const FolderFacts *before, FolderUpdate *next)
 {
     WordsByIdentity words;
     for (size_t i = from; i < to; i++)

@@ -104,7 +104,7 @@ struct MediaCard {
     uint32_t version = 1, sessionId = 1;
     std::vector<MediaEntry> media;
     std::map<std::string, std::vector<DirListing>> dirs;  // explicit listings by directory
-    CardIndex index;  // a scanned card's facts by folder; empty for a manifest
+    CardIndex index;                                      // a scanned card's facts by folder; empty for a manifest
 };
 
 // "DIR/FILE", the key of one file everywhere in the server.
@@ -125,8 +125,7 @@ void cardCarryOver(const MediaCard &previous, MediaCard *next);
 // The same for one folder: the upload words of `previous` entries [from, to) (the folder as it
 // was, read with `before` facts) carried into `next`. True when the folder's set of files is the
 // same.
-bool folderCarryOver(const MediaCard &previous, size_t from, size_t to, const FolderFacts *before,
-                     FolderUpdate *next);
+bool folderCarryOver(const MediaCard &previous, size_t from, size_t to, const FolderFacts *before, FolderUpdate *next);
 // 16 hex digits hashed from `parts`: identifiers derived from what a card is.
 std::string hashedId(const std::vector<std::string> &parts);
 // 16 hex digits derived from the files of the card: a stable identifier when none is given.

@@ -160,10 +160,7 @@ void CatalogView::histogram(uint32_t buckets[DB_HISTOGRAM_BUCKETS]) const
     std::copy(mCatalog.mState->histogram, mCatalog.mState->histogram + DB_HISTOGRAM_BUCKETS, buckets);
 }
 
-CatalogView::Rows CatalogView::listRows(const ListQuery &q) const
-{
-    return mCatalog.listRowsLocked(q);
-}
+CatalogView::Rows CatalogView::listRows(const ListQuery &q) const { return mCatalog.listRowsLocked(q); }
 
 MediaCatalog::Rows MediaCatalog::listRowsLocked(const ListQuery &q) const
 {

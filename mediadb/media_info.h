@@ -13,8 +13,8 @@ struct MediaInfo {
     uint32_t durationMs = 0, timescale = 0;  // the movie's duration and time units per second
     uint32_t fpsNum = 0, fpsDen = 0;         // the video track's frame rate, reduced
     uint32_t width = 0, height = 0;
-    uint32_t avcProfile = 0;                 // profile byte of an AVC/HEVC configuration record
-    std::vector<uint32_t> highlights;        // highlight tags, milliseconds from the start
+    uint32_t avcProfile = 0;           // profile byte of an AVC/HEVC configuration record
+    std::vector<uint32_t> highlights;  // highlight tags, milliseconds from the start
     bool operator==(const MediaInfo &o) const;
 };
 

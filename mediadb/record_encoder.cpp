@@ -31,10 +31,7 @@ std::vector<uint8_t> bitmap(const GroupRecord &g, const std::vector<uint32_t> &m
 
 }  // namespace
 
-bool hasParentGumi(const MediaEntry &e)
-{
-    return (e.flags & DB_MEDIA_FLAG_PARENT_GUMI) != 0;
-}
+bool hasParentGumi(const MediaEntry &e) { return (e.flags & DB_MEDIA_FLAG_PARENT_GUMI) != 0; }
 
 db_content_info contentInfoOf(const MediaEntry &e, int member)
 {
@@ -69,8 +66,8 @@ db_content_info contentNotFound(const char *dir, const char *file)
 bool putVideoBlock(FrameWriter &w, const MediaEntry &e, int member)
 {
     const VideoRecord &v = member >= 0 ? e.members[member].video : e.video;
-    db_video_specific_info info{v.ls, v.durationMs, v.profile, v.avcProfile,
-                                static_cast<uint32_t>(v.highlights.size()), v.cl};
+    db_video_specific_info info{v.ls, v.durationMs, v.profile, v.avcProfile, static_cast<uint32_t>(v.highlights.size()),
+                                v.cl};
     size_t mark = w.size();
     if (w.put(info) && w.putBytes(v.highlights.data(), v.highlights.size() * sizeof(uint32_t)))
         return true;

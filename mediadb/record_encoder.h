@@ -24,7 +24,10 @@ public:
         return true;
     }
     template <typename T>
-    bool put(const T &record) { return putBytes(&record, sizeof record); }
+    bool put(const T &record)
+    {
+        return putBytes(&record, sizeof record);
+    }
     size_t size() const { return mFrame.size(); }
     void truncate(size_t n) { mFrame.resize(n); }
     Frame &frame() { return mFrame; }

@@ -35,10 +35,7 @@ void setCount(Frame &f, uint32_t count)
     std::memcpy(f.data() + offsetof(db_response_header, count_returned), &count, sizeof count);
 }
 
-std::string nameOf(const char *field, size_t width)
-{
-    return std::string(field, strnlen(field, width));
-}
+std::string nameOf(const char *field, size_t width) { return std::string(field, strnlen(field, width)); }
 
 bool findFile(const CatalogView &view, const char *dir, const char *file, FileRef *ref)
 {
@@ -69,8 +66,11 @@ void list(const CatalogView &view, const Request &r, Frames &out)
     const std::vector<FileRef> &rows = *cached;
     FrameWriter w;
     db_list_response_header h{{r.header.command_type, DB_STATUS_OK, 0, card.version, r.header.token},
-                              req.list.starting_index, q.listOptions, q.queryOptions,
-                              static_cast<uint32_t>(rows.size()), card.sessionId};
+                              req.list.starting_index,
+                              q.listOptions,
+                              q.queryOptions,
+                              static_cast<uint32_t>(rows.size()),
+                              card.sessionId};
     w.put(h);
     uint32_t count = 0;
     // A page never overflows the frame: fewer entries than asked rather than a cut entry.
@@ -125,8 +125,8 @@ void fileInfo(const CatalogView &view, const Request &r, Frames &out)
 void videoInfo(const CatalogView &view, const Request &r, Frames &out)
 {
     const MediaCard &card = view.card();
-    size_t pairs = std::min<size_t>(r.header.request_count, (r.length - sizeof(db_request_header)) /
-                                                               sizeof(db_file_name_pair));
+    size_t pairs =
+        std::min<size_t>(r.header.request_count, (r.length - sizeof(db_request_header)) / sizeof(db_file_name_pair));
     FrameWriter w = replyTo(r, card.version, DB_STATUS_OK, 0);
     uint32_t count = 0;
     for (size_t i = 0; i < std::max<size_t>(pairs, 1); i++) {
@@ -182,8 +182,8 @@ void scandir(const CatalogView &view, const Request &r, Frames &out)
     size_t rest = files.size() > firstRoom ? files.size() - firstRoom : 0;
     uint32_t transfers = static_cast<uint32_t>(1 + (rest + nextRoom - 1) / nextRoom);
     FrameWriter w;
-    w.put(db_scandir_response_header{DB_CMD_NON_DB_SCANDIR, known ? DB_STATUS_OK : DB_STATUS_NOT_FOUND,
-                                     transfers, static_cast<uint32_t>(files.size()), r.header.token});
+    w.put(db_scandir_response_header{DB_CMD_NON_DB_SCANDIR, known ? DB_STATUS_OK : DB_STATUS_NOT_FOUND, transfers,
+                                     static_cast<uint32_t>(files.size()), r.header.token});
     for (const DirListing &d : files) {
         db_scandir_wire_entry e{};
         std::memcpy(e.file_name, d.file.data(), std::min<size_t>(d.file.size(), DB_FILE_NAME_LEN));

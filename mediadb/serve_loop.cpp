@@ -132,8 +132,8 @@ private:
         if (answer.delayMs == 0)
             return finish(r.fd, r.kind, answer);
         std::lock_guard<std::mutex> lock(mLock);
-        mDelayed.push(Delayed{Clock::now() + std::chrono::milliseconds(answer.delayMs), r.fd, r.kind,
-                              std::move(answer)});
+        mDelayed.push(
+            Delayed{Clock::now() + std::chrono::milliseconds(answer.delayMs), r.fd, r.kind, std::move(answer)});
         mTimer.notify_one();
     }
 
@@ -348,8 +348,7 @@ void dispatch(int epoll, Loop &loop)
 
 }  // namespace
 
-int serveConnections(const std::vector<Listener> &listeners, int wakeFd, unsigned workers,
-                     const FrameHandler &handler)
+int serveConnections(const std::vector<Listener> &listeners, int wakeFd, unsigned workers, const FrameHandler &handler)
 {
     const int epoll = epoll_create1(EPOLL_CLOEXEC);
     if (epoll < 0)

@@ -30,7 +30,6 @@ struct Listener {
 // Accepts on `listeners`, answers every frame through `handler` with `workers` threads, and
 // returns when `wakeFd` is readable; connections still open then are closed, delayed replies
 // still waiting are dropped. 0, or -1 (errno set) when the loop could not be set up.
-int serveConnections(const std::vector<Listener> &listeners, int wakeFd, unsigned workers,
-                     const FrameHandler &handler);
+int serveConnections(const std::vector<Listener> &listeners, int wakeFd, unsigned workers, const FrameHandler &handler);
 
 #endif

@@ -88,10 +88,7 @@ bool parseWord(const std::string &text, uint32_t *out)
 
 }  // namespace
 
-int StateStore::currentSchemaVersion()
-{
-    return kSchemaVersion;
-}
+int StateStore::currentSchemaVersion() { return kSchemaVersion; }
 
 Status StateStore::open(const std::string &path, std::unique_ptr<StateStore> *out, bool freshStart)
 {
@@ -106,8 +103,8 @@ Status StateStore::open(const std::string &path, std::unique_ptr<StateStore> *ou
     }
     sqlite3 *db = nullptr;
     std::string name = path.empty() ? ":memory:" : path;
-    int rc = sqlite3_open_v2(name.c_str(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    int rc =
+        sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
     std::unique_ptr<StateStore> store(new StateStore(db));
     store->mPath = name;
     store->mLockFd = claim.fd;
@@ -442,8 +439,8 @@ Status StateStore::loadIndex(MediaCard *card)
                 " avc_profile, highlights FROM file_index");
     if (!q)
         return error("read file index");
-    static const char *const kColumns[] = {"size", "mtime_ns", "duration_ms", "timescale", "fps_num",
-                                           "fps_den", "width", "height", "avc_profile"};
+    static const char *const kColumns[] = {"size",    "mtime_ns", "duration_ms", "timescale",  "fps_num",
+                                           "fps_den", "width",    "height",      "avc_profile"};
     std::map<std::string, std::shared_ptr<FolderFacts>> folders;
     int rc;
     while ((rc = q.step()) == SQLITE_ROW) {

@@ -24,8 +24,9 @@ Status claimStoreFile(const std::string &path, StoreClaim *claim)
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fstat(fd, &st) != 0) {
         const int err = errno;
         close(fd);
-        return Status::error("state " + path + ": " +
-                             (err == EWOULDBLOCK ? "in use by another ztMediaDBd (the file is locked)" : std::strerror(err)));
+        return Status::error(
+            "state " + path + ": " +
+            (err == EWOULDBLOCK ? "in use by another ztMediaDBd (the file is locked)" : std::strerror(err)));
     }
     claim->fd = fd;
     claim->empty = !claim->created && st.st_size == 0;

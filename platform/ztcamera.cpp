@@ -24,7 +24,8 @@ std::string cardIdFromFile()
 {
     std::ifstream in(ztIpcCardIdPath());
     std::string line;
-    if (!in || !std::getline(in, line)) return std::string();
+    if (!in || !std::getline(in, line))
+        return std::string();
     size_t end = line.find_last_not_of(" \t\r\n");
     return end == std::string::npos ? std::string() : line.substr(0, end + 1);
 }
@@ -34,27 +35,32 @@ std::string cardIdFromFile()
 int ztc_state_get_model_number()
 {
     const char *v = std::getenv("ZT_MODEL_NUMBER");
-    if (!v || !*v) return ZT_DEFAULT_MODEL_NUMBER;
+    if (!v || !*v)
+        return ZT_DEFAULT_MODEL_NUMBER;
     char *end = nullptr;
     errno = 0;
     long n = std::strtol(v, &end, 10);
-    if (*end != '\0' || errno || n < 0 || n > 0x7FFFFFFF) return ZT_DEFAULT_MODEL_NUMBER;
+    if (*end != '\0' || errno || n < 0 || n > 0x7FFFFFFF)
+        return ZT_DEFAULT_MODEL_NUMBER;
     return static_cast<int>(n);
 }
 
 int getCardIDStr(char *buf)
 {
-    if (!buf) return -1;
+    if (!buf)
+        return -1;
     const char *env = std::getenv("ZT_CARD_ID");
     std::string id = (env && *env) ? std::string(env) : cardIdFromFile();
-    if (id.empty()) return -1;
+    if (id.empty())
+        return -1;
     storeId(buf, id);
     return 0;
 }
 
 int ss_printf(std::string &out, const char *format, ...)
 {
-    if (!format) return -1;
+    if (!format)
+        return -1;
     va_list ap, copy;
     va_start(ap, format);
     va_copy(copy, ap);

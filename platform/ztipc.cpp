@@ -23,20 +23,24 @@ bool makeAddress(const std::string &path, sockaddr_un *addr)
 {
     std::memset(addr, 0, sizeof *addr);
     addr->sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr->sun_path) return false;
+    if (path.size() >= sizeof addr->sun_path)
+        return false;
     std::memcpy(addr->sun_path, path.c_str(), path.size() + 1);
     return true;
 }
 
 int socketInit(const char *name, rtosConnection_t *conn)
 {
-    if (!name || !*name || !conn) return -EINVAL;
+    if (!name || !*name || !conn)
+        return -EINVAL;
     conn->fd = -1;
     conn->connected = 0;
     sockaddr_un addr;
-    if (!makeAddress(ztIpcChannelPath(name), &addr)) return -ENAMETOOLONG;
+    if (!makeAddress(ztIpcChannelPath(name), &addr))
+        return -ENAMETOOLONG;
     int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0) return negErrno();
+    if (fd < 0)
+        return negErrno();
     int rc;
     do {
         rc = connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
@@ -58,9 +62,12 @@ int socketInit(const char *name, rtosConnection_t *conn)
 
 int socketSend(rtosConnection_t *conn, const void *buf, size_t len)
 {
-    if (!conn || (!buf && len)) return -EINVAL;
-    if (!conn->connected) return -ENOTCONN;
-    if (len > ZT_IPC_FRAME_MAX) return -EMSGSIZE;
+    if (!conn || (!buf && len))
+        return -EINVAL;
+    if (!conn->connected)
+        return -ENOTCONN;
+    if (len > ZT_IPC_FRAME_MAX)
+        return -EMSGSIZE;
     ssize_t n;
     do {
         n = send(conn->fd, buf, len, MSG_NOSIGNAL);
@@ -70,23 +77,30 @@ int socketSend(rtosConnection_t *conn, const void *buf, size_t len)
 
 int socketReceive(rtosConnection_t *conn, void *buf, size_t cap)
 {
-    if (!conn || !buf || cap == 0) return -EINVAL;
-    if (!conn->connected) return -ENOTCONN;
+    if (!conn || !buf || cap == 0)
+        return -EINVAL;
+    if (!conn->connected)
+        return -ENOTCONN;
     ssize_t n;
     // MSG_TRUNC reports the whole packet's length, so an oversized frame is caught, not cut.
     do {
         n = recv(conn->fd, buf, cap, MSG_TRUNC);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) return (errno == EWOULDBLOCK) ? -EAGAIN : negErrno();
-    if (n == 0) return -ECONNRESET;  // orderly shutdown by the peer
-    if (static_cast<size_t>(n) > cap) return -EMSGSIZE;
+    if (n < 0)
+        return (errno == EWOULDBLOCK) ? -EAGAIN : negErrno();
+    if (n == 0)
+        return -ECONNRESET;  // orderly shutdown by the peer
+    if (static_cast<size_t>(n) > cap)
+        return -EMSGSIZE;
     return static_cast<int>(n);
 }
 
 int socketDestroy(rtosConnection_t *conn)
 {
-    if (!conn) return -EINVAL;
-    if (conn->connected) close(conn->fd);
+    if (!conn)
+        return -EINVAL;
+    if (conn->connected)
+        close(conn->fd);
     conn->fd = -1;
     conn->connected = 0;
     return 0;
@@ -99,10 +113,12 @@ std::atomic<const ztIpcOps *> gOps{&kSocketOps};
 bool makeDirs(const std::string &dir)
 {
     for (size_t pos = 1; pos <= dir.size(); ++pos) {
-        if (pos != dir.size() && dir[pos] != '/') continue;
+        if (pos != dir.size() && dir[pos] != '/')
+            continue;
         std::string part = dir.substr(0, pos);
         bool last = pos == dir.size() || dir.find_first_not_of('/', pos) == std::string::npos;
-        if (mkdir(part.c_str(), last ? 0700 : 0755) < 0 && errno != EEXIST) return false;
+        if (mkdir(part.c_str(), last ? 0700 : 0755) < 0 && errno != EEXIST)
+            return false;
     }
     return true;
 }
@@ -110,7 +126,8 @@ bool makeDirs(const std::string &dir)
 // Sets "<op> <path>: <system error>" and returns false.
 bool setError(std::string *err, const char *op, const std::string &path, int code)
 {
-    if (err) *err = std::string(op) + " " + path + ": " + std::strerror(code);
+    if (err)
+        *err = std::string(op) + " " + path + ": " + std::strerror(code);
     return false;
 }
 
@@ -125,14 +142,19 @@ int fail(std::string *err, const char *op, const std::string &path, int code)
 bool clearStaleSocket(const std::string &path, const sockaddr_un &addr, std::string *err)
 {
     struct stat st;
-    if (lstat(path.c_str(), &st) < 0) return errno == ENOENT || setError(err, "stat", path, errno);
-    if (!S_ISSOCK(st.st_mode)) return setError(err, "listen", path, EEXIST);
+    if (lstat(path.c_str(), &st) < 0)
+        return errno == ENOENT || setError(err, "stat", path, errno);
+    if (!S_ISSOCK(st.st_mode))
+        return setError(err, "listen", path, EEXIST);
     int probe = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (probe < 0) return setError(err, "socket", path, errno);
+    if (probe < 0)
+        return setError(err, "socket", path, errno);
     bool live = connect(probe, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
     close(probe);
-    if (live) return setError(err, "bind", path, EADDRINUSE);
-    if (unlink(path.c_str()) < 0 && errno != ENOENT) return setError(err, "unlink", path, errno);
+    if (live)
+        return setError(err, "bind", path, EADDRINUSE);
+    if (unlink(path.c_str()) < 0 && errno != ENOENT)
+        return setError(err, "unlink", path, errno);
     return true;
 }
 
@@ -141,19 +163,22 @@ bool clearStaleSocket(const std::string &path, const sockaddr_un &addr, std::str
 bool checkDirSafe(const std::string &dir, std::string *err)
 {
     struct stat st;
-    if (lstat(dir.c_str(), &st) < 0) return setError(err, "stat", dir, errno);
+    if (lstat(dir.c_str(), &st) < 0)
+        return setError(err, "stat", dir, errno);
     std::string why;
     if (S_ISLNK(st.st_mode))
         why = "is a symbolic link";
     else if (!S_ISDIR(st.st_mode))
         why = "is not a directory";
     else if (st.st_uid != geteuid())
-        why = "is owned by uid " + std::to_string(st.st_uid) + ", not by this user (uid " +
-              std::to_string(geteuid()) + ")";
+        why = "is owned by uid " + std::to_string(st.st_uid) + ", not by this user (uid " + std::to_string(geteuid()) +
+              ")";
     else if (st.st_mode & (S_IWGRP | S_IWOTH))
         why = "is writable by group or others";
-    if (why.empty()) return true;
-    if (err) *err = "channel directory " + dir + " " + why + "; refusing to use it";
+    if (why.empty())
+        return true;
+    if (err)
+        *err = "channel directory " + dir + " " + why + "; refusing to use it";
     return false;
 }
 
@@ -161,20 +186,11 @@ bool checkDirSafe(const std::string &dir, std::string *err)
 
 int ztIpcInit(const char *name, rtosConnection_t *conn) { return gOps.load()->init(name, conn); }
 
-int ztIpcSend(rtosConnection_t *conn, const void *buf, size_t len)
-{
-    return gOps.load()->send(conn, buf, len);
-}
+int ztIpcSend(rtosConnection_t *conn, const void *buf, size_t len) { return gOps.load()->send(conn, buf, len); }
 
-int ztIpcReceive(rtosConnection_t *conn, void *buf)
-{
-    return gOps.load()->receive(conn, buf, ZT_IPC_FRAME_MAX);
-}
+int ztIpcReceive(rtosConnection_t *conn, void *buf) { return gOps.load()->receive(conn, buf, ZT_IPC_FRAME_MAX); }
 
-int ztIpcReceiveInto(rtosConnection_t *conn, void *buf, size_t cap)
-{
-    return gOps.load()->receive(conn, buf, cap);
-}
+int ztIpcReceiveInto(rtosConnection_t *conn, void *buf, size_t cap) { return gOps.load()->receive(conn, buf, cap); }
 
 int ztIpcDestroy(rtosConnection_t *conn) { return gOps.load()->destroy(conn); }
 
@@ -194,16 +210,22 @@ std::string ztIpcCardIdPath() { return ztIpcDir() + "/card_id"; }
 
 int ztIpcListen(const char *name, std::string *err)
 {
-    if (!name || !*name || std::strchr(name, '/')) return fail(err, "listen", name ? name : "(null)", EINVAL);
+    if (!name || !*name || std::strchr(name, '/'))
+        return fail(err, "listen", name ? name : "(null)", EINVAL);
     std::string dir = ztIpcDir();
-    if (!makeDirs(dir)) return fail(err, "mkdir", dir, errno);
-    if (!checkDirSafe(dir, err)) return -1;
+    if (!makeDirs(dir))
+        return fail(err, "mkdir", dir, errno);
+    if (!checkDirSafe(dir, err))
+        return -1;
     std::string path = ztIpcChannelPath(name);
     sockaddr_un addr;
-    if (!makeAddress(path, &addr)) return fail(err, "bind", path, ENAMETOOLONG);
-    if (!clearStaleSocket(path, addr, err)) return -1;
+    if (!makeAddress(path, &addr))
+        return fail(err, "bind", path, ENAMETOOLONG);
+    if (!clearStaleSocket(path, addr, err))
+        return -1;
     int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0) return fail(err, "socket", path, errno);
+    if (fd < 0)
+        return fail(err, "socket", path, errno);
     if (bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) < 0) {
         int code = errno;
         close(fd);
@@ -222,15 +244,18 @@ int ztIpcListen(const char *name, std::string *err)
 bool ztIpcWriteFile(const char *name, const std::string &text, std::string *err)
 {
     std::string dir = ztIpcDir(), path = ztIpcChannelPath(name);
-    if (!checkDirSafe(dir, err)) return false;
+    if (!checkDirSafe(dir, err))
+        return false;
     std::string tmp = path + ".XXXXXX";
     int fd = mkostemp(&tmp[0], O_CLOEXEC);  // a new file of ours: follows no planted link
-    if (fd < 0) return setError(err, "create", tmp, errno);
+    if (fd < 0)
+        return setError(err, "create", tmp, errno);
     bool ok = fchmod(fd, 0644) == 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     int code = errno;
     ok = (close(fd) == 0) && ok;
     // rename() replaces a link at `path` itself, never what it points to.
-    if (ok && rename(tmp.c_str(), path.c_str()) == 0) return true;
+    if (ok && rename(tmp.c_str(), path.c_str()) == 0)
+        return true;
     code = ok ? errno : code;
     unlink(tmp.c_str());
     return setError(err, "write", path, code ? code : EIO);

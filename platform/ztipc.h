@@ -18,19 +18,20 @@ constexpr int ZT_IPC_DEFAULT_RCV_TIMEOUT_S = 30;
 
 // One open channel. The library zero-fills it before ztIpcInit and reads only `fd`.
 struct rtosConnection_t {
-    int fd;          // the connected socket descriptor; must stay the first member
-    int connected;   // 1 between a successful ztIpcInit and ztIpcDestroy
+    int fd;         // the connected socket descriptor; must stay the first member
+    int connected;  // 1 between a successful ztIpcInit and ztIpcDestroy
     char channel[64];
 };
 
-// Connects to the channel `name`, with a receive time-out of ZT_IPC_DEFAULT_RCV_TIMEOUT_S. 0 on success; negative (-errno) on failure, with the record
-// left unconnected.
+// Connects to the channel `name`, with a receive time-out of ZT_IPC_DEFAULT_RCV_TIMEOUT_S. 0 on success; negative
+// (-errno) on failure, with the record left unconnected.
 int ztIpcInit(const char *name, rtosConnection_t *conn);
 // Sends one frame of `len` bytes (at most ZT_IPC_FRAME_MAX). Bytes sent, or negative (-errno).
 int ztIpcSend(rtosConnection_t *conn, const void *buf, size_t len);
 // Receives one frame into `buf`, which must hold ZT_IPC_FRAME_MAX bytes. Honours the socket's
 // SO_RCVTIMEO. Bytes received (>= 1), or negative (-errno): -EAGAIN on time-out, -ECONNRESET when
-// the peer closed or sent a zero-length frame (the two look the same on this transport), -EMSGSIZE when the frame was larger than the buffer (the frame is dropped).
+// the peer closed or sent a zero-length frame (the two look the same on this transport), -EMSGSIZE when the frame was
+// larger than the buffer (the frame is dropped).
 int ztIpcReceive(rtosConnection_t *conn, void *buf);
 // As ztIpcReceive with an explicit capacity; frames larger than `cap` fail with -EMSGSIZE.
 int ztIpcReceiveInto(rtosConnection_t *conn, void *buf, size_t cap);
@@ -46,8 +47,8 @@ std::string ztIpcChannelPath(const char *name);
 std::string ztIpcCardIdPath();
 // Creates the directory (mode 0700) when missing and refuses it when it is a symbolic link, not
 // a directory, owned by another user or writable by group or others; removes a stale socket file
-// and listens on channel `name` (SOCK_SEQPACKET, close-on-exec, mode 0600 whatever the umask). Returns the listening descriptor, or -1 with `*err`
-// set to a message naming the operation, the path and the system error
+// and listens on channel `name` (SOCK_SEQPACKET, close-on-exec, mode 0600 whatever the umask). Returns the listening
+// descriptor, or -1 with `*err` set to a message naming the operation, the path and the system error
 // ("bind /tmp/ztipc/rtos_media_db: Address already in use").
 int ztIpcListen(const char *name, std::string *err);
 // Replaces the file `name` in the (safe) channel directory by `text`: written to a new temporary

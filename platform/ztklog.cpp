@@ -22,8 +22,10 @@ void writeAll(int fd, const char *p, size_t n)
 {
     while (n > 0) {
         ssize_t w = write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return;  // nowhere else to report a failing stderr
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return;  // nowhere else to report a failing stderr
         p += w;
         n -= static_cast<size_t>(w);
     }
@@ -37,7 +39,8 @@ void appendV(std::string &out, const char *format, va_list ap)
     va_copy(copy, ap);
     int n = std::vsnprintf(small, sizeof small, format, copy);
     va_end(copy);
-    if (n < 0) return;
+    if (n < 0)
+        return;
     if (static_cast<size_t>(n) < sizeof small) {
         out.append(small, static_cast<size_t>(n));
         return;
@@ -53,12 +56,14 @@ void appendV(std::string &out, const char *format, va_list ap)
 int ztKlogLevelFromEnv()
 {
     const char *v = std::getenv("ZT_LOG_LEVEL");
-    if (!v || !*v) return kDefaultLevel;
+    if (!v || !*v)
+        return kDefaultLevel;
     char *end = nullptr;
     errno = 0;
     long level = std::strtol(v, &end, 10);
     bool whole = *end == '\0' && std::strspn(v, "0123456789") == std::strlen(v);
-    if (!whole || errno || level > kMaxLevel) return kDefaultLevel;
+    if (!whole || errno || level > kMaxLevel)
+        return kDefaultLevel;
     return static_cast<int>(level);
 }
 
@@ -66,7 +71,8 @@ int g_logLevel = ztKlogLevelFromEnv();
 
 int ztUtilSetLogLevel(int level)
 {
-    if (level < 0) return -1;
+    if (level < 0)
+        return -1;
     g_logLevel = level;
     return 0;
 }
@@ -79,7 +85,8 @@ void ztKlogSetSink(ztKlogSink sink, void *ctx)
 
 void ztUtilKlogMsgLevel(int level, int line, const char *file, const char *format, ...)
 {
-    if (level > g_logLevel || !format) return;
+    if (level > g_logLevel || !format)
+        return;
     char head[128];
     std::snprintf(head, sizeof head, "zt[%d] %s:%d: ", level, file ? file : "?", line);
     std::string text(head);
@@ -87,7 +94,8 @@ void ztUtilKlogMsgLevel(int level, int line, const char *file, const char *forma
     va_start(ap, format);
     appendV(text, format, ap);
     va_end(ap);
-    if (text.back() != '\n') text.push_back('\n');
+    if (text.back() != '\n')
+        text.push_back('\n');
     if (gSink) {
         gSink(gSinkCtx, level, text.c_str());
         return;

@@ -24,25 +24,25 @@ bool is_kind_char(uint8_t c) { return c > 0x20 && c < 0x7F; }
 
 // Walks the header and the elements of data[0, limit). On success stores the offset just past
 // the last element (where the end mark is, or limit) in *end. On failure sets why.
-bool walk(const uint8_t *data, size_t limit, size_t *end, std::vector<ztmsg_element> *out,
-          std::string *why)
+bool walk(const uint8_t *data, size_t limit, size_t *end, std::vector<ztmsg_element> *out, std::string *why)
 {
     char text[96];
     if (limit < ZTMSG_HEADER_SIZE) {
-        snprintf(text, sizeof text, "message of %zu bytes is shorter than its 8-byte header",
-                 limit);
-        if (why) *why = text;
+        snprintf(text, sizeof text, "message of %zu bytes is shorter than its 8-byte header", limit);
+        if (why)
+            *why = text;
         return false;
     }
     if (!is_kind_char(data[0]) || !is_kind_char(data[1])) {
-        if (why) *why = "header kind is not two printable characters";
+        if (why)
+            *why = "header kind is not two printable characters";
         return false;
     }
     uint32_t payload = rd32(data + 4);
     if (payload > limit - ZTMSG_HEADER_SIZE) {
-        snprintf(text, sizeof text, "payload of %u bytes overruns the %zu-byte message", payload,
-                 limit);
-        if (why) *why = text;
+        snprintf(text, sizeof text, "payload of %u bytes overruns the %zu-byte message", payload, limit);
+        if (why)
+            *why = text;
         return false;
     }
     size_t off = ZTMSG_HEADER_SIZE + payload;
@@ -51,9 +51,9 @@ bool walk(const uint8_t *data, size_t limit, size_t *end, std::vector<ztmsg_elem
         if (tag == 0 && size == 0)
             break;
         if (size > limit - off - ZTMSG_ELEMENT_HEADER_SIZE) {
-            snprintf(text, sizeof text, "element 0x%X at offset %zu: %u bytes overrun the message",
-                     tag, off, size);
-            if (why) *why = text;
+            snprintf(text, sizeof text, "element 0x%X at offset %zu: %u bytes overrun the message", tag, off, size);
+            if (why)
+                *why = text;
             return false;
         }
         if (out)
@@ -76,15 +76,14 @@ int ztmsg_open_wom_queue(int oflag)
     return mq_open(ZT_WOM_QUEUE_NAME, oflag | O_CREAT, 0664, &attr);
 }
 
-uint32_t ztmsg_build(ztmsg_t *record, const char *kind, const void *payload, uint32_t size,
-                     uint16_t id)
+uint32_t ztmsg_build(ztmsg_t *record, const char *kind, const void *payload, uint32_t size, uint16_t id)
 {
     if (!record || !kind || strlen(kind) != 2 || (!payload && size))
         return 0;
     if (!is_kind_char(uint8_t(kind[0])) || !is_kind_char(uint8_t(kind[1])))
         return 0;
-    if (record->capacity > sizeof record->data ||
-        size > record->capacity || record->capacity - size < ZTMSG_HEADER_SIZE)
+    if (record->capacity > sizeof record->data || size > record->capacity ||
+        record->capacity - size < ZTMSG_HEADER_SIZE)
         return 0;
     uint8_t *d = record->data;
     d[0] = uint8_t(kind[0]);
@@ -98,16 +97,14 @@ uint32_t ztmsg_build(ztmsg_t *record, const char *kind, const void *payload, uin
     return record->length;
 }
 
-uint32_t sntlv_add_bin(uint8_t *data, uint32_t capacity, uint32_t tag, uint32_t size,
-                       const void *bytes)
+uint32_t sntlv_add_bin(uint8_t *data, uint32_t capacity, uint32_t tag, uint32_t size, const void *bytes)
 {
     if (!data || (!bytes && size) || (tag == 0 && size == 0))
         return 0;
     size_t end = 0;
     if (!walk(data, capacity, &end, nullptr, nullptr))
         return 0;
-    if (capacity - end < ZTMSG_ELEMENT_HEADER_SIZE ||
-        size > capacity - end - ZTMSG_ELEMENT_HEADER_SIZE)
+    if (capacity - end < ZTMSG_ELEMENT_HEADER_SIZE || size > capacity - end - ZTMSG_ELEMENT_HEADER_SIZE)
         return 0;
     wr32(data + end, tag);
     wr32(data + end + 4, size);
@@ -116,8 +113,7 @@ uint32_t sntlv_add_bin(uint8_t *data, uint32_t capacity, uint32_t tag, uint32_t 
     return ZTMSG_ELEMENT_HEADER_SIZE + size;
 }
 
-uint32_t sntlv_add_dat(uint8_t *data, uint32_t capacity, uint32_t tag, const void *value,
-                       uint32_t size)
+uint32_t sntlv_add_dat(uint8_t *data, uint32_t capacity, uint32_t tag, const void *value, uint32_t size)
 {
     return sntlv_add_bin(data, capacity, tag, size, value);
 }

@@ -21,10 +21,10 @@ enum : uint32_t {
 
 // Identifiers of the offload-manager event the media checker sends.
 enum : uint32_t {
-    ZTMSG_ID_WOM_EVENT = 24,          // message id of an event for the offload manager
-    ZTMSG_TAG_DEST_QUEUE = 0x44,      // queue the message is addressed to
-    ZTMSG_TAG_REPLY_QUEUE = 0x43,     // queue the sender listens on
-    ZTMSG_TAG_END = 0xFFFFFFEEu,      // closes the element list (-18 as a 32-bit word)
+    ZTMSG_ID_WOM_EVENT = 24,       // message id of an event for the offload manager
+    ZTMSG_TAG_DEST_QUEUE = 0x44,   // queue the message is addressed to
+    ZTMSG_TAG_REPLY_QUEUE = 0x43,  // queue the sender listens on
+    ZTMSG_TAG_END = 0xFFFFFFEEu,   // closes the element list (-18 as a 32-bit word)
 };
 #define ZTMSG_KIND_EVENT "EV"
 
@@ -41,26 +41,23 @@ enum : long {
 int ztmsg_open_wom_queue(int oflag);
 
 struct ztmsg_t {
-    uint32_t capacity;                 // size of data; given to every append
-    uint32_t length;                   // bytes of data in use; this many are sent
+    uint32_t capacity;  // size of data; given to every append
+    uint32_t length;    // bytes of data in use; this many are sent
     uint8_t data[ZTMSG_DATA_MAX];
 };
 
 // Writes the header and payload at the start of record->data and sets record->length to
 // 8 + size. Returns that length, or 0 (record untouched) for a null record or kind, a kind
 // that is not 2 characters, a null payload with a non-zero size, or a message too large.
-uint32_t ztmsg_build(ztmsg_t *record, const char *kind, const void *payload, uint32_t size,
-                     uint16_t id);
+uint32_t ztmsg_build(ztmsg_t *record, const char *kind, const void *payload, uint32_t size, uint16_t id);
 
 // Appends one element after the header and the elements already in data (found by walking
 // them). Returns the bytes appended (8 + size), or 0 when it would not fit in capacity, when
 // data does not hold a well-formed message, or for an element indistinguishable from the end
 // mark (tag 0 with size 0).
-uint32_t sntlv_add_bin(uint8_t *data, uint32_t capacity, uint32_t tag, uint32_t size,
-                       const void *bytes);
+uint32_t sntlv_add_bin(uint8_t *data, uint32_t capacity, uint32_t tag, uint32_t size, const void *bytes);
 // The same with size bytes at value; a null value with size 0 appends a bare tag.
-uint32_t sntlv_add_dat(uint8_t *data, uint32_t capacity, uint32_t tag, const void *value,
-                       uint32_t size);
+uint32_t sntlv_add_dat(uint8_t *data, uint32_t capacity, uint32_t tag, const void *value, uint32_t size);
 
 struct ztmsg_element {
     uint32_t tag;
@@ -69,7 +66,7 @@ struct ztmsg_element {
 };
 
 struct ztmsg_view {
-    char kind[3];          // the two kind characters, terminated
+    char kind[3];  // the two kind characters, terminated
     uint16_t id;
     uint32_t payload_size;
     const uint8_t *payload;

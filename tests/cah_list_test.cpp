@@ -21,15 +21,52 @@ constexpr uint32_t kMiB = 1u << 20;
 // A list item built by chained setters.
 struct Item {
     cah_item_s v{};
-    Item(uint32_t type, uint32_t state = 0) { v.content_type = type; v.upload_status = state; }
-    Item &hl() { v.highlight_count = 1; return *this; }
-    Item &mahs(uint32_t m) { v.mahs = m; return *this; }
-    Item &dur(uint32_t s) { v.duration = s; return *this; }
-    Item &cl() { v.cl = 1; return *this; }
-    Item &files(uint32_t first, uint32_t last) { v.first_number = first; v.last_number = last; return *this; }
-    Item &cre(uint32_t t) { v.creation_time = t; return *this; }
-    Item &size(uint64_t s) { v.size = s; return *this; }
-    Item &group(uint32_t g) { v.group_number = g; return *this; }
+    Item(uint32_t type, uint32_t state = 0)
+    {
+        v.content_type = type;
+        v.upload_status = state;
+    }
+    Item &hl()
+    {
+        v.highlight_count = 1;
+        return *this;
+    }
+    Item &mahs(uint32_t m)
+    {
+        v.mahs = m;
+        return *this;
+    }
+    Item &dur(uint32_t s)
+    {
+        v.duration = s;
+        return *this;
+    }
+    Item &cl()
+    {
+        v.cl = 1;
+        return *this;
+    }
+    Item &files(uint32_t first, uint32_t last)
+    {
+        v.first_number = first;
+        v.last_number = last;
+        return *this;
+    }
+    Item &cre(uint32_t t)
+    {
+        v.creation_time = t;
+        return *this;
+    }
+    Item &size(uint64_t s)
+    {
+        v.size = s;
+        return *this;
+    }
+    Item &group(uint32_t g)
+    {
+        v.group_number = g;
+        return *this;
+    }
 };
 
 UploadRule rule(bool state, uint32_t kind, std::vector<uint32_t> range = {}, int which = 0)
@@ -163,7 +200,7 @@ struct Entry {
 struct Card {
     std::vector<Entry> entries;
     uint32_t session = 1;
-    int emptyPages = 0;         // pages that claim the entries but send none (-1: every page)
+    int emptyPages = 0;        // pages that claim the entries but send none (-1: every page)
     bool bumpSession = false;  // a new version for every page
 
     Frame page(const PeerRequest &r)
@@ -219,9 +256,13 @@ protected:
         ASSERT_TRUE(peer.ok()) << peer.error();
         peer.setHandler([this](const PeerRequest &r) { return PeerAction::reply(card.page(r)); });
         // Positions 1 and 6 are refused (state 2); the lapse spans positions 4, 5 and 7.
-        card.entries = {photo("100ZTCAM", 0), photo("100ZTCAM", 1, 2), photo("100ZTCAM", 2),
-                        photo("100ZTCAM", 3), lapse("100ZTCAM", "ZSAB0001.JPG", 1, 2),
-                        lapse("101ZTCAM", "ZSAB0003.JPG", 3, 4), photo("101ZTCAM", 6, 2),
+        card.entries = {photo("100ZTCAM", 0),
+                        photo("100ZTCAM", 1, 2),
+                        photo("100ZTCAM", 2),
+                        photo("100ZTCAM", 3),
+                        lapse("100ZTCAM", "ZSAB0001.JPG", 1, 2),
+                        lapse("101ZTCAM", "ZSAB0003.JPG", 3, 4),
+                        photo("101ZTCAM", 6, 2),
                         lapse("102ZTCAM", "ZSAB0005.JPG", 5, 5)};
     }
     // The result and the files of each further hand-out.
@@ -257,8 +298,9 @@ TEST_F(CandidateList, CountsPagesAndHandsOutEveryCandidateOnce)
         {0, {"100ZTCAM/ZCAM0000.JPG"}},
         {0, {"100ZTCAM/ZCAM0002.JPG"}},
         {0, {"100ZTCAM/ZCAM0003.JPG"}},
-        {0, {"100ZTCAM/ZSAB0001.JPG", "100ZTCAM/ZSAB0002.JPG", "101ZTCAM/ZSAB0003.JPG",
-             "101ZTCAM/ZSAB0004.JPG", "102ZTCAM/ZSAB0005.JPG"}},
+        {0,
+         {"100ZTCAM/ZSAB0001.JPG", "100ZTCAM/ZSAB0002.JPG", "101ZTCAM/ZSAB0003.JPG", "101ZTCAM/ZSAB0004.JPG",
+          "102ZTCAM/ZSAB0005.JPG"}},
         {2, {}},
     };
     EXPECT_EQ(got, want);
@@ -273,7 +315,11 @@ TEST_F(CandidateList, CountFailures)
     } cases[] = {
         {"empty card", [](Card &c) { c.entries.clear(); }, 0},
         {"session changes between pages",
-         [](Card &c) { c.entries.resize(20, photo("100ZTCAM", 9)); c.bumpSession = true; }, -1},
+         [](Card &c) {
+             c.entries.resize(20, photo("100ZTCAM", 9));
+             c.bumpSession = true;
+         },
+         -1},
         {"pages claim entries they lack", [](Card &c) { c.emptyPages = -1; }, -3},
         {"one short page is asked again", [](Card &c) { c.emptyPages = 1; }, 4},
     };
@@ -302,7 +348,14 @@ TEST_F(CandidateList, HandOutAfterTheCardChanged)
         // The count's version is forgotten; the hand-out's first answer sets the one it holds.
         {"new session", [](Card &c) { c.session = 2; }, 1, {0, 3, 2}, "100ZTCAM/ZCAM0000.JPG"},
         {"list shrank", [](Card &c) { c.entries.resize(2); }, 0, {0, 2, 2}, "100ZTCAM/ZCAM0000.JPG"},
-        {"every entry refused", [](Card &c) { for (Entry &e : c.entries) e.state = 1; }, 0, {2}, ""},
+        {"every entry refused",
+         [](Card &c) {
+             for (Entry &e : c.entries)
+                 e.state = 1;
+         },
+         0,
+         {2},
+         ""},
     };
     for (const auto &c : cases) {
         CAHMediaList l;

@@ -16,10 +16,27 @@ namespace {
 struct Key {
     CompareBlock b{};
     explicit Key(uint32_t type = 4) { b.type = CAH_KEY_BITS(type, 4); }
-    Key &on(uint32_t year, uint32_t day) { b.year = CAH_KEY_BITS(year, 5); b.day = CAH_KEY_BITS(day, 9); return *this; }
-    Key &mb(uint32_t s) { b.sizeMB = CAH_KEY_BITS(s, 22); return *this; }
-    Key &hl() { b.highlight = 1; return *this; }
-    Key &clip() { b.userClip = 1; return *this; }
+    Key &on(uint32_t year, uint32_t day)
+    {
+        b.year = CAH_KEY_BITS(year, 5);
+        b.day = CAH_KEY_BITS(day, 9);
+        return *this;
+    }
+    Key &mb(uint32_t s)
+    {
+        b.sizeMB = CAH_KEY_BITS(s, 22);
+        return *this;
+    }
+    Key &hl()
+    {
+        b.highlight = 1;
+        return *this;
+    }
+    Key &clip()
+    {
+        b.userClip = 1;
+        return *this;
+    }
 };
 
 int sign(int32_t v) { return (v > 0) - (v < 0); }
@@ -45,7 +62,7 @@ TEST(CompareFactory, EachRuleOrdersAPairOfKeys)
         const char *name;
         const char *json;
         Key a, b;
-        int expected;  // sign of compare(a, b): 1 a first, -1 b first, 0 tie
+        int expected;                       // sign of compare(a, b): 1 a first, -1 b first, 0 tie
         Comparinator *(*make)() = nullptr;  // instead of the factory
     } cases[] = {
         {"default: later day first", nullptr, Key().on(3, 10), Key().on(3, 9).mb(1), 1},
@@ -64,13 +81,14 @@ TEST(CompareFactory, EachRuleOrdersAPairOfKeys)
         {"unlisted kinds tie", kKinds, Key(5), Key(7), 0},
         {"earlier rule decides", R"({"sort_rules":["hilighted_first","date_by_day_newest_first"]})",
          Key().on(1, 0).hl(), Key().on(2, 0), 1},
-        {"later rule breaks ties", R"({"sort_rules":["hilighted_first","date_by_day_newest_first"]})",
-         Key().on(1, 0), Key().on(2, 0), -1},
-        {"user clip kind", R"({"sort_rules":["media_type"],"media_type_order":["user_video_clip"]})",
-         Key(1).clip(), Key(1), 1},
+        {"later rule breaks ties", R"({"sort_rules":["hilighted_first","date_by_day_newest_first"]})", Key().on(1, 0),
+         Key().on(2, 0), -1},
+        {"user clip kind", R"({"sort_rules":["media_type"],"media_type_order":["user_video_clip"]})", Key(1).clip(),
+         Key(1), 1},
         {"rule names are case-sensitive", R"({"sort_rules":["MEDIA_TYPE","Hilighted_first"]})", Key().hl(), Key(), 0},
         {"keys are not", R"({"SORT_RULES":["hilighted_first"]})", Key().hl(), Key(), 1},
-        {"unknown rules are skipped", R"({"sort_rules":["biggest_first","hilighted_first"],"x":1})", Key().hl(), Key(), 1},
+        {"unknown rules are skipped", R"({"sort_rules":["biggest_first","hilighted_first"],"x":1})", Key().hl(), Key(),
+         1},
         {"a host's own compare", nullptr, Key().on(3, 10), Key().on(3, 9), -1, hostTree},
     };
     for (const auto &c : cases) {

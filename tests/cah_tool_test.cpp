@@ -68,7 +68,9 @@ TEST_F(CahTool, CountListsInSortedOrderAndSetStateKeepsTheFlags)
     EXPECT_EQ(last, "{\"result\":2}");
     // Every medium is of one day: highlighted first, then by kind; the order within a set is open.
     const std::vector<std::set<std::string>> runs = {
-        {"ZX010028.MP4", "ZX010047.MP4"}, {"ZCAM0002.JPG", "ZCAM0024.JPG"}, {"Z0070001.JPG"},
+        {"ZX010028.MP4", "ZX010047.MP4"},
+        {"ZCAM0002.JPG", "ZCAM0024.JPG"},
+        {"Z0070001.JPG"},
         {"ZXAA0001.MP4", "ZHAE0001.MP4"},
         {"ZX010010.MP4", "ZSAB0001.JPG", "ZX010017.MP4", "ZSAC0001.JPG", "ZX010034.MP4", "ZX010036.MP4"},
         {"ZCAM0027.JPG", "ZCAM0044.JPG"}};
@@ -98,7 +100,8 @@ TEST_F(CahTool, ChapteredVideosComeWithTheirChapters)
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find(R"(["/tmp/fuse_d/DCIM/100ZTCAM/ZX010123.MP4","/tmp/fuse_d/DCIM/100ZTCAM/ZX020123.MP4",)"
                        R"("/tmp/fuse_d/DCIM/100ZTCAM/ZX040123.MP4"])"),
-              std::string::npos) << out;
+              std::string::npos)
+        << out;
 }
 
 TEST_F(CahTool, RefusesBadInput)
@@ -109,22 +112,29 @@ TEST_F(CahTool, RefusesBadInput)
         int status;
         const char *says;
     } cases[] = {
-        {{"count", "--rules", file("r1.json", "{\"rules\":[{\"state\":false}]}")}, 2, "\"state\" and \"kind\" are required"},
+        {{"count", "--rules", file("r1.json", "{\"rules\":[{\"state\":false}]}")},
+         2,
+         "\"state\" and \"kind\" are required"},
         {{"count", "--rules", file("r2.json", "{\"rules\":[{\"state\":true,\"kind\":-1}]}")}, 2, "\"kind\" must be"},
-        {{"count", "--rules", file("r3.json", "{\"rules\":[{\"state\":true,\"kind\":1,\"scores\":[1,2]}]}")}, 2,
+        {{"count", "--rules", file("r3.json", "{\"rules\":[{\"state\":true,\"kind\":1,\"scores\":[1,2]}]}")},
+         2,
          "unknown field \"scores\""},
-        {{"count", "--rules", file("r4.json", "{\"rules\":[{\"state\":true,\"kind\":1,\"count\":[5,1]}]}")}, 2,
+        {{"count", "--rules", file("r4.json", "{\"rules\":[{\"state\":true,\"kind\":1,\"count\":[5,1]}]}")},
+         2,
          "\"count\" must be"},
         {{"count", "--rules", file("r4b.json", "{\"rules\":[{\"state\":false,\"kind\":1,\"count\":[5,5]}]}")}, 0, ""},
         {{"count", "--rules", file("r5.json", "rules")}, 2, "not valid JSON"},
         {{"count", "--rules", file("r6.json", "{\"rules\":[{\"state\":true,\"kind\":99}]}")}, 2, "rule 0: \"kind\" 99"},
-        {{"count", "--rules", file("r7.json", "{\"rules\":[{\"state\":false,\"kind\":11}]}")}, 2, "rule 0: \"kind\" 11"},
+        {{"count", "--rules", file("r7.json", "{\"rules\":[{\"state\":false,\"kind\":11}]}")},
+         2,
+         "rule 0: \"kind\" 11"},
         {{"count", "--rules", file("r8.json", "{\"rules\":[],\"rule\":[]}")}, 2, "\"rule\""},
         {{"count", "--rules", file("r9.json", "{\"rules\":[]}\n{}")}, 2, "line 2, column 1"},
         {{"count", "--rules", file("r10.json", std::string("{\"rules\":[]}\0", 13))}, 2, "column 13"},
         {{"list", "--rules", file("none.json", "{\"rules\":[]}"), "--sort",
           file("s1.json", R"({"sort_rules":["media_type","newest"],"media_type_order":["video"]})")},
-         0, "\"newest\""},
+         0,
+         "\"newest\""},
         {{"list", "--rules", kRules, "--sort", file("s2.json", "{\"sort_rules\":[]}]")}, 2, "column 18"},
         {{"count", "--rules", server.path("missing.json")}, 2, "No such file"},
         {{"list", "--rules", kRules, "--sort", badSort}, 2, "not a valid sort-rule document"},

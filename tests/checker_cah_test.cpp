@@ -19,7 +19,8 @@ Frame histogramFrame(const Buckets &buckets, uint32_t version = 5)
 {
     db_histogram_response r{};
     r.header = {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 0, DB_HISTOGRAM_BUCKETS, version, 0};
-    for (auto &b : buckets) r.histogram[b.first] = b.second;
+    for (auto &b : buckets)
+        r.histogram[b.first] = b.second;
     return frameOf(r);
 }
 
@@ -57,7 +58,8 @@ TEST_F(MatchHistogram, MaskSelectsOnlyStatesZeroToFour)
 {
     Buckets allBut03;
     for (int i = 0; i < 32; ++i)
-        if (i != 0 && i != 3) allBut03.push_back({i, uint32_t(i + 1)});
+        if (i != 0 && i != 3)
+            allBut03.push_back({i, uint32_t(i + 1)});
     const struct {
         const char *name;
         Buckets buckets;

@@ -17,7 +17,8 @@ using Bytes = std::vector<uint8_t>;
 Frame videoBlock(uint32_t count, uint32_t sent, uint32_t durationMs = 1234)
 {
     Frame f = frameOf(db_video_specific_info{2, durationMs, 4, 100, count, 1});
-    for (uint32_t i = 0; i < sent; ++i) appendRecord(f, 10 + i);
+    for (uint32_t i = 0; i < sent; ++i)
+        appendRecord(f, 10 + i);
     return f;
 }
 
@@ -63,7 +64,13 @@ TEST_F(DbContentPeer, ContentQueryChecksSizeCountStatusAndToken)
         {"count 0", [](const PeerRequest &r) { return counted(r, 0); }, -1},
         {"count 3", [](const PeerRequest &r) { return counted(r, 3); }, 0},
         {"status 2", [](const PeerRequest &r) { return counted(r, 1, 2); }, 0},
-        {"token", [](const PeerRequest &r) { Frame f = counted(r, 1); f[16] ^= 1; return f; }, 0},
+        {"token",
+         [](const PeerRequest &r) {
+             Frame f = counted(r, 1);
+             f[16] ^= 1;
+             return f;
+         },
+         0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,9 +98,9 @@ TEST_F(DbContentPeer, VideoQueryTypesAndHighlightCopies)
         int capacity, result;
         size_t copied;
     } cases[] = {
-        {"photo", 4, 0, 0, 8, -1, 0},          {"type 12", 12, 2, 2, 8, 0, 2},
-        {"capacity 4", 0, 10, 10, 4, 0, 4},    {"fewer arrived", 3, 5, 2, 8, 0, 2},
-        {"no highlights", 14, 0, 0, 8, 0, 0},  {"negative capacity", 0, 3, 3, -2, 0, 0},
+        {"photo", 4, 0, 0, 8, -1, 0},         {"type 12", 12, 2, 2, 8, 0, 2},
+        {"capacity 4", 0, 10, 10, 4, 0, 4},   {"fewer arrived", 3, 5, 2, 8, 0, 2},
+        {"no highlights", 14, 0, 0, 8, 0, 0}, {"negative capacity", 0, 3, 3, -2, 0, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,8 +128,16 @@ TEST_F(DbContentPeer, GroupQueryCopiesTheBitmapBytesThatCoverTheMembers)
     } cases[] = {
         {"photo", 4, 1, 20, 1, 0, {0xEF, 0xFF, 0xF0, 0}, -1, {}, {}},
         {"missing 1..20", 6, 1, 20, 1, 0, {0xEF, 0xFF, 0xF0, 0}, 0, {0xEF, 0xFF, 0xF0}, {}},
-        {"both maps", 10, 1, 40, 2, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 0,
-         {1, 2, 3, 4, 5}, {9, 10, 11, 12, 13}},
+        {"both maps",
+         10,
+         1,
+         40,
+         2,
+         1,
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+         0,
+         {1, 2, 3, 4, 5},
+         {9, 10, 11, 12, 13}},
         {"second only", 5, 3, 3, 0, 2, {0x80, 0, 0, 0}, 0, {}, {0x80}},
         {"map not sent", 8, 1, 20, 1, 0, {}, 0, {0, 0, 0}, {}},  // as the cleared buffer holds it
         {"second map cut", 6, 1, 40, 1, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 0, {1, 2, 3, 4, 5}, {9, 0, 0, 0, 0}},
@@ -164,10 +179,13 @@ TEST_F(DbContentPeer, ResponseFamilyMapsStatusSizeAndType)
         int http;
         bool video;
     } cases[] = {
-        {"139 bytes", 0, 0, 139, 500, false}, {"140 bytes", 0, 0, 140, 200, true},
+        {"139 bytes", 0, 0, 139, 500, false},
+        {"140 bytes", 0, 0, 140, 200, true},
         {"not found", 0, DB_CONTENT_TYPE_NOT_FOUND, 96, 404, false},
-        {"photo", 0, 4, 96, 200, true},       {"95 bytes", 0, 4, 95, 500, false},
-        {"status 2", 2, 0, 140, 503, false},  {"status 3", 3, 0, 140, 404, false},
+        {"photo", 0, 4, 96, 200, true},
+        {"95 bytes", 0, 4, 95, 500, false},
+        {"status 2", 2, 0, 140, 503, false},
+        {"status 3", 3, 0, 140, 404, false},
         {"status 7", 7, 0, 140, 500, false},
     };
     OpenConnection c0;

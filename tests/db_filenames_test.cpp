@@ -25,15 +25,24 @@ TEST(DbFileNames, Recognisers)
         const char *name;
         bool chapter, looping, photoLetter;
     } cases[] = {
-        {"ZX010001.MP4", true, false, false}, {"ZB990001.360", true, false, false},
-        {"ZS010001.LRV", true, false, false}, {"ZP010001.THM", true, false, false},
-        {"ZX000001.MP4", false, false, false}, {"ZX010000.MP4", false, false, false},
-        {"ZA010001.MP4", false, false, false}, {"ZX010001.JPG", false, false, false},
-        {"ZX010001MP4x", false, false, false}, {"ZXAA0001.MP4", false, true, false},
-        {"ZLZZ0001.360", false, true, false},  {"ZPAA0001.MP4", false, false, false},
-        {"ZXAa0001.MP4", false, false, false}, {"ZXAA0000.MP4", false, false, false},
-        {"ZPAB0001.JPG", false, false, true},  {"ZSZZ0009.JPG", false, false, true},
-        {"ZXAB0001.JPG", false, false, false}, {"ZX01", false, false, false},
+        {"ZX010001.MP4", true, false, false},
+        {"ZB990001.360", true, false, false},
+        {"ZS010001.LRV", true, false, false},
+        {"ZP010001.THM", true, false, false},
+        {"ZX000001.MP4", false, false, false},
+        {"ZX010000.MP4", false, false, false},
+        {"ZA010001.MP4", false, false, false},
+        {"ZX010001.JPG", false, false, false},
+        {"ZX010001MP4x", false, false, false},
+        {"ZXAA0001.MP4", false, true, false},
+        {"ZLZZ0001.360", false, true, false},
+        {"ZPAA0001.MP4", false, false, false},
+        {"ZXAa0001.MP4", false, false, false},
+        {"ZXAA0000.MP4", false, false, false},
+        {"ZPAB0001.JPG", false, false, true},
+        {"ZSZZ0009.JPG", false, false, true},
+        {"ZXAB0001.JPG", false, false, false},
+        {"ZX01", false, false, false},
         {"", false, false, false},
     };
     for (const auto &c : cases) {
@@ -104,9 +113,10 @@ TEST(DbFileNames, GroupNumberFromFirstName)
     const struct {
         const char *name;
         uint32_t group;
-    } cases[] = {{"ZCAM0123.MP4", 0}, {"ZX010123.MP4", 123}, {"ZXBA0001.MP4", 1027},
-                 {"G0120001.JPG", 12}, {"Z0070001.MP4", 7}};
-    for (const auto &c : cases) EXPECT_EQ(c.group, dbGroupNumberFromFirstName(c.name)) << c.name;
+    } cases[] = {
+        {"ZCAM0123.MP4", 0}, {"ZX010123.MP4", 123}, {"ZXBA0001.MP4", 1027}, {"G0120001.JPG", 12}, {"Z0070001.MP4", 7}};
+    for (const auto &c : cases)
+        EXPECT_EQ(c.group, dbGroupNumberFromFirstName(c.name)) << c.name;
 }
 
 TEST(DbContentTypes, AppTypesAndOutputFilter)
@@ -118,9 +128,8 @@ TEST(DbContentTypes, AppTypesAndOutputFilter)
     const struct {
         uint32_t type, filter;
         bool shown;
-    } cases[] = {{7, 0x100, false}, {7, 0x400, true}, {12, 0, false}, {4, 0, true},
-                 {11, 0xFFFFFFFF, false}, {15, 0, false}, {13, 0x100, true}, {10, 0x200, true},
-                 {10, 0x100, false}, {0xFFFFFFFF, 0, false}};
+    } cases[] = {{7, 0x100, false}, {7, 0x400, true},  {12, 0, false},    {4, 0, true},       {11, 0xFFFFFFFF, false},
+                 {15, 0, false},    {13, 0x100, true}, {10, 0x200, true}, {10, 0x100, false}, {0xFFFFFFFF, 0, false}};
     for (const auto &c : cases)
         EXPECT_EQ(c.shown, shouldOutput(static_cast<db_content_types_e>(c.type), c.filter))
             << c.type << " " << c.filter;
@@ -145,13 +154,20 @@ TEST(DbContentTypes, CardNamesGiveTheirType)
         const char *name;
         uint32_t type;
     } cases[] = {
-        {"ZX010001.MP4", DB_CONTENT_TYPE_VIDEO},       {"ZB020001.360", DB_CONTENT_TYPE_VIDEO},
-        {"ZM010050.MP4", DB_CONTENT_TYPE_7},           {"ZCAM0001.MP4", DB_CONTENT_TYPE_VIDEO},
-        {"ZXAA0001.MP4", DB_CONTENT_TYPE_LOOPING_VIDEO}, {"ZXAA0001.360", DB_CONTENT_TYPE_VIDEO},
-        {"Z0070001.MP4", DB_CONTENT_TYPE_LOOPING_VIDEO}, {"Z0070001.360", DB_CONTENT_TYPE_VIDEO},
-        {"Z0070001.JPG", DB_CONTENT_TYPE_BURST},       {"ZSAB0001.JPG", DB_CONTENT_TYPE_TIME_LAPSE},
-        {"ZPAB0001.JPG", DB_CONTENT_TYPE_CONTINUOUS},  {"ZCAM0100.JPG", DB_CONTENT_TYPE_PHOTO},
-        {"ZX010001.THM", DB_CONTENT_TYPE_NOT_FOUND},   {"ZX010001.LRV", DB_CONTENT_TYPE_NOT_FOUND},
+        {"ZX010001.MP4", DB_CONTENT_TYPE_VIDEO},
+        {"ZB020001.360", DB_CONTENT_TYPE_VIDEO},
+        {"ZM010050.MP4", DB_CONTENT_TYPE_7},
+        {"ZCAM0001.MP4", DB_CONTENT_TYPE_VIDEO},
+        {"ZXAA0001.MP4", DB_CONTENT_TYPE_LOOPING_VIDEO},
+        {"ZXAA0001.360", DB_CONTENT_TYPE_VIDEO},
+        {"Z0070001.MP4", DB_CONTENT_TYPE_LOOPING_VIDEO},
+        {"Z0070001.360", DB_CONTENT_TYPE_VIDEO},
+        {"Z0070001.JPG", DB_CONTENT_TYPE_BURST},
+        {"ZSAB0001.JPG", DB_CONTENT_TYPE_TIME_LAPSE},
+        {"ZPAB0001.JPG", DB_CONTENT_TYPE_CONTINUOUS},
+        {"ZCAM0100.JPG", DB_CONTENT_TYPE_PHOTO},
+        {"ZX010001.THM", DB_CONTENT_TYPE_NOT_FOUND},
+        {"ZX010001.LRV", DB_CONTENT_TYPE_NOT_FOUND},
     };
     for (const auto &c : cases)
         EXPECT_EQ(dbContentTypeOfForm(dbNameFormOf(c.name), c.name[1]), c.type) << c.name;

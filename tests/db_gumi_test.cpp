@@ -82,7 +82,10 @@ TEST_F(DbGumiPeer, NameByGumiSendsTheGumiAndCopiesFixedWidthNames)
         char out[21];
     } cases[] = {
         {"full width", "100ZTCAMZX010001.MP4", 40, 0, "100ZTCAMZX010001.MP4"},
-        {"terminated early", {'1', '0', '0', 0, 'X', 'X', 'X', 'X', 'A', '.', 'J', 'P', 'G', 0, 'Y', 'Y'}, 40, 0,
+        {"terminated early",
+         {'1', '0', '0', 0, 'X', 'X', 'X', 'X', 'A', '.', 'J', 'P', 'G', 0, 'Y', 'Y'},
+         40,
+         0,
          {'1', '0', '0', 0, 0, 0, 0, 0, 'A', '.', 'J', 'P', 'G'}},
         {"39 bytes", "100ZTCAMZX010001.MP4", 39, -1, "~~~~~~~~~~~~~~~~~~~~"},
     };
@@ -148,4 +151,3 @@ TEST_F(DbGumiPeer, HttpLookupPointsIntoTheResponse)
     }
     expectFileRequest(peer.requests().at(0), DB_CMD_GET_GUMI_BY_FILE_NAME);
 }
-

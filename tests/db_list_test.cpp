@@ -30,8 +30,7 @@ int parse(const std::vector<uint8_t> &bytes, int start, Seen &seen)
 {
     std::vector<uint8_t> buf(DB_FRAME_MAX, 0xEE);  // stale bytes beyond the end must not be read
     std::copy(bytes.begin(), bytes.end(), buf.begin());
-    return processQueryResponse(buf.data(), static_cast<int>(bytes.size()), start, onItem, &seen,
-                                onFile, &seen);
+    return processQueryResponse(buf.data(), static_cast<int>(bytes.size()), start, onItem, &seen, onFile, &seen);
 }
 
 // Answers the per-member video requests of grouped-video durations with `ms` each.
@@ -61,7 +60,8 @@ TEST(DbListParse, FillsItemsFilesGumisAndDurations)
     Seen s;
     ASSERT_EQ(0, parse(lf.done(), 0, s));
     ASSERT_EQ(2u, s.items.size());
-    EXPECT_EQ((std::vector<std::string>{"ABABABABABABABABABABABABABABABAB", "CDCDCDCDCDCDCDCDCDCDCDCDCDCDCDCD"}), s.gumis);
+    EXPECT_EQ((std::vector<std::string>{"ABABABABABABABABABABABABABABABAB", "CDCDCDCDCDCDCDCDCDCDCDCDCDCDCDCD"}),
+              s.gumis);
     EXPECT_EQ(3u, s.items[0].upload_status);
     EXPECT_EQ(5u, s.items[0].mahs);
     EXPECT_EQ((std::vector<std::string>{"100ZTCAM/ZP010001.JPG", "100ZTCAM/ZP010002.JPG"}), s.files);
@@ -81,7 +81,8 @@ TEST(DbListParse, FillsItemsFilesGumisAndDurations)
 TEST(DbListParse, TruncatesToTotalEntries)
 {
     ListFrame lf;
-    for (int i = 0; i < 10; ++i) lf.photo("ZP010001.JPG");
+    for (int i = 0; i < 10; ++i)
+        lf.photo("ZP010001.JPG");
     Seen s;
     EXPECT_EQ(0, parse(lf.done(20), 15, s));
     EXPECT_EQ(5u, s.items.size());
@@ -100,26 +101,84 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
     } cases[] = {
         {"no entries", ListFrame().done(), 0, 0},
         {"announced but cut", ListFrame().done(3, 3), 0, 0},
-        {"header cut", [] { auto b = ListFrame().done(3, 3); b.resize(24); return b; }(), 0, 0},
-        {"second cut", [] { ListFrame f; f.photo("ZP010001.JPG"); f.photo("ZP010002.JPG");
-                            auto b = f.done(); b.resize(b.size() - 1); return b; }(), 1, 1},
-        {"type 15", [] { ListFrame f; f.photo("ZP010001.JPG"); f.put(ListFrame::content(15, "XXXXXXXX.JPG"));
-                         ++f.entries; f.photo("ZP010003.JPG"); return f.done(); }(), -1, 1},
-        {"type -1 passes", [] { ListFrame f; f.put(ListFrame::content(~0u, "ZP010001.JPG"));
-                                ++f.entries; return f.done(); }(), 0, 1},
-        {"bitmap too large", [] { ListFrame f; for (int i = 0; i < 10; ++i) f.photo("ZP010001.JPG");
-                                  f.put(ListFrame::content(6, "G0010001.JPG"));
-                                  f.put(db_group_info{1, 0, 20000, 1, 5000});
-                                  ++f.entries; return f.done(); }(), -1, 10},
-        {"wide photo group", [] { ListFrame f; f.group(10, "G0010001.JPG", 1, 0, 20000);
-                                  return f.done(); }(), 0, 1},
-        {"wide grouped video", [] { ListFrame f; f.group(1, "ZXAA0001.MP4", 1001, 9900, 20000);
-                                    return f.done(); }(), 0, 1},
-        {"more-info bit not looked at", [] { ListFrame f; f.photo("ZP010001.JPG"); f.photo("ZP010002.JPG");
-                                             f.listOptions |= DB_LIST_INCLUDE_MORE_INFO;
-                                             return f.done(); }(), 0, 2},
-        {"bitmap cut", [] { ListFrame f; f.group(6, "G0010001.JPG", 1, 1, 40, {3});
-                            auto b = f.done(); b.resize(b.size() - 7); return b; }(), 0, 0},
+        {"header cut",
+         [] {
+             auto b = ListFrame().done(3, 3);
+             b.resize(24);
+             return b;
+         }(),
+         0, 0},
+        {"second cut",
+         [] {
+             ListFrame f;
+             f.photo("ZP010001.JPG");
+             f.photo("ZP010002.JPG");
+             auto b = f.done();
+             b.resize(b.size() - 1);
+             return b;
+         }(),
+         1, 1},
+        {"type 15",
+         [] {
+             ListFrame f;
+             f.photo("ZP010001.JPG");
+             f.put(ListFrame::content(15, "XXXXXXXX.JPG"));
+             ++f.entries;
+             f.photo("ZP010003.JPG");
+             return f.done();
+         }(),
+         -1, 1},
+        {"type -1 passes",
+         [] {
+             ListFrame f;
+             f.put(ListFrame::content(~0u, "ZP010001.JPG"));
+             ++f.entries;
+             return f.done();
+         }(),
+         0, 1},
+        {"bitmap too large",
+         [] {
+             ListFrame f;
+             for (int i = 0; i < 10; ++i)
+                 f.photo("ZP010001.JPG");
+             f.put(ListFrame::content(6, "G0010001.JPG"));
+             f.put(db_group_info{1, 0, 20000, 1, 5000});
+             ++f.entries;
+             return f.done();
+         }(),
+         -1, 10},
+        {"wide photo group",
+         [] {
+             ListFrame f;
+             f.group(10, "G0010001.JPG", 1, 0, 20000);
+             return f.done();
+         }(),
+         0, 1},
+        {"wide grouped video",
+         [] {
+             ListFrame f;
+             f.group(1, "ZXAA0001.MP4", 1001, 9900, 20000);
+             return f.done();
+         }(),
+         0, 1},
+        {"more-info bit not looked at",
+         [] {
+             ListFrame f;
+             f.photo("ZP010001.JPG");
+             f.photo("ZP010002.JPG");
+             f.listOptions |= DB_LIST_INCLUDE_MORE_INFO;
+             return f.done();
+         }(),
+         0, 2},
+        {"bitmap cut",
+         [] {
+             ListFrame f;
+             f.group(6, "G0010001.JPG", 1, 1, 40, {3});
+             auto b = f.done();
+             b.resize(b.size() - 7);
+             return b;
+         }(),
+         0, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -134,7 +193,8 @@ TEST(DbListParse, PhotoGroupMembersFollowTheBitmap)
 {
     ListFrame lf;
     std::vector<uint32_t> missing = {2};  // of members 1..40 only 1 and 3 exist
-    for (uint32_t n = 4; n <= 40; ++n) missing.push_back(n);
+    for (uint32_t n = 4; n <= 40; ++n)
+        missing.push_back(n);
     lf.group(6, "ZPAA0001.JPG", 1001, 1, 40, missing, 2);  // highlights add a second map
     lf.photo("ZP010009.JPG");
     Seen s;
@@ -142,8 +202,7 @@ TEST(DbListParse, PhotoGroupMembersFollowTheBitmap)
     ASSERT_EQ(2u, s.items.size());
     EXPECT_EQ(5000u, s.items[0].size);
     EXPECT_EQ(1001u, s.items[0].group_number);
-    EXPECT_EQ((std::vector<std::string>{"100ZTCAM/ZPAA0001.JPG", "100ZTCAM/ZPAA0003.JPG",
-                                        "100ZTCAM/ZP010009.JPG"}),
+    EXPECT_EQ((std::vector<std::string>{"100ZTCAM/ZPAA0001.JPG", "100ZTCAM/ZPAA0003.JPG", "100ZTCAM/ZP010009.JPG"}),
               s.files);
 }
 
@@ -160,10 +219,10 @@ TEST(DbListParse, GroupedVideoDurationSumsPresentMembers)
     Seen s;
     ASSERT_EQ(0, parse(lf.done(), 0, s));
     ASSERT_EQ(4u, s.items.size());
-    EXPECT_EQ(3u, s.items[0].duration);  // 2 x 1300 ms
-    EXPECT_EQ(4u, s.items[1].duration);  // 3 x 1300 ms
+    EXPECT_EQ(3u, s.items[0].duration);    // 2 x 1300 ms
+    EXPECT_EQ(4u, s.items[1].duration);    // 3 x 1300 ms
     EXPECT_EQ(195u, s.items[2].duration);  // every one of 150 members, not the first 100
-    EXPECT_EQ(1u, s.items[3].duration);  // a group of one member
+    EXPECT_EQ(1u, s.items[3].duration);    // a group of one member
     EXPECT_EQ("100ZTCAM/ZXAA0003.MP4", s.files[1]);
     EXPECT_EQ("100ZTCAM/ZX010007.MP4", s.files[2]);  // chapter member 0: the first file itself
     EXPECT_EQ(156u, peer.requestCount());
@@ -174,7 +233,8 @@ TEST(DbListQuery, ClampsCountAndToleratesMismatches)
     ScriptedPeer peer;
     ASSERT_TRUE(peer.ok()) << peer.error();
     ListFrame lf(DB_LIST_VIDEO_GROUPING, 999);
-    for (int i = 0; i < 4; ++i) lf.photo("ZP010001.JPG");
+    for (int i = 0; i < 4; ++i)
+        lf.photo("ZP010001.JPG");
     std::vector<uint8_t> frame = lf.done(10);
     frame[4] = 2;  // status 2: logged only
     peer.reply(frame);
@@ -209,4 +269,3 @@ TEST(DbListQuery, ShortAndFailedExchanges)
     EXPECT_EQ(0x2400u, words[5]);
     EXPECT_TRUE(s.items.empty());
 }
-

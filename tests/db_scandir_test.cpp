@@ -37,34 +37,36 @@ std::vector<Frame> transfers(const PeerRequest &r, uint32_t announced, uint32_t 
     Frame f = frameOf(db_scandir_response_header{DB_CMD_NON_DB_SCANDIR, status, announced, names, r.word(2)});
     int next = 0;
     for (int count : perTransfer) {
-        if (count == kShortFrame) f.resize(27, 'x');
-        for (int i = 0; i < count; ++i, ++next) appendRecord(f, entryOf(nameOf(next), 100 + next, next));
+        if (count == kShortFrame)
+            f.resize(27, 'x');
+        for (int i = 0; i < count; ++i, ++next)
+            appendRecord(f, entryOf(nameOf(next), 100 + next, next));
         frames.push_back(f);
         f.clear();
     }
     return frames;
 }
 
-int noThumbnails(const char *name, int length)
-{
-    return !(length == 12 && std::memcmp(name + 9, "THM", 3) == 0);
-}
+int noThumbnails(const char *name, int length) { return !(length == 12 && std::memcmp(name + 9, "THM", 3) == 0); }
 
 std::vector<std::string> storedNames(const std::vector<zt_file_info> &files, int count)
 {
     std::vector<std::string> names;
     names.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) names.push_back(files[i].file_name);
+    for (int i = 0; i < count; ++i)
+        names.push_back(files[i].file_name);
     return names;
 }
 
 // Wire names 0..n-1, or the listed ones.
 std::vector<std::string> namesOf(int n, std::vector<int> indices = {})
 {
-    for (int i = 0; i < n; ++i) indices.push_back(i);
+    for (int i = 0; i < n; ++i)
+        indices.push_back(i);
     std::vector<std::string> names;
     names.reserve(indices.size());
-    for (int i : indices) names.push_back(nameOf(i));
+    for (int i : indices)
+        names.push_back(nameOf(i));
     return names;
 }
 
@@ -155,7 +157,13 @@ TEST_F(DbScanPeer, HeaderFailures)
     const ReplyCase cases[] = {
         {"19 bytes", [](const PeerRequest &r) { return sized(transfers(r, 1, 1, {1})[0], 19); }, -3},
         {"status 4", [](const PeerRequest &r) { return transfers(r, 1, 1, {1}, 4)[0]; }, -7},
-        {"token", [](const PeerRequest &r) { Frame f = transfers(r, 1, 1, {1})[0]; f[16] ^= 1; return f; }, 0},
+        {"token",
+         [](const PeerRequest &r) {
+             Frame f = transfers(r, 1, 1, {1})[0];
+             f[16] ^= 1;
+             return f;
+         },
+         0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -168,4 +176,3 @@ TEST_F(DbScanPeer, HeaderFailures)
     EXPECT_EQ(0, count);
     EXPECT_EQ(11u, pauses.pauses.size());
 }
-

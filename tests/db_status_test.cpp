@@ -24,8 +24,7 @@ protected:
     void answerReadsAndWrites()
     {
         answerAll(peer, [this](const PeerRequest &r) {
-            return r.word(0) == DB_CMD_GET_CONTENT_INFO ? contentAnswer(r, 4)
-                                                        : frameOf(answerHeader(r, writeStatus));
+            return r.word(0) == DB_CMD_GET_CONTENT_INFO ? contentAnswer(r, 4) : frameOf(answerHeader(r, writeStatus));
         });
     }
     uint32_t writtenWord(size_t index) const
@@ -56,9 +55,8 @@ TEST_F(DbStatusPeer, MergeReplacesOneHalfAndKeepsTheOther)
         bool isUpload, clear;
         uint32_t merged;
     } cases[] = {
-        {7, true, false, 0x50007},       {7, true, true, 0x50007},
-        {0x20007, true, false, 0x50007}, {2, false, false, 0x70003},
-        {4, false, true, 0x10003},       {2, false, true, 0x50003},
+        {7, true, false, 0x50007},        {7, true, true, 0x50007},        {0x20007, true, false, 0x50007},
+        {2, false, false, 0x70003},       {4, false, true, 0x10003},       {2, false, true, 0x50003},
         {0x10000, false, false, 0x50003}, {0x10001, false, true, 0x40003},
     };
     for (const auto &c : cases) {
@@ -110,8 +108,11 @@ TEST_F(DbStatusPeer, CandidateWriteChecksThenMergesThenWrites)
     const struct {
         const char *dir, *file;
         uint32_t state;
-    } cases[] = {{kDir, kFile, 32}, {"100ZTCA", kFile, 1}, {"100ZTCAMX", kFile, 1},
-                 {kDir, "ZX010001.MP", 1}, {kDir, "ZX010001.MP4X", 1}};
+    } cases[] = {{kDir, kFile, 32},
+                 {"100ZTCA", kFile, 1},
+                 {"100ZTCAMX", kFile, 1},
+                 {kDir, "ZX010001.MP", 1},
+                 {kDir, "ZX010001.MP4X", 1}};
     for (const auto &c : cases)
         EXPECT_EQ(-1, dbSetCAHUploadStatus(c.dir, c.file, c.state, 1)) << c.dir << "/" << c.file;
     EXPECT_EQ(0u, peer.requestCount());
@@ -146,7 +147,8 @@ TEST_F(DbStatusPeer, HttpWriteMapsTheStatusAndReopensTheConnection)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.status);
         answerAll(peer, [&c](const PeerRequest &r) {
-            if (r.word(0) == DB_CMD_GET_CONTENT_INFO) return contentAnswer(r, 4);
+            if (r.word(0) == DB_CMD_GET_CONTENT_INFO)
+                return contentAnswer(r, 4);
             db_response_header h = answerHeader(r, c.status, c.count);
             h.token += c.tokenDelta;  // a mismatch is only logged
             return frameOf(h);

@@ -23,22 +23,26 @@ namespace {
 std::vector<std::string> gLines;
 std::string gOrder;
 
-int captureLine(const char *line) {
+int captureLine(const char *line)
+{
     gLines.push_back(line);
     return 0;
 }
-int tagA(const char *) {
+int tagA(const char *)
+{
     gOrder += "A";
     return 0;
 }
-int tagB(const char *) {
+int tagB(const char *)
+{
     gOrder += "B";
     return 0;
 }
 
 class DebugChannel : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         gLines.clear();
         gOrder.clear();
         ASSERT_NE(dbg = gcore_debug_create(), nullptr);
@@ -50,18 +54,22 @@ protected:
     gcore_debug_t *dbg = nullptr;
 };
 
-TEST_F(DebugChannel, FiltersByComponentThresholdAndLevelMask) {
+TEST_F(DebugChannel, FiltersByComponentThresholdAndLevelMask)
+{
     struct Case {
         uint32_t threshold, levelMask, componentMask, component, level;
         bool written;
     };
     const Case cases[] = {
-        {0, 0, 0xFF, 3, 8, false},   // the checker's setting drops info
-        {0, 0, 0xFF, 3, 0, true},    // ... while level 0 passes the threshold
-        {8, 0, 0xFF, 3, 8, true},    {8, 0, 0xFF, 3, 16, false},
+        {0, 0, 0xFF, 3, 8, false},  // the checker's setting drops info
+        {0, 0, 0xFF, 3, 0, true},   // ... while level 0 passes the threshold
+        {8, 0, 0xFF, 3, 8, true},
+        {8, 0, 0xFF, 3, 16, false},
         {8, 32, 0xFF, 3, 32, true},  // the mask lets a level past the threshold through
-        {8, 32, 0xFF, 3, 16, false}, {0, 16 | 32, 0xFF, 3, 16, true},
-        {8, 0, 2, 3, 1, true},       {8, 0, 4, 3, 1, false},  // component and mask share no bit
+        {8, 32, 0xFF, 3, 16, false},
+        {0, 16 | 32, 0xFF, 3, 16, true},
+        {8, 0, 2, 3, 1, true},
+        {8, 0, 4, 3, 1, false},                    // component and mask share no bit
         {0xFFFFFFFF, 0xFFFFFFFF, 0, 3, 1, false},  // no component passes an empty mask
     };
     for (const Case &c : cases) {
@@ -71,12 +79,13 @@ TEST_F(DebugChannel, FiltersByComponentThresholdAndLevelMask) {
         gcore_debug_set_component_mask(dbg, c.componentMask);
         EXPECT_EQ(gcore_debug_printf(dbg, c.component, c.level, "m"), 0);
         EXPECT_EQ(gLines.size(), c.written ? 1u : 0u)
-            << "threshold " << c.threshold << " levelMask " << c.levelMask << " componentMask "
-            << c.componentMask << " component " << c.component << " level " << c.level;
+            << "threshold " << c.threshold << " levelMask " << c.levelMask << " componentMask " << c.componentMask
+            << " component " << c.component << " level " << c.level;
     }
 }
 
-TEST_F(DebugChannel, LineIsStampBlankMessageAndOneNewline) {
+TEST_F(DebugChannel, LineIsStampBlankMessageAndOneNewline)
+{
     const char *cases[][2] = {
         {"abc", "abc\n"}, {"abc\n", "abc\n"}, {"abc\n\n", "abc\n\n"}, {"\n", "\n"}, {"  x=5", "  x=5\n"},
     };
@@ -93,7 +102,8 @@ TEST_F(DebugChannel, LineIsStampBlankMessageAndOneNewline) {
 }
 
 // The stamp is local time: in a zone 5:30 ahead of UTC it reads 19800 s past the UTC clock.
-TEST_F(DebugChannel, StampIsLocalTimeToTheMillisecond) {
+TEST_F(DebugChannel, StampIsLocalTimeToTheMillisecond)
+{
     struct timeval before, after;
     {
         ScopedEnv zone("TZ", "IST-05:30");
@@ -112,7 +122,8 @@ TEST_F(DebugChannel, StampIsLocalTimeToTheMillisecond) {
     EXPECT_LE(stampMs, after.tv_sec * 1000LL + after.tv_usec / 1000);
 }
 
-TEST_F(DebugChannel, ModeBitsSelectTheSinks) {
+TEST_F(DebugChannel, ModeBitsSelectTheSinks)
+{
     TempDir dir;
     ASSERT_EQ(gcore_debug_set_filename(dbg, dir.file("log").c_str(), "a"), 0);
     size_t fileLines = 0;
@@ -134,8 +145,10 @@ TEST_F(DebugChannel, ModeBitsSelectTheSinks) {
     }
 }
 
-TEST_F(DebugChannel, CallbacksRegisterOnceAndRunInOrder) {
-    for (auto cb : {tagA, tagB, tagA, captureLine}) EXPECT_EQ(gcore_debug_register_callback(dbg, cb), 0);
+TEST_F(DebugChannel, CallbacksRegisterOnceAndRunInOrder)
+{
+    for (auto cb : {tagA, tagB, tagA, captureLine})
+        EXPECT_EQ(gcore_debug_register_callback(dbg, cb), 0);
     gcore_debug_printf(dbg, 1, 0, "one");
     EXPECT_EQ(gOrder, "AB");
     EXPECT_EQ(gLines.size(), 1u);
@@ -148,7 +161,8 @@ TEST_F(DebugChannel, CallbacksRegisterOnceAndRunInOrder) {
     EXPECT_EQ(gOrder, "ABB");
 }
 
-TEST_F(DebugChannel, FileNameRulesAndHandedInStreams) {
+TEST_F(DebugChannel, FileNameRulesAndHandedInStreams)
+{
     TempDir dir;
     const char *name = nullptr, *mode = nullptr;
     std::string missing = dir.file("no/such/dir/log");
@@ -170,22 +184,30 @@ TEST_F(DebugChannel, FileNameRulesAndHandedInStreams) {
     EXPECT_EQ(fclose(own), 0);
 }
 
-TEST(DebugChannelArguments, NullArgumentsGiveOne) {
+TEST(DebugChannelArguments, NullArgumentsGiveOne)
+{
     gcore_debug_t *dbg = gcore_debug_create();
     FILE *f = nullptr;
     const int results[] = {
-        gcore_debug_set_mode(nullptr, 1), gcore_debug_get_level(dbg, nullptr),
-        gcore_debug_set_filename(dbg, nullptr, "a"), gcore_debug_set_filename(dbg, "x", nullptr),
-        gcore_debug_unset_filename(nullptr), gcore_debug_set_file(dbg, nullptr),
-        gcore_debug_get_file(nullptr, &f), gcore_debug_register_callback(dbg, nullptr),
-        gcore_debug_printf(nullptr, 1, 1, "x"), gcore_debug_printf(dbg, 1, 1, nullptr),
+        gcore_debug_set_mode(nullptr, 1),
+        gcore_debug_get_level(dbg, nullptr),
+        gcore_debug_set_filename(dbg, nullptr, "a"),
+        gcore_debug_set_filename(dbg, "x", nullptr),
+        gcore_debug_unset_filename(nullptr),
+        gcore_debug_set_file(dbg, nullptr),
+        gcore_debug_get_file(nullptr, &f),
+        gcore_debug_register_callback(dbg, nullptr),
+        gcore_debug_printf(nullptr, 1, 1, "x"),
+        gcore_debug_printf(dbg, 1, 1, nullptr),
     };
-    for (size_t i = 0; i < sizeof results / sizeof results[0]; ++i) EXPECT_EQ(results[i], 1) << "call " << i;
+    for (size_t i = 0; i < sizeof results / sizeof results[0]; ++i)
+        EXPECT_EQ(results[i], 1) << "call " << i;
     EXPECT_EQ(gcore_debug_destroy(nullptr), 0);
     gcore_debug_destroy(dbg);
 }
 
-TEST_F(DebugChannel, FilteredMessagesAllocateNothingAndOutOfMemoryLeaksNothing) {
+TEST_F(DebugChannel, FilteredMessagesAllocateNothingAndOutOfMemoryLeaksNothing)
+{
     {
         TrackedAllocator counting;
         EXPECT_EQ(gcore_debug_printf(dbg, 2, 0, "dropped by component"), 0);

@@ -22,16 +22,19 @@ using gcore::Logger;
 std::vector<std::string> gLines;
 std::string gStream;  // appended to character by character: only whole lines under the lock
 
-int captureLine(const char *line) {
+int captureLine(const char *line)
+{
     gLines.push_back(line);
     return 0;
 }
 
 // Yields mid-line so that, were the logger not serialising callers, another writer would get in.
-int appendByChar(const char *line) {
+int appendByChar(const char *line)
+{
     for (const char *p = line; *p; ++p) {
         gStream.push_back(*p);
-        if ((p - line) % 32 == 31) sched_yield();
+        if ((p - line) % 32 == 31)
+            sched_yield();
     }
     return 0;
 }
@@ -41,16 +44,22 @@ size_t lineCount(const std::string &text) { return static_cast<size_t>(std::coun
 // Each test starts with no process logger and leaves none behind.
 class ProcessLogger : public ::testing::Test {
 protected:
-    void SetUp() override { drop(); gLines.clear(); }
+    void SetUp() override
+    {
+        drop();
+        gLines.clear();
+    }
     void TearDown() override { drop(); }
-    static void drop() {
+    static void drop()
+    {
         delete Logger::sDebugLog;
         Logger::sDebugLog = nullptr;
     }
     static Logger *logger() { return Logger::getLogger(); }
 };
 
-TEST_F(ProcessLogger, ConfigCreatesOnceThenUpdatesTheFiltersInPlace) {
+TEST_F(ProcessLogger, ConfigCreatesOnceThenUpdatesTheFiltersInPlace)
+{
     ASSERT_EQ(Logger::configDebugLog(0, 0, 0xFF, GCORE_DEBUG_CALLBACK, ""), 0);
     Logger *first = logger();
     ASSERT_NE(first, nullptr);
@@ -66,7 +75,8 @@ TEST_F(ProcessLogger, ConfigCreatesOnceThenUpdatesTheFiltersInPlace) {
     EXPECT_NE(gLines[0].find(" [INFO]: n=7\n"), std::string::npos);
 }
 
-TEST_F(ProcessLogger, UpdateReopensOnlyWhenTheNameChanges) {
+TEST_F(ProcessLogger, UpdateReopensOnlyWhenTheNameChanges)
+{
     TempDir dir;
     std::string first = dir.file("first.log"), second = dir.file("second.log");
     ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_FILE, first), 0);
@@ -96,7 +106,8 @@ TEST_F(ProcessLogger, UpdateReopensOnlyWhenTheNameChanges) {
     EXPECT_EQ(logger()->updateDebugLog(1, 0, 1, GCORE_DEBUG_FILE, dir.file("none/x.log")), 1);
 }
 
-TEST_F(ProcessLogger, ResetTruncatesAndCloseKeepsTheName) {
+TEST_F(ProcessLogger, ResetTruncatesAndCloseKeepsTheName)
+{
     TempDir dir;
     std::string path = dir.file("log");
     ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_FILE, path), 0);
@@ -119,7 +130,8 @@ TEST_F(ProcessLogger, ResetTruncatesAndCloseKeepsTheName) {
     EXPECT_EQ(lineCount(readFile(path)), 1u);
 }
 
-TEST_F(ProcessLogger, SetLoggingCoreWrapsAChannelItDoesNotOwn) {
+TEST_F(ProcessLogger, SetLoggingCoreWrapsAChannelItDoesNotOwn)
+{
     EXPECT_EQ(Logger::setLoggingCore(nullptr), 1);
     gcore_debug_t *own = gcore_debug_create();
     gcore_debug_set_mode(own, GCORE_DEBUG_CALLBACK);
@@ -137,8 +149,11 @@ TEST_F(ProcessLogger, SetLoggingCoreWrapsAChannelItDoesNotOwn) {
     gcore_debug_destroy(own);
 }
 
-TEST_F(ProcessLogger, TracerLogsEnterAndExit) {
-    { gcore::Tracer quiet(3, 32, "no logger"); }  // nothing to log to: no effect
+TEST_F(ProcessLogger, TracerLogsEnterAndExit)
+{
+    {
+        gcore::Tracer quiet(3, 32, "no logger");
+    }  // nothing to log to: no effect
     ASSERT_EQ(Logger::configDebugLog(32, 0, 0xFF, GCORE_DEBUG_CALLBACK, ""), 0);
     gcore_debug_register_callback(logger()->getChannel(), captureLine);
     {
@@ -150,7 +165,8 @@ TEST_F(ProcessLogger, TracerLogsEnterAndExit) {
     EXPECT_TRUE(std::regex_search(gLines[1], std::regex(" {2}\\[TRACE\\]: scan Exit\n$")));
 }
 
-TEST_F(ProcessLogger, WithoutAChannelItAcceptsEverythingSilently) {
+TEST_F(ProcessLogger, WithoutAChannelItAcceptsEverythingSilently)
+{
     {
         TrackedAllocator failing(1);
         EXPECT_EQ(Logger::configDebugLog(0xFF, 0, 0xFF, 15, ""), 1);
@@ -168,17 +184,20 @@ struct Writer {
     pthread_barrier_t *start;
 };
 
-void *writeLines(void *arg) {
+void *writeLines(void *arg)
+{
     const Writer *w = static_cast<Writer *>(arg);
     pthread_barrier_wait(w->start);
     std::string body(120, static_cast<char>('a' + w->id));
-    for (int i = 0; i < w->lines; ++i) Logger::getLogger()->log(1, 1, "T%d %04d %s\n", w->id, i, body.c_str());
+    for (int i = 0; i < w->lines; ++i)
+        Logger::getLogger()->log(1, 1, "T%d %04d %s\n", w->id, i, body.c_str());
     return nullptr;
 }
 
 // Every line, on the file and through a callback that writes one character at a time, is whole
 // and each writer's lines keep their order.
-TEST_F(ProcessLogger, FourThreadsNeverInterleaveWithinALine) {
+TEST_F(ProcessLogger, FourThreadsNeverInterleaveWithinALine)
+{
     TempDir dir;
     std::string path = dir.file("log");
     ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_FILE | GCORE_DEBUG_CALLBACK, path), 0);
@@ -195,7 +214,8 @@ TEST_F(ProcessLogger, FourThreadsNeverInterleaveWithinALine) {
         writers[t] = {t, kLines, &start};
         ASSERT_EQ(pthread_create(&threads[t], nullptr, writeLines, &writers[t]), 0);
     }
-    for (pthread_t &th : threads) pthread_join(th, nullptr);
+    for (pthread_t &th : threads)
+        pthread_join(th, nullptr);
     pthread_barrier_destroy(&start);
 
     const std::regex line("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3} T(\\d) (\\d{4}) ([a-z])\\3{119}");

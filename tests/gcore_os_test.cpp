@@ -26,7 +26,8 @@ struct ThreadProbe {
     size_t stackSize = 0;
 };
 
-void *probeThread(void *arg) {
+void *probeThread(void *arg)
+{
     ThreadProbe *probe = static_cast<ThreadProbe *>(arg);
     gcore_thread_self(&probe->self);
     pthread_attr_t attr;
@@ -38,12 +39,14 @@ void *probeThread(void *arg) {
     return nullptr;
 }
 
-void *postThread(void *arg) {
+void *postThread(void *arg)
+{
     gcore_sem_post(static_cast<gcore_sem_t *>(arg));
     return nullptr;
 }
 
-TEST(GcoreThread, CreateStoresValueNameAndJoinsWithResult) {
+TEST(GcoreThread, CreateStoresValueNameAndJoinsWithResult)
+{
     ThreadProbe probe;
     gcore_thread_t *t = gcore_thread_create(nullptr, probeThread, &probe, 0xBEEF, "a-name-longer-than-16", 3);
     ASSERT_NE(t, nullptr);
@@ -59,7 +62,6 @@ TEST(GcoreThread, CreateStoresValueNameAndJoinsWithResult) {
     ASSERT_EQ(gcore_thread_self_id(&mine), 0);
     EXPECT_EQ(gcore_thread_equal(&mine, &probe.self), 0);
     EXPECT_EQ(gcore_thread_destroy(t), 0);
-
 
     // The wrappers' own rule: state 1 is detached, 0 joinable, anything else refused.
     gcore_threadattr_t *attr = gcore_threadattr_create();
@@ -77,14 +79,17 @@ struct TryLock {
     int result;
 };
 
-void *tryLockThread(void *arg) {
+void *tryLockThread(void *arg)
+{
     TryLock *tl = static_cast<TryLock *>(arg);
     tl->result = gcore_mutex_trylock(tl->mutex);
-    if (tl->result == 0) gcore_mutex_unlock(tl->mutex);
+    if (tl->result == 0)
+        gcore_mutex_unlock(tl->mutex);
     return nullptr;
 }
 
-int tryFromOtherThread(gcore_mutex_t *m) {
+int tryFromOtherThread(gcore_mutex_t *m)
+{
     TryLock tl{m, -1};
     pthread_t th;
     pthread_create(&th, nullptr, tryLockThread, &tl);
@@ -92,7 +97,8 @@ int tryFromOtherThread(gcore_mutex_t *m) {
     return tl.result;
 }
 
-TEST(GcoreMutex, DefaultIsRecursiveAndExcludesOtherThreads) {
+TEST(GcoreMutex, DefaultIsRecursiveAndExcludesOtherThreads)
+{
     gcore::Mutex mutex;
     gcore_mutex_t *m = mutex.getInternal();
     ASSERT_NE(m, nullptr);
@@ -118,7 +124,8 @@ TEST(GcoreMutex, DefaultIsRecursiveAndExcludesOtherThreads) {
     EXPECT_EQ(gcore_mutexattr_destroy(attr), 0);
 }
 
-TEST(GcoreCond, RelativeDeadlineArithmetic) {
+TEST(GcoreCond, RelativeDeadlineArithmetic)
+{
     struct Case {
         long nowSec, nowUsec;
         int32_t ms;
@@ -127,11 +134,11 @@ TEST(GcoreCond, RelativeDeadlineArithmetic) {
     const Case cases[] = {
         {100, 600000, 1500, 102, 100000000},
         {100, 0, 0, 100, 0},
-        {100, 999999, 999, 101, 998999000},   // needs 64 bits before normalising
+        {100, 999999, 999, 101, 998999000},  // needs 64 bits before normalising
         {100, 500, 2000, 102, 500000},
         {100, 250000, 750, 101, 0},
         {0, 0, 2147483647, 2147483, 647000000},
-        {100, 0, -1500, 99, -500000000},      // truncation toward zero is kept as is
+        {100, 0, -1500, 99, -500000000},  // truncation toward zero is kept as is
     };
     for (const Case &c : cases) {
         struct timeval now = {c.nowSec, c.nowUsec};
@@ -148,7 +155,8 @@ struct Handshake {
     bool ready = false;
 };
 
-void *signalThread(void *arg) {
+void *signalThread(void *arg)
+{
     Handshake *h = static_cast<Handshake *>(arg);
     gcore_mutex_lock(h->mutex);
     h->ready = true;
@@ -157,7 +165,8 @@ void *signalThread(void *arg) {
     return nullptr;
 }
 
-TEST(GcoreCond, TimedWaitsReportTimeoutOrWakeup) {
+TEST(GcoreCond, TimedWaitsReportTimeoutOrWakeup)
+{
     gcore_mutex_t *m = gcore_mutex_create();
     gcore_mutex_init(m, nullptr);
     gcore_cond_t *c = gcore_cond_create();
@@ -172,7 +181,8 @@ TEST(GcoreCond, TimedWaitsReportTimeoutOrWakeup) {
     pthread_t th;
     ASSERT_EQ(pthread_create(&th, nullptr, signalThread, &h), 0);
     int rc = 0;
-    while (!h.ready && rc == 0) rc = gcore_cond_relwait(c, m, 600000);
+    while (!h.ready && rc == 0)
+        rc = gcore_cond_relwait(c, m, 600000);
     EXPECT_EQ(rc, 0);
     gcore_mutex_unlock(m);
     pthread_join(th, nullptr);
@@ -180,7 +190,8 @@ TEST(GcoreCond, TimedWaitsReportTimeoutOrWakeup) {
     gcore_mutex_destroy(m);
 }
 
-TEST(GcoreSem, UnnamedStartsAtItsValueNamedOpensByFlags) {
+TEST(GcoreSem, UnnamedStartsAtItsValueNamedOpensByFlags)
+{
     gcore_sem_t *s = gcore_sem_create(0, 2);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(gcore_sem_trywait(s), 0);
@@ -208,7 +219,8 @@ TEST(GcoreSem, UnnamedStartsAtItsValueNamedOpensByFlags) {
     sem_unlink(name.c_str());
 }
 
-TEST(GcoreWrappers, CreatorsReturnNullWhenMemoryRunsOut) {
+TEST(GcoreWrappers, CreatorsReturnNullWhenMemoryRunsOut)
+{
     {
         TrackedAllocator failing(1);
         EXPECT_EQ(gcore_mutex_create(), nullptr);

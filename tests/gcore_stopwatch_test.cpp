@@ -17,7 +17,8 @@ protected:
     gcore_stopwatch_t *sw = nullptr;
 };
 
-TEST_F(Stopwatch, StopComputesTheLapFromStartLessLatency) {
+TEST_F(Stopwatch, StopComputesTheLapFromStartLessLatency)
+{
     struct timeval tv;
     gettimeofday(&tv, nullptr);
     sw->latency = 2000000;
@@ -30,7 +31,8 @@ TEST_F(Stopwatch, StopComputesTheLapFromStartLessLatency) {
     EXPECT_EQ(sw->flags & GCORE_STOPWATCH_RUNNING, 0u);
 }
 
-TEST_F(Stopwatch, LapsAccumulateReadsIncludeTheRunningLapAndResetClears) {
+TEST_F(Stopwatch, LapsAccumulateReadsIncludeTheRunningLapAndResetClears)
+{
     run(GCORE_STOPWATCH_START);
     gcore_sleep(2);
     double first = run(GCORE_STOPWATCH_STOP);
@@ -45,7 +47,8 @@ TEST_F(Stopwatch, LapsAccumulateReadsIncludeTheRunningLapAndResetClears) {
     EXPECT_EQ(run(GCORE_STOPWATCH_RESET | GCORE_STOPWATCH_READ), 0.0);
 }
 
-TEST_F(Stopwatch, CommandBitsRunInOrderAndTheLastResultWins) {
+TEST_F(Stopwatch, CommandBitsRunInOrderAndTheLastResultWins)
+{
     sw->accumulated = 3000000;
     // RESET comes before START and STOP whatever the bit order in the word.
     double lap = run(GCORE_STOPWATCH_STOP | GCORE_STOPWATCH_START | GCORE_STOPWATCH_RESET);

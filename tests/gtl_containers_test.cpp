@@ -20,7 +20,8 @@ namespace {
 class GtlContainersTest : public GtlTrackedTest {};
 
 // Walks the chain both ways and returns the items' tags and keys, failing on a broken back link.
-std::string tags(gtl_linkedlist *ll) {
+std::string tags(gtl_linkedlist *ll)
+{
     std::string fwd, back;
     for (gtl_linkedlist_node *n = ll->head; n; n = n->next)
         fwd += *static_cast<char *>(n->item) + std::to_string(n->key);
@@ -31,26 +32,30 @@ std::string tags(gtl_linkedlist *ll) {
 }
 
 using Texts = std::vector<std::string>;
-Texts texts(gtl_obj *container, int (*get)(gtl_obj *, int, char *, size_t) = gtl_list_get_string) {
+Texts texts(gtl_obj *container, int (*get)(gtl_obj *, int, char *, size_t) = gtl_list_get_string)
+{
     Texts out;
     char buf[32];
-    for (int i = 0; get(container, i, buf, sizeof buf) == 0; ++i) out.push_back(buf);
+    for (int i = 0; get(container, i, buf, sizeof buf) == 0; ++i)
+        out.push_back(buf);
     return out;
 }
 Texts stackTexts(gtl_obj *stack) { return texts(stack, gtl_stack_get_string); }
 
-std::string dump(gtl_obj *o) {
+std::string dump(gtl_obj *o)
+{
     testing::internal::CaptureStdout();
     EXPECT_EQ(gtl_obj_dump(o), 0);
     return testing::internal::GetCapturedStdout();
 }
 
-TEST_F(GtlContainersTest, ChainKeepsKeyOrderAndBothEnds) {
+TEST_F(GtlContainersTest, ChainKeepsKeyOrderAndBothEnds)
+{
     gtl_linkedlist *ll = gtl_linkedlist_create();
     char a = 'a', b = 'b', c = 'c', d = 'd', e = 'e';
     for (auto [key, item] : {std::pair{1, &a}, {3, &b}, {2, &c}, {3, &d}})
         ASSERT_EQ(gtl_linkedlist_add(ll, key, item), 0);
-    EXPECT_EQ(tags(ll), "b3d3c2a1");  // descending keys, equal keys in arrival order
+    EXPECT_EQ(tags(ll), "b3d3c2a1");                        // descending keys, equal keys in arrival order
     EXPECT_EQ(gtl_linkedlist_insert(ll, ll->head, &e), 0);  // before the head
     EXPECT_EQ(gtl_linkedlist_insert(ll, nullptr, &e), 0);   // null: at the tail
     EXPECT_EQ(gtl_linkedlist_append(ll, ll->head, &a), 0);
@@ -70,11 +75,13 @@ TEST_F(GtlContainersTest, ChainKeepsKeyOrderAndBothEnds) {
     EXPECT_EQ(gtl_linkedlist_destroy(ll), 0);
 }
 
-TEST_F(GtlContainersTest, ListIndexingInsertRemoveAndTypes) {
+TEST_F(GtlContainersTest, ListIndexingInsertRemoveAndTypes)
+{
     gtl_obj *list = gtl_list_create();
     gtl_obj *inner = gtl_string_createval("inner");
     int marker = 0;
-    for (const char *s : {"a", "b", "c"}) ASSERT_EQ(gtl_list_append_string(list, s), 0);
+    for (const char *s : {"a", "b", "c"})
+        ASSERT_EQ(gtl_list_append_string(list, s), 0);
     EXPECT_EQ(gtl_list_insert_string(list, 1, "x"), 0);   // between a and b
     EXPECT_EQ(gtl_list_insert_int(list, -3, 7), 0);       // 0 or below: the head
     EXPECT_EQ(gtl_list_insert_double(list, 99, 2.5), 0);  // past the end: appended
@@ -86,8 +93,8 @@ TEST_F(GtlContainersTest, ListIndexingInsertRemoveAndTypes) {
     gtl_list_insert_object(list, 0, inner);  // a deep copy
     gtl_obj_destroy(inner);
 
-    const uint32_t want[] = {GTL_TYPE_STRING, GTL_TYPE_INT,  GTL_TYPE_STRING, GTL_TYPE_STRING,
-                             GTL_TYPE_STRING, GTL_TYPE_DOUBLE, GTL_TYPE_BOOL, GTL_TYPE_VOIDPTR};
+    const uint32_t want[] = {GTL_TYPE_STRING, GTL_TYPE_INT,    GTL_TYPE_STRING, GTL_TYPE_STRING,
+                             GTL_TYPE_STRING, GTL_TYPE_DOUBLE, GTL_TYPE_BOOL,   GTL_TYPE_VOIDPTR};
     uint32_t type = 0;
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(gtl_list_get_type(list, i, &type), 0);
@@ -114,7 +121,8 @@ TEST_F(GtlContainersTest, ListIndexingInsertRemoveAndTypes) {
     EXPECT_EQ(gtl_list_destroy(list), 0);
 }
 
-TEST_F(GtlContainersTest, ListShallowCopySharesDeepCopyDoesNot) {
+TEST_F(GtlContainersTest, ListShallowCopySharesDeepCopyDoesNot)
+{
     gtl_obj *src = gtl_list_create();
     gtl_list_append_string(src, "a");
     gtl_obj *shallow = gtl_int_createval(0);
@@ -144,10 +152,12 @@ TEST_F(GtlContainersTest, ListShallowCopySharesDeepCopyDoesNot) {
     EXPECT_NE(innerCopy->value.ptr, deep->value.ptr);
     EXPECT_EQ(gtl_list_deepcopy(src, src), 1);
     gtl_free(shallow);  // shares src's chain: only the source releases it
-    for (gtl_obj *o : {src, deep, nested, copy}) gtl_obj_destroy(o);
+    for (gtl_obj *o : {src, deep, nested, copy})
+        gtl_obj_destroy(o);
 }
 
-TEST_F(GtlContainersTest, ContainersLeaveNothingBehindWhenMemoryRunsOut) {
+TEST_F(GtlContainersTest, ContainersLeaveNothingBehindWhenMemoryRunsOut)
+{
     // Every allocation in turn fails; whatever was built so far must be released.
     for (int failFrom = 1; failFrom < 40; ++failFrom) {
         TrackedAllocator failing(failFrom);
@@ -160,15 +170,18 @@ TEST_F(GtlContainersTest, ContainersLeaveNothingBehindWhenMemoryRunsOut) {
         }
         gtl_obj *copy = gtl_obj_create(GTL_TYPE_OBJECT, dict, nullptr);
         gtl_obj *listCopy = gtl_obj_create(GTL_TYPE_LIST, list, nullptr);
-        for (gtl_obj *o : {list, dict, copy, listCopy}) gtl_obj_destroy(o);
+        for (gtl_obj *o : {list, dict, copy, listCopy})
+            gtl_obj_destroy(o);
         EXPECT_EQ(trackedBlocks(), 0) << "failing from allocation " << failFrom;
         purgeTrackedBlocks();
     }
 }
 
-TEST_F(GtlContainersTest, StackOrderPushAppendAndPop) {
+TEST_F(GtlContainersTest, StackOrderPushAppendAndPop)
+{
     gtl_obj *stack = gtl_stack_create();
-    for (int v : {1, 2, 3}) gtl_stack_push_int(stack, v);
+    for (int v : {1, 2, 3})
+        gtl_stack_push_int(stack, v);
     int v = -1;
     for (int want : {3, 2, 1}) {
         EXPECT_EQ(gtl_stack_pop(stack, GTL_TYPE_INT, &v, nullptr), 0);
@@ -190,7 +203,8 @@ TEST_F(GtlContainersTest, StackOrderPushAppendAndPop) {
     gtl_stack_destroy(stack);
 }
 
-TEST_F(GtlContainersTest, StackPopAndRemoveHandOverTheirObjects) {
+TEST_F(GtlContainersTest, StackPopAndRemoveHandOverTheirObjects)
+{
     gtl_obj *stack = gtl_stack_create();
     gtl_stack_push_string(stack, "text");
     gtl_stack_push_string(stack, "object");
@@ -221,7 +235,8 @@ TEST_F(GtlContainersTest, StackPopAndRemoveHandOverTheirObjects) {
     gtl_obj_destroy(second);
 }
 
-TEST_F(GtlContainersTest, StackCopies) {
+TEST_F(GtlContainersTest, StackCopies)
+{
     gtl_obj *src = gtl_stack_create();
     gtl_stack_append_string(src, "a");
     gtl_stack_append_int(src, 1);
@@ -239,7 +254,8 @@ TEST_F(GtlContainersTest, StackCopies) {
     }
 }
 
-TEST_F(GtlContainersTest, DictReplacesInPlaceAndKeepsInsertionOrder) {
+TEST_F(GtlContainersTest, DictReplacesInPlaceAndKeepsInsertionOrder)
+{
     gtl_obj *dict = gtl_dict_create();
     gtl_dict_set_int(dict, "a", 1);
     gtl_dict_set_string(dict, "b", "bee");
@@ -262,8 +278,8 @@ TEST_F(GtlContainersTest, DictReplacesInPlaceAndKeepsInsertionOrder) {
     EXPECT_EQ(size, 2u);
 
     gtl_dict_set_int(dict, "12", 1);  // keys match by comparing objects
-    for (auto [key, want] : {std::pair{gtl_string_createval("a"), 1}, {gtl_string_createval("A"), 0},
-                             {gtl_int_createval(12), 1}}) {
+    for (auto [key, want] :
+         {std::pair{gtl_string_createval("a"), 1}, {gtl_string_createval("A"), 0}, {gtl_int_createval(12), 1}}) {
         EXPECT_EQ(gtl_dict_exists(dict, key), want);
         gtl_obj_destroy(key);
     }
@@ -287,7 +303,8 @@ TEST_F(GtlContainersTest, DictReplacesInPlaceAndKeepsInsertionOrder) {
     EXPECT_EQ(gtl_dict_destroy(dict), 0);
 }
 
-TEST_F(GtlContainersTest, DictShallowCopyDoesNotOwnDeepCopyIsIndependent) {
+TEST_F(GtlContainersTest, DictShallowCopyDoesNotOwnDeepCopyIsIndependent)
+{
     gtl_obj *src = gtl_dict_create();
     gtl_dict_set_string(src, "name", "cam");
     gtl_obj *inner = gtl_list_create();
@@ -325,7 +342,8 @@ TEST_F(GtlContainersTest, DictShallowCopyDoesNotOwnDeepCopyIsIndependent) {
     ASSERT_EQ(gtl_dict_deepcopy(src, stack), 0);
     EXPECT_EQ(gtl_dict_get_string(stack, "name", buf, sizeof buf), 0);
     EXPECT_STREQ(buf, "changed");
-    for (gtl_obj *d : {src, deep, nested, stack}) gtl_dict_destroy(d);
+    for (gtl_obj *d : {src, deep, nested, stack})
+        gtl_dict_destroy(d);
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ namespace {
 
 // An interface that counts frees so a test can tell whether a block was released.
 int gFrees = 0;
-void countingFree(void *block) {
+void countingFree(void *block)
+{
     ++gFrees;
     free(block);
 }
@@ -23,18 +24,21 @@ gtl_mem_ifc gFailing = {failingMalloc, free, calloc, realloc};
 
 class GtlMemTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         purgeTrackedBlocks();
         gFrees = 0;
         gtl_mem_override(&gCounting);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         gtl_mem_ifc_active = &gtl_mem_ifc_stdlib;
         purgeTrackedBlocks();
     }
 };
 
-TEST_F(GtlMemTest, CountersFollowTrackedBlocksAndHighWaterKeepsThePeak) {
+TEST_F(GtlMemTest, CountersFollowTrackedBlocksAndHighWaterKeepsThePeak)
+{
     void *a = gtl_malloc_debug(100, "a.c", 1);
     void *b = gtl_malloc_debug(50, "b.c", 2);
     EXPECT_EQ(gtl_mem_usage_current(), 150u);
@@ -46,19 +50,23 @@ TEST_F(GtlMemTest, CountersFollowTrackedBlocksAndHighWaterKeepsThePeak) {
     gtl_mem_usage_clear_highwater();
     void *d = gtl_malloc_debug(5, "d.c", 4);
     EXPECT_EQ(gtl_mem_usage_highwater(), 85u);
-    for (void *p : {b, c, d}) gtl_free_debug(p);
+    for (void *p : {b, c, d})
+        gtl_free_debug(p);
     EXPECT_EQ(gtl_mem_usage_current(), 0u);
     EXPECT_EQ(gtl_mem_debug_list, nullptr);
 }
 
-TEST_F(GtlMemTest, DumpListsRecordsInAllocationOrder) {
+TEST_F(GtlMemTest, DumpListsRecordsInAllocationOrder)
+{
     void *a = gtl_malloc_debug(16, "first.c", 10);
     void *b = gtl_malloc_debug(32, "second.c", 20);
     void *c = gtl_malloc_debug(8, "third.c", 30);
     gtl_free_debug(b);  // unlinking from the middle keeps the rest in order
     char want[256];
-    snprintf(want, sizeof want, "memory usage: 24 (56 highwater)\n  %4d: %8lu %12p %s:%d\n"
-             "  %4d: %8lu %12p %s:%d\n", 0, 16ul, a, "first.c", 10, 1, 8ul, c, "third.c", 30);
+    snprintf(want, sizeof want,
+             "memory usage: 24 (56 highwater)\n  %4d: %8lu %12p %s:%d\n"
+             "  %4d: %8lu %12p %s:%d\n",
+             0, 16ul, a, "first.c", 10, 1, 8ul, c, "third.c", 30);
     testing::internal::CaptureStdout();
     EXPECT_EQ(gtl_mem_usage_dump(), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), want);
@@ -67,10 +75,11 @@ TEST_F(GtlMemTest, DumpListsRecordsInAllocationOrder) {
     gtl_free_debug(c);
 }
 
-TEST_F(GtlMemTest, FreeOfUntrackedBlockKeepsItOnlyWhileNothingIsTracked) {
+TEST_F(GtlMemTest, FreeOfUntrackedBlockKeepsItOnlyWhileNothingIsTracked)
+{
     void *block = gtl_malloc(8);
     testing::internal::CaptureStdout();  // both cases are reported there
-    gtl_free_debug(block);  // empty list: the block is kept
+    gtl_free_debug(block);               // empty list: the block is kept
     EXPECT_EQ(gFrees, 0);
     void *tracked = gtl_malloc_debug(8, "t.c", 1);
     gtl_free_debug(block);  // unknown block: freed
@@ -80,7 +89,8 @@ TEST_F(GtlMemTest, FreeOfUntrackedBlockKeepsItOnlyWhileNothingIsTracked) {
     gtl_free_debug(tracked);
 }
 
-TEST_F(GtlMemTest, FailedUntrackedAndMissingAllocatorsLeaveCountersAlone) {
+TEST_F(GtlMemTest, FailedUntrackedAndMissingAllocatorsLeaveCountersAlone)
+{
     void *block = gtl_realloc_debug(gtl_calloc_debug(4, 4, "c.c", 1), 64, "c.c", 2);
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(gtl_mem_debug_list, nullptr);  // calloc and realloc variants do not track
@@ -98,7 +108,8 @@ TEST_F(GtlMemTest, FailedUntrackedAndMissingAllocatorsLeaveCountersAlone) {
     EXPECT_EQ(gtl_mem_debug_list, nullptr);
 }
 
-TEST_F(GtlMemTest, DebugInterfaceTracksEveryEntryPoint) {
+TEST_F(GtlMemTest, DebugInterfaceTracksEveryEntryPoint)
+{
     gtl_mem_override(&gtl_mem_ifc_debug);
     void *a = gtl_malloc(10);
     void *b = gtl_calloc(3, 10);

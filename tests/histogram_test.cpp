@@ -15,7 +15,8 @@ Frame histogramFrame(size_t bytes, uint32_t status = 0, uint32_t token = 0x1234)
 {
     db_histogram_response r = {};
     r.header = {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, status, 1, 77, token};
-    for (uint32_t i = 0; i < DB_HISTOGRAM_BUCKETS; ++i) r.histogram[i] = 100 + i;
+    for (uint32_t i = 0; i < DB_HISTOGRAM_BUCKETS; ++i)
+        r.histogram[i] = 100 + i;
     Frame f = frameOf(r);
     f.resize(bytes);
     return f;
@@ -34,7 +35,8 @@ protected:
     int filled() const
     {
         int n = 0;
-        for (uint32_t i = 0; i < DB_HISTOGRAM_BUCKETS; ++i) n += counters[i] == 100 + i;
+        for (uint32_t i = 0; i < DB_HISTOGRAM_BUCKETS; ++i)
+            n += counters[i] == 100 + i;
         return n;
     }
 
@@ -55,13 +57,12 @@ TEST_F(Histogram, ResponseSizeAndStatusDecideWhatIsFilled)
         bool versionWritten;
         size_t pauses;
     } cases[] = {
-        {148, 0, 0x1234, 32, true, 0},  // whole histogram
-        {160, 0, 0x1234, 32, true, 0},  // trailing bytes ignored
-        {100, 0, 0x1234, 20, true, 0},  // missing counters read as 0
-        {20, 0, 0x1234, 0, true, 0},    // header only
-        {19, 0, 0x1234, 0, false, 1},
-        {148, 2, 0x1234, 32, true, 1},  // a refusal is used anyway, after a pause
-        {148, 0, 0x9999, 32, true, 0},  // the echoed token is not compared
+        {148, 0, 0x1234, 32, true, 0},                                 // whole histogram
+        {160, 0, 0x1234, 32, true, 0},                                 // trailing bytes ignored
+        {100, 0, 0x1234, 20, true, 0},                                 // missing counters read as 0
+        {20, 0, 0x1234, 0, true, 0},                                   // header only
+        {19, 0, 0x1234, 0, false, 1},  {148, 2, 0x1234, 32, true, 1},  // a refusal is used anyway, after a pause
+        {148, 0, 0x9999, 32, true, 0},                                 // the echoed token is not compared
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.bytes);

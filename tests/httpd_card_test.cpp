@@ -28,15 +28,15 @@ TEST(ByteRange, AnswersEachFormOfTheHeader)
         {nullptr, RangeKind::Whole, 0, 1000},
         {"bytes=0-99", RangeKind::Part, 0, 100},
         {"bytes=900-", RangeKind::Part, 900, 100},
-        {"bytes=900-5000", RangeKind::Part, 900, 100},   // the end is cut to the file
+        {"bytes=900-5000", RangeKind::Part, 900, 100},  // the end is cut to the file
         {"bytes=-10", RangeKind::Part, 990, 10},
         {"bytes=-5000", RangeKind::Part, 0, 1000},
         {"bytes=999-999", RangeKind::Part, 999, 1},
         {"bytes=1000-", RangeKind::Unsatisfiable, 0, 0},
         {"bytes=99999999999999999999999-", RangeKind::Unsatisfiable, 0, 0},
         {"bytes=-0", RangeKind::Unsatisfiable, 0, 0},
-        {"bytes=5-3", RangeKind::Whole, 0, 1000},        // not a range: ignored
-        {"bytes=0-1,5-6", RangeKind::Whole, 0, 1000},    // several ranges: the whole file
+        {"bytes=5-3", RangeKind::Whole, 0, 1000},      // not a range: ignored
+        {"bytes=0-1,5-6", RangeKind::Whole, 0, 1000},  // several ranges: the whole file
         {"items=0-1", RangeKind::Whole, 0, 1000},
         {"bytes=-", RangeKind::Whole, 0, 1000},
     };
@@ -62,10 +62,18 @@ TEST(CardNames, TakeOnlyTheCameraForms)
         const char *path;
         bool ok;
     } cases[] = {
-        {"100ZTCAM/ZX010001.MP4", true}, {"101ZTCAM/ZCAM0002.JPG", true}, {"100ZTCAM/ZX010001.THM", true},
-        {"100ZTCAM/zx010001.mp4", false}, {"100ZTCAM/ZX010001.EXE", false}, {"../../etc/passwd", false},
-        {"100ZTCAM/../ZX01.MP4", false}, {"100ZTCA/ZX010001.MP4", false}, {"100ZTCAM/ZX010001.MP4/x", false},
-        {"100ZTCAM", false}, {"100ZTCAM/", false}, {"100ZTCAM/AX010001.MP4", false},
+        {"100ZTCAM/ZX010001.MP4", true},
+        {"101ZTCAM/ZCAM0002.JPG", true},
+        {"100ZTCAM/ZX010001.THM", true},
+        {"100ZTCAM/zx010001.mp4", false},
+        {"100ZTCAM/ZX010001.EXE", false},
+        {"../../etc/passwd", false},
+        {"100ZTCAM/../ZX01.MP4", false},
+        {"100ZTCA/ZX010001.MP4", false},
+        {"100ZTCAM/ZX010001.MP4/x", false},
+        {"100ZTCAM", false},
+        {"100ZTCAM/", false},
+        {"100ZTCAM/AX010001.MP4", false},
     };
     for (const auto &c : cases) {
         std::string folder, file;
@@ -94,9 +102,8 @@ TEST(CardFolder, OpensRegularFilesOnlyAndNeverThroughALink)
         const char *folder, *file;
         bool opens;
     } cases[] = {
-        {"100ZTCAM", "ZCAM0001.JPG", true},  {"100ZTCAM", "ZCAM0002.JPG", false},
-        {"101ZTCAM", "ZCAM0001.JPG", false}, {"100ZTCAM", "ZCAM0003.JPG", false},
-        {"100ZTCAM", "ZCAM0004.JPG", false}, {"100ZTCAM", "ZCAM0009.JPG", false},
+        {"100ZTCAM", "ZCAM0001.JPG", true},  {"100ZTCAM", "ZCAM0002.JPG", false}, {"101ZTCAM", "ZCAM0001.JPG", false},
+        {"100ZTCAM", "ZCAM0003.JPG", false}, {"100ZTCAM", "ZCAM0004.JPG", false}, {"100ZTCAM", "ZCAM0009.JPG", false},
     };
     for (const auto &c : cases) {
         struct stat st;
@@ -108,7 +115,7 @@ TEST(CardFolder, OpensRegularFilesOnlyAndNeverThroughALink)
         }
     }
     CardFolder none;
-    EXPECT_FALSE(none.open(card.file("DCIM"), &why));   // DIR must hold DCIM/
+    EXPECT_FALSE(none.open(card.file("DCIM"), &why));  // DIR must hold DCIM/
 }
 
 // A JPEG head with an APP1 EXIF block whose IFD1 points at a 4-byte "thumbnail" FF D8 FF D9.
@@ -121,9 +128,9 @@ std::string exifJpeg(bool bigEndian)
         return bigEndian ? u16(uint16_t(v >> 16)) + u16(uint16_t(v)) : u16(uint16_t(v)) + u16(uint16_t(v >> 16));
     };
     std::string tiff = std::string(bigEndian ? "MM" : "II") + u16(42) + u32(8);
-    tiff += u16(0) + u32(14);                                       // IFD0: no tags, IFD1 at 14
-    tiff += u16(2) + u16(0x0201) + u16(4) + u32(1) + u32(44);      // thumbnail offset
-    tiff += u16(0x0202) + u16(4) + u32(1) + u32(4) + u32(0);       // thumbnail length
+    tiff += u16(0) + u32(14);                                  // IFD0: no tags, IFD1 at 14
+    tiff += u16(2) + u16(0x0201) + u16(4) + u32(1) + u32(44);  // thumbnail offset
+    tiff += u16(0x0202) + u16(4) + u32(1) + u32(4) + u32(0);   // thumbnail length
     tiff += std::string("\xFF\xD8\xFF\xD9", 4);
     std::string app1 = std::string("Exif\0\0", 6) + tiff;
     size_t len = app1.size() + 2;
@@ -138,9 +145,9 @@ TEST(ExifThumbnail, FoundInBothByteOrdersAndRefusedWhenCut)
         const uint8_t *p = reinterpret_cast<const uint8_t *>(j.data());
         ASSERT_TRUE(findExifThumbnail(p, j.size(), &offset, &length)) << big;
         EXPECT_EQ(j.substr(offset, length), std::string("\xFF\xD8\xFF\xD9", 4));
-        for (size_t cut = 0; cut < j.size() - 2; ++cut)   // every shorter head: no read past it
+        for (size_t cut = 0; cut < j.size() - 2; ++cut)  // every shorter head: no read past it
             EXPECT_FALSE(findExifThumbnail(p, cut, &offset, &length)) << cut;
     }
 }
 
-} // namespace
+}  // namespace

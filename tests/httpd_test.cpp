@@ -50,8 +50,8 @@ std::string withoutReason(const std::string &response)
 std::string cgi(const std::string &command, const std::string &query)
 {
     std::string out;
-    const int status = runCommand("QUERY_STRING='" + query + "' " + ztBinPath("ztMediaCGI") + " " + command +
-                                      " 2>/dev/null", &out);
+    const int status =
+        runCommand("QUERY_STRING='" + query + "' " + ztBinPath("ztMediaCGI") + " " + command + " 2>/dev/null", &out);
     EXPECT_EQ(status, out.compare(0, 13, "HTTP/1.1 200 ") == 0 ? 0 : 1) << command << " " << query;
     return out;
 }
@@ -115,17 +115,18 @@ TEST_F(HttpdTest, ServesThePageAndNothingOutsideTheRoutes)
     } rows[] = {
         {"", "/index.html", "200"},
         {"", "/style.css", "200"},
-        {"", "/media/file/100ZTCAM/ZX010001.MP4", "404"},        // no --card: no card files
+        {"", "/media/file/100ZTCAM/ZX010001.MP4", "404"},  // no --card: no card files
         {"", "/media/thumbnail/100ZTCAM/ZCAM0002.JPG", "404"},
         {"", "/%2e%2e/%2e%2e/etc/passwd", "404"},
         {"", "/media", "404"},
         {"", "/media/list/../../index.html", "404"},
         {"-X POST ", "/media/list", "405"},
-        {"", "/media/list?fields=n&f=gumi", "500"},   // the responder printed nothing
+        {"", "/media/list?fields=n&f=gumi", "500"},  // the responder printed nothing
         {"-H 'Upgrade: websocket' -H 'Connection: Upgrade' ", "/media/list", "400"},
         // Writes only with this server's Host and Origin; reads with any.
         {"-H 'Host: rebound.example' ", "/media/metadata?t=upload&p=100ZTCAM/ZX010001.MP4&status=7", "403"},
-        {"-H 'Origin: http://rebound.example' ", "/media/metadata?t=offload&p=100ZTCAM/ZX010001.MP4&status=app&value=true", "403"},
+        {"-H 'Origin: http://rebound.example' ",
+         "/media/metadata?t=offload&p=100ZTCAM/ZX010001.MP4&status=app&value=true", "403"},
         {"-H 'Origin: null' ", "/media/metadata?t=upload&p=100ZTCAM/ZX010001.MP4&status=7", "403"},
         {"-H 'Host: localhost' ", "/media/metadata?t=upload&p=100ZTCAM/ZX010001.MP4&status=7", "403"},
         {"-H 'Host: rebound.example' ", "/media/metadata?t=upload&p=100ZTCAM/ZX010001.MP4", "200"},
@@ -177,7 +178,7 @@ TEST_F(HttpdTest, AWorkerThatDiesOrStopsAnsweringIsReplaced)
     const std::string expected = cgi("list", "f=video");
     const struct {
         int sig;
-        int seconds;   // the answer comes back within
+        int seconds;  // the answer comes back within
     } rows[] = {{SIGABRT, 1}, {SIGSTOP, 20}};
     for (const auto &r : rows) {
         std::string worker;
@@ -201,8 +202,8 @@ TEST_F(HttpdTest, APortInUseEndsTheServiceInsteadOfRestarting)
 {
     ASSERT_TRUE(httpd.ok());
     std::string out;
-    EXPECT_EQ(runCommand("timeout 20 " + ztBinPath("ztMediaHttpd") + " --port " +
-                             std::to_string(httpd.port()) + " 2>/dev/null",
+    EXPECT_EQ(runCommand("timeout 20 " + ztBinPath("ztMediaHttpd") + " --port " + std::to_string(httpd.port()) +
+                             " 2>/dev/null",
                          &out),
               1);
     EXPECT_EQ(out, "");
@@ -215,15 +216,14 @@ TEST_F(HttpdTest, ASlowDatabaseReplyHoldsUpOnlyItsOwnRequest)
     ASSERT_TRUE(db.ok()) << db.error();
     ASSERT_TRUE(httpd.ok());
     const std::string expected = cgi("metadata", "t=dur&p=100ZTCAM/ZX010005.MP4");
-    for (const std::vector<std::string> &fault : {std::vector<std::string>{"delay", "1", "4000"},
-                                                  std::vector<std::string>{"drop", "1"}}) {
+    for (const std::vector<std::string> &fault :
+         {std::vector<std::string>{"delay", "1", "4000"}, std::vector<std::string>{"drop", "1"}}) {
         ASSERT_EQ(db.ctl(fault), 0) << fault[0];
         std::string slow;
         std::thread first([&] { runCommand(kCurl + "--max-time 5 " + httpd.url("/media/list"), &slow); });
-        usleep(500 * 1000);   // the first request reaches the database and takes the fault
+        usleep(500 * 1000);  // the first request reaches the database and takes the fault
         std::string second;
-        runCommand(kCurl + "--max-time 3 -i " + httpd.url("/media/metadata?t=dur&p=100ZTCAM/ZX010005.MP4"),
-                   &second);
+        runCommand(kCurl + "--max-time 3 -i " + httpd.url("/media/metadata?t=dur&p=100ZTCAM/ZX010005.MP4"), &second);
         EXPECT_EQ(withoutReason(second), expected) << fault[0];
         first.join();
     }

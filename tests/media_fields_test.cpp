@@ -39,10 +39,12 @@ std::string row(const FieldInfo &f)
 {
     std::ostringstream s;
     s << "| " << quoted(f.code) << " | " << quoted(f.key) << " | " << alsoSelects(f) << " | "
-      << ((f.answers & FA_LIST) ? "yes" : "") << " | " << ((f.answers & FA_PAGED) ? "yes" : "")
-      << " | " << either(f.sets, DS_V4_VIDEO, DS_V4_OTHER) << " | "
-      << either(f.sets, DS_V5_VIDEO, DS_V5_OTHER) << " | "
-      << ((f.sets & DS_UPLOAD) ? "upload" : (f.sets & DS_OFFLOAD) ? "offload" : "") << " |";
+      << ((f.answers & FA_LIST) ? "yes" : "") << " | " << ((f.answers & FA_PAGED) ? "yes" : "") << " | "
+      << either(f.sets, DS_V4_VIDEO, DS_V4_OTHER) << " | " << either(f.sets, DS_V5_VIDEO, DS_V5_OTHER) << " | "
+      << ((f.sets & DS_UPLOAD)    ? "upload"
+          : (f.sets & DS_OFFLOAD) ? "offload"
+                                  : "")
+      << " |";
     std::string text = s.str();
     for (size_t at; (at = text.find("  |")) != std::string::npos;)
         text.erase(at, 1);

@@ -28,18 +28,15 @@ struct DecodeRow {
 
 TEST_F(MediaQuery, UrlDecode)
 {
-    const DecodeRow rows[] = {
-        {"a%41b", 16, 1, 3, "aAb"},
-        {"%4a%4A", 16, 1, 2, "JJ"},
-        {"a+b", 16, 1, 3, "a b"},
-        {"a+b", 16, 0, 3, "a+b"},
-        {"x%4", 16, 1, 3, "x%4"},   // '%' in the last two positions stays
-        {"x%zz", 16, 1, 4, "x%zz"},
-        {"abc%", 16, 1, 4, "abc%"},
-        {"abcdef", 4, 1, -1, "abc"},  // destination filled first
-        {"", 16, 1, 0, ""},
-        {"ab", 1, 1, -1, ""},
-    };
+    const DecodeRow rows[] =
+        {
+            {"a%41b", 16, 1, 3, "aAb"},  {"%4a%4A", 16, 1, 2, "JJ"},
+            {"a+b", 16, 1, 3, "a b"},    {"a+b", 16, 0, 3, "a+b"},
+            {"x%4", 16, 1, 3, "x%4"},  // '%' in the last two positions stays
+            {"x%zz", 16, 1, 4, "x%zz"},  {"abc%", 16, 1, 4, "abc%"},
+            {"abcdef", 4, 1, -1, "abc"},  // destination filled first
+            {"", 16, 1, 0, ""},          {"ab", 1, 1, -1, ""},
+        };
     for (const DecodeRow &r : rows) {
         char dst[16];
         std::memset(dst, 'Z', sizeof dst);
@@ -62,8 +59,8 @@ TEST_F(MediaQuery, GetVar)
 {
     const VarRow rows[] = {
         {"f=photos", "f", 0, 64, 6, "photos"},
-        {"F=photos", "f", 0, 64, 6, "photos"},          // key names in any case
-        {"ff=1&f=2", "f", 0, 64, 1, "2"},               // only at the start or after '&'
+        {"F=photos", "f", 0, 64, 6, "photos"},  // key names in any case
+        {"ff=1&f=2", "f", 0, 64, 1, "2"},       // only at the start or after '&'
         {"xf=1", "f", 0, 64, -1, ""},
         {"f=1&f=2", "f", 1, 64, 1, "2"},
         {"f=1&f=2", "f", 2, 64, -1, ""},
@@ -110,8 +107,8 @@ TEST_F(MediaQuery, MediaList)
         {"fields=hi,legacy,,mos", 200, 0, 0, 0x400000f1b, "", ""},
         {"fields=n&fields=s", 400, 0, 0, 0x1, "", ""},
         {longFields, 500, 0, 0, ~0ull, std::string(60, 'x') + "," + std::string(39, 'y'), ""},
-        {"fields=n,a%22b", 400, 0, 0, ~0ull, "", ""},     // would break the JSON it is echoed in
-        {"fields=n,a%5Cb", 400, 0, 0, ~0ull, "", ""},     // as would a backslash
+        {"fields=n,a%22b", 400, 0, 0, ~0ull, "", ""},             // would break the JSON it is echoed in
+        {"fields=n,a%5Cb", 400, 0, 0, ~0ull, "", ""},             // as would a backslash
         {"f=photos&fields=n,%ff", 400, 1, 0x200, ~0ull, "", ""},  // so would a byte outside UTF-8
         {"f=photos%00&fields=n,caf%C3%A9", 200, 1, 0x200, 0x1, "caf\xC3\xA9", ""},  // as C strings
         {"f=upload", 200, 15, 0, 0x8000, "", ""},
@@ -186,8 +183,7 @@ TEST_F(MediaQuery, Metadata)
 // function, only inside its own namespace.
 TEST_F(MediaQuery, UrlHelpersStayInTheirNamespace)
 {
-    const std::string cmd = std::string("nm --defined-only ") + ZT_BIN_DIR +
-                            "/../lib/libztMediaRTOSDB.a 2>/dev/null";
+    const std::string cmd = std::string("nm --defined-only ") + ZT_BIN_DIR + "/../lib/libztMediaRTOSDB.a 2>/dev/null";
     FILE *p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string symbols = "\n";

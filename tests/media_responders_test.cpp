@@ -43,9 +43,10 @@ const char *const kCard = R"({"card_id":"CARD-A","media":[
 std::string photo(const std::string &name, int mod, int flags, int size, int us = 0)
 {
     char text[256];
-    std::snprintf(text, sizeof text,
-                  R"({"n":"%s","mod":"%d","cre":"%d","us":"%d","tr":"0","hc":"0","hdr":"%d","wdr":"%d","raw":"%d","s":"%d"})",
-                  name.c_str(), mod, mod ? mod - 1 : 0, us, flags, flags, flags, size);
+    std::snprintf(
+        text, sizeof text,
+        R"({"n":"%s","mod":"%d","cre":"%d","us":"%d","tr":"0","hc":"0","hdr":"%d","wdr":"%d","raw":"%d","s":"%d"})",
+        name.c_str(), mod, mod ? mod - 1 : 0, us, flags, flags, flags, size);
     return text;
 }
 const std::string kPhoto2 = photo("ZCAM0002.JPG", 201, 1, 300), kPhoto10 = photo("ZCAM0010.JPG", 601, 0, 50);
@@ -56,20 +57,24 @@ const std::string kDefaultList =
     R"(,{"n":"ZCAM0002.JPG","mod":"201","s":"300"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","g":"7","b":"1","l":"10","t":"b","m":["3","4","10"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[{"n":"ZCAM0010.JPG","mod":"601","s":"50"}]}]})"
     "\r\n";
 const std::string kAllFieldsList =
-    R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","cl":"1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"},)" + kPhoto2 + R"(]},{"d":"102ZTCAM","fs":[{"n":"ZSES0003.MP4","mod":"301","cre":"300","us":"0","tr":"0","hc":"0","s":"10"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","cre":"400","us":"0","tr":"0","g":"7","b":"1","l":"10","t":"b","m":["3","4","10"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[)" + kPhoto10 + R"(]}]})"
+    R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","cl":"1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"},)" +
+    kPhoto2 +
+    R"(]},{"d":"102ZTCAM","fs":[{"n":"ZSES0003.MP4","mod":"301","cre":"300","us":"0","tr":"0","hc":"0","s":"10"}]},{"d":"101ZTCAM","fs":[{"n":"Z0070001.JPG","mod":"401","cre":"400","us":"0","tr":"0","g":"7","b":"1","l":"10","t":"b","m":["3","4","10"],"ghc":{"2":"1","9":"1"},"s":"999"}]},{"d":"100ZTCAM","fs":[)" +
+    kPhoto10 +
+    R"(]}]})"
     "\r\n";
 const std::string kPagedVideo =
     R"({"n":"ZX010001.MP4","mod":"101","cre":"100","us":"2","tr":"1","ls":"-1","pta":"1","ao":"wind","mp":"1","dur":"1","mahs":"2","hc":"2","hi":[1000,2000],"s":"5000"})";
 
 std::string ok(const std::string &body)
 {
-    return "HTTP/1.1 200 \r\nContent-Type: application/json\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
+    return "HTTP/1.1 200 \r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
 }
 std::string failed(int status, const std::string &body)
 {
-    return "HTTP/1.1 " + std::to_string(status) + " \r\nContent-Type: application/json\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) +
+           " \r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 std::string errorHeader(int status) { return failed(status, ""); }
 std::string json(const std::string &body) { return body + "\r\n"; }
@@ -135,11 +140,16 @@ TEST_F(MediaResponders, ListsLookupsAndPages)
         {Call::List, "", ok(kDefaultList), 0},
         {Call::List, allFields, ok(kAllFieldsList), 0},
         // type 12 is listed among videos but never shown: its directory leaves no trace
-        {Call::List, "f=video&fields=n", ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4"}]}]})")), 0},
+        {Call::List, "f=video&fields=n",
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4"}]}]})")), 0},
         {Call::List, "f=video&fields=n,bogus,ls",
-         ok(json(R"({"id":"CARD-A","unsupported_fields":"bogus","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","ls":"-1"}]}]})")), 0},
+         ok(json(
+             R"({"id":"CARD-A","unsupported_fields":"bogus","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","ls":"-1"}]}]})")),
+         0},
         {Call::List, "f=gumi&folder=100ZTCAM&files=ZX010001.MP4,,ZZZZ0001.JPGXX",
-         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100"},{"n":"ZZZZ0001.JPG","DNE":"1"}]}]})")), 0},
+         ok(json(
+             R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010001.MP4","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100"},{"n":"ZZZZ0001.JPG","DNE":"1"}]}]})")),
+         0},
         {Call::List, "f=gumi&folder=100%5ATCAM&files=A", failed(400, kEmptyA), -1},
         {Call::List, "f=gumi&files=A&folder=100ZTCAM", failed(400, kEmptyA), -1},
         {Call::List, "folder=100ZTCAM&f=gumi&files=A", "", -1},
@@ -147,7 +157,9 @@ TEST_F(MediaResponders, ListsLookupsAndPages)
         {Call::Paged, "max=1&count=2&start=0&lo=0&qo=0xf00",
          ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPagedVideo + "," + kPhoto2 + "]}]}")), 0},
         {Call::Paged, "max=10&count=10&start=0&lo=0&qo=0x100",
-         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPagedVideo + R"(]},{"d":"101ZTCAM","fs":[]}]})")), 0},
+         ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPagedVideo +
+                 R"(]},{"d":"101ZTCAM","fs":[]}]})")),
+         0},
         {Call::Paged, "max=5&count=10&start=0&lo=0&qo=0x200&p1=150&p2=250",
          ok(json(R"({"id":"CARD-A","media":[{"d":"100ZTCAM","fs":[)" + kPhoto2 + "]}]}")), 0},
         {Call::Paged, "max=5&count=1&start=2&lo=0&qo=0x200",
@@ -168,40 +180,59 @@ TEST_F(MediaResponders, MetadataDataSetsAndWrites)
     ServerProcess server(kCard);
     ASSERT_TRUE(server.ok()) << server.error();
     const std::string v = "&p=100ZTCAM/ZX010001.MP4";
-    expectRows({
-        {Call::Metadata, "t=dur" + v, ok(json(R"({"dur":"1","c":"1","profile":"4"})")), 0},
-        {Call::Metadata, "t=videoinfo" + v,
-         ok(json(R"({"dur":"1","c":"1","avc_profile":"100","profile":"4","tag_count":3,"tags":[1000,2000,3000],"w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")), 0},
-        {Call::Metadata, "t=v5info" + v,
-         ok(json(R"({"cre":"100","s":"5000","mahs":"2","us":"2","mos":["app"],"eis":"1","pta":"1","ao":"wind","tr":"1","mp":"1","ct":"0","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100","ls":"-1","cl":"1","avc_profile":"100","profile":"4","hc":"3","hi":[1000,2000,3000],"dur":"1","w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")), 0},
-        {Call::Metadata, "t=v4info" + v,
-         ok(json(R"({"cre":"100","s":"5000","us":"2","mos":["app"],"eis":"1","pta":"1","ao":"wind","tr":"1","mp":"1","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100","ls":"-1","cl":"1","hc":"3","hi":[1000,2000,3000],"dur":"1","w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")), 0},
-        {Call::Metadata, "t=v5info&p=100ZTCAM/ZCAM0002.JPG",
-         ok(json(R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","hdr":"1","wdr":"1","raw":"1","tr":"0","mp":"0","ct":"4","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")), 0},
-        {Call::Metadata, "t=v4info&p=100ZTCAM/ZCAM0002.JPG",
-         ok(json(R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","wdr":"1","raw":"1","tr":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")), 0},
-        {Call::Metadata, "t=videoinfo&p=100ZTCAM/ZCAM0002.JPG", errorHeader(501), -1},
-        // a burst's video record: a video to v5info, not to v4info
-        {Call::Metadata, "t=v5info&p=101ZTCAM/ZX010009.MP4", ok(json(R"({"cre":"500","s":"20","mahs":"0","us":"0","mos":[],"eis":"0","pta":"0","ao":"off","tr":"0","mp":"0","ct":"12","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000","ls":"3","cl":"0","avc_profile":"0","profile":"0","hc":"0","hi":[],"dur":"0","w":"0","h":"0","fps":"0","fps_denom":"0","prog":"0","subsample":"0"})")), 0},
-        {Call::Metadata, "t=v4info&p=101ZTCAM/ZX010009.MP4", ok(json(R"({"cre":"500","s":"20","hc":"0","us":"0","mos":[],"eis":"0","wdr":"0","raw":"0","tr":"0","gumi":"00000000000000000000000000000000","w":"0","h":"0"})")), 0},
-        // a session file carries no extra-information record: no w, h
-        {Call::Metadata, "t=v5info&p=102ZTCAM/ZSES0003.MP4", ok(json(R"({"cre":"300","s":"10","hc":"0","us":"0","mos":[],"eis":"0","hdr":"0","wdr":"0","raw":"0","tr":"0","mp":"0","ct":"7","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000"})")), 0},
-        {Call::Metadata, "t=dur&p=100ZTCAM/ZZZZ0001.MP4", errorHeader(404), -1},
-        {Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.mp4", errorHeader(404), -1},
-        {Call::Metadata, "t=dur&p=100ZTCAM1/ZX010001.MP4", errorHeader(400), -1},
-        // rejected requests write nothing
-        {Call::Metadata, "t=upload" + v + "&status=7&status=7", errorHeader(400), -1},
-        {Call::Metadata, "t=dur" + v + "/x", ok(json(R"({"dur":"1","c":"1","profile":"4"})")), 0},  // third part unread
-        {Call::Metadata, "t=offload" + v + "&status=other&value=%ff", errorHeader(400), -1},
-        {Call::Metadata, "t=upload" + v, ok(json(R"({"us":"2"})")), 0},
-        {Call::Metadata, "t=upload" + v + "&status=5", ok(json(R"({"us":"5"})")), 0},
-        {Call::Metadata, "t=offload" + v, ok(json(R"({"mos":["app"]})")), 0},
-        {Call::Metadata, "t=offload" + v + "&status=pc&value=true", ok(json(R"({"mos":["app","pc"]})")), 0},
-        {Call::Metadata, "t=offload" + v + "&status=app&value=false", ok(json(R"({"mos":["pc"]})")), 0},
-        {Call::Metadata, "t=upload" + v, ok(json(R"({"us":"5"})")), 0},
-        {Call::Metadata, "t=upload" + v + "&status=32", errorHeader(400), -1},
-        {Call::Metadata, "t=offload" + v + "&status=pc&value=maybe", errorHeader(400), -1},
-    });
+    expectRows(
+        {
+            {Call::Metadata, "t=dur" + v, ok(json(R"({"dur":"1","c":"1","profile":"4"})")), 0},
+            {Call::Metadata, "t=videoinfo" + v,
+             ok(json(
+                 R"({"dur":"1","c":"1","avc_profile":"100","profile":"4","tag_count":3,"tags":[1000,2000,3000],"w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")),
+             0},
+            {Call::Metadata, "t=v5info" + v,
+             ok(json(
+                 R"({"cre":"100","s":"5000","mahs":"2","us":"2","mos":["app"],"eis":"1","pta":"1","ao":"wind","tr":"1","mp":"1","ct":"0","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100","ls":"-1","cl":"1","avc_profile":"100","profile":"4","hc":"3","hi":[1000,2000,3000],"dur":"1","w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")),
+             0},
+            {Call::Metadata, "t=v4info" + v,
+             ok(json(
+                 R"({"cre":"100","s":"5000","us":"2","mos":["app"],"eis":"1","pta":"1","ao":"wind","tr":"1","mp":"1","gumi":"000102030405060708090a0b0c0d0e0f","pgumi":"ffeeddccbbaa99887766554433221100","ls":"-1","cl":"1","hc":"3","hi":[1000,2000,3000],"dur":"1","w":"1920","h":"1080","fps":"60","fps_denom":"1","prog":"1","subsample":"0"})")),
+             0},
+            {Call::Metadata, "t=v5info&p=100ZTCAM/ZCAM0002.JPG",
+             ok(json(
+                 R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","hdr":"1","wdr":"1","raw":"1","tr":"0","mp":"0","ct":"4","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")),
+             0},
+            {Call::Metadata, "t=v4info&p=100ZTCAM/ZCAM0002.JPG",
+             ok(json(
+                 R"({"cre":"200","s":"300","hc":"0","us":"0","mos":[],"eis":"0","wdr":"1","raw":"1","tr":"0","gumi":"00000000000000000000000000000000","w":"4000","h":"3000"})")),
+             0},
+            {Call::Metadata, "t=videoinfo&p=100ZTCAM/ZCAM0002.JPG", errorHeader(501), -1},
+            // a burst's video record: a video to v5info, not to v4info
+            {Call::Metadata, "t=v5info&p=101ZTCAM/ZX010009.MP4", ok(json(R"({"cre":"500","s":"20","mahs":"0","us":"0","mos":[],"eis":"0","pta":"0","ao":"off","tr":"0","mp":"0","ct":"12","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000","ls":"3","cl":"0","avc_profile":"0","profile":"0","hc":"0","hi":[],"dur":"0","w":"0","h":"0","fps":"0","fps_denom":"0","prog":"0","subsample":"0"})")),
+             0},
+            {Call::Metadata, "t=v4info&p=101ZTCAM/ZX010009.MP4",
+             ok(json(
+                 R"({"cre":"500","s":"20","hc":"0","us":"0","mos":[],"eis":"0","wdr":"0","raw":"0","tr":"0","gumi":"00000000000000000000000000000000","w":"0","h":"0"})")),
+             0},
+            // a session file carries no extra-information record: no w, h
+            {Call::Metadata, "t=v5info&p=102ZTCAM/ZSES0003.MP4",
+             ok(json(
+                 R"({"cre":"300","s":"10","hc":"0","us":"0","mos":[],"eis":"0","hdr":"0","wdr":"0","raw":"0","tr":"0","mp":"0","ct":"7","rot":"0","fov":"0","lc":"0","prjn":"0","gumi":"00000000000000000000000000000000"})")),
+             0},
+            {Call::Metadata, "t=dur&p=100ZTCAM/ZZZZ0001.MP4", errorHeader(404), -1},
+            {Call::Metadata, "t=dur&p=100ZTCAM/ZX010001.mp4", errorHeader(404), -1},
+            {Call::Metadata, "t=dur&p=100ZTCAM1/ZX010001.MP4", errorHeader(400), -1},
+            // rejected requests write nothing
+            {Call::Metadata, "t=upload" + v + "&status=7&status=7", errorHeader(400), -1},
+            {Call::Metadata, "t=dur" + v + "/x", ok(json(R"({"dur":"1","c":"1","profile":"4"})")),
+             0},  // third part unread
+            {Call::Metadata, "t=offload" + v + "&status=other&value=%ff", errorHeader(400), -1},
+            {Call::Metadata, "t=upload" + v, ok(json(R"({"us":"2"})")), 0},
+            {Call::Metadata, "t=upload" + v + "&status=5", ok(json(R"({"us":"5"})")), 0},
+            {Call::Metadata, "t=offload" + v, ok(json(R"({"mos":["app"]})")), 0},
+            {Call::Metadata, "t=offload" + v + "&status=pc&value=true", ok(json(R"({"mos":["app","pc"]})")), 0},
+            {Call::Metadata, "t=offload" + v + "&status=app&value=false", ok(json(R"({"mos":["pc"]})")), 0},
+            {Call::Metadata, "t=upload" + v, ok(json(R"({"us":"5"})")), 0},
+            {Call::Metadata, "t=upload" + v + "&status=32", errorHeader(400), -1},
+            {Call::Metadata, "t=offload" + v + "&status=pc&value=maybe", errorHeader(400), -1},
+        });
 }
 
 // A chaptered video of three existing chapters (member 2 missing).
@@ -220,12 +251,16 @@ TEST_F(MediaResponders, ChapteredVideos)
     ASSERT_TRUE(server.ok()) << server.error();
     expectRows({
         {Call::List, "f=video&fields=n,ls,dur",
-         ok(json(R"({"id":"CARD-G","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010123.MP4","ls":"-1","dur":"3"},{"n":"ZX020123.MP4","ls":"4","dur":"4"},{"n":"ZX040123.MP4","ls":"-1","dur":"1"}]}]})")), 0},
+         ok(json(
+             R"({"id":"CARD-G","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010123.MP4","ls":"-1","dur":"3"},{"n":"ZX020123.MP4","ls":"4","dur":"4"},{"n":"ZX040123.MP4","ls":"-1","dur":"1"}]}]})")),
+         0},
         {Call::Paged, "max=1&count=10&start=0&lo=2&qo=0x100",
-         ok(json(R"({"id":"CARD-G","media":[{"d":"100ZTCAM","fs":[)"
-                 R"({"n":"ZX010123.MP4","mod":"11","cre":"10","us":"1","tr":"0","eis":"1","pta":"0","ao":"off","mp":"0","dur":"3","mahs":"0","hc":"1","hi":[7],"ls":"-1","s":"100"},)"
-                 R"({"n":"ZX020123.MP4","mod":"21","cre":"20","us":"1","tr":"0","ls":"4","eis":"1","pta":"0","ao":"off","mp":"0","dur":"4","mahs":"0","hc":"1","hi":[],"s":"200"},)"
-                 R"({"n":"ZX040123.MP4","mod":"31","cre":"30","us":"3","tr":"0","ls":"-1","eis":"1","pta":"0","ao":"off","mp":"0","dur":"1","mahs":"0","hc":"1","hi":[],"s":"300"}]}]})")), 0},
+         ok(json(
+             R"({"id":"CARD-G","media":[{"d":"100ZTCAM","fs":[)"
+             R"({"n":"ZX010123.MP4","mod":"11","cre":"10","us":"1","tr":"0","eis":"1","pta":"0","ao":"off","mp":"0","dur":"3","mahs":"0","hc":"1","hi":[7],"ls":"-1","s":"100"},)"
+             R"({"n":"ZX020123.MP4","mod":"21","cre":"20","us":"1","tr":"0","ls":"4","eis":"1","pta":"0","ao":"off","mp":"0","dur":"4","mahs":"0","hc":"1","hi":[],"s":"200"},)"
+             R"({"n":"ZX040123.MP4","mod":"31","cre":"30","us":"3","tr":"0","ls":"-1","eis":"1","pta":"0","ao":"off","mp":"0","dur":"1","mahs":"0","hc":"1","hi":[],"s":"300"}]}]})")),
+         0},
     });
 }
 
@@ -238,9 +273,16 @@ TEST_F(MediaResponders, HostileNamesAreEscaped)
     ASSERT_TRUE(server.ok()) << server.error();
     const std::string dir = R"({"d":"x\",\"d\":\"","fs":[)", video = R"("n":"Z\"\\X0001.MP4")";
     expectRows({
-        {Call::List, "f=none&fields=n", ok(json(R"({"id":"C\"\\D","media":[)" + dir + R"({"n":"ZCAM0001.JPG"}]},{"d":"100ZTCAM","fs":[{)" + video + "}]}]}")), 0},
+        {Call::List, "f=none&fields=n",
+         ok(json(R"({"id":"C\"\\D","media":[)" + dir + R"({"n":"ZCAM0001.JPG"}]},{"d":"100ZTCAM","fs":[{)" + video +
+                 "}]}]}")),
+         0},
         {Call::Paged, "max=1&count=10&start=0&lo=0&qo=0xf00",
-         ok(json(R"({"id":"C\"\\D","media":[)" + dir + photo("ZCAM0001.JPG", 0, 0, 0) + R"(]},{"d":"100ZTCAM","fs":[{)" + video + R"(,"mod":"0","cre":"0","us":"0","tr":"0","ls":"-1","pta":"0","ao":"off","mp":"0","dur":"2","mahs":"0","hc":"0","hi":[],"s":"0"}]}]})")), 0},
+         ok(json(
+             R"({"id":"C\"\\D","media":[)" + dir + photo("ZCAM0001.JPG", 0, 0, 0) + R"(]},{"d":"100ZTCAM","fs":[{)" +
+             video +
+             R"(,"mod":"0","cre":"0","us":"0","tr":"0","ls":"-1","pta":"0","ao":"off","mp":"0","dur":"2","mahs":"0","hc":"0","hi":[],"s":"0"}]}]})")),
+         0},
         {Call::Metadata, "t=dur&p=100ZTCAM/Z%22%5CX0001.MP4", ok(json(R"({"dur":"2","c":"0","profile":"0"})")), 0},
     });
     const Json body = bodyOf(captureStdout([] { generateMediaList(nullptr, ""); }));
@@ -279,15 +321,20 @@ TEST_F(MediaResponders, UnknownFilesAndControlBytesInScriptedLists)
     ScopedEnv cardId("ZT_CARD_ID", "CARD-P");
     const std::vector<db_content_info> entries = {ListFrame::content(4, "ZP010001.JPG"),
                                                   ListFrame::content(~0u, "ZP010009.JPG"),
-                                                  ListFrame::content(4, "ZP\x01\xff" "0002.JPG")};
+                                                  ListFrame::content(4, "ZP\x01\xff"
+                                                                        "0002.JPG")};
     ScriptedPeer peer;
     ASSERT_TRUE(peer.ok()) << peer.error();
     servePages(peer, entries);
     expectRows({
-        {Call::List, "fields=n", ok(json(R"({"id":"CARD-P","media":[{"d":"100ZTCAM","fs":[{"n":"ZP010001.JPG"},{"n":"ZP\u0001\u00ff0002.JPG"}]}]})")), 0},
+        {Call::List, "fields=n",
+         ok(json(
+             R"({"id":"CARD-P","media":[{"d":"100ZTCAM","fs":[{"n":"ZP010001.JPG"},{"n":"ZP\u0001\u00ff0002.JPG"}]}]})")),
+         0},
         {Call::Paged, "max=5&count=10&start=0&lo=0&qo=0",
          ok(json(R"({"id":"CARD-P","media":[{"d":"100ZTCAM","fs":[)" + photo("ZP010001.JPG", 0, 0, 1000, 3) + "," +
-                 photo(R"(ZP\u0001\u00ff0002.JPG)", 0, 0, 1000, 3) + "]}]}")), 0},
+                 photo(R"(ZP\u0001\u00ff0002.JPG)", 0, 0, 1000, 3) + "]}]}")),
+         0},
     });
 }
 
@@ -328,7 +375,8 @@ std::string photoCard(int dirs, int photos)
     for (int d = 0; d < dirs; ++d)
         for (int p = 0; p < photos; ++p) {
             char row[160];
-            std::snprintf(row, sizeof row, R"(%s{"dir":"%dZTCAM","file":"ZCAM%04d.JPG","type":4,"mod":1000000000,"size":1000000000})",
+            std::snprintf(row, sizeof row,
+                          R"(%s{"dir":"%dZTCAM","file":"ZCAM%04d.JPG","type":4,"mod":1000000000,"size":1000000000})",
                           d + p ? "," : "", 100 + d, p + 1);
             j += row;
         }
@@ -355,7 +403,8 @@ TEST_F(MediaResponders, OverflowOfEachBufferAnswers500)
          {{Call::List, "f=video&fields=hi", failed(500, empty), -1},
           {Call::Metadata, "t=videoinfo&p=100ZTCAM/ZX010001.MP4",
            ok(json(R"({"dur":"0","c":"0","avc_profile":"0","profile":"0","tag_count":256,"tags":[)" + tags +
-                   R"(],"w":"0","h":"0","fps":"0","fps_denom":"0","prog":"0","subsample":"0"})")), 0}}},
+                   R"(],"w":"0","h":"0","fps":"0","fps_denom":"0","prog":"0","subsample":"0"})")),
+           0}}},
         {photoCard(1, 1300), {{Call::List, "", failed(500, empty), -1}}},  // one directory over 65536
         {photoCard(3, 900), {{Call::List, "", failed(500, empty), -1}}},   // the media array over 131072
     };

@@ -56,15 +56,15 @@ struct Expected {
 // The files of every kind the camera writes, and junk that must not be indexed.
 void buildCard(const CardTree &card)
 {
-    for (const char *name : {"ZX010001.MP4", "ZX010042.MP4", "ZX020042.MP4", "ZX030042.MP4", "ZXAA0001.MP4",
-                             "ZXAA0002.MP4", "Z0070001.JPG", "Z0070002.JPG", "Z0070004.JPG", "ZCAM0100.JPG",
-                             "ZM010050.MP4", "ZX010001.THM"})
+    for (const char *name :
+         {"ZX010001.MP4", "ZX010042.MP4", "ZX020042.MP4", "ZX030042.MP4", "ZXAA0001.MP4", "ZXAA0002.MP4",
+          "Z0070001.JPG", "Z0070002.JPG", "Z0070004.JPG", "ZCAM0100.JPG", "ZM010050.MP4", "ZX010001.THM"})
         card.file(std::string("100ZTCAM/") + name);
     card.file("102ZTCAM/ZSAB0001.JPG");
-    card.file("100ZTCAM/readme.txt");             // not a camera name
+    card.file("100ZTCAM/readme.txt");                 // not a camera name
     card.file("100ZTCAM/ZX010079.MP4/ZX010080.MP4");  // a folder with a camera name, and depth 2
-    card.file("100ZTCAMX/ZX010081.MP4");           // a folder name of 9 characters
-    card.file("x\",\"d\":\"/ZX010082.MP4");          // 8 characters, but not the camera's
+    card.file("100ZTCAMX/ZX010081.MP4");              // a folder name of 9 characters
+    card.file("x\",\"d\":\"/ZX010082.MP4");           // 8 characters, but not the camera's
     card.file("100ztcam/ZX010083.MP4");
     fs::create_symlink("ZX010001.MP4", card.dcim("100ZTCAM/ZX010077.MP4"));
     fs::create_directory_symlink("100ZTCAM", card.dcim("101ZTCAM"));
@@ -213,8 +213,11 @@ TEST(MediadbCard, WatchAppliesEachBurstOnce)
     for (const auto &burst : kBursts) {
         const uint32_t before = version(server);
         burst.change();
-        EXPECT_TRUE(waitFor([&] { return (!*burst.seen || listed(burst.seen)) && (!*burst.gone || !listed(burst.gone)); }))
-            << burst.seen << burst.gone << "\n" << server.log();
+        EXPECT_TRUE(waitFor([&] {
+            return (!*burst.seen || listed(burst.seen)) && (!*burst.gone || !listed(burst.gone));
+        })) << burst.seen
+            << burst.gone << "\n"
+            << server.log();
         usleep(400 * 1000);  // longer than the quiet time: a second rescan would have run by now
         EXPECT_EQ(version(server), before + 1) << burst.seen << burst.gone;
     }
@@ -311,7 +314,8 @@ TEST(MediadbCard, EncodedMediaAreReadAsMade)
         uint32_t ms, width, height, fps;
     } const kEncoded[] = {
         {"ZX010001.MP4", "-i testsrc=size=64x48:rate=25:duration=1.2 -c:v libx264 -pix_fmt yuv420p", 1200, 64, 48, 25},
-        {"ZX010002.MP4", "-i testsrc=size=48x32:rate=30:duration=1 -c:v libx264 -movflags +faststart", 1000, 48, 32, 30},
+        {"ZX010002.MP4", "-i testsrc=size=48x32:rate=30:duration=1 -c:v libx264 -movflags +faststart", 1000, 48, 32,
+         30},
         {"ZCAM0101.JPG", "-i testsrc=size=80x60 -frames:v 1", 0, 80, 60, 0},
     };
     CardTree card;

@@ -15,8 +15,7 @@ namespace {
 
 void onItem(void *context, cah_item_s *item)
 {
-    static_cast<std::vector<std::string> *>(context)->push_back(std::string(item->dir_name) + "/" +
-                                                                 item->file_name);
+    static_cast<std::vector<std::string> *>(context)->push_back(std::string(item->dir_name) + "/" + item->file_name);
 }
 
 // The candidate list through the client, pages of 15.

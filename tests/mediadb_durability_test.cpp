@@ -88,7 +88,8 @@ TEST(MediadbDurability, AcknowledgedWritesSurviveKill9)
         ASSERT_TRUE(server.restart()) << server.error();
         for (size_t f = 0; f < kFiles; f++) {
             db_file_request q = dbFileRequest(DB_CMD_GET_CONTENT_INFO, "100ZTCAM", fileName(f).c_str());
-            uint32_t stored = dbRecordAt<db_content_info>(dbExchangeOne(&q, sizeof q), sizeof(db_response_header)).upload_status;
+            uint32_t stored =
+                dbRecordAt<db_content_info>(dbExchangeOne(&q, sizeof q), sizeof(db_response_header)).upload_status;
             // A write whose acknowledgement was lost in the kill may be there too, never an older one.
             ASSERT_GE(stored >> 16, acked[f]) << fileName(f) << " after kill " << kills + 1;
         }

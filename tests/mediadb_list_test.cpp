@@ -3,7 +3,6 @@
 // paging through a card many pages long without losing, repeating or overflowing anything.
 #include <gtest/gtest.h>
 
-
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
 
@@ -63,13 +62,23 @@ TEST_F(MediadbList, SelectionByClassGroupingAndTimeWindow)
         Names expect;
     } kCases[] = {
         {L, 2, 0x100, 0, 0, {"ZX010001.MP4", "ZX010002.MP4", "ZX010008.MP4", "ZLP10010.MP4"}},
-        {L, 0, 0x100, 0, 0, {"ZX010001.MP4", "ZX010002.MP4", "ZX020002.MP4", "ZX030002.MP4", "ZX010008.MP4",
-                             "ZLP10010.MP4", "ZLP20010.MP4"}},
+        {L,
+         0,
+         0x100,
+         0,
+         0,
+         {"ZX010001.MP4", "ZX010002.MP4", "ZX020002.MP4", "ZX030002.MP4", "ZX010008.MP4", "ZLP10010.MP4",
+          "ZLP20010.MP4"}},
         {L, 2, 0x200, 0, 0, {"ZCAM0003.JPG", "ZB010004.JPG", "ZRAW0005.GPR", "ZCAM0006.JPG"}},
         {L, 2, 0x900, 0, 0, {"ZX010001.MP4", "ZX010002.MP4", "ZRAW0005.GPR", "ZX010008.MP4", "ZLP10010.MP4"}},
         {L, 0, 0x2400, 0, 0, {"ZSES0007.BIN"}},
-        {L, 2, DB_QUERY_CAH_LIST, 0, 0, {"ZX010001.MP4", "ZX010002.MP4", "ZCAM0003.JPG", "ZB010004.JPG",
-                                         "ZRAW0005.GPR", "ZCAM0006.JPG", "ZX010008.MP4", "ZLP10010.MP4"}},
+        {L,
+         2,
+         DB_QUERY_CAH_LIST,
+         0,
+         0,
+         {"ZX010001.MP4", "ZX010002.MP4", "ZCAM0003.JPG", "ZB010004.JPG", "ZRAW0005.GPR", "ZCAM0006.JPG",
+          "ZX010008.MP4", "ZLP10010.MP4"}},
         {L, 2, 0x1000, 0, 0, {}},
         {W, 0, kAllClasses, 205, 300, {"ZX020002.MP4", "ZX030002.MP4", "ZCAM0003.JPG"}},
         {W, 0, kAllClasses, 800, 0, {"ZX010008.MP4", "ZLP10010.MP4", "ZLP20010.MP4"}},
@@ -151,7 +160,10 @@ TEST(MediadbListLarge, PagingLosesAndRepeatsNothingAndNeverOverflows)
     const struct {
         uint32_t listOptions, queryOptions, pageSize;
     } kCases[] = {
-        {0, kAllClasses, 100}, {2 | 4 | 8, kAllClasses, 100}, {4 | 8, 0x300, 7}, {2, 0x2400, 1000},
+        {0, kAllClasses, 100},
+        {2 | 4 | 8, kAllClasses, 100},
+        {4 | 8, 0x300, 7},
+        {2, 0x2400, 1000},
     };
     for (const auto &c : kCases) {
         SCOPED_TRACE("list_options " + std::to_string(c.listOptions) + " page " + std::to_string(c.pageSize));

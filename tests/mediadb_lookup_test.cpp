@@ -21,7 +21,8 @@ std::string card()
   "video":{"ls":2,"duration_ms":4200,"profile":4,"avc_profile":100,"cl":1,"highlights":[10,20,30]},
   "more":{"width":3840,"height":2160,"fps_num":30000,"fps_den":1001,"progressive":1,"subsampled":1}},
  {"dir":"100ZTCAM","file":"ZX010002.MP4","type":2,"flags":1,"gumi":"22222222222222222222222222222222",
-  "pgumi":")" + kGumi1 + R"(","video":{"duration_ms":1000},
+  "pgumi":")" + kGumi1 +
+                       R"(","video":{"duration_ms":1000},
   "members":[{"file":"ZX020002.MP4","size":2000,"upload_status":6,"video":{"duration_ms":2000}}]},
  {"dir":"100ZTCAM","file":"ZB010003.JPG","type":5,"highlight_count":1,
   "group":{"group_number":3,"first":1,"last":20,"missing":[4],"highlighted":[20]}},
@@ -39,10 +40,7 @@ protected:
     ServerProcess mServer{card()};
 };
 
-db_response_header header(const Bytes &frame)
-{
-    return dbRecordAt<db_response_header>(frame, 0);
-}
+db_response_header header(const Bytes &frame) { return dbRecordAt<db_response_header>(frame, 0); }
 
 db_content_info content(const Bytes &frame, size_t offset = sizeof(db_response_header))
 {
@@ -73,7 +71,8 @@ TEST_F(MediadbLookup, UnknownFilesAreStatusFourForEveryCommand)
 TEST_F(MediadbLookup, ContentGroupAndExtraInformation)
 {
     // A chapter: its own name, size and word, the entry's type.
-    for (const auto &c : {std::make_tuple("ZX010001.MP4", 0u, 5000u, 3u), std::make_tuple("ZX020002.MP4", 2u, 2000u, 6u)}) {
+    for (const auto &c :
+         {std::make_tuple("ZX010001.MP4", 0u, 5000u, 3u), std::make_tuple("ZX020002.MP4", 2u, 2000u, 6u)}) {
         Bytes r = ask(DB_CMD_GET_CONTENT_INFO, std::get<0>(c));
         ASSERT_EQ(r.size(), 96u);
         EXPECT_EQ(header(r).count_returned, 1u);

@@ -48,8 +48,8 @@ TEST_F(MediadbServer, HistogramCountsEntriesAndMembers)
 {
     db_histogram_response h = histogram();
     EXPECT_EQ(h.header.status, 0u);
-    EXPECT_EQ(h.histogram[3], 2u);   // the video and the member with its own state
-    EXPECT_EQ(h.histogram[1], 2u);   // the chaptered entry and the member that inherits
+    EXPECT_EQ(h.histogram[3], 2u);  // the video and the member with its own state
+    EXPECT_EQ(h.histogram[1], 2u);  // the chaptered entry and the member that inherits
     EXPECT_EQ(h.histogram[31], 1u);
 }
 
@@ -118,7 +118,8 @@ TEST(MediadbServerStart, BadStateFilesAreRefusedAndNeverOverwritten)
         {"UPDATE meta SET value = 'a' || char(10) || 'b' WHERE key = 'version'", "\"a\\x0Ab\" is not"},
         {"INSERT INTO media SELECT 9, dir, file, record FROM media WHERE pos = 0", "is already listed by media[0]"},
         {"UPDATE media SET file = 'ZX010009.MP4' WHERE pos = 0", "does not match"},
-        {"UPDATE media SET record = '{\"dir\":\"100ZTCAM\"}' WHERE pos = (SELECT pos FROM media ORDER BY pos LIMIT 1 OFFSET 1)",
+        {"UPDATE media SET record = '{\"dir\":\"100ZTCAM\"}' WHERE pos = (SELECT pos FROM media ORDER BY pos LIMIT 1 "
+         "OFFSET 1)",
          "media[1] field \"file\": missing"},
         {"INSERT INTO dir_listing VALUES('100', 0, 'A', 0, 0)", "dir_listing row \"100 0\" field \"dir\""},
     };
@@ -181,18 +182,24 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
         const char *name;
         void (*run)(ServerProcess &server, const std::string &state);
     } kCases[] = {
-        {"store refuses writes", [](ServerProcess &server, const std::string &state) {
+        {"store refuses writes",
+         [](ServerProcess &server, const std::string &state) {
              std::string before = version(server);
              std::filesystem::create_directory(state + "-journal");  // no journal: no transaction
-             db_status_write_request w{{DB_CMD_WRITE_UPLOAD_STATUS, 1, 5}, {'1', '0', '1', 'Z', 'T', 'C', 'A', 'M'},
-                                       {'Z', 'X', '0', '1', '0', '0', '0', '9', '.', 'M', 'P', '4'}, 7};
+             db_status_write_request w{{DB_CMD_WRITE_UPLOAD_STATUS, 1, 5},
+                                       {'1', '0', '1', 'Z', 'T', 'C', 'A', 'M'},
+                                       {'Z', 'X', '0', '1', '0', '0', '0', '9', '.', 'M', 'P', '4'},
+                                       7};
              EXPECT_EQ(dbRecordAt<db_response_header>(dbExchangeOne(&w, sizeof w), 0).status, DB_STATUS_UNAVAILABLE);
              EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
              // The tools that write say so too, and the server's log names what it refused.
              std::string out;
              EXPECT_EQ(runCommand(ztBinPath("ztCahTool") + " set-state 101ZTCAM/ZX010009.MP4 7 2>&1", &out), 1) << out;
              EXPECT_EQ(runCommand("QUERY_STRING='t=upload&p=101ZTCAM/ZX010009.MP4&status=7' " +
-                                      ztBinPath("ztMediaCGI") + " metadata", &out), 1) << out;
+                                      ztBinPath("ztMediaCGI") + " metadata",
+                                  &out),
+                       1)
+                 << out;
              EXPECT_EQ(out.compare(0, 12, "HTTP/1.1 503"), 0) << out;
              EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
              EXPECT_NE(server.log().find("101ZTCAM/ZX010009.MP4"), std::string::npos) << server.log();
@@ -207,7 +214,8 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
              EXPECT_EQ(version(server), before);
          }},
-        {"rescan of a changed card", [](ServerProcess &server, const std::string &) {
+        {"rescan of a changed card",
+         [](ServerProcess &server, const std::string &) {
              std::string before = version(server);
              ASSERT_EQ(server.ctl({"rescan"}), 0);
              EXPECT_EQ(version(server), before);  // same files: same version
@@ -219,7 +227,8 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              EXPECT_EQ(version(server), after);
              EXPECT_EQ(listed().back(), "100ZTCAM/ZP010005.JPG");
          }},
-        {"restart from the state alone", [](ServerProcess &server, const std::string &) {
+        {"restart from the state alone",
+         [](ServerProcess &server, const std::string &) {
              std::vector<std::string> before = listed();
              ASSERT_EQ(before.size(), 4u);
              ASSERT_EQ(dbSetCAHUploadStatus("100ZTCAM", "ZX020002.MP4", 9, 1), 0);
@@ -230,7 +239,8 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              EXPECT_EQ(wordOf("100ZTCAM", "ZX020002.MP4"), 9u);
              EXPECT_EQ(wordOf("100ZTCAM", "ZX010002.MP4"), 0u);
          }},
-        {"faults last as many replies as armed", [](ServerProcess &server, const std::string &) {
+        {"faults last as many replies as armed",
+         [](ServerProcess &server, const std::string &) {
              auto statusOfNext = [] {
                  std::vector<Bytes> r = dbExchange(&kHistogramReq, sizeof kHistogramReq, 1, 300);
                  return r.empty() ? -1 : static_cast<int>(dbRecordAt<db_response_header>(r[0], 0).status);
@@ -246,7 +256,8 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              EXPECT_EQ(histogram().header.token, 9u);
              EXPECT_EQ(histogram().header.token, 42u);
          }},
-        {"a second server on the same store", [](ServerProcess &server, const std::string &state) {
+        {"a second server on the same store",
+         [](ServerProcess &server, const std::string &state) {
              {
                  ServerProcess second(kUnsorted, {"--state", state});  // a channel directory of its own
                  EXPECT_FALSE(second.ok());
@@ -255,21 +266,24 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              }
              EXPECT_EQ(version(server), "ok version 4\n");
          }},
-        {"a store file emptied", [](ServerProcess &server, const std::string &state) {
+        {"a store file emptied",
+         [](ServerProcess &server, const std::string &state) {
              server.stop();
              std::filesystem::resize_file(state, 0);
-             for (const std::vector<std::string> &args : {std::vector<std::string>{"--state", state},
-                                                           {"--manifest", server.path("manifest.json"), "--state", state}}) {
+             for (const std::vector<std::string> &args :
+                  {std::vector<std::string>{"--state", state},
+                   {"--manifest", server.path("manifest.json"), "--state", state}}) {
                  std::string err;
                  EXPECT_EQ(ServerProcess::runToExit(args, &err), 2) << err;
                  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
                  EXPECT_EQ(std::filesystem::file_size(state), 0u);
              }
-             ServerProcess fresh = ServerProcess::fromArgs({"--manifest", server.path("manifest.json"), "--state", state,
-                                                            "--fresh-state"});
+             ServerProcess fresh = ServerProcess::fromArgs(
+                 {"--manifest", server.path("manifest.json"), "--state", state, "--fresh-state"});
              EXPECT_TRUE(fresh.ok()) << fresh.error();
          }},
-        {"more connections than descriptors", [](ServerProcess &server, const std::string &) {
+        {"more connections than descriptors",
+         [](ServerProcess &server, const std::string &) {
              const rlimit low{40, 40};
              ASSERT_EQ(prlimit(server.pid(), RLIMIT_NOFILE, &low, nullptr), 0) << std::strerror(errno);
              std::vector<rtosConnection_t> clients(100);
@@ -285,7 +299,8 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
                  ztIpcDestroy(&c);
              EXPECT_EQ(histogram().header.status, 0u);  // served again once descriptors are free
          }},
-        {"one frame is served, a larger one refused on the same connection", [](ServerProcess &, const std::string &) {
+        {"one frame is served, a larger one refused on the same connection",
+         [](ServerProcess &, const std::string &) {
              rtosConnection_t c{};
              ASSERT_EQ(ztIpcInit(RTOS_MEDIA_DB_CHANNEL, &c), 0);
              timeval tv{2, 0};
@@ -297,7 +312,8 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
                  ASSERT_EQ(send(c.fd, req.data(), req.size(), 0), static_cast<ssize_t>(size));
                  uint8_t reply[DB_FRAME_MAX];
                  ASSERT_GE(ztIpcReceive(&c, reply), DB_REPLY_RECORD_AT) << size << " bytes: no reply";
-                 const db_response_header h = dbRecordAt<db_response_header>(Bytes(reply, reply + DB_REPLY_RECORD_AT), 0);
+                 const db_response_header h =
+                     dbRecordAt<db_response_header>(Bytes(reply, reply + DB_REPLY_RECORD_AT), 0);
                  EXPECT_EQ(h.status, size > DB_FRAME_MAX ? DB_STATUS_BAD_REQUEST : DB_STATUS_OK) << size;
              }
              ztIpcDestroy(&c);

@@ -125,20 +125,28 @@ TEST(OffloadFaults, EachFaultLeavesNoFalseRecordAndTheNextRunFinishes)
         std::vector<std::pair<std::string, size_t>> files;
         std::function<void(OffloadCard &)> before;           // starts the fault before the run
         std::function<void(OffloadCard &, Child &)> during;  // runs once the first file landed
-        std::function<void(OffloadCard &)> after;           // undoes the fault
+        std::function<void(OffloadCard &)> after;            // undoes the fault
         int status;
         const char *says;
     } faults[] = {
-        {"card removed", large, {},
+        {"card removed",
+         large,
+         {},
          [](OffloadCard &c, Child &) { std::filesystem::rename(c.card(), c.card() + ".out"); },
-         [](OffloadCard &c) { std::filesystem::rename(c.card() + ".out", c.card()); }, 3, "card was removed"},
-        {"database restarts", many, {},
+         [](OffloadCard &c) { std::filesystem::rename(c.card() + ".out", c.card()); },
+         3,
+         "card was removed"},
+        {"database restarts",
+         many,
+         {},
          [](OffloadCard &c, Child &) {
              c.server().stop(SIGKILL);
              std::this_thread::sleep_for(300ms);
              c.server().restart(false);
          },
-         [](OffloadCard &) {}, 0, "40 of 40 media offloaded"},
+         [](OffloadCard &) {},
+         0,
+         "40 of 40 media offloaded"},
         // The file keeps changing from before the run: on a fast disk the copying runs far ahead
         // of the first report, so a change started there could come after the file was copied.
         {"file changes while copied", twoBig,
@@ -158,7 +166,12 @@ TEST(OffloadFaults, EachFaultLeavesNoFalseRecordAndTheNextRunFinishes)
          },
          1, "changed on the card while it was copied"},
         // One medium whose further files have no state of their own: recorded at once, no wait.
-        {"photo group with a gap in its numbering", gapGroup, {}, [](OffloadCard &, Child &) {}, [](OffloadCard &) {}, 0,
+        {"photo group with a gap in its numbering",
+         gapGroup,
+         {},
+         [](OffloadCard &, Child &) {},
+         [](OffloadCard &) {},
+         0,
          "1 of 1 media offloaded"},
     };
     for (const Fault &f : faults) {

@@ -21,8 +21,17 @@ TEST(PlatformEnv, LogLevelAndModelNumberComeFromTheEnvironmentWhenValid)
             EXPECT_EQ(c.second, read()) << name << "=" << (c.first ? c.first : "(unset)");
         }
     };
-    check("ZT_LOG_LEVEL", ztKlogLevelFromEnv, {{nullptr, 2}, {"", 2}, {"5", 5}, {"0", 0}, {"99", 99}, {"100", 2},
-                                               {"-1", 2}, {"7x", 2}, {" 3", 2}, {"+4", 2}});
+    check("ZT_LOG_LEVEL", ztKlogLevelFromEnv,
+          {{nullptr, 2},
+           {"", 2},
+           {"5", 5},
+           {"0", 0},
+           {"99", 99},
+           {"100", 2},
+           {"-1", 2},
+           {"7x", 2},
+           {" 3", 2},
+           {"+4", 2}});
     check("ZT_MODEL_NUMBER", ztc_state_get_model_number, {{nullptr, 57}, {"42", 42}, {"12ab", 57}});
 }
 
@@ -45,7 +54,8 @@ TEST(PlatformEnv, CardIdComesFromTheEnvironmentThenTheFile)
     };
     for (const auto &c : cases) {
         std::filesystem::remove(std::string(tmpl) + "/card_id");
-        if (c.file) std::ofstream(std::string(tmpl) + "/card_id") << c.file;
+        if (c.file)
+            std::ofstream(std::string(tmpl) + "/card_id") << c.file;
         ScopedEnv env("ZT_CARD_ID", c.env);
         char buf[ZT_CARD_ID_MAX + 1];
         std::memset(buf, 0, sizeof buf);
@@ -75,8 +85,7 @@ TEST(PlatformKlog, LineFormatWithoutDoubledNewline)
     ztUtilKlogMsgLevel(2, 18, "ztMediaDBApp", "no newline %s", "here");
     ztUtilKlogMsgLevel(2, 19, "ztMediaDBApp", "%s", "");
     ztUtilKlogMsgLevel(4, 20, "ztMediaDBApp", "too detailed\n");
-    std::vector<std::string> want = {"zt[3] ztMediaDBApp:17: count 5\n",
-                                     "zt[2] ztMediaDBApp:18: no newline here\n",
+    std::vector<std::string> want = {"zt[3] ztMediaDBApp:17: count 5\n", "zt[2] ztMediaDBApp:18: no newline here\n",
                                      "zt[2] ztMediaDBApp:19: \n"};
     EXPECT_EQ(want, log.lines());
 }

@@ -19,7 +19,8 @@ namespace {
 Frame bytesOfSize(size_t n, uint8_t seed = 1)
 {
     Frame f(n);
-    for (size_t i = 0; i < n; ++i) f[i] = static_cast<uint8_t>(seed + i);
+    for (size_t i = 0; i < n; ++i)
+        f[i] = static_cast<uint8_t>(seed + i);
     return f;
 }
 
@@ -72,8 +73,8 @@ TEST_F(PlatformIpc, SilenceTimesOutAndHangUpIsAFailureNotAnEmptyFrame)
 
 TEST_F(PlatformIpc, OversizedFrameIsRefusedAndTheNextOneStillArrives)
 {
-    peer.push(PeerAction::replies({bytesOfSize(ZT_IPC_FRAME_MAX + 1), bytesOfSize(ZT_IPC_FRAME_MAX),
-                                   bytesOfSize(10), bytesOfSize(10)}));
+    peer.push(PeerAction::replies(
+        {bytesOfSize(ZT_IPC_FRAME_MAX + 1), bytesOfSize(ZT_IPC_FRAME_MAX), bytesOfSize(10), bytesOfSize(10)}));
     send();
     EXPECT_EQ(-EMSGSIZE, ztIpcReceive(&conn, buf));
     EXPECT_EQ(int(ZT_IPC_FRAME_MAX), ztIpcReceive(&conn, buf));  // exactly the capacity fits
@@ -169,20 +170,39 @@ TEST_F(PlatformListen, RefusesUnsafeDirectoriesAndKeepsSocketsPrivate)
         const char *refusal;  // null: the directory is safe
     } kCases[] = {
         {"missing", [](const std::string &, const std::string &) {}, nullptr},
-        {"own 0755", [](const std::string &d, const std::string &) { fs::create_directories(d); chmod(d.c_str(), 0755); }, nullptr},
-        {"link", [](const std::string &d, const std::string &r) {
+        {"own 0755",
+         [](const std::string &d, const std::string &) {
+             fs::create_directories(d);
+             chmod(d.c_str(), 0755);
+         },
+         nullptr},
+        {"link",
+         [](const std::string &d, const std::string &r) {
              fs::create_directories(r + "/real");
              chmod((r + "/real").c_str(), 0700);
              fs::create_directories(fs::path(d).parent_path());
              fs::create_symlink(r + "/real", d);
-         }, "is a symbolic link"},
-        {"other-writable", [](const std::string &d, const std::string &) { fs::create_directories(d); chmod(d.c_str(), 0777); }, "writable by group or others"},
-        {"group-writable", [](const std::string &d, const std::string &) { fs::create_directories(d); chmod(d.c_str(), 0770); }, "writable by group or others"},
-        {"other owner", [](const std::string &d, const std::string &) {
+         },
+         "is a symbolic link"},
+        {"other-writable",
+         [](const std::string &d, const std::string &) {
+             fs::create_directories(d);
+             chmod(d.c_str(), 0777);
+         },
+         "writable by group or others"},
+        {"group-writable",
+         [](const std::string &d, const std::string &) {
+             fs::create_directories(d);
+             chmod(d.c_str(), 0770);
+         },
+         "writable by group or others"},
+        {"other owner",
+         [](const std::string &d, const std::string &) {
              fs::create_directories(d);
              chmod(d.c_str(), 0700);
              (void)!chown(d.c_str(), 65534, 65534);  // works as root; otherwise the row is skipped
-         }, "not by this user"},
+         },
+         "not by this user"},
     };
     mode_t oldMask = umask(0);
     for (const auto &c : kCases) {
@@ -191,14 +211,16 @@ TEST_F(PlatformListen, RefusesUnsafeDirectoriesAndKeepsSocketsPrivate)
         fs::remove_all(root + "/real");
         c.make(dir, root);
         struct stat st {};
-        if (c.refusal && std::string(c.name) == "other owner" && (lstat(dir.c_str(), &st) != 0 || st.st_uid == geteuid()))
+        if (c.refusal && std::string(c.name) == "other owner" &&
+            (lstat(dir.c_str(), &st) != 0 || st.st_uid == geteuid()))
             continue;  // not root: cannot make another user's directory
         int fd = ztIpcListen("chan", &err);
         if (c.refusal) {
             EXPECT_EQ(-1, fd);
             EXPECT_NE(std::string::npos, err.find(c.refusal)) << err;
             std::string serverErr;
-            EXPECT_EQ(2, ServerProcess::runToExit({"--manifest", ZT_SOURCE_DIR "/examples/sample-card.json"}, &serverErr));
+            EXPECT_EQ(2,
+                      ServerProcess::runToExit({"--manifest", ZT_SOURCE_DIR "/examples/sample-card.json"}, &serverErr));
             EXPECT_NE(std::string::npos, serverErr.find(c.refusal)) << serverErr;
             EXPECT_EQ(1, std::count(serverErr.begin(), serverErr.end(), '\n')) << serverErr;
             EXPECT_FALSE(ztIpcWriteFile("card_id", "x", &err));

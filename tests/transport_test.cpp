@@ -84,8 +84,7 @@ TEST(TransportDeathTest, AssertionIsReportedFromLevelFiveAndAborts)
             uint8_t buf[4];
             rtosConnectionRecv(&conn, buf, 0, 0);
         },
-        ::testing::KilledBySignal(SIGABRT),
-        "ASSERT");
+        ::testing::KilledBySignal(SIGABRT), "ASSERT");
     EXPECT_EXIT(
         {
             ztUtilSetLogLevel(4);

@@ -44,7 +44,11 @@ TEST_F(WomListen, PrintsTheRequestedNumberOfEventsInOrder)
 
 TEST_F(WomListen, MalformedMessagesFailWithAClearLine)
 {
-    struct Case { const char *name; std::string bytes; const char *words; };
+    struct Case {
+        const char *name;
+        std::string bytes;
+        const char *words;
+    };
     const Case cases[] = {
         {"too short", std::string("EV\x18\0\x04", 5), "malformed message of 5 bytes"},
         {"payload overrun", std::string("EV\x18\0\x40\0\0\0\x18\0\0\0", 12), "payload of 64 bytes"},

@@ -32,10 +32,10 @@ TEST(ZtMsg, CheckerEventIs50BytesInTheFixedLayout)
 {
     ztmsg_t m = checkerEvent(24);
     const uint8_t expected[50] = {
-        'E', 'V', 24, 0, 4, 0, 0, 0, 24, 0, 0, 0,                     // header + code
-        0x44, 0, 0, 0, 7, 0, 0, 0, '/', 't', 'o', '_', 'w', 'o', 'm',  // destination
-        0x43, 0, 0, 0, 7, 0, 0, 0, '/', 't', 'o', '_', 'w', 'o', 'm',  // reply queue
-        0xEE, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0,                            // end tag
+        'E',  'V',  24,   0,    4, 0, 0, 0, 24,  0,   0,   0,                   // header + code
+        0x44, 0,    0,    0,    7, 0, 0, 0, '/', 't', 'o', '_', 'w', 'o', 'm',  // destination
+        0x43, 0,    0,    0,    7, 0, 0, 0, '/', 't', 'o', '_', 'w', 'o', 'm',  // reply queue
+        0xEE, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0,                                     // end tag
     };
     ASSERT_EQ(m.length, 50u);
     EXPECT_EQ(0, memcmp(m.data, expected, sizeof expected));
@@ -64,9 +64,15 @@ TEST(ZtMsg, AppendsRefuseWhatWouldOverflow)
 TEST(ZtMsg, BuilderAndAppendsRejectBadArguments)
 {
     uint32_t code = 25;
-    struct Case { const char *kind; const void *payload; uint32_t capacity; };
+    struct Case {
+        const char *kind;
+        const void *payload;
+        uint32_t capacity;
+    };
     const Case bad[] = {
-        {nullptr, &code, ZTMSG_DATA_MAX}, {"E", &code, ZTMSG_DATA_MAX}, {"EVX", &code, ZTMSG_DATA_MAX},
+        {nullptr, &code, ZTMSG_DATA_MAX},
+        {"E", &code, ZTMSG_DATA_MAX},
+        {"EVX", &code, ZTMSG_DATA_MAX},
         {"E ", &code, ZTMSG_DATA_MAX},
         {"EV", nullptr, ZTMSG_DATA_MAX},  // size without bytes
         {"EV", &code, 11},                // payload does not fit
@@ -90,7 +96,13 @@ TEST(ZtMsg, DecoderNamesWhatIsMalformed)
 {
     ztmsg_t good = checkerEvent(24);
     // Overwrite byte `offset` (SIZE_MAX: none) with `value`, decode `length` bytes, expect `words`.
-    struct Case { const char *name; size_t offset; uint8_t value; size_t length; const char *words; };
+    struct Case {
+        const char *name;
+        size_t offset;
+        uint8_t value;
+        size_t length;
+        const char *words;
+    };
     const Case cases[] = {
         {"short header", SIZE_MAX, 0, 7, "shorter than its 8-byte header"},
         {"kind not text", 0, 0x01, 50, "kind"},
@@ -102,7 +114,8 @@ TEST(ZtMsg, DecoderNamesWhatIsMalformed)
     };
     for (const Case &c : cases) {
         ztmsg_t m = good;
-        if (c.offset != SIZE_MAX) m.data[c.offset] = c.value;
+        if (c.offset != SIZE_MAX)
+            m.data[c.offset] = c.value;
         ztmsg_view v;
         std::string err;
         EXPECT_FALSE(ztmsg_decode(m.data, c.length, v, err)) << c.name;

@@ -12,8 +12,8 @@ constexpr DbExchangePolicy kContentPolicy =
 constexpr DbExchangePolicy kGroupPolicy =
     dbQueryPolicy("getGroupContentInfo got %d bytes\n", DB_REPLY_GROUP_END, DbTypeCheck::Group);
 // The one query that hands back a failed send's own result.
-constexpr DbExchangePolicy kVideoPolicy = dbQueryPolicy(
-    "getVideoSpecificInfo got %d bytes\n", DB_REPLY_VIDEO_END, DbTypeCheck::Video, "error on IPC send %d\n", true);
+constexpr DbExchangePolicy kVideoPolicy = dbQueryPolicy("getVideoSpecificInfo got %d bytes\n", DB_REPLY_VIDEO_END,
+                                                        DbTypeCheck::Video, "error on IPC send %d\n", true);
 constexpr DbExchangePolicy kMorePolicy =
     dbQueryPolicy("getMoreInfo got %d bytes\n", DB_REPLY_MORE_END, DbTypeCheck::Any);
 
@@ -46,8 +46,7 @@ void copyHighlights(const uint8_t *reply, int size, const db_video_specific_info
         return;
     }
     if (!highlights) {
-        DBLOG(DB_LOG_HEADERS, "highlights %p - skipping highlight copy\n",
-              static_cast<void *>(highlights));
+        DBLOG(DB_LOG_HEADERS, "highlights %p - skipping highlight copy\n", static_cast<void *>(highlights));
         return;
     }
     uint64_t words = vsi.highlight_count;
@@ -85,13 +84,13 @@ int dbGetContentInfo(void *, const db_file_spec *fs, db_content_info *ci)
     return recordQuery(kContentPolicy, DB_CMD_GET_CONTENT_INFO, fs, ci, "Invalid input: fs = %p, ci = %p\n");
 }
 
-int dbGetGroupContentInfo(void *, const db_file_spec *fs, db_group_info *gci,
-                          db_content_info *ci, uint8_t *missingBitmap, uint8_t *highlightBitmap)
+int dbGetGroupContentInfo(void *, const db_file_spec *fs, db_group_info *gci, db_content_info *ci,
+                          uint8_t *missingBitmap, uint8_t *highlightBitmap)
 {
     DbExchange x(kGroupPolicy);
     uint8_t reply[DB_FRAME_MAX];
-    if (!dbStartFileQuery(x, DB_CMD_GET_GROUP_CONTENT_INFO, fs, reply,
-                          "Invalid input: fs = %p, gci = %p, ci = %p\n", gci, ci))
+    if (!dbStartFileQuery(x, DB_CMD_GET_GROUP_CONTENT_INFO, fs, reply, "Invalid input: fs = %p, gci = %p, ci = %p\n",
+                          gci, ci))
         return x.result();
     std::memcpy(ci, reply + DB_REPLY_RECORD_AT, sizeof *ci);
     std::memcpy(gci, reply + DB_REPLY_BLOCK_AT, sizeof *gci);
@@ -107,14 +106,12 @@ int dbGetGroupContentInfo(void *, const db_file_spec *fs, db_group_info *gci,
     return 0;
 }
 
-int dbGetVideoSpecificInfo(void *, const db_file_spec *fs, db_video_specific_info *vsi,
-                           db_content_info *ci, uint32_t *highlights,
-                           int maxNumberHighlightsExpected)
+int dbGetVideoSpecificInfo(void *, const db_file_spec *fs, db_video_specific_info *vsi, db_content_info *ci,
+                           uint32_t *highlights, int maxNumberHighlightsExpected)
 {
     DbExchange x(kVideoPolicy);
     uint8_t reply[DB_FRAME_MAX];
-    if (!dbStartFileQuery(x, DB_CMD_GET_VIDEO_SPECIFIC_INFO, fs, reply,
-                          "Invalid input: fs = %p, vsi = %p\n", vsi))
+    if (!dbStartFileQuery(x, DB_CMD_GET_VIDEO_SPECIFIC_INFO, fs, reply, "Invalid input: fs = %p, vsi = %p\n", vsi))
         return x.result();
     std::memcpy(vsi, reply + DB_REPLY_BLOCK_AT, sizeof *vsi);
     if (ci)
@@ -129,10 +126,8 @@ int dbGetMoreInfo(void *, const db_file_spec *fs, db_more_info *mi)
     return recordQuery(kMorePolicy, DB_CMD_GET_MORE_INFO, fs, mi, "Invalid input: fs = %p, mi = %p\n");
 }
 
-int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
-                                 const char *pFileName, uint8_t *response,
-                                 db_content_info **ppContentInfo,
-                                 db_video_specific_info **ppVideoInfo)
+int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName, uint8_t *response,
+                                 db_content_info **ppContentInfo, db_video_specific_info **ppVideoInfo)
 {
     *ppContentInfo = nullptr;
     *ppVideoInfo = nullptr;
@@ -159,8 +154,8 @@ int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
     return 200;
 }
 
-int getMoreInfoResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName,
-                        uint8_t *response, db_more_info **ppMoreInfo)
+int getMoreInfoResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName, uint8_t *response,
+                        db_more_info **ppMoreInfo)
 {
     *ppMoreInfo = nullptr;
     int bytes = 0;

@@ -18,12 +18,9 @@
 // than 120 bytes the video record holds whatever the buffer held (zeros in a cleared buffer), so
 // do not trust its highlight_count there. 404 for an unknown file, 500 or 503 otherwise
 // (pointers null). Null names are a programming error (assertion).
-int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName,
-                                 const char *pFileName, uint8_t *response,
-                                 db_content_info **ppContentInfo,
-                                 db_video_specific_info **ppVideoInfo);
-int getMoreInfoResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName,
-                        uint8_t *response, db_more_info **ppMoreInfo);
-
+int getVideoSpecificInfoResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName, uint8_t *response,
+                                 db_content_info **ppContentInfo, db_video_specific_info **ppVideoInfo);
+int getMoreInfoResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName, uint8_t *response,
+                        db_more_info **ppMoreInfo);
 
 #endif

@@ -20,8 +20,7 @@ int httpStatusOf(uint32_t status)
 
 // A 32-byte file request with request_count 1 and the token taken from the request's own
 // address; names copied up to a terminator and zero-padded.
-void buildFileRequest(db_file_request *req, uint32_t command, const char *dirName,
-                      const char *fileName)
+void buildFileRequest(db_file_request *req, uint32_t command, const char *dirName, const char *fileName)
 {
     req->header = {command, 1, dbTokenOf(req)};
     dbCopyName(req->dir_name, dirName, DB_DIR_NAME_LEN);
@@ -46,8 +45,7 @@ constexpr DbExchangePolicy responsePolicy()
 
 const DbExchangePolicy kDbResponsePolicy = responsePolicy();
 
-bool DbExchange::run(const void *request, size_t requestLen, uint8_t *response,
-                     rtosConnection_t *conn)
+bool DbExchange::run(const void *request, size_t requestLen, uint8_t *response, rtosConnection_t *conn)
 {
     if (!open(conn))
         return false;
@@ -139,8 +137,7 @@ bool DbExchange::judge(const db_request_header &sent, uint8_t *response)
             return fail(-1);
         }
         if (h.count_returned > sent.request_count) {
-            DBLOG(p.countLevel,
-                  "command %d requested %d, response returned %d, setting response returned to %d\n",
+            DBLOG(p.countLevel, "command %d requested %d, response returned %d, setting response returned to %d\n",
                   h.command_type, sent.request_count, h.count_returned, sent.request_count);
             h.count_returned = sent.request_count;
             std::memcpy(response + offsetof(db_response_header, count_returned), &h.count_returned,
@@ -191,14 +188,12 @@ bool DbExchange::checkType(const uint8_t *response) const
     if (mPolicy.typeCheck == DbTypeCheck::Video) {
         if (info && info->videoForQuery)
             return true;
-        DBLOG(DB_LOG_ERROR, "struct db_content_type %d - must be video for operation\n",
-              ci.content_type);
+        DBLOG(DB_LOG_ERROR, "struct db_content_type %d - must be video for operation\n", ci.content_type);
         return false;
     }
     if (info && info->block == DbListBlock::Group)
         return true;
-    DBLOG(DB_LOG_ERROR, "struct db_content_type %d - must be group content for operation\n",
-          ci.content_type);
+    DBLOG(DB_LOG_ERROR, "struct db_content_type %d - must be group content for operation\n", ci.content_type);
     return false;
 }
 
@@ -224,8 +219,8 @@ bool dbRunFileQuery(DbExchange &x, uint32_t command, const db_file_spec *fs, uin
     return x.run(&req, sizeof req, response);
 }
 
-int dbFileResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName,
-                   const char *pFileName, uint8_t *response, int *pBytes)
+int dbFileResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName, const char *pFileName,
+                   uint8_t *response, int *pBytes)
 {
     db_file_request req{};
     buildFileRequest(&req, command, nullptr, nullptr);
@@ -237,8 +232,8 @@ int dbFileResponse(rtosConnection_t *conn, uint32_t command, const char *pDirNam
     return ok ? 200 : x.result();
 }
 
-int dbContentResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName,
-                      const char *pFileName, uint8_t *response, int *pBytes, db_content_info *ci)
+int dbContentResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName, const char *pFileName,
+                      uint8_t *response, int *pBytes, db_content_info *ci)
 {
     const int status = dbFileResponse(conn, command, pDirName, pFileName, response, pBytes);
     if (status != 200)

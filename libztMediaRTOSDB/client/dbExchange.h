@@ -98,8 +98,7 @@ public:
     // header carries command, request_count and token) and receives into `response`
     // (DB_FRAME_MAX bytes). True when the command may decode the reply; else result() is the
     // command's result.
-    bool run(const void *request, size_t requestLen, uint8_t *response,
-             rtosConnection_t *conn = nullptr);
+    bool run(const void *request, size_t requestLen, uint8_t *response, rtosConnection_t *conn = nullptr);
     int result() const { return mResult; }
     // The reply's byte count; negative when nothing arrived (the channel did not open, or the
     // send or receive failed).
@@ -138,8 +137,7 @@ private:
 // channel ("Failed to ininialize IPC: %d\n" after a failed opening), "RTOS transaction failed.\n"
 // and -1 for a failed exchange, a short reply noted and a refused one noted after a pause, the
 // token not compared.
-constexpr DbExchangePolicy dbLenientPolicy(int retries, int timeoutSec,
-                                           void (*logRequest)(const uint8_t *) = nullptr)
+constexpr DbExchangePolicy dbLenientPolicy(int retries, int timeoutSec, void (*logRequest)(const uint8_t *) = nullptr)
 {
     DbExchangePolicy p;
     p.openText = "Failed to ininialize IPC: %d\n";
@@ -207,12 +205,12 @@ bool dbStartFileQuery(DbExchange &x, uint32_t command, const db_file_spec *fs, u
 // The response family's exchange of a file request for `command` (names taken as 8 and 12 raw
 // bytes) on the caller's connection under kDbResponsePolicy. 200 with *pBytes set when the reply
 // may be decoded, else the command's HTTP result.
-int dbFileResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName,
-                   const char *pFileName, uint8_t *response, int *pBytes);
+int dbFileResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName, const char *pFileName,
+                   uint8_t *response, int *pBytes);
 // As dbFileResponse for a reply that starts with a content record, copied to *ci: 500 ("Invalid
 // response size (%d), discarding\n") when the record did not arrive, 404 when the file is unknown.
-int dbContentResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName,
-                      const char *pFileName, uint8_t *response, int *pBytes, db_content_info *ci);
+int dbContentResponse(rtosConnection_t *conn, uint32_t command, const char *pDirName, const char *pFileName,
+                      uint8_t *response, int *pBytes, db_content_info *ci);
 // The response header at the start of a reply (copied: the buffer has no alignment).
 db_response_header dbResponseHeaderOf(const uint8_t *response);
 // Logs "Invalid response size (%d), discarding\n" at level 2 and returns 500.

@@ -9,7 +9,6 @@
 bool is_new_media_name_format();
 
 // Build member n of the group with this camera's chapter numbering (dbBuildMemberName).
-bool dbMemberName(const DbMemberPattern &pattern, uint32_t groupNumber, uint32_t n,
-                  char out[DB_NAME_BUF]);
+bool dbMemberName(const DbMemberPattern &pattern, uint32_t groupNumber, uint32_t n, char out[DB_NAME_BUF]);
 
 #endif

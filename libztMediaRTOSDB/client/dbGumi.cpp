@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr DbExchangePolicy kGumiByNamePolicy = dbQueryPolicy(
-    "getContentInfo got %d bytes\n", DB_REPLY_BLOCK_AT, DbTypeCheck::Any, " error on IPC send %d\n");
+constexpr DbExchangePolicy kGumiByNamePolicy =
+    dbQueryPolicy("getContentInfo got %d bytes\n", DB_REPLY_BLOCK_AT, DbTypeCheck::Any, " error on IPC send %d\n");
 constexpr DbExchangePolicy kNameByGumiPolicy =
     dbQueryPolicy("getContentInfo got %d bytes\n", DB_REPLY_NAMES_END, DbTypeCheck::Any);
 
@@ -22,8 +22,7 @@ int dbGetGUMIByFileName(void *, const db_file_spec *fs, uint8_t *gumi, uint8_t *
 {
     DbExchange x(kGumiByNamePolicy);
     uint8_t r[DB_FRAME_MAX];
-    if (!dbStartFileQuery(x, DB_CMD_GET_GUMI_BY_FILE_NAME, fs, r,
-                          "Invalid input: fs = %p, gumi = %p\n", gumi))
+    if (!dbStartFileQuery(x, DB_CMD_GET_GUMI_BY_FILE_NAME, fs, r, "Invalid input: fs = %p, gumi = %p\n", gumi))
         return x.result();
     const bool hasGumi = x.bytes() >= DB_REPLY_PARENT_GUMI_AT;
     const bool hasParent = x.bytes() >= DB_REPLY_PARENT_GUMI_END && dbHasParentGumi(mediaFlagsOf(r));
@@ -61,9 +60,8 @@ int dbGetFileNameByGUMI(void *, const uint8_t *gumi, char *out)
     return 0;
 }
 
-int getFileGUMIResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName,
-                        uint8_t *response, db_content_info **ppContentInfo, uint8_t **ppGumi,
-                        uint8_t **ppParentGumi)
+int getFileGUMIResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName, uint8_t *response,
+                        db_content_info **ppContentInfo, uint8_t **ppGumi, uint8_t **ppParentGumi)
 {
     *ppContentInfo = nullptr;
     *ppGumi = nullptr;

@@ -13,8 +13,7 @@
 // 200 with pointers into `response` to the content record, the GUMI (zeros when it did not
 // arrive) and the parent GUMI (null unless media_flags bit 0 is set); 404 for an unknown file;
 // 500 or 503 otherwise, all pointers null.
-int getFileGUMIResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName,
-                        uint8_t *response, db_content_info **ppContentInfo, uint8_t **ppGumi,
-                        uint8_t **ppParentGumi);
+int getFileGUMIResponse(rtosConnection_t *conn, const char *pDirName, const char *pFileName, uint8_t *response,
+                        db_content_info **ppContentInfo, uint8_t **ppGumi, uint8_t **ppParentGumi);
 
 #endif

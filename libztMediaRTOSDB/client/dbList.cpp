@@ -20,10 +20,7 @@ void logListRequest(const uint8_t *request)
     dbLogListRequest(r, nullptr);
 }
 
-void logListResponse(const uint8_t *response, int bytes)
-{
-    dbLogListResponse(DbListReader(response, bytes).header());
-}
+void logListResponse(const uint8_t *response, int bytes) { dbLogListResponse(DbListReader(response, bytes).header()); }
 
 // One attempt and a long wait: a page may cost the server a walk of the whole card. A refused
 // reply or a token mismatch is only noted; the count is clamped to what was asked for.
@@ -83,8 +80,8 @@ void forEachMember(const Entry &e, Fn fn)
     const int64_t first = static_cast<int32_t>(e.w.gi.first_number);
     const int64_t count = memberCount(e.w.gi);
     if (count > DB_GROUP_MEMBERS_WALKED_MAX)
-        DBLOG(DB_LOG_NOTICE, "group of %lld members: only the first %u are walked\n",
-              static_cast<long long>(count), unsigned(DB_GROUP_MEMBERS_WALKED_MAX));
+        DBLOG(DB_LOG_NOTICE, "group of %lld members: only the first %u are walked\n", static_cast<long long>(count),
+              unsigned(DB_GROUP_MEMBERS_WALKED_MAX));
     for (int64_t i = 0; i < std::min<int64_t>(count, DB_GROUP_MEMBERS_WALKED_MAX); ++i) {
         const uint32_t n = static_cast<uint32_t>(first + i);
         if ((!e.w.missing || dbGroupMemberPresent(e.w.missing, e.w.gi.first_number, n)) && !fn(n))
@@ -163,8 +160,7 @@ void logGroup(const Entry &e)
     DBLOG(DB_LOG_HEADERS, "groupInfo->first_number, %d\n", e.w.gi.first_number);
     DBLOG(DB_LOG_HEADERS, "groupInfo->last_number, %d\n", e.w.gi.last_number);
     DBLOG(DB_LOG_HEADERS, "groupInfo->num_missing, %d\n", e.w.gi.num_missing);
-    DBLOG(DB_LOG_HEADERS, "groupInfo->group_size, %llu\n",
-          static_cast<unsigned long long>(e.w.gi.group_size));
+    DBLOG(DB_LOG_HEADERS, "groupInfo->group_size, %llu\n", static_cast<unsigned long long>(e.w.gi.group_size));
     if (!e.w.missing)
         return;
     std::string line = "missing:";  // every byte of the bitmap
@@ -193,16 +189,15 @@ void handOutFiles(Entry &e, cah_file_callback fileCallback, void *fileContext)
     });
 }
 
-int listPage(bool session, uint32_t listOptions, uint32_t queryOptions,
-             uint32_t request_count, uint32_t starting_index, uint32_t token,
-             cah_item_callback itemCallback, void *itemContext, cah_file_callback fileCallback,
+int listPage(bool session, uint32_t listOptions, uint32_t queryOptions, uint32_t request_count, uint32_t starting_index,
+             uint32_t token, cah_item_callback itemCallback, void *itemContext, cah_file_callback fileCallback,
              void *fileContext, uint32_t *pSessionId, uint32_t *pTotalEntries)
 {
     DbTimer timer;
     uint8_t response[DB_FRAME_MAX];
     int bytesRead = 0;
-    int ret = queryRTOSdb(static_cast<int>(request_count), static_cast<int>(starting_index), token,
-                          response, listOptions, queryOptions, &bytesRead);
+    int ret = queryRTOSdb(static_cast<int>(request_count), static_cast<int>(starting_index), token, response,
+                          listOptions, queryOptions, &bytesRead);
     if (ret < 0)
         return ret;
     const db_list_response_header h = DbListReader(response, bytesRead).header();
@@ -210,8 +205,8 @@ int listPage(bool session, uint32_t listOptions, uint32_t queryOptions,
         *pSessionId = h.session_id;
     if (pTotalEntries)
         *pTotalEntries = h.total_entries;
-    ret = processQueryResponse(response, bytesRead, static_cast<int>(starting_index), itemCallback,
-                               itemContext, fileCallback, fileContext);
+    ret = processQueryResponse(response, bytesRead, static_cast<int>(starting_index), itemCallback, itemContext,
+                               fileCallback, fileContext);
     if (ret != 0)
         return ret;
     unsigned long sec, usec;
@@ -225,8 +220,8 @@ int listPage(bool session, uint32_t listOptions, uint32_t queryOptions,
 
 }  // namespace
 
-int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *response,
-                uint32_t list_options, uint32_t query_options, int *pBytesRead)
+int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *response, uint32_t list_options,
+                uint32_t query_options, int *pBytesRead)
 {
     DbExchange x(kListPolicy);
     db_list_request req{};
@@ -240,9 +235,8 @@ int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *
     return ok ? 0 : x.result();
 }
 
-int processQueryResponse(const uint8_t *response, int bytesRead, int starting_index,
-                         cah_item_callback itemCallback, void *itemContext,
-                         cah_file_callback fileCallback, void *fileContext)
+int processQueryResponse(const uint8_t *response, int bytesRead, int starting_index, cah_item_callback itemCallback,
+                         void *itemContext, cah_file_callback fileCallback, void *fileContext)
 {
     DbListReader rd(response, bytesRead, kHonouredOptions);
     const db_list_response_header &h = rd.header();
@@ -250,8 +244,8 @@ int processQueryResponse(const uint8_t *response, int bytesRead, int starting_in
     const uint32_t left = h.total_entries - static_cast<uint32_t>(starting_index);
     if (left < h.header.count_returned) {
         count = static_cast<int>(left);
-        DBLOG(DB_LOG_NOTICE, "%d total_entries, but %d starting_index with %d count_returned\n",
-              h.total_entries, starting_index, h.header.count_returned);
+        DBLOG(DB_LOG_NOTICE, "%d total_entries, but %d starting_index with %d count_returned\n", h.total_entries,
+              starting_index, h.header.count_returned);
         DBLOG(DB_LOG_NOTICE, "truncating to %d items in this page\n", count);
     }
     for (int handed = 0; handed < count; ++handed) {
@@ -272,21 +266,18 @@ int processQueryResponse(const uint8_t *response, int bytesRead, int starting_in
     return 0;
 }
 
-int dbGetCAHList(uint32_t request_count, uint32_t starting_index, uint32_t token,
-                 cah_item_callback itemCallback, void *itemContext, cah_file_callback fileCallback,
-                 void *fileContext, uint32_t *pSessionId, uint32_t *pTotalEntries)
+int dbGetCAHList(uint32_t request_count, uint32_t starting_index, uint32_t token, cah_item_callback itemCallback,
+                 void *itemContext, cah_file_callback fileCallback, void *fileContext, uint32_t *pSessionId,
+                 uint32_t *pTotalEntries)
 {
-    return listPage(false, DB_LIST_CAH_OPTIONS, DB_QUERY_CAH_LIST, request_count, starting_index, token,
-                    itemCallback, itemContext, fileCallback, fileContext, pSessionId,
-                    pTotalEntries);
+    return listPage(false, DB_LIST_CAH_OPTIONS, DB_QUERY_CAH_LIST, request_count, starting_index, token, itemCallback,
+                    itemContext, fileCallback, fileContext, pSessionId, pTotalEntries);
 }
 
 int dbGetCAHSessionFileList(uint32_t request_count, uint32_t starting_index, uint32_t token,
-                            cah_item_callback itemCallback, void *itemContext,
-                            cah_file_callback fileCallback, void *fileContext,
-                            uint32_t *pSessionId, uint32_t *pTotalEntries)
+                            cah_item_callback itemCallback, void *itemContext, cah_file_callback fileCallback,
+                            void *fileContext, uint32_t *pSessionId, uint32_t *pTotalEntries)
 {
-    return listPage(true, DB_LIST_SESSION_OPTIONS, DB_QUERY_SESSION_FILE_LIST, request_count,
-                    starting_index, token, itemCallback, itemContext, fileCallback, fileContext,
-                    pSessionId, pTotalEntries);
+    return listPage(true, DB_LIST_SESSION_OPTIONS, DB_QUERY_SESSION_FILE_LIST, request_count, starting_index, token,
+                    itemCallback, itemContext, fileCallback, fileContext, pSessionId, pTotalEntries);
 }

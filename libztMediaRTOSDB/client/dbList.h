@@ -28,8 +28,8 @@ enum : uint32_t {
 // *pBytesRead gets the byte count or the transport's negative result. Returns 0 (a non-zero
 // status or a token mismatch is only logged; count_returned is clamped to request_count), the
 // negative result of the connection or the exchange, or -3 when fewer than 20 bytes came back.
-int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *response,
-                uint32_t list_options, uint32_t query_options, int *pBytesRead);
+int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *response, uint32_t list_options,
+                uint32_t query_options, int *pBytesRead);
 
 // Walks the list response of `bytesRead` bytes. Returns 0 when every entry was handed out, -1 on
 // an invalid content type or a group bitmap larger than the rest of the receive buffer, and the
@@ -40,8 +40,7 @@ int queryRTOSdb(int request_count, int starting_index, uint32_t token, uint8_t *
 // higher ones, which no name can carry, count as 0 ms);
 // with only a file callback no durations are asked for (nothing would receive them). At most
 // DB_GROUP_MEMBERS_WALKED_MAX members of one group are handed out as files.
-int processQueryResponse(const uint8_t *response, int bytesRead, int starting_index,
-                         cah_item_callback itemCallback, void *itemContext,
-                         cah_file_callback fileCallback, void *fileContext);
+int processQueryResponse(const uint8_t *response, int bytesRead, int starting_index, cah_item_callback itemCallback,
+                         void *itemContext, cah_file_callback fileCallback, void *fileContext);
 
 #endif

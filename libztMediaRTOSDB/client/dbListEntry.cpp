@@ -6,8 +6,7 @@
 #include "libztMediaRTOSDB/client/dbCommon.h"
 
 DbListReader::DbListReader(const uint8_t *response, int bytes, uint32_t honoured, size_t headerBytes)
-    : mBase(response), mOff(headerBytes), mEnd(response && bytes > 0 ? static_cast<size_t>(bytes) : 0),
-      mHeader{}
+    : mBase(response), mOff(headerBytes), mEnd(response && bytes > 0 ? static_cast<size_t>(bytes) : 0), mHeader{}
 {
     if (mEnd)
         std::memcpy(&mHeader, response, mEnd < mOff ? mEnd : mOff);

@@ -17,19 +17,24 @@ void dbDumpFrame(FILE *out, const char *label, const void *bytes, size_t len)
     const unsigned char *p = static_cast<const unsigned char *>(bytes);
     std::fprintf(out, "%s:", label);
     for (size_t i = 0; i < len; ++i) {
-        if (i % 32 == 0) std::fprintf(out, "\n[%5.5d/%5.5d]:", static_cast<int>(i), static_cast<int>(len));
+        if (i % 32 == 0)
+            std::fprintf(out, "\n[%5.5d/%5.5d]:", static_cast<int>(i), static_cast<int>(len));
         std::fprintf(out, " %02x", p[i]);
         // Wider gaps between groups of 4, 8 and 16 bytes keep long frames readable.
-        if (i % 4 == 3) std::fputc(' ', out);
-        if (i % 8 == 7) std::fputc(' ', out);
-        if (i % 16 == 15) std::fputc(' ', out);
+        if (i % 4 == 3)
+            std::fputc(' ', out);
+        if (i % 8 == 7)
+            std::fputc(' ', out);
+        if (i % 16 == 15)
+            std::fputc(' ', out);
     }
     std::fputc('\n', out);
 }
 
 void dbTraceFrame(const char *label, const void *bytes, int len)
 {
-    if (g_logLevel < DB_LOG_FRAMES) return;
+    if (g_logLevel < DB_LOG_FRAMES)
+        return;
     if (len > 0 && bytes)
         dbDumpFrame(stdout, label, bytes, static_cast<size_t>(len));
     else

@@ -17,24 +17,26 @@
 
 // Levels of the client's messages.
 enum : int {
-    DB_LOG_ERROR = 2,     // failures
-    DB_LOG_NOTICE = 3,    // retries, short responses, mismatches
-    DB_LOG_HEADERS = 4,   // header dumps and timings
-    DB_LOG_DETAIL = 5,    // settings, responder header dumps, assertion reports
-    DB_LOG_FRAMES = 6,    // every frame in hex on standard output
+    DB_LOG_ERROR = 2,    // failures
+    DB_LOG_NOTICE = 3,   // retries, short responses, mismatches
+    DB_LOG_HEADERS = 4,  // header dumps and timings
+    DB_LOG_DETAIL = 5,   // settings, responder header dumps, assertion reports
+    DB_LOG_FRAMES = 6,   // every frame in hex on standard output
 };
 
 // DBLOG(level, format, ...): one kernel-log line from this source line when g_logLevel >= level.
 // The arguments are not evaluated below the level.
-#define DBLOG(level, ...)                                                                  \
-    do {                                                                                   \
-        if (g_logLevel >= (level)) ztUtilKlogMsgLevel((level), __LINE__, ZT_DB_LOG_FILE, __VA_ARGS__); \
+#define DBLOG(level, ...)                                                                                              \
+    do {                                                                                                               \
+        if (g_logLevel >= (level))                                                                                     \
+            ztUtilKlogMsgLevel((level), __LINE__, ZT_DB_LOG_FILE, __VA_ARGS__);                                        \
     } while (0)
 
 // DB_ASSERT(expr): a programming error when expr is false; reports the expression text.
-#define DB_ASSERT(expr) \
-    do {                \
-        if (!(expr)) dbAssertFail(__func__, __LINE__, #expr); \
+#define DB_ASSERT(expr)                                                                                                \
+    do {                                                                                                               \
+        if (!(expr))                                                                                                   \
+            dbAssertFail(__func__, __LINE__, #expr);                                                                   \
     } while (0)
 
 // Logs "\033[31mASSERT:<path>/<func>:<line>:<expr>\n\033[0m" at level 5 when g_logLevel >= 5,

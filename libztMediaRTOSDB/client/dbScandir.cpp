@@ -73,8 +73,8 @@ constexpr DbExchangePolicy kScanPolicy = scanPolicy();
 
 // The first transfer's entries; sets *result to -5 or -10 where the scan goes on regardless.
 // Returns false when the directory is empty (nothing more to do).
-bool takeFirstTransfer(Scan &scan, const uint8_t *response, int bytes,
-                       const db_scandir_response_header &h, const char *dirName, int *result)
+bool takeFirstTransfer(Scan &scan, const uint8_t *response, int bytes, const db_scandir_response_header &h,
+                       const char *dirName, int *result)
 {
     const uint32_t inFrame = static_cast<uint32_t>(bytes - kHeader) / kEntry;
     if (inFrame == 0 && h.number_file_names == 0) {

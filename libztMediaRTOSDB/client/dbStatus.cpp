@@ -7,8 +7,7 @@
 
 namespace {
 
-void buildWrite(db_status_write_request *req, const char *dirName, const char *fileName,
-                uint32_t word, uint32_t token)
+void buildWrite(db_status_write_request *req, const char *dirName, const char *fileName, uint32_t word, uint32_t token)
 {
     req->header = {DB_CMD_WRITE_UPLOAD_STATUS, 1, token};
     dbCopyName(req->dir_name, dirName, DB_DIR_NAME_LEN);
@@ -32,13 +31,12 @@ void logWriteRequest(const uint8_t *request)
 }
 
 // Ten retries; a short or refused reply is noted and the write still counts as done.
-constexpr DbExchangePolicy kWritePolicy =
-    dbLenientPolicy(DB_RETRIES_DEFAULT, DB_TIMEOUT_DEFAULT_S, logWriteRequest);
+constexpr DbExchangePolicy kWritePolicy = dbLenientPolicy(DB_RETRIES_DEFAULT, DB_TIMEOUT_DEFAULT_S, logWriteRequest);
 
 }  // namespace
 
-int getCurrUploadStatusAndMergeNewStatus(const char *dirName, const char *fileName,
-                                         uint32_t &value, bool isUpload, bool clear)
+int getCurrUploadStatusAndMergeNewStatus(const char *dirName, const char *fileName, uint32_t &value, bool isUpload,
+                                         bool clear)
 {
     db_file_spec fs;
     dbCopyName(fs.dir_name, dirName, DB_DIR_NAME_LEN);
@@ -62,8 +60,7 @@ int getCurrUploadStatusAndMergeNewStatus(const char *dirName, const char *fileNa
     return 0;
 }
 
-int dbSetUploadStatusRawBits(const char *dirName, const char *fileName, uint32_t word,
-                             uint32_t token)
+int dbSetUploadStatusRawBits(const char *dirName, const char *fileName, uint32_t word, uint32_t token)
 {
     DbExchange x(kWritePolicy);
     db_status_write_request req{};
@@ -73,8 +70,7 @@ int dbSetUploadStatusRawBits(const char *dirName, const char *fileName, uint32_t
     return x.result();
 }
 
-int dbSetCAHUploadStatus(const char *dirName, const char *fileName, uint32_t state,
-                         uint32_t token)
+int dbSetCAHUploadStatus(const char *dirName, const char *fileName, uint32_t state, uint32_t token)
 {
     if (state > DB_UPLOAD_STATE_MAX) {
         DBLOG(DB_LOG_ERROR, "Out of Bounds upload status value = %08x\n", state);
@@ -90,13 +86,12 @@ int dbSetCAHUploadStatus(const char *dirName, const char *fileName, uint32_t sta
     return dbSetUploadStatusRawBits(dirName, fileName, word, token);
 }
 
-int getWriteUploadStatusResponse(rtosConnection_t *conn, const char *dirName,
-                                 const char *fileName, uint8_t *response, uint32_t value,
-                                 bool isUpload, bool clear)
+int getWriteUploadStatusResponse(rtosConnection_t *conn, const char *dirName, const char *fileName, uint8_t *response,
+                                 uint32_t value, bool isUpload, bool clear)
 {
     if ((isUpload && value > DB_UPLOAD_STATE_MAX) || (!isUpload && value > 0xFFFF)) {
-        DBLOG(DB_LOG_ERROR, "Out of Bounds upload / offload status value = %08x, isUpload = %s\n",
-              value, isUpload ? "true" : "false");
+        DBLOG(DB_LOG_ERROR, "Out of Bounds upload / offload status value = %08x, isUpload = %s\n", value,
+              isUpload ? "true" : "false");
         return 400;
     }
     // The merge opens a connection of its own: the caller's is closed meanwhile.

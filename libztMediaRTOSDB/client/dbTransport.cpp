@@ -15,10 +15,7 @@ int dbOpenChannel(rtosConnection_t *pRtosConn)
     return ret < 0 ? ret : 0;
 }
 
-int rtosConnectionCtor(rtosConnection_t *pRtosConn)
-{
-    return dbOpenChannel(pRtosConn) < 0 ? -1 : 0;
-}
+int rtosConnectionCtor(rtosConnection_t *pRtosConn) { return dbOpenChannel(pRtosConn) < 0 ? -1 : 0; }
 
 int rtosConnectionDtor(rtosConnection_t *pRtosConn)
 {
@@ -38,8 +35,8 @@ int rtosConnectionRecv(rtosConnection_t *pRtosConn, void *pDest, size_t szDest, 
     return n;
 }
 
-int rtosCall(rtosConnection_t *pRtosConn, const void *pRequest, size_t requestLen, void *pResponse,
-             int retries, int timeoutSec)
+int rtosCall(rtosConnection_t *pRtosConn, const void *pRequest, size_t requestLen, void *pResponse, int retries,
+             int timeoutSec)
 {
     for (int attempt = 1;; ++attempt) {
         dbTraceFrame(DB_DUMP_SEND, pRequest, static_cast<int>(requestLen));
@@ -49,11 +46,13 @@ int rtosCall(rtosConnection_t *pRtosConn, const void *pRequest, size_t requestLe
             DBLOG(DB_LOG_ERROR, "error on IPC send, retrying, ret %d\n", ret);
         } else {
             int bytesRead = rtosConnectionRecv(pRtosConn, pResponse, DB_FRAME_MAX, timeoutSec);
-            if (bytesRead >= 0) return bytesRead;
+            if (bytesRead >= 0)
+                return bytesRead;
             dbPause();
             DBLOG(DB_LOG_ERROR, "error on IPC received, retrying, bytesRead %d\n", bytesRead);
         }
-        if (attempt > retries) break;
+        if (attempt > retries)
+            break;
     }
     DBLOG(DB_LOG_ERROR, "exhausted retries on IPC exchange, exiting\n");
     return -1;

@@ -45,7 +45,7 @@ int rtosConnectionRecv(rtosConnection_t *pRtosConn, void *pDest, size_t szDest, 
 // hold DB_FRAME_MAX bytes. On a failed send or receive: pause 100 ms, log, and try again whole,
 // up to `retries` more times. Returns the response's byte count (0 or more; the header is not
 // checked here), or -1 after "exhausted retries on IPC exchange, exiting\n".
-int rtosCall(rtosConnection_t *pRtosConn, const void *pRequest, size_t requestLen, void *pResponse,
-             int retries, int timeoutSec);
+int rtosCall(rtosConnection_t *pRtosConn, const void *pRequest, size_t requestLen, void *pResponse, int retries,
+             int timeoutSec);
 
 #endif

@@ -8,9 +8,8 @@
 namespace {
 
 constexpr DbCameraExtension kExtensions[] = {
-    {"MP4", DbFileFormat::Mp4, false},  {"360", DbFileFormat::Mp4, false},
-    {"JPG", DbFileFormat::Jpeg, false}, {"LRV", DbFileFormat::Mp4, true},
-    {"THM", DbFileFormat::Jpeg, true},
+    {"MP4", DbFileFormat::Mp4, false}, {"360", DbFileFormat::Mp4, false}, {"JPG", DbFileFormat::Jpeg, false},
+    {"LRV", DbFileFormat::Mp4, true},  {"THM", DbFileFormat::Jpeg, true},
 };
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }

@@ -5,7 +5,6 @@
 
 #include "libztMediaRTOSDB/protocol/dbCameraNames.h"
 
-
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -62,14 +61,10 @@ bool isZetroNamePhotoLetter(const char *name)
 {
     if (!fullLength(name) || name[0] != 'Z' || (name[1] != 'P' && name[1] != 'S'))
         return false;
-    return isUpper(name[2]) && isUpper(name[3]) && numberOk(name) &&
-           std::memcmp(name + 8, ".JPG", 4) == 0;
+    return isUpper(name[2]) && isUpper(name[3]) && numberOk(name) && std::memcmp(name + 8, ".JPG", 4) == 0;
 }
 
-bool dbIsNewNameFormat(int modelNumber)
-{
-    return static_cast<uint8_t>(modelNumber) > 56;
-}
+bool dbIsNewNameFormat(int modelNumber) { return static_cast<uint8_t>(modelNumber) > 56; }
 
 void dbLetterPairFromGroup(uint32_t groupNumber, char pair[2])
 {
@@ -80,8 +75,7 @@ void dbLetterPairFromGroup(uint32_t groupNumber, char pair[2])
 
 uint32_t dbGroupFromLetterPair(char first, char second)
 {
-    return 26u * static_cast<uint32_t>(first - 'A') + static_cast<uint32_t>(second - 'A') +
-           DB_LETTER_PAIR_BASE;
+    return 26u * static_cast<uint32_t>(first - 'A') + static_cast<uint32_t>(second - 'A') + DB_LETTER_PAIR_BASE;
 }
 
 DbMemberPattern dbMemberPatternFor(uint32_t type, const char *firstName)
@@ -112,8 +106,7 @@ DbMemberPattern dbMemberPatternFor(uint32_t type, const char *firstName)
         else
             set(DbMemberKind::Numeric, f[0], "JPG");
     }
-    static const char *const kText[] = {"", "Z%c%%02d%%04d.%s", "Z%c%%c%%c%%04d.%s",
-                                        "%c%%03d%%04d.%s"};
+    static const char *const kText[] = {"", "Z%c%%02d%%04d.%s", "Z%c%%c%%c%%04d.%s", "%c%%03d%%04d.%s"};
     std::snprintf(p.text, sizeof p.text, kText[static_cast<int>(p.kind)], p.lead, p.ext);
     return p;
 }
@@ -131,24 +124,19 @@ bool dbBuildMemberName(const DbMemberPattern &p, uint32_t groupNumber, uint32_t 
             return true;
         }
         const uint32_t chapter = newNumbering ? n + 1 : n;
-        std::snprintf(wide, sizeof wide, "Z%c%02d%04d.%s", p.lead, static_cast<int>(chapter),
-                      group, p.ext);
+        std::snprintf(wide, sizeof wide, "Z%c%02d%04d.%s", p.lead, static_cast<int>(chapter), group, p.ext);
         break;
     }
     case DbMemberKind::LetterPair: {
         char pair[2];
         dbLetterPairFromGroup(groupNumber, pair);
-        std::snprintf(wide, sizeof wide, "Z%c%c%c%04d.%s", p.lead, pair[0], pair[1],
-                      static_cast<int>(n), p.ext);
+        std::snprintf(wide, sizeof wide, "Z%c%c%c%04d.%s", p.lead, pair[0], pair[1], static_cast<int>(n), p.ext);
         break;
     }
     case DbMemberKind::Numeric:
-        std::snprintf(wide, sizeof wide, "%c%03d%04d.%s", p.lead, group, static_cast<int>(n),
-                      p.ext);
+        std::snprintf(wide, sizeof wide, "%c%03d%04d.%s", p.lead, group, static_cast<int>(n), p.ext);
         break;
-    case DbMemberKind::None:
-        out[0] = 0;
-        return false;
+    case DbMemberKind::None: out[0] = 0; return false;
     }
     std::memcpy(out, wide, DB_FILE_NAME_LEN);
     out[DB_FILE_NAME_LEN] = 0;

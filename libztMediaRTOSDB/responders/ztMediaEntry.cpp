@@ -23,8 +23,8 @@ EntryClass classOf(const DbContentTypeInfo &info, uint32_t listOptions, const db
     case DbTypeClass::ChapteredVideo:
         if (listOptions & DB_LIST_VIDEO_GROUPING)
             return EC_GROUPED_VIDEO;
-        DBLOG(DB_LOG_HEADERS, "videogrouping=0, Grouped video content type %d, for file %.08s/%.12s\n",
-              ci.content_type, ci.dir_name, ci.file_name);
+        DBLOG(DB_LOG_HEADERS, "videogrouping=0, Grouped video content type %d, for file %.08s/%.12s\n", ci.content_type,
+              ci.dir_name, ci.file_name);
         DBLOG(DB_LOG_HEADERS, "Treating file type %d as DB_CONTENT_TYPE_SINGLE_VIDEO\n", ci.content_type);
         return EC_SINGLE_VIDEO;
     case DbTypeClass::SinglePhoto: return EC_SINGLE_PHOTO;
@@ -94,8 +94,8 @@ void clearMembers(Ctx &c, const uint8_t *bitmap, uint32_t limit, const char *for
 void writeHighlights(Ctx &c)
 {
     c.put("\"%s\":[", fieldKey(F_HI));
-    const uint32_t n = c.e.ci.highlight_count < c.e.vsi.highlight_count ? c.e.ci.highlight_count
-                                                                       : c.e.vsi.highlight_count;
+    const uint32_t n =
+        c.e.ci.highlight_count < c.e.vsi.highlight_count ? c.e.ci.highlight_count : c.e.vsi.highlight_count;
     for (uint32_t i = 0; i < n; ++i)
         c.put(i ? ",%d" : "%d", static_cast<int>(wordAt(c.e.highlights, i)));
     c.put("]");
@@ -147,9 +147,8 @@ constexpr W wHdr = [](Ctx &c) { num(c, F_HDR, flag(c, 12)); };
 constexpr W wWdr = [](Ctx &c) { num(c, F_WDR, flag(c, 8)); };
 constexpr W wRaw = [](Ctx &c) { num(c, F_RAW, flag(c, 9)); };
 constexpr W wGbl = [](Ctx &c) {
-    c.put("\"%s\":\"%d\",\"%s\":\"%d\",\"%s\":\"%d\"", fieldKey(F_G),
-          static_cast<int>(c.e.gi.group_number), fieldKey(F_B), static_cast<int>(c.e.gi.first_number),
-          fieldKey(F_L), static_cast<int>(c.e.gi.last_number));
+    c.put("\"%s\":\"%d\",\"%s\":\"%d\",\"%s\":\"%d\"", fieldKey(F_G), static_cast<int>(c.e.gi.group_number),
+          fieldKey(F_B), static_cast<int>(c.e.gi.first_number), fieldKey(F_L), static_cast<int>(c.e.gi.last_number));
 };
 constexpr W wTm = [](Ctx &c) {
     const DbContentTypeInfo *info = dbContentTypeInfo(c.e.ci.content_type);
@@ -162,7 +161,9 @@ constexpr W wGhcObject = [](Ctx &c) {
     clearMembers(c, c.e.second, c.e.ci.highlight_count, "\"%d\":\"1\"");
     c.put("}");
 };
-constexpr W wGhcCount = [](Ctx &c) { c.put("\"%s\":\"%d\"", fieldKey(F_GHC), static_cast<int>(c.e.ci.highlight_count)); };
+constexpr W wGhcCount = [](Ctx &c) {
+    c.put("\"%s\":\"%d\"", fieldKey(F_GHC), static_cast<int>(c.e.ci.highlight_count));
+};
 constexpr W wGhi = [](Ctx &c) {
     c.put("\"%s\":[", fieldKey(F_GHI));
     clearMembers(c, c.e.second, c.e.ci.highlight_count, "\"%d\"");
@@ -173,10 +174,10 @@ constexpr W wSize = [](Ctx &c) {
 };
 
 struct MemberRow {
-    Field field;       // its row of the field table, whose bit lets it be written
-    uint8_t classes;   // EntryClass bits the member applies to
-    When when;         // further condition, or null
-    bool ownComma;     // the writer spells its own leading comma
+    Field field;      // its row of the field table, whose bit lets it be written
+    uint8_t classes;  // EntryClass bits the member applies to
+    When when;        // further condition, or null
+    bool ownComma;    // the writer spells its own leading comma
     W write;
 };
 
@@ -184,14 +185,10 @@ constexpr uint8_t SV = EC_SINGLE_VIDEO, SP = EC_SINGLE_PHOTO, PG = EC_PHOTO_GROU
 
 // The members every list entry starts with, in both list forms.
 constexpr MemberRow kEntryHead[] = {
-    {F_N, EC_ALL, nullptr, false, wName},
-    {F_MOD, EC_ALL, nullptr, false, wMod},
-    {F_CRE, EC_ALL, nullptr, false, wCre},
-    {F_US, EC_ALL, nullptr, false, wUs},
-    {F_TR, EC_ALL, nullptr, false, wTr},
-    {F_DNE, EC_ALL, hasBlankGumi, false, wDne},
-    {F_GUMI, EC_ALL, hasGumi, false, wGumi},
-    {F_PGUMI, EC_ALL, hasParent, false, wPgumi},
+    {F_N, EC_ALL, nullptr, false, wName},    {F_MOD, EC_ALL, nullptr, false, wMod},
+    {F_CRE, EC_ALL, nullptr, false, wCre},   {F_US, EC_ALL, nullptr, false, wUs},
+    {F_TR, EC_ALL, nullptr, false, wTr},     {F_DNE, EC_ALL, hasBlankGumi, false, wDne},
+    {F_GUMI, EC_ALL, hasGumi, false, wGumi}, {F_PGUMI, EC_ALL, hasParent, false, wPgumi},
 };
 
 constexpr MemberRow kMediaListRest[] = {
@@ -235,20 +232,20 @@ constexpr MemberRow kPagedListRest[] = {
 
 // The video members of a grouped video's member, in both group forms.
 constexpr MemberRow kGroupVideo[] = {
-    {F_EIS, EC_ALL, nullptr, false, wEis},  {F_PTA, EC_ALL, nullptr, false, wPta},
+    {F_EIS, EC_ALL, nullptr, false, wEis}, {F_PTA, EC_ALL, nullptr, false, wPta},
     {F_AO, EC_ALL, nullptr, false, wAo},   {F_MP, EC_ALL, nullptr, false, wMp},
-    {F_DUR, EC_ALL, nullptr, false, wDur},  {F_MAHS, EC_ALL, nullptr, false, wMahs},
+    {F_DUR, EC_ALL, nullptr, false, wDur}, {F_MAHS, EC_ALL, nullptr, false, wMahs},
     {F_HC, EC_ALL, nullptr, false, wHc},   {F_HI, EC_ALL, nullptr, false, wHi},
 };
 // A grouped video's entry continues with its first member's: the video members, then these.
 constexpr MemberRow kGroupFirstTail[] = {
-    {F_LS, EC_ALL, nullptr, false, wLs}, {F_S, EC_ALL, nullptr, false, wSize},
+    {F_LS, EC_ALL, nullptr, false, wLs},
+    {F_S, EC_ALL, nullptr, false, wSize},
 };
 // Every further member of a grouped video is an entry of its own: these, the video members, size.
 constexpr MemberRow kGroupFurtherHead[] = {
-    {F_N, EC_ALL, nullptr, false, wName}, {F_MOD, EC_ALL, nullptr, false, wMod},
-    {F_CRE, EC_ALL, nullptr, false, wCre},  {F_US, EC_ALL, nullptr, false, wUs},
-    {F_TR, EC_ALL, nullptr, false, wTr},   {F_LS, EC_ALL, nullptr, false, wLs},
+    {F_N, EC_ALL, nullptr, false, wName}, {F_MOD, EC_ALL, nullptr, false, wMod}, {F_CRE, EC_ALL, nullptr, false, wCre},
+    {F_US, EC_ALL, nullptr, false, wUs},  {F_TR, EC_ALL, nullptr, false, wTr},   {F_LS, EC_ALL, nullptr, false, wLs},
 };
 constexpr MemberRow kGroupFurtherTail[] = {{F_S, EC_ALL, nullptr, false, wSize}};
 
@@ -271,10 +268,7 @@ constexpr Rows kForms[][3] = {
 };
 
 // A writer of several members names the first: "b" and "l" come with "g", "m" with "t".
-constexpr size_t writtenWith(size_t f)
-{
-    return f == F_B || f == F_L ? size_t{F_G} : f == F_M ? size_t{F_T} : f;
-}
+constexpr size_t writtenWith(size_t f) { return f == F_B || f == F_L ? size_t{F_G} : f == F_M ? size_t{F_T} : f; }
 
 constexpr bool writes(MemberForm form, size_t f)
 {
@@ -324,8 +318,8 @@ bool entryShown(const ListEntry &e, uint32_t queryOptions)
     return shouldOutput(static_cast<db_content_types_e>(e.ci.content_type), queryOptions);
 }
 
-int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const ListEntry &e,
-                      uint64_t mask, bool continued)
+int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const ListEntry &e, uint64_t mask,
+                      bool continued)
 {
     Ctx c{out, buf, e, 200};
     bool written = continued;

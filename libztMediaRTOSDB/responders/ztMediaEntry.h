@@ -19,9 +19,9 @@ enum EntryClass : uint8_t {
     EC_SINGLE_VIDEO = 1,
     EC_SINGLE_PHOTO = 2,
     EC_PHOTO_GROUP = 4,
-    EC_SESSION_FILE = 8,   // type 7
-    EC_GROUPED_VIDEO = 16, // types 1 and 2 when the response groups videos
-    EC_OTHER = 32,         // never shown
+    EC_SESSION_FILE = 8,    // type 7
+    EC_GROUPED_VIDEO = 16,  // types 1 and 2 when the response groups videos
+    EC_OTHER = 32,          // never shown
     EC_ALL = 0x3F,
 };
 
@@ -52,8 +52,8 @@ enum class MemberForm { MediaList, PagedList, GroupFirstMember, GroupFurtherMemb
 // Writes the members of `e` that `mask` and the entry's class allow, in the form's order, into
 // buffer `buf`, each behind a comma but the first (that one too when `continued`). Returns 200,
 // or 500 when a piece did not fit.
-int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const ListEntry &e,
-                      uint64_t mask, bool continued = false);
+int writeEntryMembers(ztMediaDBOutput_t *out, OutBuf buf, MemberForm form, const ListEntry &e, uint64_t mask,
+                      bool continued = false);
 
 }  // namespace ztmedia
 

@@ -13,25 +13,92 @@ namespace ztmedia {
 
 // Field-mask bits (dbSettings_t::whitelistMask).
 enum : uint64_t {
-    FM_N = 1ull << 0, FM_MOD = 1ull << 1, FM_CRE = 1ull << 2, FM_S = 1ull << 3,
-    FM_LS = 1ull << 4, FM_CL = 1ull << 5, FM_AVC = 1ull << 6, FM_PROF = 1ull << 7,
-    FM_MAHS = 1ull << 8, FM_HC = 1ull << 9, FM_HI = 1ull << 10, FM_GROUP = 1ull << 11,
-    FM_GUMI = 1ull << 12, FM_PGUMI = 1ull << 13, FM_DNE = 1ull << 14, FM_US = 1ull << 15,
-    FM_EIS = 1ull << 16, FM_WDR = 1ull << 17, FM_PTA = 1ull << 18, FM_AO = 1ull << 19,
-    FM_RAW = 1ull << 20, FM_TR = 1ull << 21, FM_MP = 1ull << 22, FM_DUR = 1ull << 23,
-    FM_WH = 1ull << 24, FM_FPS = 1ull << 25, FM_PROG = 1ull << 26, FM_SUBSAMPLE = 1ull << 27,
-    FM_HDR = 1ull << 28, FM_CT = 1ull << 29, FM_ROT = 1ull << 30, FM_FOV = 1ull << 31,
-    FM_LC = 1ull << 32, FM_PRJN = 1ull << 33, FM_MOS = 1ull << 34,
+    FM_N = 1ull << 0,
+    FM_MOD = 1ull << 1,
+    FM_CRE = 1ull << 2,
+    FM_S = 1ull << 3,
+    FM_LS = 1ull << 4,
+    FM_CL = 1ull << 5,
+    FM_AVC = 1ull << 6,
+    FM_PROF = 1ull << 7,
+    FM_MAHS = 1ull << 8,
+    FM_HC = 1ull << 9,
+    FM_HI = 1ull << 10,
+    FM_GROUP = 1ull << 11,
+    FM_GUMI = 1ull << 12,
+    FM_PGUMI = 1ull << 13,
+    FM_DNE = 1ull << 14,
+    FM_US = 1ull << 15,
+    FM_EIS = 1ull << 16,
+    FM_WDR = 1ull << 17,
+    FM_PTA = 1ull << 18,
+    FM_AO = 1ull << 19,
+    FM_RAW = 1ull << 20,
+    FM_TR = 1ull << 21,
+    FM_MP = 1ull << 22,
+    FM_DUR = 1ull << 23,
+    FM_WH = 1ull << 24,
+    FM_FPS = 1ull << 25,
+    FM_PROG = 1ull << 26,
+    FM_SUBSAMPLE = 1ull << 27,
+    FM_HDR = 1ull << 28,
+    FM_CT = 1ull << 29,
+    FM_ROT = 1ull << 30,
+    FM_FOV = 1ull << 31,
+    FM_LC = 1ull << 32,
+    FM_PRJN = 1ull << 33,
+    FM_MOS = 1ull << 34,
     FM_LEGACY = FM_N | FM_MOD | FM_S | FM_LS | FM_GROUP,
     FM_ALL = ~0ull,
 };
 
 // One row per code or key, in the order of the table below.
 enum Field : uint8_t {
-    F_N, F_MOD, F_CRE, F_S, F_LS, F_CL, F_AVC, F_PROF, F_MAHS, F_HC, F_HI,
-    F_G, F_B, F_L, F_T, F_M, F_GHC, F_GHI, F_LEGACY, F_GUMI, F_PGUMI, F_DNE, F_US, F_EIS,
-    F_WDR, F_PTA, F_AO, F_RAW, F_TR, F_MP, F_DUR, F_W, F_H, F_FPS, F_FPS_DENOM, F_PROG,
-    F_SUBSAMPLE, F_HDR, F_CT, F_ROT, F_FOV, F_LC, F_PRJN, F_MOS, F_COUNT
+    F_N,
+    F_MOD,
+    F_CRE,
+    F_S,
+    F_LS,
+    F_CL,
+    F_AVC,
+    F_PROF,
+    F_MAHS,
+    F_HC,
+    F_HI,
+    F_G,
+    F_B,
+    F_L,
+    F_T,
+    F_M,
+    F_GHC,
+    F_GHI,
+    F_LEGACY,
+    F_GUMI,
+    F_PGUMI,
+    F_DNE,
+    F_US,
+    F_EIS,
+    F_WDR,
+    F_PTA,
+    F_AO,
+    F_RAW,
+    F_TR,
+    F_MP,
+    F_DUR,
+    F_W,
+    F_H,
+    F_FPS,
+    F_FPS_DENOM,
+    F_PROG,
+    F_SUBSAMPLE,
+    F_HDR,
+    F_CT,
+    F_ROT,
+    F_FOV,
+    F_LC,
+    F_PRJN,
+    F_MOS,
+    F_COUNT
 };
 
 // The list answers that write a member (FieldInfo::answers).
@@ -39,18 +106,22 @@ enum : uint8_t { FA_LIST = 1, FA_PAGED = 2 };
 // The metadata data sets that carry a member (FieldInfo::sets): v4info and v5info by the file's
 // kind, and the upload and offload answers.
 enum : uint8_t {
-    DS_V4_VIDEO = 1, DS_V4_OTHER = 2, DS_V5_VIDEO = 4, DS_V5_OTHER = 8, DS_UPLOAD = 16,
+    DS_V4_VIDEO = 1,
+    DS_V4_OTHER = 2,
+    DS_V5_VIDEO = 4,
+    DS_V5_OTHER = 8,
+    DS_UPLOAD = 16,
     DS_OFFLOAD = 32,
 };
 
 struct FieldInfo {
     Field id;
-    const char *code;    // the "fields" code; null when the list does not accept it
-    const char *key;     // the JSON key written; null for a code that only selects others
-    uint64_t bit;        // the mask bit that lets the member be written
-    uint64_t selects;    // the bits the code turns on
-    uint8_t answers;     // FA_* bits
-    uint8_t sets;        // DS_* bits
+    const char *code;  // the "fields" code; null when the list does not accept it
+    const char *key;   // the JSON key written; null for a code that only selects others
+    uint64_t bit;      // the mask bit that lets the member be written
+    uint64_t selects;  // the bits the code turns on
+    uint8_t answers;   // FA_* bits
+    uint8_t sets;      // DS_* bits
 };
 
 namespace fieldsets {

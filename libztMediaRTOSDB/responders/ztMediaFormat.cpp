@@ -13,8 +13,8 @@ namespace ztmedia {
 namespace {
 
 const char *const kOffloadNames[8] = {
-    "[]", "[\"app\"]", "[\"pc\"]", "[\"app\",\"pc\"]", "[\"other\"]", "[\"app\",\"other\"]",
-    "[\"pc\",\"other\"]", "[\"app\",\"pc\",\"other\"]",
+    "[]",          "[\"app\"]",           "[\"pc\"]",           "[\"app\",\"pc\"]",
+    "[\"other\"]", "[\"app\",\"other\"]", "[\"pc\",\"other\"]", "[\"app\",\"pc\",\"other\"]",
 };
 
 uint64_t flagBit(uint32_t flags, int bit) { return (flags >> bit) & 1u; }
@@ -76,10 +76,7 @@ void numberMembers(MemberWriter &w, uint64_t mask, const NumberMember (&rows)[N]
 
 }  // namespace
 
-const char *getOffloadStatusStr(uint32_t status)
-{
-    return kOffloadNames[(status >> DB_OFFLOAD_FLAGS_SHIFT) & 7];
-}
+const char *getOffloadStatusStr(uint32_t status) { return kOffloadNames[(status >> DB_OFFLOAD_FLAGS_SHIFT) & 7]; }
 
 const char *getAudioOptionStr(uint32_t flags)
 {
@@ -157,8 +154,7 @@ int formatContentInfo(ztMediaDBOutput_t *out, uint64_t fields, const db_content_
     return w.status();
 }
 
-int formatVideoInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator,
-                    const db_video_specific_info *vsi)
+int formatVideoInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator, const db_video_specific_info *vsi)
 {
     if (!vsi)
         return 200;
@@ -166,8 +162,8 @@ int formatVideoInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator
     std::memcpy(&v, vsi, sizeof v);
     MemberWriter w(out, separator);
     const int64_t ls = v.ls ? int64_t{v.ls} : -1;  // -1: no low-resolution file
-    numberMembers(w, mask, {{F_LS, ls}, {F_CL, v.cl}, {F_AVC, v.avc_profile}, {F_PROF, v.profile},
-                            {F_HC, v.highlight_count}});
+    numberMembers(w, mask,
+                  {{F_LS, ls}, {F_CL, v.cl}, {F_AVC, v.avc_profile}, {F_PROF, v.profile}, {F_HC, v.highlight_count}});
     if (mask & FM_HI) {
         w.member("\"%s\":[", fieldKey(F_HI));
         w.positions(vsi, v.highlight_count);
@@ -178,8 +174,7 @@ int formatVideoInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator
     return w.status();
 }
 
-int formatMoreInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator,
-                   const db_more_info *mi)
+int formatMoreInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator, const db_more_info *mi)
 {
     if (!mi)
         return 200;
@@ -187,21 +182,24 @@ int formatMoreInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator,
     std::memcpy(&m, mi, sizeof m);
     MemberWriter w(out, separator);
     // Width and height, and the rate's two terms, are one member each for the separator.
-    numberMembers(w, mask, {{F_W, m.width, F_H, m.height},
-                            {F_FPS, m.frame_rate_numerator, F_FPS_DENOM, m.frame_rate_denominator},
-                            {F_PROG, m.is_progressive},
-                            {F_SUBSAMPLE, m.is_subsampled}});
+    numberMembers(w, mask,
+                  {{F_W, m.width, F_H, m.height},
+                   {F_FPS, m.frame_rate_numerator, F_FPS_DENOM, m.frame_rate_denominator},
+                   {F_PROG, m.is_progressive},
+                   {F_SUBSAMPLE, m.is_subsampled}});
     return w.status();
 }
 
-int formatGUMI(ztMediaDBOutput_t *out, uint64_t mask, const char *separator, const uint8_t *gumi,
-               const uint8_t *pgumi)
+int formatGUMI(ztMediaDBOutput_t *out, uint64_t mask, const char *separator, const uint8_t *gumi, const uint8_t *pgumi)
 {
     if (!gumi)
         return 200;
     MemberWriter w(out, separator);
     char hex[2 * DB_GUMI_LEN + 1];
-    const struct { Field field; const uint8_t *bytes; } rows[] = {{F_GUMI, gumi}, {F_PGUMI, pgumi}};
+    const struct {
+        Field field;
+        const uint8_t *bytes;
+    } rows[] = {{F_GUMI, gumi}, {F_PGUMI, pgumi}};
     for (const auto &row : rows) {
         if (!(mask & fieldBit(row.field)) || !row.bytes)
             continue;

@@ -22,13 +22,10 @@ const char *getAudioOptionStr(uint32_t flags);
 // separator), every later one behind ","; 200, or 500 when a piece did not fit. A null record
 // writes nothing and answers 200.
 int formatContentInfo(ztMediaDBOutput_t *out, uint64_t fields, const db_content_info *info);
-int formatVideoInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator,
-                    const db_video_specific_info *vsi);
-int formatMoreInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator,
-                   const db_more_info *mi);
+int formatVideoInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator, const db_video_specific_info *vsi);
+int formatMoreInfo(ztMediaDBOutput_t *out, uint64_t mask, const char *separator, const db_more_info *mi);
 // "gumi" and (when pgumi is not null) "pgumi" as 32 lower-case hex digits each.
-int formatGUMI(ztMediaDBOutput_t *out, uint64_t mask, const char *separator, const uint8_t *gumi,
-               const uint8_t *pgumi);
+int formatGUMI(ztMediaDBOutput_t *out, uint64_t mask, const char *separator, const uint8_t *gumi, const uint8_t *pgumi);
 
 // Writes the members of one JSON object into the entry buffer: each member behind the separator
 // (the one given first, "," after any member, also after one that did not fit), each piece by

@@ -73,14 +73,12 @@ int fetchGroupMembers(const ListEntry &e, GroupMembers *m)
             return 200;
         }
         if (retries >= ZT_LIST_RETRIES) {
-            DBLOG(DB_LOG_ERROR, "error on IPC received, exiting, status %d, bytesRead %d\n",
-                  h.status, m->bytes);
+            DBLOG(DB_LOG_ERROR, "error on IPC received, exiting, status %d, bytesRead %d\n", h.status, m->bytes);
             return 500;
         }
         if (m->bytes >= 0)  // rtosCall has paused after a failed send or receive already
             dbPause();
-        DBLOG(DB_LOG_NOTICE, "error on IPC received, retrying, status %d, bytesRead %d\n",
-              h.status, m->bytes);
+        DBLOG(DB_LOG_NOTICE, "error on IPC received, retrying, status %d, bytesRead %d\n", h.status, m->bytes);
     }
 }
 

@@ -137,9 +137,11 @@ int parseLookup(const char *q, LookupQuery *lq)
     const char *end = std::strchr(lq->files, '&');
     lq->filesEnd = end ? end : lq->files + std::strlen(lq->files);
     // Names are echoed into the answer as they are: refused where that would break it.
-    const struct { const char *key, *text; size_t len; } echoed[] = {
-        {"folder", lq->folder, std::strlen(lq->folder)},
-        {"files", lq->files, static_cast<size_t>(lq->filesEnd - lq->files)}};
+    const struct {
+        const char *key, *text;
+        size_t len;
+    } echoed[] = {{"folder", lq->folder, std::strlen(lq->folder)},
+                  {"files", lq->files, static_cast<size_t>(lq->filesEnd - lq->files)}};
     for (const auto &e : echoed) {
         if (!jsonSafe(e.text, e.len)) {
             DBLOG(DB_LOG_ERROR, "%s=%s is an invalid value\n", e.key, jsonText(e.text, e.len).text);
@@ -151,8 +153,8 @@ int parseLookup(const char *q, LookupQuery *lq)
 
 // Looks one name up and writes its entry. Returns the lookup's status (200 and 404 go on, any
 // other ends the file loop); *written becomes 500 when the entry did not fit.
-int lookupFile(ztMediaDBOutput_t *out, rtosConnection_t *db, const char *folder, const char *name,
-               const char *sep, int *written)
+int lookupFile(ztMediaDBOutput_t *out, rtosConnection_t *db, const char *folder, const char *name, const char *sep,
+               int *written)
 {
     char dir[DB_DIR_NAME_LEN + 1] = {0};
     char file[DB_FILE_NAME_LEN + 1] = {0};
@@ -164,14 +166,13 @@ int lookupFile(ztMediaDBOutput_t *out, rtosConnection_t *db, const char *folder,
     const int found = getFileGUMIResponse(db, dir, file, response, &ci, &gumi, &pgumi);
     int status;
     if (found == 200) {
-        status = ZT_OUT(out, OutBuf::Entry, "%s{\"n\":\"%s\"", sep,
-                        jsonText(ci->file_name, DB_FILE_NAME_LEN).text);
+        status = ZT_OUT(out, OutBuf::Entry, "%s{\"n\":\"%s\"", sep, jsonText(ci->file_name, DB_FILE_NAME_LEN).text);
         status = worst(status, formatGUMI(out, FM_ALL, ",", gumi, pgumi));
         status = worst(status, ZT_OUT(out, OutBuf::Entry, "}"));
     } else if (found == 404) {
         // A name cut to 12 bytes may end inside a character: escaped like the database's names.
-        status = ZT_OUT(out, OutBuf::Entry, "%s{\"n\":\"%s\",\"DNE\":\"1\"}", sep,
-                        jsonText(file, DB_FILE_NAME_LEN).text);
+        status =
+            ZT_OUT(out, OutBuf::Entry, "%s{\"n\":\"%s\",\"DNE\":\"1\"}", sep, jsonText(file, DB_FILE_NAME_LEN).text);
     } else {
         return found;
     }

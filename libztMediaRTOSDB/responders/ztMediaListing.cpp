@@ -10,10 +10,7 @@ namespace {
 
 enum class Failure { None, Exchange, Status, Empty };
 
-void logPageResponse(const uint8_t *response, int bytes)
-{
-    dbLogListResponse(ListReader(response, bytes).header());
-}
+void logPageResponse(const uint8_t *response, int bytes) { dbLogListResponse(ListReader(response, bytes).header()); }
 
 // On the listing's connection (the page logs its own request, before it reopens a dropped
 // connection); the count is clamped to the page size, then the token compared.
@@ -36,8 +33,8 @@ struct Channel {
 };
 
 // One page: request, exchange, checks. Failure::None with the page's entry count in *entries.
-Failure fetchPage(Channel &ch, const ListingRequest &lr, uint32_t count, uint32_t index,
-                  uint8_t *response, int *bytes, uint32_t *entries)
+Failure fetchPage(Channel &ch, const ListingRequest &lr, uint32_t count, uint32_t index, uint8_t *response, int *bytes,
+                  uint32_t *entries)
 {
     db_list_params_request req{};
     const bool withParams = lr.paramCount != 0;
@@ -66,8 +63,8 @@ Failure fetchPage(Channel &ch, const ListingRequest &lr, uint32_t count, uint32_
     *entries = h.header.count_returned;
     const uint32_t left = h.total_entries > index ? h.total_entries - index : 0;
     if (left < *entries) {
-        DBLOG(DB_LOG_NOTICE, "%d total_entries, but %d starting_index with %d count_returned\n",
-              h.total_entries, index, h.header.count_returned);
+        DBLOG(DB_LOG_NOTICE, "%d total_entries, but %d starting_index with %d count_returned\n", h.total_entries, index,
+              h.header.count_returned);
         DBLOG(DB_LOG_NOTICE, "truncating to %d items in this page\n", left);
         *entries = left;
     }
@@ -76,8 +73,7 @@ Failure fetchPage(Channel &ch, const ListingRequest &lr, uint32_t count, uint32_
 
 }  // namespace
 
-int runListing(rtosConnection_t *conn, const ListingRequest &lr,
-               const std::function<void()> &onRestart,
+int runListing(rtosConnection_t *conn, const ListingRequest &lr, const std::function<void()> &onRestart,
                const std::function<int(const ListEntry &)> &onEntry)
 {
     Channel ch{conn, true};

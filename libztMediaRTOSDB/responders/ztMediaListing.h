@@ -18,7 +18,7 @@ struct ListingRequest {
     uint32_t startingIndex;  // where the listing (and every restart) begins
     uint32_t listOptions;
     uint32_t queryOptions;
-    int paramCount;          // 0: plain list request; else the list with parameters
+    int paramCount;  // 0: plain list request; else the list with parameters
     uint32_t params[2];
 };
 
@@ -30,8 +30,7 @@ struct ListingRequest {
 // onEntry processes one entry (entries of files the database does not know, content type all
 // ones, are skipped: they only advance the index) and returns 200 to go on (any other status ends the listing with
 // that status). Returns 200 or the status that ended the listing.
-int runListing(rtosConnection_t *conn, const ListingRequest &lr,
-               const std::function<void()> &onRestart,
+int runListing(rtosConnection_t *conn, const ListingRequest &lr, const std::function<void()> &onRestart,
                const std::function<int(const ListEntry &)> &onEntry);
 
 // Retries of one listing.

@@ -150,8 +150,7 @@ void sendMetadata(const Reply &reply, int status, const ztMediaDBOutput_t &out)
 
 }  // namespace
 
-int generateMetadataUpload(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_t &s,
-                           bool isUpload)
+int generateMetadataUpload(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_t &s, bool isUpload)
 {
     int status = openObject(out);
     if (status != 200)
@@ -159,11 +158,10 @@ int generateMetadataUpload(ztMediaDBOutput_t *out, rtosConnection_t *db, const d
     const uint64_t mask = dataSetMask(isUpload ? DS_UPLOAD : DS_OFFLOAD);
     uint8_t response[DB_FRAME_MAX] = {0};
     if (s.filter == FILTER_META_UPLOAD_SET)
-        status = getWriteUploadStatusResponse(db, s.dirName, s.fileName, response,
-                                              s.newUploadStatus, true, false);
+        status = getWriteUploadStatusResponse(db, s.dirName, s.fileName, response, s.newUploadStatus, true, false);
     else if (s.filter == FILTER_META_OFFLOAD_SET)
-        status = getWriteUploadStatusResponse(db, s.dirName, s.fileName, response,
-                                              s.newOffloadStatus, false, s.clearOffloadStatus);
+        status = getWriteUploadStatusResponse(db, s.dirName, s.fileName, response, s.newOffloadStatus, false,
+                                              s.clearOffloadStatus);
     if (status == 200) {
         db_content_info ci;
         status = readContent(db, s, response, &ci);

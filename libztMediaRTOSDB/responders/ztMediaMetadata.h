@@ -12,8 +12,7 @@ namespace ztmedia {
 // "upload" (isUpload) or "offload": the status write the settings ask for (filter 24 or 26),
 // then the file's upload state {"us":"N"} or offload flags {"mos":[...]} read back into the
 // entry buffer. Returns the HTTP status.
-int generateMetadataUpload(ztMediaDBOutput_t *out, rtosConnection_t *db,
-                           const dbSettings_t &settings, bool isUpload);
+int generateMetadataUpload(ztMediaDBOutput_t *out, rtosConnection_t *db, const dbSettings_t &settings, bool isUpload);
 
 }  // namespace ztmedia
 

@@ -26,8 +26,8 @@ const BufferRow kBuffers[] = {
      "malloc localBuffer failed medialist\n"},
     {&ztMediaDBOutput_t::localDirectoryBuffer, &ztMediaDBOutput_t::localDirectoryBufferPos,
      ZT_OUT_DIRECTORY_BUFFER_SIZE, "malloc localDirectoryBuffer failed medialist\n"},
-    {&ztMediaDBOutput_t::localEntryBuffer, &ztMediaDBOutput_t::localEntryBufferPos,
-     ZT_OUT_ENTRY_BUFFER_SIZE, "malloc localEntryBuffer failed medialist\n"},
+    {&ztMediaDBOutput_t::localEntryBuffer, &ztMediaDBOutput_t::localEntryBufferPos, ZT_OUT_ENTRY_BUFFER_SIZE,
+     "malloc localEntryBuffer failed medialist\n"},
 };
 
 const BufferRow &rowOf(OutBuf which)
@@ -65,10 +65,7 @@ void logOverflow(OutBuf which, int wouldBe, const char *file, int line)
     }
 }
 
-void writeStdout(void *, const char *data, size_t size)
-{
-    std::fwrite(data, 1, size, stdout);
-}
+void writeStdout(void *, const char *data, size_t size) { std::fwrite(data, 1, size, stdout); }
 
 const ztMediaSink kStdoutSink = {writeStdout, nullptr};
 
@@ -136,8 +133,7 @@ int refuseRequest(const Reply &reply, int status)
     return -1;
 }
 
-int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
-               const char *format, va_list ap)
+int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line, const char *format, va_list ap)
 {
     // The cursor marks the end of the text, so an append neither scans what is there (a list's
     // buffers grow to tens of kilobytes, piece by piece) nor formats its piece twice.
@@ -157,8 +153,7 @@ int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
     return 500;
 }
 
-int outAppend(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
-              const char *format, ...)
+int outAppend(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line, const char *format, ...)
 {
     va_list ap;
     va_start(ap, format);
@@ -173,10 +168,7 @@ void outRewind(ztMediaDBOutput_t *out, OutBuf which)
     out->*b.cursor = out->*b.buffer;
 }
 
-const char *outText(const ztMediaDBOutput_t *out, OutBuf which)
-{
-    return out->*rowOf(which).buffer;
-}
+const char *outText(const ztMediaDBOutput_t *out, OutBuf which) { return out->*rowOf(which).buffer; }
 
 int outMoveEntry(ztMediaDBOutput_t *out)
 {
@@ -200,10 +192,7 @@ int outOpenDirectory(ztMediaDBOutput_t *out, OutBuf which, const char *name)
     return ZT_OUT(out, which, "{\"d\":\"%s\",\"fs\":[", jsonText(name, DB_DIR_NAME_LEN).text);
 }
 
-bool ListDirectory::isNewFor(const char *dir) const
-{
-    return !open || std::memcmp(name, dir, DB_DIR_NAME_LEN) != 0;
-}
+bool ListDirectory::isNewFor(const char *dir) const { return !open || std::memcmp(name, dir, DB_DIR_NAME_LEN) != 0; }
 
 int ListDirectory::start(ztMediaDBOutput_t *out, OutBuf which, const char *dir)
 {
@@ -213,8 +202,8 @@ int ListDirectory::start(ztMediaDBOutput_t *out, OutBuf which, const char *dir)
     return outOpenDirectory(out, which, dir);
 }
 
-void sendListResponse(const Reply &reply, int status, const char *cardId, const std::string &extra,
-                      const char *media, const char *tail)
+void sendListResponse(const Reply &reply, int status, const char *cardId, const std::string &extra, const char *media,
+                      const char *tail)
 {
     writeHttpResponseHeader(reply, status);
     std::string body;
@@ -230,7 +219,4 @@ void sendListResponse(const Reply &reply, int status, const char *cardId, const 
 
 }  // namespace ztmedia
 
-const ztMediaSink *ztMediaStdoutSink()
-{
-    return &ztmedia::kStdoutSink;
-}
+const ztMediaSink *ztMediaStdoutSink() { return &ztmedia::kStdoutSink; }

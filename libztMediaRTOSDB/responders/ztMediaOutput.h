@@ -14,9 +14,9 @@
 
 // The output buffers of one response, each appended to within its bounds.
 enum : uint32_t {
-    ZT_OUT_BUFFER_SIZE = 0x20000,           // localBuffer: the body's media array
-    ZT_OUT_DIRECTORY_BUFFER_SIZE = 0x10000, // localDirectoryBuffer: one directory object
-    ZT_OUT_ENTRY_BUFFER_SIZE = 1536,        // localEntryBuffer: one file entry
+    ZT_OUT_BUFFER_SIZE = 0x20000,            // localBuffer: the body's media array
+    ZT_OUT_DIRECTORY_BUFFER_SIZE = 0x10000,  // localDirectoryBuffer: one directory object
+    ZT_OUT_ENTRY_BUFFER_SIZE = 1536,         // localEntryBuffer: one file entry
 };
 struct ztMediaDBOutput_t {
     mg_connection *conn;
@@ -61,10 +61,10 @@ enum class OutBuf { Media, Directory, Entry };
 // buffer, the piece and a terminator fit; otherwise logs the buffer's overflow message (naming
 // file:line), drops the piece, moves the cursor back to the buffer start and returns 500.
 // Returns 200 when the piece was written.
-int outAppend(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
-              const char *format, ...) __attribute__((format(printf, 5, 6)));
-int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line,
-               const char *format, va_list ap) __attribute__((format(printf, 5, 0)));
+int outAppend(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line, const char *format, ...)
+    __attribute__((format(printf, 5, 6)));
+int outAppendV(ztMediaDBOutput_t *out, OutBuf which, const char *file, int line, const char *format, va_list ap)
+    __attribute__((format(printf, 5, 0)));
 #define ZT_OUT(out, which, ...) ::ztmedia::outAppend((out), (which), __FILE__, __LINE__, __VA_ARGS__)
 
 // Resets a buffer's cursor to its start (the text stays until overwritten).
@@ -93,8 +93,8 @@ struct ListDirectory {
 
 // Sends a list body: status line, headers and "{\"id\":\"ID\"" (ID escaped) + extra + ",\"media\":[" + media
 // (only for 200) + tail, where tail closes the array, object and line.
-void sendListResponse(const Reply &reply, int status, const char *cardId, const std::string &extra,
-                      const char *media, const char *tail);
+void sendListResponse(const Reply &reply, int status, const char *cardId, const std::string &extra, const char *media,
+                      const char *tail);
 
 // The first `status` other than 200 wins; 200 otherwise.
 inline int worst(int status, int next) { return status != 200 ? status : next; }

@@ -45,17 +45,16 @@ int pagedEntry(ztMediaDBOutput_t *out, uint32_t queryOptions, ListDirectory &d, 
 }  // namespace
 }  // namespace ztmedia
 
-int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int starting_index,
-                   uint32_t list_options, uint32_t query_options, int paramCount,
-                   const uint32_t *params)
+int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int starting_index, uint32_t list_options,
+                   uint32_t query_options, int paramCount, const uint32_t *params)
 {
-    return dbGetPagedListTo(ztMediaStdoutSink(), conn, maxRequests, request_count, starting_index,
-                            list_options, query_options, paramCount, params);
+    return dbGetPagedListTo(ztMediaStdoutSink(), conn, maxRequests, request_count, starting_index, list_options,
+                            query_options, paramCount, params);
 }
 
-int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxRequests,
-                     int request_count, int starting_index, uint32_t list_options,
-                     uint32_t query_options, int paramCount, const uint32_t *params)
+int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxRequests, int request_count,
+                     int starting_index, uint32_t list_options, uint32_t query_options, int paramCount,
+                     const uint32_t *params)
 {
     using namespace ztmedia;
     const Reply reply{sink, conn};
@@ -77,24 +76,29 @@ int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxReques
     int status = opened ? 200 : 500;
     ListDirectory d{};
     if (opened && maxRequests > 0) {
-        ListingRequest lr{maxRequests, static_cast<uint32_t>(request_count),
-                          static_cast<uint32_t>(starting_index), list_options, query_options,
-                          paramCount, {0, 0}};
+        ListingRequest lr{maxRequests,
+                          static_cast<uint32_t>(request_count),
+                          static_cast<uint32_t>(starting_index),
+                          list_options,
+                          query_options,
+                          paramCount,
+                          {0, 0}};
         if (paramCount != 0 && params) {
             lr.params[0] = params[0];
             lr.params[1] = paramCount == 1 ? 0 : params[1];
         }
         DBLOG(DB_LOG_HEADERS,
-              "dbGetPagedList() req->command_type:%d, list_options:0x%x,%d, query_options:0x%x,%d, param1:0x%x,%d, param2:0x%x,%d",
-              paramCount ? DB_CMD_LIST_WITH_PARAMS : DB_CMD_LIST, list_options, list_options,
-              query_options, query_options, lr.params[0], lr.params[0], lr.params[1], lr.params[1]);
+              "dbGetPagedList() req->command_type:%d, list_options:0x%x,%d, query_options:0x%x,%d, param1:0x%x,%d, "
+              "param2:0x%x,%d",
+              paramCount ? DB_CMD_LIST_WITH_PARAMS : DB_CMD_LIST, list_options, list_options, query_options,
+              query_options, lr.params[0], lr.params[0], lr.params[1], lr.params[1]);
         auto restart = [&] {
             d = ListDirectory{};
             outRewind(&out, OutBuf::Media);
             out.localBuffer[0] = 0;
         };
-        status = runListing(&db, lr, restart,
-                            [&](const ListEntry &e) { return pagedEntry(&out, query_options, d, e); });
+        status =
+            runListing(&db, lr, restart, [&](const ListEntry &e) { return pagedEntry(&out, query_options, d, e); });
     }
     rtosConnectionDtor(&db);
     sendListResponse(reply, status, id, std::string(), out.localBuffer,

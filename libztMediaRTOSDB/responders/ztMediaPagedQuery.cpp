@@ -18,9 +18,8 @@ struct PagedKey {
 };
 // In the argument order of dbGetPagedList.
 const PagedKey kPagedKeys[] = {
-    {"max", true, 0x7FFFFFFF},  {"count", true, 0x7FFFFFFF}, {"start", true, 0x7FFFFFFF},
-    {"lo", true, 0xFFFFFFFF},   {"qo", true, 0xFFFFFFFF},    {"p1", false, 0xFFFFFFFF},
-    {"p2", false, 0xFFFFFFFF},
+    {"max", true, 0x7FFFFFFF}, {"count", true, 0x7FFFFFFF}, {"start", true, 0x7FFFFFFF}, {"lo", true, 0xFFFFFFFF},
+    {"qo", true, 0xFFFFFFFF},  {"p1", false, 0xFFFFFFFF},   {"p2", false, 0xFFFFFFFF},
 };
 constexpr size_t kKeys = sizeof kPagedKeys / sizeof kPagedKeys[0];
 
@@ -89,7 +88,6 @@ int generatePagedListTo(const ztMediaSink *sink, mg_connection *conn, const char
     const uint32_t params[2] = {static_cast<uint32_t>(v[5]), static_cast<uint32_t>(v[6])};
     // Without p1 the request is a plain list, whatever p2 says.
     const int paramCount = !present[5] ? 0 : present[6] ? 2 : 1;
-    return dbGetPagedListTo(sink, conn, static_cast<int>(v[0]), static_cast<int>(v[1]),
-                            static_cast<int>(v[2]), static_cast<uint32_t>(v[3]),
-                            static_cast<uint32_t>(v[4]), paramCount, params);
+    return dbGetPagedListTo(sink, conn, static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]),
+                            static_cast<uint32_t>(v[3]), static_cast<uint32_t>(v[4]), paramCount, params);
 }

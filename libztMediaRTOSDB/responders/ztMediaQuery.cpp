@@ -24,21 +24,33 @@ struct Word {
 // The low byte of the options names the kind of list asked for; it is dropped before the request
 // goes out.
 enum : uint32_t {
-    Q_HIGHLIGHTS = 1, Q_CLIPS = 2, Q_GROUPS = 4, Q_KIND_BITS = 0xFF,
-    Q_V = RTOS_DB_QUERY_VIDEOS, Q_P = RTOS_DB_QUERY_PHOTOS,
-    Q_NONE = Q_V | Q_P | RTOS_DB_QUERY_METADATA_SESSION_FILES | RTOS_DB_QUERY_RAW_PHOTOS |
-             Q_HIGHLIGHTS | Q_CLIPS | Q_GROUPS,
+    Q_HIGHLIGHTS = 1,
+    Q_CLIPS = 2,
+    Q_GROUPS = 4,
+    Q_KIND_BITS = 0xFF,
+    Q_V = RTOS_DB_QUERY_VIDEOS,
+    Q_P = RTOS_DB_QUERY_PHOTOS,
+    Q_NONE =
+        Q_V | Q_P | RTOS_DB_QUERY_METADATA_SESSION_FILES | RTOS_DB_QUERY_RAW_PHOTOS | Q_HIGHLIGHTS | Q_CLIPS | Q_GROUPS,
 };
 // The "f" words of the media list.
 const Word kListWords[] = {
-    {"photos", 1, Q_P},                          {"video", 2, Q_V},
-    {"clips", 4, Q_V | Q_P | Q_CLIPS},           {"videoclips", 4, Q_V | Q_CLIPS},
-    {"photoclips", 5, Q_P | Q_CLIPS},            {"highlights", 6, Q_V | Q_P | Q_HIGHLIGHTS},
-    {"videohighlights", 7, Q_V | Q_HIGHLIGHTS},  {"photohighlights", 8, Q_P | Q_HIGHLIGHTS},
-    {"groups", 10, Q_V | Q_P | Q_GROUPS},        {"videogroups", 10, Q_V | Q_GROUPS},
-    {"photogroups", 11, Q_P | Q_GROUPS},         {"raw", 12, RTOS_DB_QUERY_RAW_PHOTOS},
-    {"gumi", FILTER_GUMI, 0},                    {"none", 14, Q_NONE},
-    {"upload", FILTER_UPLOAD, 0},                {"offload", FILTER_OFFLOAD, 0},
+    {"photos", 1, Q_P},
+    {"video", 2, Q_V},
+    {"clips", 4, Q_V | Q_P | Q_CLIPS},
+    {"videoclips", 4, Q_V | Q_CLIPS},
+    {"photoclips", 5, Q_P | Q_CLIPS},
+    {"highlights", 6, Q_V | Q_P | Q_HIGHLIGHTS},
+    {"videohighlights", 7, Q_V | Q_HIGHLIGHTS},
+    {"photohighlights", 8, Q_P | Q_HIGHLIGHTS},
+    {"groups", 10, Q_V | Q_P | Q_GROUPS},
+    {"videogroups", 10, Q_V | Q_GROUPS},
+    {"photogroups", 11, Q_P | Q_GROUPS},
+    {"raw", 12, RTOS_DB_QUERY_RAW_PHOTOS},
+    {"gumi", FILTER_GUMI, 0},
+    {"none", 14, Q_NONE},
+    {"upload", FILTER_UPLOAD, 0},
+    {"offload", FILTER_OFFLOAD, 0},
 };
 // The "t" words of the metadata request.
 const Word kDataSets[] = {
@@ -61,8 +73,7 @@ const Word *findWord(const Word (&table)[N], const char *value)
 JsonText shown(const char *value) { return jsonText(value, ZT_JSON_TEXT_IN_MAX); }
 
 // The status and message of a key that is present but failed (r is 0, -2 or another failure).
-int keyFailure(int r, const char *key, const char *buf, const char *emptyFormat,
-               const char *tooLongFormat)
+int keyFailure(int r, const char *key, const char *buf, const char *emptyFormat, const char *tooLongFormat)
 {
     if (r == 0) {
         DBLOG(DB_LOG_ERROR, emptyFormat, key);
@@ -138,8 +149,10 @@ void logSettings(const dbSettings_t &s)
 
 int parseOffloadSet(const char *q, size_t len, const char *status, dbSettings_t *s)
 {
-    static const struct { const char *word; uint32_t bit; } kTargets[] = {
-        {"app", 1}, {"pc", 2}, {"other", 4}};
+    static const struct {
+        const char *word;
+        uint32_t bit;
+    } kTargets[] = {{"app", 1}, {"pc", 2}, {"other", 4}};
     uint32_t bit = 0;
     for (const auto &t : kTargets)
         if (std::strcmp(t.word, status) == 0)
@@ -184,8 +197,7 @@ int parseDataSet(const char *q, size_t len, dbSettings_t *s)
         return 400;
     }
     if (r <= 0)
-        return keyFailure(r, "t", value, "Field '%s' has no value\n",
-                          "Insufficient internal storage for %s=%s\n");
+        return keyFailure(r, "t", value, "Field '%s' has no value\n", "Insufficient internal storage for %s=%s\n");
     const Word *w = findWord(kDataSets, value);
     if (!w) {
         DBLOG(DB_LOG_ERROR, "%s=%s not implemented\n", "t", shown(value).text);
@@ -208,8 +220,7 @@ int parseQueryP(const char *q, size_t len, dbSettings_t *s)
         return 400;
     }
     if (r <= 0)
-        return keyFailure(r, "p", value, "Required field '%s' has no value\n",
-                          "Insufficient storage for %s=%s\n");
+        return keyFailure(r, "p", value, "Required field '%s' has no value\n", "Insufficient storage for %s=%s\n");
     char *save = nullptr;
     const char *dir = strtok_r(value, "/", &save);
     // The path is a database key, never opened as a path: "." and ".." are names the database
@@ -227,8 +238,7 @@ int parseQueryP(const char *q, size_t len, dbSettings_t *s)
     std::snprintf(s->fileName, sizeof s->fileName, "%s", file);
     const char *ext = s->fileName + 8;
     if (s->fileName[8] != '.' ||
-        (std::strcmp(ext + 1, "JPG") != 0 && std::strcmp(ext + 1, "MP4") != 0 &&
-         std::strcmp(ext + 1, "360") != 0)) {
+        (std::strcmp(ext + 1, "JPG") != 0 && std::strcmp(ext + 1, "MP4") != 0 && std::strcmp(ext + 1, "360") != 0)) {
         DBLOG(DB_LOG_NOTICE, "Not a JPG or MP4 file name '%s', inferring FILE NOT_FOUND\n", shown(s->fileName).text);
         return 404;
     }
@@ -242,8 +252,7 @@ int mg_strncasecmp(const char *s1, const char *s2, size_t len)
     int diff = 0;
     if (len > 0) {
         do {
-            diff = std::tolower(static_cast<unsigned char>(*s1++)) -
-                   std::tolower(static_cast<unsigned char>(*s2++));
+            diff = std::tolower(static_cast<unsigned char>(*s1++)) - std::tolower(static_cast<unsigned char>(*s2++));
         } while (diff == 0 && s1[-1] != '\0' && --len > 0);
     }
     return diff;
@@ -262,7 +271,8 @@ int mg_url_decode(const char *src, int src_len, char *dst, int dst_len, int is_f
         return -1;
     }
     auto hex = [](char c) {
-        return std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+        return std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                                                           : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
     };
     int i = 0, j = 0;
     for (; i < src_len && j < dst_len - 1; ++i, ++j) {
@@ -280,8 +290,7 @@ int mg_url_decode(const char *src, int src_len, char *dst, int dst_len, int is_f
     return i >= src_len ? j : -1;
 }
 
-int mg_get_var2(const char *data, size_t data_len, const char *name, char *dst, size_t dst_len,
-                size_t occurrence)
+int mg_get_var2(const char *data, size_t data_len, const char *name, char *dst, size_t dst_len, size_t occurrence)
 {
     if (!dst || dst_len == 0)
         return -2;
@@ -291,8 +300,8 @@ int mg_get_var2(const char *data, size_t data_len, const char *name, char *dst, 
     const size_t name_len = std::strlen(name);
     const char *end = data + data_len;
     for (const char *p = data; p + name_len < end; ++p) {
-        if ((p == data || p[-1] == '&') && p[name_len] == '=' &&
-            mg_strncasecmp(name, p, name_len) == 0 && occurrence-- == 0) {
+        if ((p == data || p[-1] == '&') && p[name_len] == '=' && mg_strncasecmp(name, p, name_len) == 0 &&
+            occurrence-- == 0) {
             p += name_len + 1;
             const void *amp = std::memchr(p, '&', static_cast<size_t>(end - p));
             const char *s = amp ? static_cast<const char *>(amp) : end;
@@ -326,8 +335,7 @@ int parseQueryFields(const char *q, size_t len, dbSettings_t *s)
     if (r == -1)
         return 200;
     if (r <= 0)
-        return keyFailure(r, "fields", value, "Field '%s' has no value\n",
-                          "Insufficient storage for %s=%s\n");
+        return keyFailure(r, "fields", value, "Field '%s' has no value\n", "Insufficient storage for %s=%s\n");
     char *list = value;
     if (r >= 2 && value[0] == '"' && value[r - 1] == '"') {
         value[r - 1] = 0;
@@ -353,7 +361,8 @@ int parseQueryFields(const char *q, size_t len, dbSettings_t *s)
         DBLOG(DB_LOG_ERROR, "Insufficient storage for unsupported fields");
         return 500;
     }
-    DBLOG(DB_LOG_NOTICE, "fieldMask = 0x%08X, unsupported %s\n", static_cast<unsigned>(mask), shown(s->unsupported).text);
+    DBLOG(DB_LOG_NOTICE, "fieldMask = 0x%08X, unsupported %s\n", static_cast<unsigned>(mask),
+          shown(s->unsupported).text);
     s->whitelistMask = mask;
     return repeatedStatus(q, len, "fields", "Field '%s' found multiple times\n");
 }
@@ -374,8 +383,7 @@ int parseQueryFolder(const char *q, size_t len, dbSettings_t *s)
         if (status != 200)
             return status;
     } else if (r != 0 && r != -1) {
-        return keyFailure(r, "folder", value, "Field '%s' has no value\n",
-                          "Insufficient storage for %s=%s\n");
+        return keyFailure(r, "folder", value, "Field '%s' has no value\n", "Insufficient storage for %s=%s\n");
     }
     r = mg_get_var(q, len, "files", value, sizeof value);
     if (r > 0 && s->dirName[0] == 0) {
@@ -387,8 +395,7 @@ int parseQueryFolder(const char *q, size_t len, dbSettings_t *s)
         return 400;
     }
     if (r < -1)
-        return keyFailure(r, "files", value, "Field '%s' has no value\n",
-                          "Insufficient storage for %s=%s\n");
+        return keyFailure(r, "files", value, "Field '%s' has no value\n", "Insufficient storage for %s=%s\n");
     return 200;
 }
 
@@ -407,8 +414,7 @@ int parseQueryStatus(const char *q, size_t len, dbSettings_t *s)
         return 400;
     }
     if (r < 0)
-        return keyFailure(r, "status", value, "Field '%s' has no value\n",
-                          "Insufficient storage for %s=%s\n");
+        return keyFailure(r, "status", value, "Field '%s' has no value\n", "Insufficient storage for %s=%s\n");
     int status = 200;
     if (isUploadFilter(s->filter))
         status = parseUploadSet(value, s);

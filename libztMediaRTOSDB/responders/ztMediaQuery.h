@@ -46,8 +46,7 @@ enum : int32_t {
 
 int mg_strncasecmp(const char *s1, const char *s2, size_t len);
 int mg_url_decode(const char *src, int src_len, char *dst, int dst_len, int is_form_url_encoded);
-int mg_get_var2(const char *data, size_t data_len, const char *name, char *dst, size_t dst_len,
-                size_t occurrence);
+int mg_get_var2(const char *data, size_t data_len, const char *name, char *dst, size_t dst_len, size_t occurrence);
 int mg_get_var(const char *data, size_t data_len, const char *name, char *dst, size_t dst_len);
 
 // A zeroed record with the given field mask.

@@ -19,7 +19,11 @@ struct CAHMediaListProbe {
     uint32_t token() const { return l.mToken; }
     uint32_t version() const { return l.mDbVersion; }
     bool versionValid() const { return l.mDbVersionValid; }
-    void holdVersion(uint32_t v) { l.mDbVersion = v; l.mDbVersionValid = true; }
+    void holdVersion(uint32_t v)
+    {
+        l.mDbVersion = v;
+        l.mDbVersionValid = true;
+    }
     void setRules(const std::vector<UploadRule> &rules) { l.mRules = rules; }
     // Replaces the keys and puts the cursor on key `at`.
     void setBlocks(const std::vector<CompareBlock> &blocks, size_t at = 0)

@@ -67,43 +67,103 @@ struct Call {
 };
 
 inline const Call kCalls[] = {
-    {"dbGetContentInfo", [] { db_file_spec fs = fileSpec("ZX010001.MP4"); db_content_info ci;
-                              return dbGetContentInfo(nullptr, &fs, &ci); }, kQueryFails},
-    {"dbGetGroupContentInfo", [] { db_file_spec fs = fileSpec("ZX010002.MP4"); db_group_info g; db_content_info ci;
-                                   uint8_t a[DB_GROUP_BITMAP_MAX], b[DB_GROUP_BITMAP_MAX];
-                                   return dbGetGroupContentInfo(nullptr, &fs, &g, &ci, a, b); }, kQueryFails},
-    {"dbGetVideoSpecificInfo", [] { db_file_spec fs = fileSpec("ZX010001.MP4"); db_video_specific_info v;
-                                    db_content_info ci; uint32_t h[4];
-                                    return dbGetVideoSpecificInfo(nullptr, &fs, &v, &ci, h, 4); }, kQueryFails},
-    {"dbGetMoreInfo", [] { db_file_spec fs = fileSpec("ZX010001.MP4"); db_more_info m;
-                           return dbGetMoreInfo(nullptr, &fs, &m); }, kQueryFails},
-    {"dbGetGUMIByFileName", [] { db_file_spec fs = fileSpec("ZX010001.MP4"); uint8_t g[16], p[16];
-                                 return dbGetGUMIByFileName(nullptr, &fs, g, p); }, kQueryFails},
-    {"dbGetFileNameByGUMI", [] { const uint8_t g[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-                                 char out[20]; return dbGetFileNameByGUMI(nullptr, g, out); }, kQueryFails},
+    {"dbGetContentInfo",
+     [] {
+         db_file_spec fs = fileSpec("ZX010001.MP4");
+         db_content_info ci;
+         return dbGetContentInfo(nullptr, &fs, &ci);
+     },
+     kQueryFails},
+    {"dbGetGroupContentInfo",
+     [] {
+         db_file_spec fs = fileSpec("ZX010002.MP4");
+         db_group_info g;
+         db_content_info ci;
+         uint8_t a[DB_GROUP_BITMAP_MAX], b[DB_GROUP_BITMAP_MAX];
+         return dbGetGroupContentInfo(nullptr, &fs, &g, &ci, a, b);
+     },
+     kQueryFails},
+    {"dbGetVideoSpecificInfo",
+     [] {
+         db_file_spec fs = fileSpec("ZX010001.MP4");
+         db_video_specific_info v;
+         db_content_info ci;
+         uint32_t h[4];
+         return dbGetVideoSpecificInfo(nullptr, &fs, &v, &ci, h, 4);
+     },
+     kQueryFails},
+    {"dbGetMoreInfo",
+     [] {
+         db_file_spec fs = fileSpec("ZX010001.MP4");
+         db_more_info m;
+         return dbGetMoreInfo(nullptr, &fs, &m);
+     },
+     kQueryFails},
+    {"dbGetGUMIByFileName",
+     [] {
+         db_file_spec fs = fileSpec("ZX010001.MP4");
+         uint8_t g[16], p[16];
+         return dbGetGUMIByFileName(nullptr, &fs, g, p);
+     },
+     kQueryFails},
+    {"dbGetFileNameByGUMI",
+     [] {
+         const uint8_t g[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+         char out[20];
+         return dbGetFileNameByGUMI(nullptr, g, out);
+     },
+     kQueryFails},
     // Retries on its connection; maps a refused status to HTTP.
-    {"dbGetChapteredVideoDuration", [] { uint32_t d; return dbGetChapteredVideoDuration("100ZTCAM", "ZX010001.MP4", &d); },
+    {"dbGetChapteredVideoDuration",
+     [] {
+         uint32_t d;
+         return dbGetChapteredVideoDuration("100ZTCAM", "ZX010001.MP4", &d);
+     },
      kCutHeader | kCutBody | kStatus | kGone},
     // Takes whatever comes back.
-    {"dbGetUploadStatusHistogram", [] { uint32_t v, h[DB_HISTOGRAM_BUCKETS]; return dbGetUploadStatusHistogram(7, &v, h); },
+    {"dbGetUploadStatusHistogram",
+     [] {
+         uint32_t v, h[DB_HISTOGRAM_BUCKETS];
+         return dbGetUploadStatusHistogram(7, &v, h);
+     },
      kLost | kGone},
     {"dbSetCAHUploadStatus", [] { return dbSetCAHUploadStatus("100ZTCAM", "ZP010003.JPG", 4, 7); }, kQueryFails},
-    {"getFileGUMIResponse", [] { return onConnection([](rtosConnection_t *c, uint8_t *r) {
-                                     db_content_info *ci; uint8_t *g, *p;
-                                     return getFileGUMIResponse(c, "100ZTCAM", "ZX010001.MP4", r, &ci, &g, &p); }); },
+    {"getFileGUMIResponse",
+     [] {
+         return onConnection([](rtosConnection_t *c, uint8_t *r) {
+             db_content_info *ci;
+             uint8_t *g, *p;
+             return getFileGUMIResponse(c, "100ZTCAM", "ZX010001.MP4", r, &ci, &g, &p);
+         });
+     },
      kCutHeader | kCutBody | kStatus | kGone},
-    {"getWriteUploadStatusResponse", [] { return onConnection([](rtosConnection_t *c, uint8_t *r) {
-                                              return getWriteUploadStatusResponse(c, "100ZTCAM", "ZP010003.JPG", r,
-                                                                                  0x10, false, false); }); },
+    {"getWriteUploadStatusResponse",
+     [] {
+         return onConnection([](rtosConnection_t *c, uint8_t *r) {
+             return getWriteUploadStatusResponse(c, "100ZTCAM", "ZP010003.JPG", r, 0x10, false, false);
+         });
+     },
      kQueryFails},  // the merge reads the current word with a content query first
     // A list page's one attempt reads what arrived after the header.
-    {"dbGetCAHList", [] { uint32_t s, t; return dbGetCAHList(2, 1, 7, onItem, nullptr, onFile, nullptr, &s, &t); },
+    {"dbGetCAHList",
+     [] {
+         uint32_t s, t;
+         return dbGetCAHList(2, 1, 7, onItem, nullptr, onFile, nullptr, &s, &t);
+     },
      kLost | kCutHeader | kGone},
-    {"dbGetCAHSessionFileList", [] { uint32_t s, t;
-                                     return dbGetCAHSessionFileList(2, 0, 7, onItem, nullptr, onFile, nullptr, &s, &t); },
+    {"dbGetCAHSessionFileList",
+     [] {
+         uint32_t s, t;
+         return dbGetCAHSessionFileList(2, 0, 7, onItem, nullptr, onFile, nullptr, &s, &t);
+     },
      kLost | kCutHeader | kGone},
     {"dbSetUploadStatusRawBits", [] { return dbSetUploadStatusRawBits("100ZTCAM", "ZP010003.JPG", 3, 7); }, kGone},
-    {"scandirRTOSdb", [] { zt_file_info files[8]; int n = 8; return scandirRTOSdb("100ZTCAM", files, &n, nullptr); },
+    {"scandirRTOSdb",
+     [] {
+         zt_file_info files[8];
+         int n = 8;
+         return scandirRTOSdb("100ZTCAM", files, &n, nullptr);
+     },
      kCutHeader | kCutBody | kStatus | kGone},
 };
 constexpr size_t kCallCount = std::size(kCalls);

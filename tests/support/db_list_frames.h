@@ -63,7 +63,8 @@ struct ListFrame {
         MediaEntry e = entry(0, file);
         e.video.durationMs = durationMs;
         e.video.cl = 9;
-        for (uint32_t i = 0; i < highlights; ++i) e.video.highlights.push_back(i * 1000);
+        for (uint32_t i = 0; i < highlights; ++i)
+            e.video.highlights.push_back(i * 1000);
         add(e);
     }
     void photo(const char *file) { add(entry(4, file)); }

@@ -20,8 +20,8 @@ inline db_response_header answerHeader(const PeerRequest &r, uint32_t status = 0
 }
 
 // Header and content record (ListFrame::content: 100ZTCAM, upload word 0x50003), then `extra`.
-inline Frame contentAnswer(const PeerRequest &r, uint32_t type, uint32_t flags = 0,
-                           const Frame &extra = {}, uint32_t status = 0)
+inline Frame contentAnswer(const PeerRequest &r, uint32_t type, uint32_t flags = 0, const Frame &extra = {},
+                           uint32_t status = 0)
 {
     Frame f = frameOf(answerHeader(r, status));
     appendRecord(f, ListFrame::content(type, "ZX010001.MP4", flags));
@@ -59,7 +59,8 @@ struct OpenConnection {
     OpenConnection() { EXPECT_EQ(0, rtosConnectionCtor(&conn)); }
     ~OpenConnection()
     {
-        if (conn.fd > 0) rtosConnectionDtor(&conn);  // a failed write may have closed it
+        if (conn.fd > 0)
+            rtosConnectionDtor(&conn);  // a failed write may have closed it
     }
 };
 

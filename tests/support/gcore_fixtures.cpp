@@ -8,25 +8,30 @@
 #include <sstream>
 #include <stdexcept>
 
-TempDir::TempDir() {
+TempDir::TempDir()
+{
     char tmpl[] = "/tmp/gcore_test.XXXXXX";
-    if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(tmpl))
+        throw std::runtime_error("mkdtemp failed");
     mPath = tmpl;
 }
 
-TempDir::~TempDir() {
+TempDir::~TempDir()
+{
     std::error_code ignored;
     std::filesystem::remove_all(mPath, ignored);
 }
 
-std::string readFile(const std::string &path) {
+std::string readFile(const std::string &path)
+{
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-bool fileExists(const std::string &path) {
+bool fileExists(const std::string &path)
+{
     struct stat st;
     return stat(path.c_str(), &st) == 0;
 }

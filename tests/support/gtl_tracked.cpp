@@ -10,17 +10,17 @@ gtl_mem_ifc *gPrevious = nullptr;
 int gAttempts = 0;
 int gFailFrom = 0;
 
-bool nextFails() {
+bool nextFails()
+{
     ++gAttempts;
     return gFailFrom > 0 && gAttempts >= gFailFrom;
 }
 
 void *trackedMalloc(size_t size) { return nextFails() ? nullptr : gtl_mem_ifc_debug.malloc(size); }
 void trackedFree(void *block) { gtl_mem_ifc_debug.free(block); }
-void *trackedCalloc(size_t count, size_t size) {
-    return nextFails() ? nullptr : gtl_mem_ifc_debug.calloc(count, size);
-}
-void *trackedRealloc(void *block, size_t size) {
+void *trackedCalloc(size_t count, size_t size) { return nextFails() ? nullptr : gtl_mem_ifc_debug.calloc(count, size); }
+void *trackedRealloc(void *block, size_t size)
+{
     return nextFails() ? nullptr : gtl_mem_ifc_debug.realloc(block, size);
 }
 
@@ -28,27 +28,32 @@ gtl_mem_ifc gTracked = {trackedMalloc, trackedFree, trackedCalloc, trackedReallo
 
 }  // namespace
 
-TrackedAllocator::TrackedAllocator(int failFrom) {
+TrackedAllocator::TrackedAllocator(int failFrom)
+{
     gAttempts = 0;
     gFailFrom = failFrom;
     gPrevious = gtl_mem_ifc_active;
     gtl_mem_override(&gTracked);
 }
 
-TrackedAllocator::~TrackedAllocator() {
+TrackedAllocator::~TrackedAllocator()
+{
     gtl_mem_ifc_active = gPrevious;
     gFailFrom = 0;
 }
 
 int TrackedAllocator::allocations() const { return gAttempts; }
 
-int trackedBlocks() {
+int trackedBlocks()
+{
     int count = 0;
-    for (gtl_mem_debug_rec *rec = gtl_mem_debug_list; rec; rec = rec->next) ++count;
+    for (gtl_mem_debug_rec *rec = gtl_mem_debug_list; rec; rec = rec->next)
+        ++count;
     return count;
 }
 
-int purgeTrackedBlocks() {
+int purgeTrackedBlocks()
+{
     int count = 0;
     while (gtl_mem_debug_rec *rec = gtl_mem_debug_list) {
         gtl_mem_debug_list = rec->next;
@@ -61,12 +66,14 @@ int purgeTrackedBlocks() {
     return count;
 }
 
-void GtlTrackedTest::SetUp() {
+void GtlTrackedTest::SetUp()
+{
     purgeTrackedBlocks();
     mAllocator = new TrackedAllocator();
 }
 
-void GtlTrackedTest::TearDown() {
+void GtlTrackedTest::TearDown()
+{
     delete mAllocator;
     mAllocator = nullptr;
     if (trackedBlocks() != 0) {

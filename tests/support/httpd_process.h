@@ -20,10 +20,7 @@ public:
     pid_t pid() const { return mPid; }
     int port() const { return mPort; }
     // The URL of `path`, quoted for a shell command line.
-    std::string url(const std::string &path) const
-    {
-        return "'http://127.0.0.1:" + std::to_string(mPort) + path + "'";
-    }
+    std::string url(const std::string &path) const { return "'http://127.0.0.1:" + std::to_string(mPort) + path + "'"; }
 
 private:
     pid_t mPid = -1;

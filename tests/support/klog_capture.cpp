@@ -7,7 +7,8 @@ namespace {
 
 std::string withoutNewline(std::string s)
 {
-    if (!s.empty() && s.back() == '\n') s.pop_back();
+    if (!s.empty() && s.back() == '\n')
+        s.pop_back();
     return s;
 }
 
@@ -43,7 +44,8 @@ std::vector<std::string> KlogCapture::lines() const
 {
     std::lock_guard<std::mutex> lock(mMutex);
     std::vector<std::string> out;
-    for (const auto &l : mLines) out.push_back(l.second);
+    for (const auto &l : mLines)
+        out.push_back(l.second);
     return out;
 }
 
@@ -51,14 +53,16 @@ int KlogCapture::count(const std::string &message) const
 {
     std::string want = withoutNewline(message);
     int n = 0;
-    for (const std::string &l : lines()) n += messageOf(l) == want;
+    for (const std::string &l : lines())
+        n += messageOf(l) == want;
     return n;
 }
 
 std::string KlogCapture::text() const
 {
     std::string all;
-    for (const std::string &l : lines()) all += l;
+    for (const std::string &l : lines())
+        all += l;
     return all;
 }
 

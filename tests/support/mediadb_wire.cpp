@@ -115,13 +115,10 @@ db_file_request dbFileRequest(uint32_t command, const char *dir, const char *fil
     return r;
 }
 
-std::string dbName(const char *field, size_t width)
-{
-    return std::string(field, strnlen(field, width));
-}
+std::string dbName(const char *field, size_t width) { return std::string(field, strnlen(field, width)); }
 
-ListPage dbListPage(uint32_t start, uint32_t count, uint32_t listOptions, uint32_t queryOptions,
-                    uint32_t command, uint32_t p1, uint32_t p2)
+ListPage dbListPage(uint32_t start, uint32_t count, uint32_t listOptions, uint32_t queryOptions, uint32_t command,
+                    uint32_t p1, uint32_t p2)
 {
     db_list_params_request req{{{command, count, 0x5150 + start}, start, listOptions, queryOptions}, p1, p2};
     size_t len = command == DB_CMD_LIST_WITH_PARAMS ? sizeof req : sizeof req.list;
@@ -146,8 +143,8 @@ ListPage dbListPage(uint32_t start, uint32_t count, uint32_t listOptions, uint32
     return page;
 }
 
-std::vector<ListEntry> dbListAll(uint32_t count, uint32_t listOptions, uint32_t queryOptions,
-                                 std::string *error, uint32_t command, uint32_t p1, uint32_t p2)
+std::vector<ListEntry> dbListAll(uint32_t count, uint32_t listOptions, uint32_t queryOptions, std::string *error,
+                                 uint32_t command, uint32_t p1, uint32_t p2)
 {
     std::vector<ListEntry> all;
     for (uint32_t start = 0;;) {
@@ -196,14 +193,14 @@ GeneratedCard generateCard(size_t entries)
         row.file = text;
         row.type = k.type;
         row.cre = static_cast<uint32_t>(1000 + i);
-        uint32_t flags = (k.type == 9 ? uint32_t{DB_MEDIA_FLAG_RAW} : 0u) |
-                         (i % 10 == 9 ? uint32_t{DB_MEDIA_FLAG_PARENT_GUMI} : 0u);
+        uint32_t flags =
+            (k.type == 9 ? uint32_t{DB_MEDIA_FLAG_RAW} : 0u) | (i % 10 == 9 ? uint32_t{DB_MEDIA_FLAG_PARENT_GUMI} : 0u);
         std::snprintf(text, sizeof text,
                       R"(%s{"dir":"%s","file":"%s","type":%u,"cre":%u,"size":%zu,"flags":%u,)"
                       R"("gumi":"A0000000000000000000%012zX","pgumi":"B0000000000000000000%012zX",)"
                       R"("more":{"width":%zu,"height":%zu},"video":{"duration_ms":%zu,"highlights":[)",
-                      i ? "," : "", row.dir.c_str(), row.file.c_str(), k.type, row.cre, 1000 + i, flags, i, i,
-                      i, i + 1, 1500 + i);
+                      i ? "," : "", row.dir.c_str(), row.file.c_str(), k.type, row.cre, 1000 + i, flags, i, i, i, i + 1,
+                      1500 + i);
         card.json += text;
         for (size_t h = 0; h < (i % 7) * 10; h++)
             card.json += (h ? "," : "") + std::to_string(h * 100);

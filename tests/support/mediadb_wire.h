@@ -60,9 +60,8 @@ struct ListPage {
 ListPage dbListPage(uint32_t start, uint32_t count, uint32_t listOptions, uint32_t queryOptions,
                     uint32_t command = DB_CMD_LIST, uint32_t p1 = 0, uint32_t p2 = 0);
 // Pages through the whole list with pages of `count`; *error names the first page that went wrong.
-std::vector<ListEntry> dbListAll(uint32_t count, uint32_t listOptions, uint32_t queryOptions,
-                                 std::string *error, uint32_t command = DB_CMD_LIST, uint32_t p1 = 0,
-                                 uint32_t p2 = 0);
+std::vector<ListEntry> dbListAll(uint32_t count, uint32_t listOptions, uint32_t queryOptions, std::string *error,
+                                 uint32_t command = DB_CMD_LIST, uint32_t p1 = 0, uint32_t p2 = 0);
 // "DIR/FILE" of every entry, in order.
 std::vector<std::string> dbEntryKeys(const std::vector<ListEntry> &entries);
 

@@ -20,9 +20,12 @@ bool waitReadable(int fd, int wakeFd)
     pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
     for (;;) {
         int rc = poll(fds, 2, -1);
-        if (rc < 0 && errno == EINTR) continue;
-        if (rc < 0 || fds[1].revents) return false;
-        if (fds[0].revents) return true;
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc < 0 || fds[1].revents)
+            return false;
+        if (fds[0].revents)
+            return true;
     }
 }
 
@@ -31,7 +34,8 @@ bool waitReadable(int fd, int wakeFd)
 uint32_t PeerRequest::word(size_t index) const
 {
     uint32_t w = 0;
-    if ((index + 1) * 4 <= bytes.size()) std::memcpy(&w, bytes.data() + index * 4, 4);
+    if ((index + 1) * 4 <= bytes.size())
+        std::memcpy(&w, bytes.data() + index * 4, 4);
     return w;
 }
 
@@ -68,7 +72,8 @@ ScriptedPeer::ScriptedPeer(const char *channel)
     }
     setenv("ZT_IPC_DIR", mDir.c_str(), 1);
     mListenFd = ztIpcListen(channel, &mError);
-    if (mListenFd < 0) return;
+    if (mListenFd < 0)
+        return;
     if (pipe(mWake) < 0) {
         mError = std::string("pipe: ") + std::strerror(errno);
         return;
@@ -84,8 +89,10 @@ ScriptedPeer::~ScriptedPeer()
         mThread.join();
     }
     for (int fd : {mListenFd, mWake[0], mWake[1]})
-        if (fd >= 0) ::close(fd);
-    if (!mDir.empty()) std::filesystem::remove_all(mDir);
+        if (fd >= 0)
+            ::close(fd);
+    if (!mDir.empty())
+        std::filesystem::remove_all(mDir);
     if (mHadIpcDir)
         setenv("ZT_IPC_DIR", mSavedIpcDir.c_str(), 1);
     else
@@ -96,7 +103,8 @@ void ScriptedPeer::run()
 {
     while (waitReadable(mListenFd, mWake[0])) {
         int fd = accept4(mListenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         int connection;
         {
             std::lock_guard<std::mutex> lock(mMutex);
@@ -113,11 +121,14 @@ void ScriptedPeer::serve(int fd, int connection)
     uint8_t buf[65536];
     while (waitReadable(fd, mWake[0])) {
         ssize_t n = recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) return;
+        if (n <= 0)
+            return;
         PeerRequest request{Frame(buf, buf + n), connection};
         PeerAction action = next(request);
-        if (action.kind == PeerAction::Close) return;
-        for (const Frame &f : action.frames) send(fd, f.data(), f.size(), MSG_NOSIGNAL);
+        if (action.kind == PeerAction::Close)
+            return;
+        for (const Frame &f : action.frames)
+            send(fd, f.data(), f.size(), MSG_NOSIGNAL);
     }
 }
 
@@ -172,29 +183,34 @@ IpcFaults *gFaults = nullptr;
 // Consumes one scheduled failure of a kind (-1 never runs out).
 bool take(int &budget)
 {
-    if (budget == 0) return false;
-    if (budget > 0) --budget;
+    if (budget == 0)
+        return false;
+    if (budget > 0)
+        --budget;
     return true;
 }
 
 int faultyInit(const char *name, rtosConnection_t *conn)
 {
     ++gFaults->inits;
-    if (take(gFaults->failInit)) return -ECONNREFUSED;
+    if (take(gFaults->failInit))
+        return -ECONNREFUSED;
     return ztIpcSocketOps()->init(name, conn);
 }
 
 int faultySend(rtosConnection_t *conn, const void *buf, size_t len)
 {
     ++gFaults->sends;
-    if (take(gFaults->failSend)) return -EPIPE;
+    if (take(gFaults->failSend))
+        return -EPIPE;
     return ztIpcSocketOps()->send(conn, buf, len);
 }
 
 int faultyReceive(rtosConnection_t *conn, void *buf, size_t cap)
 {
     ++gFaults->receives;
-    if (take(gFaults->timeoutReceive)) return -EAGAIN;
+    if (take(gFaults->timeoutReceive))
+        return -EAGAIN;
     return ztIpcSocketOps()->receive(conn, buf, cap);
 }
 

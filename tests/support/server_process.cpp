@@ -124,8 +124,7 @@ ServerProcess ServerProcess::fromArgs(std::vector<std::string> args)
 
 ServerProcess::ServerProcess(ServerProcess &&o) noexcept
     : mDir(std::move(o.mDir)), mManifest(std::move(o.mManifest)), mArgs(std::move(o.mArgs)),
-      mError(std::move(o.mError)), mSavedIpcDir(std::move(o.mSavedIpcDir)),
-      mHadIpcDir(o.mHadIpcDir), mPid(o.mPid)
+      mError(std::move(o.mError)), mSavedIpcDir(std::move(o.mSavedIpcDir)), mHadIpcDir(o.mHadIpcDir), mPid(o.mPid)
 {
     o.mPid = -1;
     o.mDir.clear();

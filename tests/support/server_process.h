@@ -26,10 +26,10 @@ public:
     ServerProcess &operator=(ServerProcess &&) = delete;
 
     bool ok() const { return mPid > 0 && mError.empty(); }
-    const std::string &error() const { return mError; }   // why the start failed
+    const std::string &error() const { return mError; }  // why the start failed
     pid_t pid() const { return mPid; }
     std::string path(const std::string &name) const { return mDir + "/" + name; }
-    std::string log() const;                                // the server's standard error so far
+    std::string log() const;  // the server's standard error so far
 
     // Runs `ztMediaDBd ctl ARGS...` against this server; returns its exit status, output in *out.
     int ctl(const std::vector<std::string> &args, std::string *out = nullptr) const;

@@ -26,8 +26,7 @@ bool womIsolateQueue()
     return false;
 }
 
-Child::Child(const std::string &path, const std::vector<std::string> &args,
-             const std::function<void()> &inChild)
+Child::Child(const std::string &path, const std::vector<std::string> &args, const std::function<void()> &inChild)
 {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
@@ -70,8 +69,8 @@ const std::string &Child::readUntil(const std::string &needle, int waitMs)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     while (mOut >= 0 && (needle.empty() || mText.find(needle) == std::string::npos)) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now()).count();
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         if (left <= 0)
             break;
         pollfd p{mOut, POLLIN, 0};
@@ -139,10 +138,7 @@ std::vector<std::string> Child::openFiles() const
     return names;
 }
 
-int womOpenReader()
-{
-    return ztmsg_open_wom_queue(O_RDONLY);
-}
+int womOpenReader() { return ztmsg_open_wom_queue(O_RDONLY); }
 
 bool womReceive(int mqd, std::string *msg, int waitMs)
 {

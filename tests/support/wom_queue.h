@@ -20,8 +20,7 @@ bool womIsolateQueue();
 class Child {
 public:
     // Runs path with args; inChild runs in the child just before exec (e.g. setrlimit).
-    Child(const std::string &path, const std::vector<std::string> &args,
-          const std::function<void()> &inChild = {});
+    Child(const std::string &path, const std::vector<std::string> &args, const std::function<void()> &inChild = {});
     ~Child();
     Child(const Child &) = delete;
     Child &operator=(const Child &) = delete;

@@ -10,9 +10,8 @@
 // Creates the compressor `c` (its error manager set by the caller) for a width x height image of
 // `components` channels in `space` at `quality`, writing to *mem and *size, and starts it. The
 // caller writes the scanlines, finishes and destroys `c`, and frees *mem.
-inline void jpegStartMemoryCompress(jpeg_compress_struct &c, unsigned char **mem, unsigned long *size,
-                                    unsigned width, unsigned height, int components, J_COLOR_SPACE space,
-                                    int quality)
+inline void jpegStartMemoryCompress(jpeg_compress_struct &c, unsigned char **mem, unsigned long *size, unsigned width,
+                                    unsigned height, int components, J_COLOR_SPACE space, int quality)
 {
     jpeg_create_compress(&c);
     jpeg_mem_dest(&c, mem, size);

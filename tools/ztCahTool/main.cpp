@@ -30,19 +30,18 @@ struct Options {
 
 int usage(FILE *out, int status)
 {
-    std::fprintf(out,
-                 "usage: ztCahTool [-v] count --rules RULES.json\n"
-                 "       ztCahTool [-v] list --rules RULES.json [--sort SORT.json | --default-sort]\n"
-                 "       ztCahTool [-v] set-state DIR/FILE STATE\n"
-                 "  count      prints the number of upload candidates (negative: the query failed)\n"
-                 "  list       counts, sorts when asked, and prints each candidate as\n"
-                 "             {\"mediaType\":N,\"files\":[...]}, then {\"result\":R}\n"
-                 "  set-state  records upload state STATE (0-31) for DIR/FILE under the DCIM folder\n"
-                 "             and reads it back\n"
-                 "  -v         log the candidate list's messages on standard error\n"
-                 "Files are JSON; see examples/upload-rules.json and examples/sort-*.json.\n"
-                 "Exit status: 0 done; 1 a database call failed or a write was not recorded;\n"
-                 "2 bad arguments or files.\n");
+    std::fprintf(out, "usage: ztCahTool [-v] count --rules RULES.json\n"
+                      "       ztCahTool [-v] list --rules RULES.json [--sort SORT.json | --default-sort]\n"
+                      "       ztCahTool [-v] set-state DIR/FILE STATE\n"
+                      "  count      prints the number of upload candidates (negative: the query failed)\n"
+                      "  list       counts, sorts when asked, and prints each candidate as\n"
+                      "             {\"mediaType\":N,\"files\":[...]}, then {\"result\":R}\n"
+                      "  set-state  records upload state STATE (0-31) for DIR/FILE under the DCIM folder\n"
+                      "             and reads it back\n"
+                      "  -v         log the candidate list's messages on standard error\n"
+                      "Files are JSON; see examples/upload-rules.json and examples/sort-*.json.\n"
+                      "Exit status: 0 done; 1 a database call failed or a write was not recorded;\n"
+                      "2 bad arguments or files.\n");
     return status;
 }
 
@@ -109,8 +108,9 @@ bool loadSort(const std::string &path, std::string *text)
     Comparinator *c = CompareFactory::create(text->c_str());
     CompareFactory::destroy(c);
     if (!c)
-        std::fprintf(stderr, "ztCahTool: sort document %s: not a valid sort-rule document "
-                             "(a JSON object with a \"sort_rules\" array of names; see -v for why)\n",
+        std::fprintf(stderr,
+                     "ztCahTool: sort document %s: not a valid sort-rule document "
+                     "(a JSON object with a \"sort_rules\" array of names; see -v for why)\n",
                      path.c_str());
     else
         for (const std::string &w : sortDocumentIgnores(doc.get()))

@@ -87,8 +87,8 @@ bool parseField(const cJSON *f, UploadRule *r, std::string *error)
     }
     if (!ok)
         *error = "\"" + name + "\" must be " +
-                 (name == "state" ? "true or false"
-                  : name == "label" ? "a string"
+                 (name == "state"                     ? "true or false"
+                  : name == "label"                   ? "a string"
                   : name == "kind" || name == "extra" ? "an integer from 0 to 4294967295"
                                                       : "[LOW, HIGH] with 0 <= LOW <= HIGH <= 4294967295");
     return ok;
@@ -175,7 +175,8 @@ bool parseRules(const std::string &json, std::vector<UploadRule> *rules, std::st
     }
     for (const cJSON *k = doc->child; k; k = k->next)
         if (k != list) {
-            *error = "top-level key " + quoted(k->string) + (std::strcmp(k->string, "rules") == 0 ? " given twice" : " is not known");
+            *error = "top-level key " + quoted(k->string) +
+                     (std::strcmp(k->string, "rules") == 0 ? " given twice" : " is not known");
             return false;
         }
     int i = 0;

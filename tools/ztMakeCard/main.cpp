@@ -133,7 +133,7 @@ bool writeMedium(CardWriter &card, uint32_t i, uint32_t slot)
         const std::string whole = mp4Bytes(clip);
         const uint32_t form = (i / kKinds) % 3;
         const std::string name = form == 2 ? named("ZCAM%04u.JPG", number) : named("ZB01%04u.MP4", number);
-        ok = card.write(name, form == 0 ? whole.substr(0, whole.size() / 2)
+        ok = card.write(name, form == 0   ? whole.substr(0, whole.size() / 2)
                               : form == 1 ? std::string(whole.size(), '\0')
                                           : std::string("not a picture\n"));
         card.report(name, form == 2 ? "photo" : "video", 0, 0, 0);

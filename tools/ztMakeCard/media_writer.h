@@ -12,8 +12,8 @@ struct VideoSpec {
     uint32_t durationMs = 0, width = 0, height = 0;
     uint32_t fpsNum = 30000, fpsDen = 1001;
     std::vector<uint32_t> highlights;
-    bool moovAtEnd = false;   // as a camera writes it when it cannot seek back
-    bool largeMdat = false;   // a 64-bit box size
+    bool moovAtEnd = false;  // as a camera writes it when it cannot seek back
+    bool largeMdat = false;  // a 64-bit box size
 };
 
 std::string mp4Bytes(const VideoSpec &clip);

@@ -17,13 +17,9 @@ namespace {
 const char kFilePrefix[] = "/media/file/";
 const char kThumbnailPrefix[] = "/media/thumbnail/";
 
-HttpAnswer notFound()
-{
-    return textAnswer(404, "Not found\n");
-}
+HttpAnswer notFound() { return textAnswer(404, "Not found\n"); }
 
-HttpAnswer fileAnswer(const CardFolder &card, const std::string &folder, const std::string &file,
-                      const char *range)
+HttpAnswer fileAnswer(const CardFolder &card, const std::string &folder, const std::string &file, const char *range)
 {
     struct stat st;
     int fd = card.openFile(folder, file, &st);
@@ -41,9 +37,8 @@ HttpAnswer fileAnswer(const CardFolder &card, const std::string &folder, const s
         return a;
     }
     a.status = r.kind == RangeKind::Part ? 206 : 200;
-    a.headers = {{"Content-Type", cardContentType(file)},
-                 {"Accept-Ranges", "bytes"},
-                 {"X-Content-Type-Options", "nosniff"}};
+    a.headers = {
+        {"Content-Type", cardContentType(file)}, {"Accept-Ranges", "bytes"}, {"X-Content-Type-Options", "nosniff"}};
     if (r.kind == RangeKind::Part) {
         ss_printf(span, "bytes %" PRIu64 "-%" PRIu64 "/%" PRIu64, r.first, r.first + r.length - 1, size);
         a.headers.emplace_back("Content-Range", span);
@@ -73,7 +68,7 @@ bool hasPrefix(const char *uri, const char *prefix, const char **rest)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool isCardRoute(const char *uri)
 {

@@ -43,8 +43,7 @@ bool exchange(int fd, const sockaddr_in &addr, const std::string &request, long 
         return false;
     int error = 0;
     socklen_t size = sizeof error;
-    if (!waitFor(fd, POLLOUT, deadline) || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 ||
-        error != 0)
+    if (!waitFor(fd, POLLOUT, deadline) || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
         return false;
     if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != (ssize_t)request.size())
         return false;
@@ -73,9 +72,9 @@ bool workerAnswers(const HttpdOptions &options, int timeoutMs)
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return true;   // no descriptor here says nothing about the worker
-    const std::string request = "GET /heartbeat HTTP/1.1\r\nHost: " + hostPort(options) +
-                                "\r\nConnection: close\r\n\r\n";
+        return true;  // no descriptor here says nothing about the worker
+    const std::string request =
+        "GET /heartbeat HTTP/1.1\r\nHost: " + hostPort(options) + "\r\nConnection: close\r\n\r\n";
     bool answered = exchange(fd, addr, request, nowMs() + timeoutMs);
     close(fd);
     return answered;

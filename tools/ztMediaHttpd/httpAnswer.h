@@ -13,7 +13,7 @@ struct HttpAnswer {
     int status = 500;
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
-    int fileFd = -1;   // >= 0: send fileLength bytes of it from fileOffset instead of body
+    int fileFd = -1;  // >= 0: send fileLength bytes of it from fileOffset instead of body
     uint64_t fileOffset = 0;
     uint64_t fileLength = 0;
 };

@@ -24,12 +24,12 @@
 namespace {
 
 // Limits of the engine (see docs/httpd.md for how they were chosen).
-const unsigned kMaxConnections = 1000;     // below the descriptor limit of 1024
-const unsigned kMaxPerClient = 256;        // one address cannot take every connection
-const unsigned kIdleSeconds = 10;          // a connection without progress is closed
-const size_t kRequestMemory = 32 * 1024;   // request line and headers of one request
-const size_t kResponderThreads = 64;       // responders waiting on the database at once
-const size_t kQueuedResponders = 1024;     // beyond that, 503
+const unsigned kMaxConnections = 1000;    // below the descriptor limit of 1024
+const unsigned kMaxPerClient = 256;       // one address cannot take every connection
+const unsigned kIdleSeconds = 10;         // a connection without progress is closed
+const size_t kRequestMemory = 32 * 1024;  // request line and headers of one request
+const size_t kResponderThreads = 64;      // responders waiting on the database at once
+const size_t kQueuedResponders = 1024;    // beyond that, 503
 
 struct Worker {
     ResponderPool pool{kResponderThreads, kQueuedResponders};
@@ -48,7 +48,7 @@ struct Request {
 
     ~Request()
     {
-        if (answer.fileFd >= 0)   // answered before it could be sent
+        if (answer.fileFd >= 0)  // answered before it could be sent
             close(answer.fileFd);
     }
 
@@ -59,10 +59,7 @@ struct Request {
     }
 };
 
-void *onRequestLine(void *, const char *uri, MHD_Connection *)
-{
-    return new Request(uri ? uri : "");
-}
+void *onRequestLine(void *, const char *uri, MHD_Connection *) { return new Request(uri ? uri : ""); }
 
 void onCompleted(void *, MHD_Connection *, void **context, MHD_RequestTerminationCode)
 {
@@ -70,17 +67,13 @@ void onCompleted(void *, MHD_Connection *, void **context, MHD_RequestTerminatio
     *context = nullptr;
 }
 
-void engineLog(void *, const char *format, va_list ap)
-{
-    logLineV(format, ap);
-}
+void engineLog(void *, const char *format, va_list ap) { logLineV(format, ap); }
 
 // The engine's response for `a`; a file answer's descriptor passes to it.
 MHD_Response *makeResponse(HttpAnswer &a)
 {
     if (a.fileFd < 0)
-        return MHD_create_response_from_buffer(a.body.size(), const_cast<char *>(a.body.data()),
-                                               MHD_RESPMEM_MUST_COPY);
+        return MHD_create_response_from_buffer(a.body.size(), const_cast<char *>(a.body.data()), MHD_RESPMEM_MUST_COPY);
     MHD_Response *response = MHD_create_response_from_fd_at_offset64(a.fileLength, a.fileFd, a.fileOffset);
     if (response)
         a.fileFd = -1;
@@ -110,8 +103,8 @@ void localEnd(MHD_Connection *conn, RequestView *view)
     sockaddr_in local;
     socklen_t size = sizeof local;
     char text[INET_ADDRSTRLEN] = {};
-    if (!info || getsockname(info->connect_fd, (sockaddr *)&local, &size) != 0 ||
-        local.sin_family != AF_INET || !inet_ntop(AF_INET, &local.sin_addr, text, sizeof text))
+    if (!info || getsockname(info->connect_fd, (sockaddr *)&local, &size) != 0 || local.sin_family != AF_INET ||
+        !inet_ntop(AF_INET, &local.sin_addr, text, sizeof text))
         return;
     view->address = text;
     view->port = ntohs(local.sin_port);
@@ -129,8 +122,7 @@ HttpAnswer refusalAnswer(int status)
 
 // Hands the work of an answer that may block (a responder, a card file) to a pool thread; the
 // connection sleeps until the answer is there.
-MHD_Result startResponder(Worker *worker, MHD_Connection *conn, Request *req,
-                          std::function<HttpAnswer()> work)
+MHD_Result startResponder(Worker *worker, MHD_Connection *conn, Request *req, std::function<HttpAnswer()> work)
 {
     MHD_suspend_connection(conn);
     bool queued = worker->pool.submit([conn, req, work = std::move(work)] {
@@ -148,8 +140,8 @@ MHD_Result startResponder(Worker *worker, MHD_Connection *conn, Request *req,
 // Called when the headers are in (answered nothing: an answer queued before the request is read
 // to its end would close the connection), once per piece of body (dropped: GET has none), and
 // once at the end, where the request is answered; after a resume, once more with the answer.
-MHD_Result handleRequest(void *cls, MHD_Connection *conn, const char *url, const char *method,
-                         const char *, const char *, size_t *uploadSize, void **context)
+MHD_Result handleRequest(void *cls, MHD_Connection *conn, const char *url, const char *method, const char *,
+                         const char *, size_t *uploadSize, void **context)
 {
     Worker *worker = static_cast<Worker *>(cls);
     Request *req = static_cast<Request *>(*context);
@@ -194,16 +186,15 @@ bool parseBind(const HttpdOptions &o, sockaddr_in *addr)
 
 MHD_Daemon *startEngine(Worker *worker, const sockaddr_in &addr)
 {
-    const unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_INTERNAL_POLLING_THREAD |
-                           MHD_ALLOW_SUSPEND_RESUME | MHD_USE_SUPPRESS_DATE_NO_CLOCK | MHD_USE_ERROR_LOG;
-    return MHD_start_daemon(
-        flags, ntohs(addr.sin_port), nullptr, nullptr, handleRequest, worker,
-        MHD_OPTION_EXTERNAL_LOGGER, engineLog, nullptr,   // first, so every engine message uses it
-        MHD_OPTION_SOCK_ADDR, &addr, MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, kMaxPerClient, MHD_OPTION_CONNECTION_TIMEOUT,
-        kIdleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kRequestMemory,
-        MHD_OPTION_URI_LOG_CALLBACK, onRequestLine, nullptr, MHD_OPTION_NOTIFY_COMPLETED,
-        onCompleted, nullptr, MHD_OPTION_END);
+    const unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_INTERNAL_POLLING_THREAD | MHD_ALLOW_SUSPEND_RESUME |
+                           MHD_USE_SUPPRESS_DATE_NO_CLOCK | MHD_USE_ERROR_LOG;
+    return MHD_start_daemon(flags, ntohs(addr.sin_port), nullptr, nullptr, handleRequest, worker,
+                            MHD_OPTION_EXTERNAL_LOGGER, engineLog, nullptr,  // first, so every engine message uses it
+                            MHD_OPTION_SOCK_ADDR, &addr, MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
+                            MHD_OPTION_PER_IP_CONNECTION_LIMIT, kMaxPerClient, MHD_OPTION_CONNECTION_TIMEOUT,
+                            kIdleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kRequestMemory,
+                            MHD_OPTION_URI_LOG_CALLBACK, onRequestLine, nullptr, MHD_OPTION_NOTIFY_COMPLETED,
+                            onCompleted, nullptr, MHD_OPTION_END);
 }
 
 bool reportPort(MHD_Daemon *daemon, int readyFd)
@@ -217,12 +208,9 @@ bool reportPort(MHD_Daemon *daemon, int readyFd)
     return ok;
 }
 
-} // namespace
+}  // namespace
 
-std::string hostPort(const HttpdOptions &o)
-{
-    return o.bind + ":" + std::to_string(o.port);
-}
+std::string hostPort(const HttpdOptions &o) { return o.bind + ":" + std::to_string(o.port); }
 
 int runWorker(const HttpdOptions &options, int readyFd)
 {
@@ -230,18 +218,17 @@ int runWorker(const HttpdOptions &options, int readyFd)
     Worker worker;
     std::string why;
     sockaddr_in addr;
-    if (!parseBind(options, &addr) ||
-        (!options.root.empty() && !worker.page.openRoot(options.root, &why)) ||
+    if (!parseBind(options, &addr) || (!options.root.empty() && !worker.page.openRoot(options.root, &why)) ||
         (!options.card.empty() && !worker.card.open(options.card, &why))) {
         logLine("%s", why.empty() ? "bad --bind address" : why.c_str());
         return WORKER_START_FAILED;
     }
-    signal(SIGPIPE, SIG_IGN);   // a client that went away is an error return, not a death
+    signal(SIGPIPE, SIG_IGN);  // a client that went away is an error return, not a death
     sigset_t stop;
     sigemptyset(&stop);
     sigaddset(&stop, SIGTERM);
     sigaddset(&stop, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);   // the engine's and the pool's threads inherit it
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);  // the engine's and the pool's threads inherit it
 
     MHD_Daemon *daemon = startEngine(&worker, addr);
     if (!daemon) {

@@ -7,15 +7,15 @@
 
 struct HttpdOptions {
     int port = -1;
-    std::string bind = "127.0.0.1";   // IPv4 only (the Host check compares dotted addresses)
-    std::string root;     // empty: the embedded page
-    std::string card;     // empty: no card files served
+    std::string bind = "127.0.0.1";  // IPv4 only (the Host check compares dotted addresses)
+    std::string root;                // empty: the embedded page
+    std::string card;                // empty: no card files served
 };
 
 // Exit codes of the worker process.
 enum : int {
-    WORKER_STOPPED = 0,        // asked to stop
-    WORKER_START_FAILED = 2,   // could not listen or set up; restarting would not help
+    WORKER_STOPPED = 0,       // asked to stop
+    WORKER_START_FAILED = 2,  // could not listen or set up; restarting would not help
 };
 
 // "ADDRESS:PORT" of the options (a URL's host part).

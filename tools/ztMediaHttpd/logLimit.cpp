@@ -49,13 +49,10 @@ void emit(const std::string &line)
     }
     out += line;
     ssize_t ignored = write(STDERR_FILENO, out.data(), out.size());
-    (void)ignored;   // nowhere else to report a failing standard error
+    (void)ignored;  // nowhere else to report a failing standard error
 }
 
-void klogLine(void *, int, const char *line)
-{
-    emit(line);
-}
+void klogLine(void *, int, const char *line) { emit(line); }
 
 }  // namespace
 
@@ -78,7 +75,4 @@ void logLineV(const char *format, va_list ap)
     emit(line);
 }
 
-void limitResponderLog()
-{
-    ztKlogSetSink(klogLine, nullptr);
-}
+void limitResponderLog() { ztKlogSetSink(klogLine, nullptr); }

@@ -13,12 +13,11 @@ namespace {
 
 int usage()
 {
-    fprintf(stderr,
-            "usage: ztMediaHttpd --port P [--bind ADDRESS] [--root DIR] [--card DIR]\n"
-            "  --port P     TCP port (0: any free port, printed on standard output)\n"
-            "  --bind A     IPv4 address to listen on (default 127.0.0.1)\n"
-            "  --root DIR   serve the browser page's files from DIR instead of the built-in page\n"
-            "  --card DIR   serve the card's files and thumbnails from DIR/DCIM\n");
+    fprintf(stderr, "usage: ztMediaHttpd --port P [--bind ADDRESS] [--root DIR] [--card DIR]\n"
+                    "  --port P     TCP port (0: any free port, printed on standard output)\n"
+                    "  --bind A     IPv4 address to listen on (default 127.0.0.1)\n"
+                    "  --root DIR   serve the browser page's files from DIR instead of the built-in page\n"
+                    "  --card DIR   serve the card's files and thumbnails from DIR/DCIM\n");
     return 2;
 }
 
@@ -53,7 +52,7 @@ bool parseArgs(int argc, char **argv, HttpdOptions *o)
     return argc % 2 == 1 && o->port >= 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

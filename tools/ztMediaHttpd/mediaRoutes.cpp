@@ -22,10 +22,7 @@ const MediaRoute kRoutes[] = {
     {"/media/paged", generatePagedListTo},
 };
 
-void appendTo(void *context, const char *data, size_t size)
-{
-    static_cast<std::string *>(context)->append(data, size);
-}
+void appendTo(void *context, const char *data, size_t size) { static_cast<std::string *>(context)->append(data, size); }
 
 // Splits the responder's bytes ("HTTP/1.1 200 \r\nName: value\r\n...\r\n\r\nbody"); the
 // length line is dropped, the engine counts the body itself. False when they are not a response.

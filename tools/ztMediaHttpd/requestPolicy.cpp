@@ -10,10 +10,7 @@ namespace {
 const int kDefaultHttpPort = 80;
 
 // The port text after the colon, exactly as the port is written (no sign, no leading zero).
-bool portMatches(const char *text, int port)
-{
-    return std::to_string(port) == text;
-}
+bool portMatches(const char *text, int port) { return std::to_string(port) == text; }
 
 }  // namespace
 

@@ -13,9 +13,9 @@ struct RequestView {
     const char *upgrade = nullptr;
     const char *host = nullptr;
     const char *origin = nullptr;
-    bool writes = false;       // the request changes state (an upload or offload write)
-    std::string address;       // the IPv4 address the connection reached, dotted
-    int port = 0;              // and its port
+    bool writes = false;  // the request changes state (an upload or offload write)
+    std::string address;  // the IPv4 address the connection reached, dotted
+    int port = 0;         // and its port
 };
 
 // 0 when the request may go on, else the status to answer: 405 for a method other than GET,

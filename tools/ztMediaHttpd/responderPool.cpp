@@ -3,10 +3,7 @@
 
 #include <chrono>
 
-ResponderPool::ResponderPool(size_t maxThreads, size_t maxQueued)
-    : mMaxThreads(maxThreads), mMaxQueued(maxQueued)
-{
-}
+ResponderPool::ResponderPool(size_t maxThreads, size_t maxQueued) : mMaxThreads(maxThreads), mMaxQueued(maxQueued) {}
 
 ResponderPool::~ResponderPool()
 {
@@ -36,8 +33,7 @@ bool ResponderPool::submit(std::function<void()> job)
 bool ResponderPool::drain(int ms)
 {
     std::unique_lock<std::mutex> hold(mLock);
-    return mIdle.wait_for(hold, std::chrono::milliseconds(ms),
-                          [this] { return mJobs.empty() && mRunning == 0; });
+    return mIdle.wait_for(hold, std::chrono::milliseconds(ms), [this] { return mJobs.empty() && mRunning == 0; });
 }
 
 void ResponderPool::serve()
@@ -46,7 +42,7 @@ void ResponderPool::serve()
     for (;;) {
         mWake.wait(hold, [this] { return mStopping || !mJobs.empty(); });
         if (mJobs.empty())
-            return;   // stopping
+            return;  // stopping
         std::function<void()> job = std::move(mJobs.front());
         mJobs.pop_front();
         ++mRunning;

@@ -14,7 +14,7 @@
 class ResponderPool {
 public:
     explicit ResponderPool(size_t maxThreads, size_t maxQueued);
-    ~ResponderPool();   // waits for the running jobs
+    ~ResponderPool();  // waits for the running jobs
     ResponderPool(const ResponderPool &) = delete;
     ResponderPool &operator=(const ResponderPool &) = delete;
 
@@ -33,7 +33,7 @@ private:
     std::condition_variable mIdle;
     std::deque<std::function<void()>> mJobs;
     std::vector<std::thread> mThreads;
-    size_t mRunning = 0;    // jobs being run
+    size_t mRunning = 0;  // jobs being run
     bool mStopping = false;
 };
 

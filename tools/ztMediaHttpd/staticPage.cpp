@@ -12,7 +12,7 @@
 namespace {
 
 const char kIndexName[] = "index.html";
-const long kMaxFileBytes = 4L << 20;   // the page is small; refuse to stream anything large
+const long kMaxFileBytes = 4L << 20;  // the page is small; refuse to stream anything large
 
 // A file name of the root itself: letters, digits, '.', '-', '_', not starting with '.'.
 bool isPlainName(const char *name)
@@ -20,8 +20,8 @@ bool isPlainName(const char *name)
     if (!*name || *name == '.' || strlen(name) > 64)
         return false;
     for (const char *p = name; *p; ++p) {
-        if (!((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') ||
-              *p == '.' || *p == '-' || *p == '_'))
+        if (!((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') || *p == '.' ||
+              *p == '-' || *p == '_'))
             return false;
     }
     return true;
@@ -34,10 +34,14 @@ const char *contentTypeOf(const char *name)
         const char *suffix;
         const char *type;
     } kTypes[] = {
-        {".html", "text/html; charset=utf-8"}, {".css", "text/css"},
-        {".js", "text/javascript"},            {".json", "application/json"},
-        {".svg", "image/svg+xml"},             {".png", "image/png"},
-        {".jpg", "image/jpeg"},                {".ico", "image/x-icon"},
+        {".html", "text/html; charset=utf-8"},
+        {".css", "text/css"},
+        {".js", "text/javascript"},
+        {".json", "application/json"},
+        {".svg", "image/svg+xml"},
+        {".png", "image/png"},
+        {".jpg", "image/jpeg"},
+        {".ico", "image/x-icon"},
         {".txt", "text/plain; charset=utf-8"},
     };
     const size_t length = strlen(name);
@@ -58,12 +62,9 @@ HttpAnswer fileAnswer(const char *contentType, std::string body)
     return answer;
 }
 
-HttpAnswer notFound()
-{
-    return textAnswer(404, "Not found\n");
-}
+HttpAnswer notFound() { return textAnswer(404, "Not found\n"); }
 
-} // namespace
+}  // namespace
 
 StaticPage::~StaticPage()
 {

@@ -20,14 +20,14 @@
 
 namespace {
 
-const long kMinRestartGapMs = 100;   // a worker dying at once again is restarted no faster
-const long kBeatGapMs = 1000;        // one heartbeat a second
-const int kBeatTimeoutMs = 1000;     // a heartbeat not answered by then is missed
-const int kMissedBeats = 3;          // then the worker is taken as hung
+const long kMinRestartGapMs = 100;  // a worker dying at once again is restarted no faster
+const long kBeatGapMs = 1000;       // one heartbeat a second
+const int kBeatTimeoutMs = 1000;    // a heartbeat not answered by then is missed
+const int kMissedBeats = 3;         // then the worker is taken as hung
 
 struct Started {
     pid_t pid = -1;
-    int port = -1;    // -1: the worker died before listening
+    int port = -1;  // -1: the worker died before listening
 };
 
 long nowMs()
@@ -67,7 +67,7 @@ Started startWorker(const HttpdOptions &options, const sigset_t &parentMask)
     s.pid = fork();
     if (s.pid == 0) {
         close(ready[0]);
-        prctl(PR_SET_PDEATHSIG, SIGTERM);   // never outlive the supervisor
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive the supervisor
         sigprocmask(SIG_SETMASK, &parentMask, nullptr);
         _exit(runWorker(options, ready[1]));
     }
@@ -91,14 +91,12 @@ int waitSignal(const sigset_t &watched, long ms)
 void describeEnd(pid_t pid, int status)
 {
     if (WIFSIGNALED(status))
-        fprintf(stderr, "ztMediaHttpd: worker %d killed by signal %d, restarting\n", (int)pid,
-                WTERMSIG(status));
+        fprintf(stderr, "ztMediaHttpd: worker %d killed by signal %d, restarting\n", (int)pid, WTERMSIG(status));
     else
-        fprintf(stderr, "ztMediaHttpd: worker %d exited with %d, restarting\n", (int)pid,
-                WEXITSTATUS(status));
+        fprintf(stderr, "ztMediaHttpd: worker %d exited with %d, restarting\n", (int)pid, WEXITSTATUS(status));
 }
 
-} // namespace
+}  // namespace
 
 int superviseWorkers(HttpdOptions options)
 {

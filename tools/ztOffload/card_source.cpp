@@ -21,18 +21,15 @@ bool safeName(const std::string &s, size_t len, bool dotAllowed)
     if (s.size() != len || s[0] == '.')
         return false;
     for (char c : s) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                        c == '_' || c == '-' || (dotAllowed && c == '.');
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+                        c == '-' || (dotAllowed && c == '.');
         if (!ok)
             return false;
     }
     return true;
 }
 
-int openDirAt(int at, const char *name)
-{
-    return openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
+int openDirAt(int at, const char *name) { return openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); }
 
 }  // namespace
 
@@ -42,8 +39,8 @@ bool cardRelativePath(const std::string &handedOut, std::string *rel)
     if (handedOut.compare(0, prefix.size(), prefix) != 0)
         return false;
     const std::string r = handedOut.substr(prefix.size());
-    if (r.size() != kDirLen + 1 + kFileLen || r[kDirLen] != '/' ||
-        !safeName(r.substr(0, kDirLen), kDirLen, false) || !safeName(r.substr(kDirLen + 1), kFileLen, true))
+    if (r.size() != kDirLen + 1 + kFileLen || r[kDirLen] != '/' || !safeName(r.substr(0, kDirLen), kDirLen, false) ||
+        !safeName(r.substr(kDirLen + 1), kFileLen, true))
         return false;
     *rel = r;
     return true;
@@ -115,8 +112,9 @@ CardOpen CardSource::open(const std::string &rel, CardFile *out, std::string *wh
         *why = std::strerror(fd < 0 ? err : errno);
         if (fd >= 0)
             close(fd);
-        return err == ENOENT ? CardOpen::Missing : err == ELOOP || err == ENOTDIR ? CardOpen::NotRegular
-                                                                                   : CardOpen::Failed;
+        return err == ENOENT                    ? CardOpen::Missing
+               : err == ELOOP || err == ENOTDIR ? CardOpen::NotRegular
+                                                : CardOpen::Failed;
     }
     out->reset(fd, st);
     if (!S_ISREG(st.st_mode)) {

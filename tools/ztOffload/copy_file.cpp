@@ -130,7 +130,8 @@ CopyResult fillPartial(const CardFile &src, int out, CopyResult r, std::vector<c
         if (end > r.resumedAt) {
             const uint64_t from = off > r.resumedAt ? off : r.resumedAt;
             if (!writeAll(out, buf.data() + (from - off), size_t(end - from), from))
-                return fail(r, destFullError(errno) ? CopyOutcome::DestFull : CopyOutcome::WriteFailed, "writing", errno);
+                return fail(r, destFullError(errno) ? CopyOutcome::DestFull : CopyOutcome::WriteFailed, "writing",
+                            errno);
             // Start writing back now so the sync finds little left to do.
             sync_file_range(out, off_t(from), off_t(end - from), SYNC_FILE_RANGE_WRITE);
             r.written += end - from;
@@ -189,14 +190,9 @@ PendingCopy copyToPartial(const CardFile &src, OwnedFd destDir, const std::strin
             r.destName = v;
             r.outcome = CopyOutcome::AlreadyThere;
             return p;
-        case Slot::Free:
-            r.destName = v;
-            break;
-        case Slot::Unreadable:
-            r = fail(r, CopyOutcome::ReadFailed, "comparing with " + v, errno);
-            return p;
-        case Slot::Other:
-            break;
+        case Slot::Free: r.destName = v; break;
+        case Slot::Unreadable: r = fail(r, CopyOutcome::ReadFailed, "comparing with " + v, errno); return p;
+        case Slot::Other: break;
         }
     }
     if (r.destName.empty()) {

@@ -31,10 +31,10 @@ enum class CopyOutcome {
 
 struct CopyResult {
     CopyOutcome outcome = CopyOutcome::WriteFailed;
-    std::string destName;   // the name used on DEST
-    uint64_t written = 0;   // bytes written by this call
-    uint64_t resumedAt = 0; // bytes an earlier run had copied already
-    std::string why;        // for the outcomes that are failures
+    std::string destName;    // the name used on DEST
+    uint64_t written = 0;    // bytes written by this call
+    uint64_t resumedAt = 0;  // bytes an earlier run had copied already
+    std::string why;         // for the outcomes that are failures
 };
 
 // A descriptor that closes itself; moves, never copies.

@@ -36,12 +36,12 @@ long waitOffloadEvent(const volatile std::sig_atomic_t &stop, std::string *why)
         *why = std::string("mq_open ") + ZT_WOM_QUEUE_NAME + ": " + std::strerror(errno);
         return -1;
     }
-    mq_attr attr {};
+    mq_attr attr{};
     mq_getattr(q, &attr);
     std::vector<char> buf(size_t(attr.mq_msgsize > 0 ? attr.mq_msgsize : ZT_WOM_QUEUE_MSGSIZE));
     long code = -1;
     while (code < 0 && !stop) {
-        timespec deadline {};
+        timespec deadline{};
         clock_gettime(CLOCK_REALTIME, &deadline);
         deadline.tv_sec += 1;  // wake up now and then to see whether we are asked to stop
         const ssize_t got = mq_timedreceive(q, buf.data(), buf.size(), nullptr, &deadline);

@@ -20,18 +20,17 @@ enum class Mode { WaitOnce, Once, Follow };
 
 int usage(FILE *out, int status)
 {
-    std::fprintf(out,
-                 "usage: ztOffload --card DIR --to DEST [--rules RULES.json] [--sort SORT.json]\n"
-                 "                 [--layout folder|date] [--once | --follow]\n"
-                 "  --card    the card's folder (it holds DCIM/), the one ztMediaDBd --card serves\n"
-                 "  --to      where the media go: DEST/CAMERA-FOLDER/FILE, or DEST/YYYY-MM-DD/FILE\n"
-                 "            with --layout date (the day the medium was written, local time)\n"
-                 "  --rules   upload rules (default: every medium in upload state 0 or 3)\n"
-                 "  --sort    sort-rule document for the order (default: the list's order)\n"
-                 "  --once    offload now; without it, wait for the offload event on /to_wom\n"
-                 "  --follow  wait for offload events and offload after each, until stopped\n"
-                 "Exit status: 0 all offloaded, 1 some media not offloaded, 2 bad arguments or\n"
-                 "files, 3 stopped early (DEST full, card removed, database gone, signal).\n");
+    std::fprintf(out, "usage: ztOffload --card DIR --to DEST [--rules RULES.json] [--sort SORT.json]\n"
+                      "                 [--layout folder|date] [--once | --follow]\n"
+                      "  --card    the card's folder (it holds DCIM/), the one ztMediaDBd --card serves\n"
+                      "  --to      where the media go: DEST/CAMERA-FOLDER/FILE, or DEST/YYYY-MM-DD/FILE\n"
+                      "            with --layout date (the day the medium was written, local time)\n"
+                      "  --rules   upload rules (default: every medium in upload state 0 or 3)\n"
+                      "  --sort    sort-rule document for the order (default: the list's order)\n"
+                      "  --once    offload now; without it, wait for the offload event on /to_wom\n"
+                      "  --follow  wait for offload events and offload after each, until stopped\n"
+                      "Exit status: 0 all offloaded, 1 some media not offloaded, 2 bad arguments or\n"
+                      "files, 3 stopped early (DEST full, card removed, database gone, signal).\n");
     return status;
 }
 
@@ -40,8 +39,11 @@ bool parseArgs(int argc, char **argv, RunOptions *o, Mode *mode, std::string *ru
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-        std::string *target = a == "--card" ? &o->card : a == "--to" ? &o->dest : a == "--rules" ? rulesPath
-                            : a == "--sort" ? sortPath : nullptr;
+        std::string *target = a == "--card"    ? &o->card
+                              : a == "--to"    ? &o->dest
+                              : a == "--rules" ? rulesPath
+                              : a == "--sort"  ? sortPath
+                                               : nullptr;
         if (target && value) {
             *target = value;
             ++i;
@@ -78,7 +80,8 @@ bool loadInputs(const std::string &rulesPath, const std::string &sortPath, RunOp
     }
     if (sortPath.empty())
         return true;
-    Comparinator *c = readSmallFile(sortPath, &o->sortDoc, &error) ? CompareFactory::create(o->sortDoc.c_str()) : nullptr;
+    Comparinator *c =
+        readSmallFile(sortPath, &o->sortDoc, &error) ? CompareFactory::create(o->sortDoc.c_str()) : nullptr;
     CompareFactory::destroy(c);
     if (!c)
         std::fprintf(stderr, "ztOffload: sort document %s: %s\n", sortPath.c_str(),
@@ -111,8 +114,10 @@ int waitAndRun(const RunOptions &o, bool follow)
             return why.empty() ? status : kRunStopped;
         }
         std::printf("ztOffload: offload event %ld (%s)\n", code,
-                    code == kEventMedia ? "media to upload" : code == kEventNothing ? "nothing to upload"
-                    : code == kEventFailed ? "the media check failed" : "unknown: ignored");
+                    code == kEventMedia     ? "media to upload"
+                    : code == kEventNothing ? "nothing to upload"
+                    : code == kEventFailed  ? "the media check failed"
+                                            : "unknown: ignored");
         std::fflush(stdout);
         if (code == kEventMedia)
             status = runOffload(o, gStop);

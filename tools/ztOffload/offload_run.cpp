@@ -29,8 +29,8 @@ struct Run {
     Run(const RunOptions &opts, const volatile std::sig_atomic_t &flag) : o(opts), stop(flag) {}
     const RunOptions &o;
     const volatile std::sig_atomic_t &stop;
-    RunState *state = nullptr;  // once the plan is made
-    std::set<std::string> used; // "FOLDER/NAME" of the files this run put on DEST or is putting there
+    RunState *state = nullptr;   // once the plan is made
+    std::set<std::string> used;  // "FOLDER/NAME" of the files this run put on DEST or is putting there
     CardSource card;
     DestTree dest;
 };
@@ -75,15 +75,12 @@ FileJob copyFile(Run &run, const std::string &rel, std::string *folder)
     case CopyOutcome::DestFull:
         run.state->stop("DEST is full (" + f.copy.result.why + "); the partial copy is kept for the next run");
         break;
-    case CopyOutcome::Stopped:
-        run.state->stop("asked to stop; the partial copy is kept for the next run");
-        break;
+    case CopyOutcome::Stopped: run.state->stop("asked to stop; the partial copy is kept for the next run"); break;
     case CopyOutcome::ReadFailed:
         if (!run.card.present())
             run.state->stop("the card was removed during the copy; the partial copy is kept for the next run");
         break;
-    default:
-        break;
+    default: break;
     }
     return f;
 }

@@ -15,17 +15,17 @@ struct RunOptions {
     std::string card, dest;
     Layout layout = Layout::Folder;
     std::vector<UploadRule> rules;
-    bool sorted = false;    // sortDoc holds a sort document (empty: the default order)
+    bool sorted = false;  // sortDoc holds a sort document (empty: the default order)
     std::string sortDoc;
     unsigned dbWaitSec = 30;  // how long an unanswering database is waited for
 };
 
 // Exit statuses of a run.
 enum RunExit {
-    kRunAllDone = 0,    // every candidate is on DEST and recorded (or there was none)
-    kRunSomeFailed = 1, // the run went through, but some media were not offloaded
-    kRunBadInput = 2,   // arguments, files or folders that cannot be used
-    kRunStopped = 3,    // stopped early: DEST full, card removed, database gone, signal
+    kRunAllDone = 0,     // every candidate is on DEST and recorded (or there was none)
+    kRunSomeFailed = 1,  // the run went through, but some media were not offloaded
+    kRunBadInput = 2,    // arguments, files or folders that cannot be used
+    kRunStopped = 3,     // stopped early: DEST full, card removed, database gone, signal
 };
 
 int runOffload(const RunOptions &o, const volatile std::sig_atomic_t &stop);

@@ -69,18 +69,15 @@ bool buildPlan(std::vector<UploadRule> rules, const std::string *sortDoc, unsign
     bool told = false;
     for (int recounts = 0;;) {
         switch (onePass(rules, sortDoc, plan, why)) {
-        case Pass::Done:
-            return true;
-        case Pass::Refused:
-            return false;
+        case Pass::Done: return true;
+        case Pass::Refused: return false;
         case Pass::Recount:
             if (++recounts > kMaxRecounts) {
                 *why = "the media database kept changing while the candidates were handed out";
                 return false;
             }
             continue;
-        case Pass::Retry:
-            break;
+        case Pass::Retry: break;
         case Pass::Busy:
             // A server reading its card answers and will be done: waited for however long it
             // takes, and the time it answers nothing is counted from then.

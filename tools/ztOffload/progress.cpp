@@ -63,8 +63,8 @@ void Progress::file(const std::string &rel, const std::string &what, bool ok, ui
     mTally.bytesDone += passed;
     if (!ok)
         ++mTally.filesFailed;
-    std::fprintf(mOut, "[%zu/%zu] %s %s | %s\n", mTally.mediaDone + mTally.mediaFailed + 1, mTally.media,
-                 rel.c_str(), what.c_str(), status().c_str());
+    std::fprintf(mOut, "[%zu/%zu] %s %s | %s\n", mTally.mediaDone + mTally.mediaFailed + 1, mTally.media, rel.c_str(),
+                 what.c_str(), status().c_str());
     std::fflush(mOut);
 }
 
@@ -79,11 +79,11 @@ void Progress::summary(const std::string &stopped)
     const std::lock_guard<std::mutex> lock(mMutex);
     const Tally &t = mTally;
     const size_t notDone = t.media - t.mediaDone;
-    std::fprintf(mOut, "ztOffload: %zu of %zu media offloaded (%zu files copied, %zu already on DEST)",
-                 t.mediaDone, t.media, t.copied, t.alreadyThere);
+    std::fprintf(mOut, "ztOffload: %zu of %zu media offloaded (%zu files copied, %zu already on DEST)", t.mediaDone,
+                 t.media, t.copied, t.alreadyThere);
     if (notDone)
-        std::fprintf(mOut, "; %zu not offloaded (%zu failed, %zu not reached): running again retries them",
-                     notDone, t.mediaFailed, notDone - t.mediaFailed);
+        std::fprintf(mOut, "; %zu not offloaded (%zu failed, %zu not reached): running again retries them", notDone,
+                     t.mediaFailed, notDone - t.mediaFailed);
     std::fprintf(mOut, "; %s written in %.1f s (%s/s)\n", size(t.written).c_str(), secondsSince(mStart),
                  size(uint64_t(rate())).c_str());
     if (!stopped.empty())

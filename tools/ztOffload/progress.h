@@ -12,12 +12,12 @@
 #include <string>
 
 struct Tally {
-    size_t media = 0, files = 0;   // planned
-    uint64_t bytes = 0;            // planned (sizes on the card when the run began)
+    size_t media = 0, files = 0;  // planned
+    uint64_t bytes = 0;           // planned (sizes on the card when the run began)
     size_t mediaDone = 0, mediaFailed = 0;
     size_t copied = 0, alreadyThere = 0, filesFailed = 0;
-    uint64_t bytesDone = 0;        // of files finished or passed over
-    uint64_t written = 0;          // bytes written to DEST by this run
+    uint64_t bytesDone = 0;  // of files finished or passed over
+    uint64_t written = 0;    // bytes written to DEST by this run
 };
 
 class Progress {

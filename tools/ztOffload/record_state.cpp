@@ -9,13 +9,13 @@
 
 bool readUploadState(const std::string &rel, UploadState *state)
 {
-    db_file_spec fs {};
+    db_file_spec fs{};
     const size_t slash = rel.find('/');
     if (slash != DB_DIR_NAME_LEN || rel.size() != slash + 1 + DB_FILE_NAME_LEN)
         return false;
     std::memcpy(fs.dir_name, rel.data(), DB_DIR_NAME_LEN);
     std::memcpy(fs.file_name, rel.data() + slash + 1, DB_FILE_NAME_LEN);
-    db_content_info ci {};
+    db_content_info ci{};
     if (dbGetContentInfo(nullptr, &fs, &ci) != 0)
         return false;
     *state = ci.upload_status & DB_UPLOAD_STATE_MASK;

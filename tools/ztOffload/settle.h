@@ -30,10 +30,10 @@ private:
 };
 
 struct FileJob {
-    std::string rel;      // "DIR/FILE" on the card
-    uint64_t size = 0;    // on the card
-    std::string folder;   // under DEST
-    PendingCopy copy;     // after step 1 (copyToPartial): Copied or AlreadyThere, else the failure
+    std::string rel;     // "DIR/FILE" on the card
+    uint64_t size = 0;   // on the card
+    std::string folder;  // under DEST
+    PendingCopy copy;    // after step 1 (copyToPartial): Copied or AlreadyThere, else the failure
 };
 
 struct MediumJob {

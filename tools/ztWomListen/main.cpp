@@ -58,8 +58,7 @@ bool parseArgs(int argc, char **argv, Options *opt)
             opt->flush = true;
         else if (a == "--new")
             opt->fresh = true;
-        else if (a == "--count" && i + 1 < argc && parseNumber(argv[i + 1], &opt->count) &&
-                 opt->count > 0)
+        else if (a == "--count" && i + 1 < argc && parseNumber(argv[i + 1], &opt->count) && opt->count > 0)
             ++i;
         else if (a == "--timeout" && i + 1 < argc && parseNumber(argv[i + 1], &opt->timeoutSec))
             ++i;
@@ -74,8 +73,7 @@ void discardWaiting(mqd_t q)
     char buf[ZT_WOM_QUEUE_MSGSIZE];
     timespec now{};
     int dropped = 0;
-    while (clock_gettime(CLOCK_REALTIME, &now) == 0 &&
-           mq_timedreceive(q, buf, sizeof buf, nullptr, &now) >= 0)
+    while (clock_gettime(CLOCK_REALTIME, &now) == 0 && mq_timedreceive(q, buf, sizeof buf, nullptr, &now) >= 0)
         ++dropped;
     if (dropped)
         fprintf(stderr, "ztWomListen: discarded %d message(s) already waiting\n", dropped);
@@ -91,16 +89,17 @@ bool printEvent(const char *buf, size_t len)
         return false;
     }
     if (strcmp(v.kind, ZTMSG_KIND_EVENT) != 0 || v.payload_size != 4) {
-        fprintf(stderr, "ztWomListen: malformed message: kind '%s' with a %u-byte payload, "
-                        "expected kind 'EV' with a 4-byte code\n", v.kind, v.payload_size);
+        fprintf(stderr,
+                "ztWomListen: malformed message: kind '%s' with a %u-byte payload, "
+                "expected kind 'EV' with a 4-byte code\n",
+                v.kind, v.payload_size);
         return false;
     }
-    uint32_t code = uint32_t(v.payload[0]) | uint32_t(v.payload[1]) << 8 |
-                    uint32_t(v.payload[2]) << 16 | uint32_t(v.payload[3]) << 24;
+    uint32_t code = uint32_t(v.payload[0]) | uint32_t(v.payload[1]) << 8 | uint32_t(v.payload[2]) << 16 |
+                    uint32_t(v.payload[3]) << 24;
     printf("event %u\n", code);
     for (const ztmsg_element &e : v.elements)
-        printf("  tag 0x%X (%s) size %u: %s\n", e.tag, tagName(e.tag), e.size,
-               ztmsg_format_value(e).c_str());
+        printf("  tag 0x%X (%s) size %u: %s\n", e.tag, tagName(e.tag), e.size, ztmsg_format_value(e).c_str());
     fflush(stdout);  // a reader waits for each event, not for our exit
     return true;
 }
@@ -137,11 +136,10 @@ int main(int argc, char **argv)
         ssize_t got = mq_timedreceive(q, &buf[0], buf.size(), nullptr, &deadline);
         if (got < 0) {
             if (errno == ETIMEDOUT)
-                fprintf(stderr, "ztWomListen: no message on %s within %lu s (%lu of %lu received)\n",
-                        ZT_WOM_QUEUE_NAME, opt.timeoutSec, n, opt.count);
+                fprintf(stderr, "ztWomListen: no message on %s within %lu s (%lu of %lu received)\n", ZT_WOM_QUEUE_NAME,
+                        opt.timeoutSec, n, opt.count);
             else
-                fprintf(stderr, "ztWomListen: mq_receive %s: %s\n", ZT_WOM_QUEUE_NAME,
-                        strerror(errno));
+                fprintf(stderr, "ztWomListen: mq_receive %s: %s\n", ZT_WOM_QUEUE_NAME, strerror(errno));
             rc = 1;
         } else if (!printEvent(buf.data(), size_t(got))) {
             rc = 1;

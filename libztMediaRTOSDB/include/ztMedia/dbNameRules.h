@@ -17,11 +17,11 @@ enum : uint32_t {
 
 // Tests of the first 12 characters; a shorter name fails at its terminator.
 ZT_MEDIA_API
-bool isZetroNameChapterVideo(const char *name);    // Z, B/F/H/L/M/P/S/X, chapter, number, ext
+bool isZetroNameChapterVideo(const char *name);  // Z, B/F/H/L/M/P/S/X, chapter, number, ext
 ZT_MEDIA_API
 bool isZetroNameLoopingVideo2A(const char *name);  // Z, H/X/L/M, letter pair, number, ext
 ZT_MEDIA_API
-bool isZetroNamePhotoLetter(const char *name);     // Z, P/S, letter pair, number, .JPG
+bool isZetroNamePhotoLetter(const char *name);  // Z, P/S, letter pair, number, .JPG
 
 // True when a camera model number (low 8 bits) is above 56: chapters are then numbered from 2.
 ZT_MEDIA_API
@@ -37,8 +37,8 @@ uint32_t dbGroupFromLetterPair(char first, char second);
 enum class DbMemberKind : uint8_t { None, Chapter, LetterPair, Numeric };
 struct DbMemberPattern {
     DbMemberKind kind;
-    char lead;        // Chapter/LetterPair: position 1 of the name; Numeric: position 0
-    char ext[4];      // "MP4", "360" or "JPG"
+    char lead;                // Chapter/LetterPair: position 1 of the name; Numeric: position 0
+    char ext[4];              // "MP4", "360" or "JPG"
     char first[DB_NAME_BUF];  // the first file's name: member 0 of a chaptered group
     char text[24];            // the pattern in printf form, for the logs
 };
@@ -51,8 +51,8 @@ DbMemberPattern dbMemberPatternFor(uint32_t type, const char *firstName);
 // Build member n of the group into out (13 bytes, cut to 12 characters); `newNumbering` is
 // dbIsNewNameFormat of the camera model. Returns false when the pattern is None.
 ZT_MEDIA_API
-bool dbBuildMemberName(const DbMemberPattern &pattern, uint32_t groupNumber, uint32_t n,
-                       bool newNumbering, char out[DB_NAME_BUF]);
+bool dbBuildMemberName(const DbMemberPattern &pattern, uint32_t groupNumber, uint32_t n, bool newNumbering,
+                       char out[DB_NAME_BUF]);
 
 // Group number of a grouped entry that arrived with 0, derived from its first file's name.
 ZT_MEDIA_API

@@ -13,8 +13,8 @@
 // --- Transport constants -------------------------------------------------------------------
 #define RTOS_MEDIA_DB_CHANNEL "rtos_media_db"
 enum : uint32_t {
-    DB_FRAME_MAX = 1500,         // receive buffer of every exchange; no frame is larger
-    DB_DIR_NAME_LEN = 8,         // fixed-width, not terminated on the wire
+    DB_FRAME_MAX = 1500,  // receive buffer of every exchange; no frame is larger
+    DB_DIR_NAME_LEN = 8,  // fixed-width, not terminated on the wire
     DB_FILE_NAME_LEN = 12,
     DB_GUMI_LEN = 16,
     DB_HISTOGRAM_BUCKETS = 32,
@@ -58,7 +58,7 @@ enum : uint32_t {
     RTOS_DB_QUERY_PHOTOS = 0x200,
     RTOS_DB_QUERY_METADATA_SESSION_FILES = 0x400,
     RTOS_DB_QUERY_RAW_PHOTOS = 0x800,
-    DB_QUERY_CAH_LIST = 0xFFFFFB00,       // every bit from 8 up but the session files
+    DB_QUERY_CAH_LIST = 0xFFFFFB00,  // every bit from 8 up but the session files
     DB_QUERY_SESSION_FILE_LIST = 0x2400,
 };
 
@@ -267,14 +267,14 @@ static_assert(sizeof(db_scandir_wire_entry) == 28, "scandir wire entry");
 // The response header, the content record (or the extra information, or a name pair), then
 // what the command adds: the video or group record, or the GUMI and the parent GUMI. Signed, as
 // the byte counts of a receive are.
-constexpr int DB_REPLY_RECORD_AT = sizeof(db_response_header);                              // 20
-constexpr int DB_REPLY_BLOCK_AT = DB_REPLY_RECORD_AT + int{sizeof(db_content_info)};        // 96
-constexpr int DB_REPLY_VIDEO_END = DB_REPLY_BLOCK_AT + int{sizeof(db_video_specific_info)}; // 120
-constexpr int DB_REPLY_GROUP_END = DB_REPLY_BLOCK_AT + int{sizeof(db_group_info)};          // 120
-constexpr int DB_REPLY_MORE_END = DB_REPLY_RECORD_AT + int{sizeof(db_more_info)};           // 48
-constexpr int DB_REPLY_NAMES_END = DB_REPLY_RECORD_AT + int{sizeof(db_file_name_pair)};     // 40
-constexpr int DB_REPLY_PARENT_GUMI_AT = DB_REPLY_BLOCK_AT + DB_GUMI_LEN;               // 112
-constexpr int DB_REPLY_PARENT_GUMI_END = DB_REPLY_PARENT_GUMI_AT + DB_GUMI_LEN;        // 128
+constexpr int DB_REPLY_RECORD_AT = sizeof(db_response_header);                               // 20
+constexpr int DB_REPLY_BLOCK_AT = DB_REPLY_RECORD_AT + int{sizeof(db_content_info)};         // 96
+constexpr int DB_REPLY_VIDEO_END = DB_REPLY_BLOCK_AT + int{sizeof(db_video_specific_info)};  // 120
+constexpr int DB_REPLY_GROUP_END = DB_REPLY_BLOCK_AT + int{sizeof(db_group_info)};           // 120
+constexpr int DB_REPLY_MORE_END = DB_REPLY_RECORD_AT + int{sizeof(db_more_info)};            // 48
+constexpr int DB_REPLY_NAMES_END = DB_REPLY_RECORD_AT + int{sizeof(db_file_name_pair)};      // 40
+constexpr int DB_REPLY_PARENT_GUMI_AT = DB_REPLY_BLOCK_AT + DB_GUMI_LEN;                     // 112
+constexpr int DB_REPLY_PARENT_GUMI_END = DB_REPLY_PARENT_GUMI_AT + DB_GUMI_LEN;              // 128
 
 // --- Command table ----------------------------------------------------------------------------
 // Each command once (dbProtocol.cpp): the server takes no shorter request, and a successful
@@ -293,10 +293,7 @@ ZT_MEDIA_API
 const DbCommandInfo *dbCommandInfo(uint32_t code);
 
 // Bytes of one group bitmap: whole 32-bit words covering first..last (unsigned subtraction).
-inline uint32_t dbGroupBitmapBytes(const db_group_info &g)
-{
-    return ((g.last_number - g.first_number) / 32 + 1) * 4;
-}
+inline uint32_t dbGroupBitmapBytes(const db_group_info &g) { return ((g.last_number - g.first_number) / 32 + 1) * 4; }
 
 // Whether member n of a group is present in its missing bitmap: bit (n - first), most significant
 // bit first. The caller has checked that the bitmap covers n.
@@ -308,10 +305,7 @@ inline bool dbGroupMemberPresent(const uint8_t *bitmap, uint32_t first, uint32_t
 
 // Whether a content record announces a parent GUMI after its own GUMI. One rule for every writer
 // and parser of list entries and lookups: media_flags bit 0 alone (bit 10 is the "tr" flag).
-inline bool dbHasParentGumi(uint32_t media_flags)
-{
-    return (media_flags & DB_MEDIA_FLAG_PARENT_GUMI) != 0;
-}
+inline bool dbHasParentGumi(uint32_t media_flags) { return (media_flags & DB_MEDIA_FLAG_PARENT_GUMI) != 0; }
 
 // --- Content-type table -----------------------------------------------------------------------
 // The facts about each content type, in one table (dbProtocol.cpp) that every command, parser,
@@ -337,23 +331,23 @@ enum class DbMediaKind : uint8_t { Photo, Burst, Continuous, TimeLapse, Video, S
 // The forms of a camera file name that tell its content type (dbCameraNames.h reads a name's
 // form); a content type's row lists the forms its files are named in.
 enum DbNameForm : uint16_t {
-    DB_NAME_COMPANION = 1u << 0,        // .LRV or .THM beside a medium: never an entry of its own
-    DB_NAME_CHAPTER = 1u << 1,          // Z, chapter letter, two-digit chapter, number; a video
-    DB_NAME_OLD_CHAPTER = 1u << 2,      // ZCAM and a number; a video: the old scheme's first file
-    DB_NAME_LOOP_PAIR = 1u << 3,        // Z, H/X/L/M, letter pair, number, .MP4
-    DB_NAME_PHOTO_PAIR = 1u << 4,       // Z, P/S, letter pair, number, .JPG
-    DB_NAME_NUMBERED_VIDEO = 1u << 5,   // Z and seven digits, .MP4
-    DB_NAME_NUMBERED_PHOTO = 1u << 6,   // Z and seven digits, .JPG
-    DB_NAME_OTHER_VIDEO = 1u << 7,      // any other .MP4 or .360
-    DB_NAME_OTHER_PHOTO = 1u << 8,      // any other .JPG
+    DB_NAME_COMPANION = 1u << 0,       // .LRV or .THM beside a medium: never an entry of its own
+    DB_NAME_CHAPTER = 1u << 1,         // Z, chapter letter, two-digit chapter, number; a video
+    DB_NAME_OLD_CHAPTER = 1u << 2,     // ZCAM and a number; a video: the old scheme's first file
+    DB_NAME_LOOP_PAIR = 1u << 3,       // Z, H/X/L/M, letter pair, number, .MP4
+    DB_NAME_PHOTO_PAIR = 1u << 4,      // Z, P/S, letter pair, number, .JPG
+    DB_NAME_NUMBERED_VIDEO = 1u << 5,  // Z and seven digits, .MP4
+    DB_NAME_NUMBERED_PHOTO = 1u << 6,  // Z and seven digits, .JPG
+    DB_NAME_OTHER_VIDEO = 1u << 7,     // any other .MP4 or .360
+    DB_NAME_OTHER_PHOTO = 1u << 8,     // any other .JPG
 };
 
 struct DbContentTypeInfo {
     DbTypeClass cls;
     DbListBlock block;
-    uint32_t appType;       // mapDbContentTypeToApp
-    uint32_t outputBit;     // shouldOutput filter bit; 0: never shown
-    uint32_t queryBit;      // query_options bit that selects the type in a list; 0: none
+    uint32_t appType;    // mapDbContentTypeToApp
+    uint32_t outputBit;  // shouldOutput filter bit; 0: never shown
+    uint32_t queryBit;   // query_options bit that selects the type in a list; 0: none
     DbMediaKind kind;
     bool videoForResponse;  // getVideoSpecificInfoResponse checks the highlight size; v4info
                             // metadata answers it as a video

@@ -39,13 +39,13 @@ struct cah_item_s {
     uint32_t num_missing;
     uint32_t upload_status;  // the upload state (low 16 bits of the word)
     uint32_t highlight_count;
-    uint32_t mahs;           // low 7 bits
+    uint32_t mahs;  // low 7 bits
     uint32_t creation_time;
-    uint32_t duration;       // seconds, rounded; grouped videos: the members' sum
-    uint32_t cl;             // 1 when the video record's cl is non-zero
-    uint64_t size;           // file_size, or group_size for groups
-    char *dir_name;          // 8 characters, terminated
-    char *file_name;         // 12 characters, terminated
+    uint32_t duration;  // seconds, rounded; grouped videos: the members' sum
+    uint32_t cl;        // 1 when the video record's cl is non-zero
+    uint64_t size;      // file_size, or group_size for groups
+    char *dir_name;     // 8 characters, terminated
+    char *file_name;    // 12 characters, terminated
 };
 
 // Items and names live on the parser's stack and are valid only during the callback.
@@ -58,27 +58,24 @@ typedef void (*cah_file_callback)(void *context, char *dirName, char *fileName);
 // (required) and *pTotalEntries (optional) receive the response's words. Returns count_returned,
 // or the negative result of the query or the parser.
 ZT_MEDIA_API
-int dbGetCAHList(uint32_t request_count, uint32_t starting_index, uint32_t token,
-                 cah_item_callback itemCallback, void *itemContext, cah_file_callback fileCallback,
-                 void *fileContext, uint32_t *pSessionId, uint32_t *pTotalEntries);
+int dbGetCAHList(uint32_t request_count, uint32_t starting_index, uint32_t token, cah_item_callback itemCallback,
+                 void *itemContext, cah_file_callback fileCallback, void *fileContext, uint32_t *pSessionId,
+                 uint32_t *pTotalEntries);
 ZT_MEDIA_API
 int dbGetCAHSessionFileList(uint32_t request_count, uint32_t starting_index, uint32_t token,
-                            cah_item_callback itemCallback, void *itemContext,
-                            cah_file_callback fileCallback, void *fileContext,
-                            uint32_t *pSessionId, uint32_t *pTotalEntries);
+                            cah_item_callback itemCallback, void *itemContext, cah_file_callback fileCallback,
+                            void *fileContext, uint32_t *pSessionId, uint32_t *pTotalEntries);
 
 // --- Upload status writes ----------------------------------------------------------------------
 // Writes `word` unmerged with the caller's token. 0 (a short or refused response is logged and
 // still reported as 0), or the negative result of the connection or the exchange.
 ZT_MEDIA_API
-int dbSetUploadStatusRawBits(const char *dirName, const char *fileName, uint32_t word,
-                             uint32_t token);
+int dbSetUploadStatusRawBits(const char *dirName, const char *fileName, uint32_t word, uint32_t token);
 // Records upload state `state` (0..31) for the candidate list: reads the file's word, replaces
 // its low half and writes it back (not atomic). -1 for a state out of range, names not exactly 8
 // and 12 characters, or a failed read; else dbSetUploadStatusRawBits's.
 ZT_MEDIA_API
-int dbSetCAHUploadStatus(const char *dirName, const char *fileName, uint32_t state,
-                         uint32_t token);
+int dbSetCAHUploadStatus(const char *dirName, const char *fileName, uint32_t state, uint32_t token);
 
 // --- Content information and identifiers -------------------------------------------------------
 // The 20-byte file specification: directory name (bytes 0..7) and file name (bytes 8..19),
@@ -99,15 +96,14 @@ int dbGetContentInfo(void *unused, const db_file_spec *fs, db_content_info *ci);
 // Bytes that did not arrive are copied as zeros and the result is still 0. -1 only when a copy
 // would not fit DB_GROUP_BITMAP_MAX bytes or would lie past the 1500-byte receive buffer.
 ZT_MEDIA_API
-int dbGetGroupContentInfo(void *unused, const db_file_spec *fs, db_group_info *gci,
-                          db_content_info *ci, uint8_t *missingBitmap, uint8_t *highlightBitmap);
+int dbGetGroupContentInfo(void *unused, const db_file_spec *fs, db_group_info *gci, db_content_info *ci,
+                          uint8_t *missingBitmap, uint8_t *highlightBitmap);
 // Fills the 24 fixed bytes of the video record (which keeps the highlight_count sent) and the
 // content record; copies at most maxNumberHighlightsExpected highlight words (none when null),
 // never more than arrived. Video types only (0..3, 12..14).
 ZT_MEDIA_API
-int dbGetVideoSpecificInfo(void *unused, const db_file_spec *fs, db_video_specific_info *vsi,
-                           db_content_info *ci, uint32_t *highlights,
-                           int maxNumberHighlightsExpected);
+int dbGetVideoSpecificInfo(void *unused, const db_file_spec *fs, db_video_specific_info *vsi, db_content_info *ci,
+                           uint32_t *highlights, int maxNumberHighlightsExpected);
 ZT_MEDIA_API
 int dbGetMoreInfo(void *unused, const db_file_spec *fs, db_more_info *mi);
 // Fills `gumi` and `pgumi` (16 bytes each; pgumi may be null). The parent is all zeros unless

@@ -36,9 +36,8 @@ int generateMetadata(mg_connection *conn, const char *queryString);
 // request_count entries from starting_index; paramCount 0 sends the plain list request, else the
 // list with parameters (params[0], and params[1] unless paramCount is 1). 0 for 200, else -1.
 ZT_MEDIA_API
-int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int starting_index,
-                   uint32_t list_options, uint32_t query_options, int paramCount,
-                   const uint32_t *params);
+int dbGetPagedList(mg_connection *conn, int maxRequests, int request_count, int starting_index, uint32_t list_options,
+                   uint32_t query_options, int paramCount, const uint32_t *params);
 // The paged list from a query string: "max", "count", "start", "lo", "qo" (required) and "p1",
 // "p2" (optional; no p1: paramCount 0, p1 alone: 1, both: 2), each decimal or 0x-hex. A missing,
 // repeated or malformed value answers 400 with the error header; otherwise dbGetPagedList.
@@ -51,9 +50,9 @@ int generateMediaListTo(const ztMediaSink *sink, mg_connection *conn, const char
 ZT_MEDIA_API
 int generateMetadataTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString);
 ZT_MEDIA_API
-int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxRequests,
-                     int request_count, int starting_index, uint32_t list_options,
-                     uint32_t query_options, int paramCount, const uint32_t *params);
+int dbGetPagedListTo(const ztMediaSink *sink, mg_connection *conn, int maxRequests, int request_count,
+                     int starting_index, uint32_t list_options, uint32_t query_options, int paramCount,
+                     const uint32_t *params);
 ZT_MEDIA_API
 int generatePagedListTo(const ztMediaSink *sink, mg_connection *conn, const char *queryString);
 // Their log level is the client's: dbSetLogLvl (ztMediaDB.h).

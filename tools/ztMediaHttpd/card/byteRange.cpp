@@ -21,7 +21,7 @@ bool digits(const char **p, uint64_t *v)
     return any;
 }
 
-} // namespace
+}  // namespace
 
 ByteRange parseByteRange(const char *header, uint64_t size)
 {
@@ -38,7 +38,7 @@ ByteRange parseByteRange(const char *header, uint64_t size)
     bool hasLast = digits(&p, &last);
     if (*p != '\0' || (!hasFirst && !hasLast) || (hasFirst && hasLast && last < first))
         return whole;
-    if (!hasFirst) {   // the last `last` bytes
+    if (!hasFirst) {  // the last `last` bytes
         if (last == 0 || size == 0)
             return refused;
         uint64_t n = last < size ? last : size;

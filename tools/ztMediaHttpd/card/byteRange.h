@@ -10,9 +10,9 @@ enum class RangeKind { Whole, Part, Unsatisfiable };
 
 struct ByteRange {
     RangeKind kind;
-    uint64_t first;    // Whole and Part: the bytes to send
+    uint64_t first;  // Whole and Part: the bytes to send
     uint64_t length;
-    bool plain;        // Part from "first-last" inside the file or "first-": no end was cut
+    bool plain;  // Part from "first-last" inside the file or "first-": no end was cut
 };
 
 // `header` may be null (no Range header).

@@ -20,7 +20,4 @@ const char *cardContentType(const std::string &file)
     return dbCameraExtension(file.c_str() + 9)->format == DbFileFormat::Jpeg ? "image/jpeg" : "video/mp4";
 }
 
-std::string companionThumbnailName(const std::string &file)
-{
-    return file.substr(0, 9) + "THM";
-}
+std::string companionThumbnailName(const std::string &file) { return file.substr(0, 9) + "THM"; }

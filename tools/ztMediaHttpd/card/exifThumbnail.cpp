@@ -39,9 +39,8 @@ bool thumbnailInTiff(const Tiff &t, size_t *offset, size_t *length)
 {
     uint32_t ifd0 = 0, ifd1 = 0, thumbOffset = 0, thumbLength = 0;
     uint16_t count = 0;
-    if (!t.u32(4, &ifd0) || !t.u16(ifd0, &count) ||
-        !t.u32((size_t)ifd0 + 2 + (size_t)count * kIfdEntryBytes, &ifd1) || ifd1 == 0 ||
-        !t.u16(ifd1, &count))
+    if (!t.u32(4, &ifd0) || !t.u16(ifd0, &count) || !t.u32((size_t)ifd0 + 2 + (size_t)count * kIfdEntryBytes, &ifd1) ||
+        ifd1 == 0 || !t.u16(ifd1, &count))
         return false;
     for (uint16_t i = 0; i < count; ++i) {
         size_t entry = (size_t)ifd1 + 2 + (size_t)i * kIfdEntryBytes;
@@ -80,7 +79,7 @@ bool thumbnailInApp1(const uint8_t *seg, size_t size, size_t *offset, size_t *le
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool findExifThumbnail(const uint8_t *data, size_t size, size_t *offset, size_t *length)
 {
@@ -91,11 +90,11 @@ bool findExifThumbnail(const uint8_t *data, size_t size, size_t *offset, size_t 
         if (data[at] != 0xFF)
             return false;
         uint8_t marker = data[at + 1];
-        if (marker == 0xFF) {   // fill byte before a marker
+        if (marker == 0xFF) {  // fill byte before a marker
             ++at;
             continue;
         }
-        if (marker == 0xDA || marker == 0xD9)   // the scan or the end: no EXIF before it
+        if (marker == 0xDA || marker == 0xD9)  // the scan or the end: no EXIF before it
             return false;
         size_t segLen = (size_t)data[at + 2] << 8 | data[at + 3];
         if (segLen < 2 || segLen > size - at - 2)

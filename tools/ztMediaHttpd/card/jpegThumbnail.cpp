@@ -13,8 +13,8 @@
 
 namespace {
 
-const unsigned long kMaxPixels = 100UL * 1000 * 1000;   // refuse absurd declared sizes
-const long kMaxDecoderMemory = 256L << 20;              // progressive images buffer coefficients
+const unsigned long kMaxPixels = 100UL * 1000 * 1000;  // refuse absurd declared sizes
+const long kMaxDecoderMemory = 256L << 20;             // progressive images buffer coefficients
 const int kQuality = 78;
 
 struct ErrorTrap {
@@ -22,10 +22,7 @@ struct ErrorTrap {
     jmp_buf jump;
 };
 
-void trapError(j_common_ptr info)
-{
-    longjmp(reinterpret_cast<ErrorTrap *>(info->err)->jump, 1);
-}
+void trapError(j_common_ptr info) { longjmp(reinterpret_cast<ErrorTrap *>(info->err)->jump, 1); }
 
 void quiet(j_common_ptr, int) {}
 
@@ -116,7 +113,7 @@ bool encode(const std::vector<uint8_t> &rgb, unsigned w, unsigned h, std::string
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool scaleJpeg(const uint8_t *data, size_t size, std::string *out)
 {

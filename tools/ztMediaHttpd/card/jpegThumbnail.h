@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-const unsigned kThumbnailEdge = 320;   // the longer side of a made thumbnail, in pixels at most
+const unsigned kThumbnailEdge = 320;  // the longer side of a made thumbnail, in pixels at most
 
 // True with the JPEG bytes of the thumbnail in *out.
 bool scaleJpeg(const uint8_t *data, size_t size, std::string *out);

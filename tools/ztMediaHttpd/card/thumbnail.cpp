@@ -10,7 +10,7 @@
 namespace {
 
 const size_t kMaxCompanionBytes = 1 << 20;
-const off_t kMaxDecodedFileBytes = 64L << 20;   // larger photos are not decoded on request
+const off_t kMaxDecodedFileBytes = 64L << 20;  // larger photos are not decoded on request
 
 // Up to `max` bytes from the start of fd into *out.
 bool readHead(int fd, size_t max, std::string *out)
@@ -64,10 +64,9 @@ bool fromPhoto(int fd, const struct stat &st, std::string *jpeg)
     return scaleJpeg(reinterpret_cast<const uint8_t *>(whole.data()), whole.size(), jpeg);
 }
 
-} // namespace
+}  // namespace
 
-bool cardThumbnail(const CardFolder &card, const std::string &folder, const std::string &file,
-                   std::string *jpeg)
+bool cardThumbnail(const CardFolder &card, const std::string &folder, const std::string &file, std::string *jpeg)
 {
     if (!isCardFolderName(folder.c_str()) || !isCameraFileName(file.c_str()))
         return false;

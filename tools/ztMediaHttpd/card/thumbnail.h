@@ -10,7 +10,6 @@
 
 // True with the thumbnail's JPEG bytes in *jpeg; false when the file is missing or has no
 // thumbnail that can be found or made (a video without a companion file).
-bool cardThumbnail(const CardFolder &card, const std::string &folder, const std::string &file,
-                   std::string *jpeg);
+bool cardThumbnail(const CardFolder &card, const std::string &folder, const std::string &file, std::string *jpeg);
 
 #endif
