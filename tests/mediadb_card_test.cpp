@@ -25,17 +25,20 @@ namespace fs = std::filesystem;
 
 constexpr uint32_t kAllClasses = RTOS_DB_QUERY_VIDEOS | RTOS_DB_QUERY_PHOTOS | RTOS_DB_QUERY_METADATA_SESSION_FILES;
 
-// A card folder in its own temporary directory, removed at the end.
+// A card folder, and a state file beside it (not in it: the card may leave), in a temporary
+// directory removed at the end.
 class CardTree {
 public:
     CardTree()
     {
         char tmpl[] = "/tmp/ztcard-test-XXXXXX";
-        mRoot = mkdtemp(tmpl) ? tmpl : "";
+        mTop = mkdtemp(tmpl) ? tmpl : "";
+        mRoot = mTop + "/card";
         fs::create_directories(dcim("100ZTCAM"));
     }
-    ~CardTree() { fs::remove_all(mRoot); }
+    ~CardTree() { fs::remove_all(mTop); }
     const std::string &root() const { return mRoot; }
+    std::string state() const { return mTop + "/state.sqlite"; }
     std::string dcim(const std::string &rel) const { return mRoot + "/DCIM/" + rel; }
     void file(const std::string &rel, size_t size = 100) const
     {
@@ -44,7 +47,7 @@ public:
     }
 
 private:
-    std::string mRoot;
+    std::string mTop, mRoot;
 };
 
 struct Expected {
@@ -80,20 +83,6 @@ const Expected kGrouped[] = {
     {"102ZTCAM/ZSAB0001.JPG", DB_CONTENT_TYPE_TIME_LAPSE, 1002, 1, 1, 0},
 };
 
-db_histogram_response histogram()
-{
-    const db_request_header req{DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 1, 42};
-    return dbRecordAt<db_histogram_response>(dbExchangeOne(&req, sizeof req), 0);
-}
-
-uint32_t writeUploadStatus(const char *dir, const char *file, uint32_t word)
-{
-    db_status_write_request w{{DB_CMD_WRITE_UPLOAD_STATUS, 1, 9}, {}, {}, word};
-    std::memcpy(w.dir_name, dir, DB_DIR_NAME_LEN);
-    std::memcpy(w.file_name, file, DB_FILE_NAME_LEN);
-    return dbRecordAt<db_response_header>(dbExchangeOne(&w, sizeof w), 0).status;
-}
-
 std::vector<std::string> listKeys(uint32_t listOptions)
 {
     std::string error;
@@ -102,13 +91,14 @@ std::vector<std::string> listKeys(uint32_t listOptions)
     return keys;
 }
 
-TEST(MediadbCard, ScanGroupsByNamingRulesAndSkipsJunk)
+// Grouping by the naming rules with junk skipped; a rescan sees a new file, and the upload words
+// and the card's identity stay through the rescan and a restart.
+TEST(MediadbCard, ScanGroupsRescanSeesNewFilesAndStateKeepsUploadWords)
 {
     CardTree card;
     buildCard(card);
-    ServerProcess server = ServerProcess::fromArgs({"--card", card.root()});
+    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--state", card.state()});
     ASSERT_TRUE(server.ok()) << server.error();
-
     std::string error;
     std::vector<ListEntry> grouped = dbListAll(4, DB_LIST_VIDEO_GROUPING, kAllClasses, &error);
     ASSERT_EQ(error, "");
@@ -132,16 +122,8 @@ TEST(MediadbCard, ScanGroupsByNamingRulesAndSkipsJunk)
     EXPECT_EQ(flat.size(), std::size(kGrouped) + 3);
     EXPECT_NE(std::find(flat.begin(), flat.end(), "100ZTCAM/ZX030042.MP4"), flat.end());
     // Every file the database knows: 7 entries, 2 further chapters, 1 further loop member.
-    EXPECT_EQ(histogram().histogram[0], 10u);
-}
+    EXPECT_EQ(dbHistogram().histogram[0], 10u);
 
-TEST(MediadbCard, RescanSeesNewFilesAndStateKeepsUploadWords)
-{
-    CardTree card;
-    buildCard(card);
-    const std::string state = card.root() + "/state.sqlite";
-    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--state", state});
-    ASSERT_TRUE(server.ok()) << server.error();
     std::string before, after;
     ASSERT_EQ(server.ctl({"version"}, &before), 0);
     auto cardId = [&] {
@@ -151,18 +133,18 @@ TEST(MediadbCard, RescanSeesNewFilesAndStateKeepsUploadWords)
     };
     const std::string id = cardId();
     EXPECT_EQ(id.size(), 16u);
-    ASSERT_EQ(writeUploadStatus("100ZTCAM", "ZX020042.MP4", 2), 0u);
+    ASSERT_EQ(dbWriteUploadWord("100ZTCAM", "ZX020042.MP4", 2), 0u);
 
     card.file("100ZTCAM/ZX010060.MP4");
     ASSERT_EQ(server.ctl({"rescan"}, &after), 0);
     EXPECT_NE(before, after);
     std::vector<std::string> keys = listKeys(DB_LIST_VIDEO_GROUPING);
     EXPECT_NE(std::find(keys.begin(), keys.end(), "100ZTCAM/ZX010060.MP4"), keys.end());
-    EXPECT_EQ(histogram().histogram[2], 1u);  // the acknowledged write survived the rescan
+    EXPECT_EQ(dbHistogram().histogram[2], 1u);  // the acknowledged write survived the rescan
 
     ASSERT_TRUE(server.restart(false)) << server.error();
-    EXPECT_EQ(histogram().histogram[2], 1u);  // and the restart
-    EXPECT_EQ(histogram().histogram[0], 10u);
+    EXPECT_EQ(dbHistogram().histogram[2], 1u);  // and the restart
+    EXPECT_EQ(dbHistogram().histogram[0], 10u);
     EXPECT_EQ(cardId(), id);  // the same card, though its files changed (read once it serves)
 }
 
@@ -189,16 +171,16 @@ uint32_t version(const ServerProcess &server)
 
 // --watch rescans by itself: a file added (beside one in a new folder), renamed and removed, and
 // the new folder removed; each burst is seen and moves the version once; upload words stay, and
-// the store holds what was served (a restart over the same card finds the same files: the
-// version does not move).
-TEST(MediadbCard, WatchAppliesEachBurstOnce)
+// the store holds what was served (a restart finds the same files: the version does not move).
+// Then the card folder leaves and comes back: an empty card is served meanwhile, the files are
+// listed again on return with their upload words, and later changes are still seen.
+TEST(MediadbCard, WatchAppliesEachBurstOnceAndFollowsTheCardLeaving)
 {
     CardTree card;
     buildCard(card);
-    ServerProcess server =
-        ServerProcess::fromArgs({"--card", card.root(), "--watch", "--state", card.root() + "/state.sqlite"});
+    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--watch", "--state", card.state()});
     ASSERT_TRUE(server.ok()) << server.error();
-    ASSERT_EQ(writeUploadStatus("100ZTCAM", "ZX020042.MP4", 2), 0u);
+    ASSERT_EQ(dbWriteUploadWord("100ZTCAM", "ZX020042.MP4", 2), 0u);
     const std::string a = "100ZTCAM/ZX010070.MP4", b = "100ZTCAM/ZX010071.MP4";
     const struct {
         std::function<void()> change;
@@ -226,25 +208,14 @@ TEST(MediadbCard, WatchAppliesEachBurstOnce)
     ASSERT_TRUE(server.restart(false)) << server.error();
     EXPECT_EQ(listKeys(0), served);
     EXPECT_EQ(version(server), last);
-    EXPECT_EQ(histogram().histogram[2], 1u);
-}
+    EXPECT_EQ(dbHistogram().histogram[2], 1u);
 
-// The card folder leaves (renamed away) and comes back: an empty card is served meanwhile, the
-// files are listed again on return with their upload words, and later changes are still seen.
-TEST(MediadbCard, WatchFollowsTheCardLeavingAndComingBack)
-{
-    CardTree card;
-    buildCard(card);
-    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--watch"});
-    ASSERT_TRUE(server.ok()) << server.error();
-    ASSERT_EQ(writeUploadStatus("100ZTCAM", "ZX020042.MP4", 2), 0u);
-    const uint32_t before = version(server);
     fs::rename(card.root(), card.root() + ".away");
-    EXPECT_TRUE(waitFor([] { return histogram().histogram[0] + histogram().histogram[2] == 0; })) << server.log();
-    EXPECT_GT(version(server), before);
+    EXPECT_TRUE(waitFor([] { return dbHistogram().histogram[0] + dbHistogram().histogram[2] == 0; })) << server.log();
+    EXPECT_GT(version(server), last);
     fs::rename(card.root() + ".away", card.root());
     EXPECT_TRUE(waitFor([] { return listed("100ZTCAM/ZX010042.MP4"); })) << server.log();
-    EXPECT_EQ(histogram().histogram[2], 1u);
+    EXPECT_EQ(dbHistogram().histogram[2], 1u);
     card.file("100ZTCAM/ZX010074.MP4");
     EXPECT_TRUE(waitFor([] { return listed("100ZTCAM/ZX010074.MP4"); })) << server.log();
 }
@@ -266,12 +237,15 @@ std::map<std::string, Made> makeCard(const std::string &root, int media)
 }
 
 // A generated card end to end: every medium listed with the duration and dimensions its file
-// says (broken files with zeros), companions not listed.
-TEST(MediadbCard, GeneratedCardIsServedWithWhatItsFilesSay)
+// says (broken files with zeros), companions not listed. A restart over the same card reads no
+// unchanged file (a file whose bytes changed under the same size and time keeps what was read
+// before), keeps upload words, and takes a file replaced under its name as a new one: read
+// again, upload state 0.
+TEST(MediadbCard, GeneratedCardIsServedWithWhatItsFilesSayAndRestartReusesTheIndex)
 {
     CardTree card;
     const std::map<std::string, Made> made = makeCard(card.root(), 40);
-    ServerProcess server = ServerProcess::fromArgs({"--card", card.root()});
+    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--state", card.state()});
     ASSERT_TRUE(server.ok()) << server.error();
     std::string error;
     const std::vector<ListEntry> grouped =
@@ -300,6 +274,29 @@ TEST(MediadbCard, GeneratedCardIsServedWithWhatItsFilesSay)
     for (const auto &[key, ms] : chapters)
         EXPECT_EQ(ms, made.at(key).ms) << key;
     EXPECT_EQ(chapters.size(), 4u);
+
+    ASSERT_EQ(dbWriteUploadWord("100ZTCAM", "ZX010001.MP4", 2), 0u);
+    ASSERT_EQ(dbWriteUploadWord("100ZTCAM", "ZH010008.MP4", 3), 0u);
+    auto durationOf = [&](const char *file) {
+        for (const ListEntry &e : dbListAll(4, 0, kAllClasses, &error))
+            if (e.file == file)
+                return uint32_t(db_video_specific_info(e.video).duration_ms);
+        return ~0u;
+    };
+    // Same size and time, other bytes: not opened again.
+    const std::string same = card.dcim("100ZTCAM/ZX010001.MP4");
+    struct stat st {};
+    ASSERT_EQ(stat(same.c_str(), &st), 0);
+    std::ofstream(same, std::ios::binary | std::ios::trunc) << std::string(size_t(st.st_size), '\0');
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, same.c_str(), times, 0), 0);
+    // Replaced: another size.
+    card.file("100ZTCAM/ZH010008.MP4", 50);
+    ASSERT_TRUE(server.restart(false)) << server.error();
+    EXPECT_EQ(durationOf("ZX010001.MP4"), made.at("100ZTCAM/ZX010001.MP4").ms);
+    EXPECT_EQ(durationOf("ZH010008.MP4"), 0u);
+    EXPECT_EQ(dbHistogram().histogram[2], 1u);
+    EXPECT_EQ(dbHistogram().histogram[3], 0u);
 }
 
 // Media made by a real encoder (moov last, and moved first): duration, frame rate and dimensions
@@ -341,43 +338,6 @@ TEST(MediadbCard, EncodedMediaAreReadAsMade)
         EXPECT_EQ(uint32_t(more.frame_rate_numerator), x.fps * uint32_t(more.frame_rate_denominator)) << x.file;
         EXPECT_EQ(e->hasVideo ? uint32_t(video.duration_ms) : 0u, x.ms) << x.file;
     }
-}
-
-// A restart over the same card reads no unchanged file (a file whose bytes changed under the
-// same size and time keeps what was read before), keeps upload words, and takes a file replaced
-// under its name as a new one: read again, upload state 0.
-TEST(MediadbCard, RestartReusesTheIndexAndReplacedFilesStartAfresh)
-{
-    CardTree card;
-    makeCard(card.root(), 10);
-    const std::string state = card.root() + "/state.sqlite";
-    ServerProcess server = ServerProcess::fromArgs({"--card", card.root(), "--state", state});
-    ASSERT_TRUE(server.ok()) << server.error();
-    ASSERT_EQ(writeUploadStatus("100ZTCAM", "ZX010001.MP4", 2), 0u);
-    ASSERT_EQ(writeUploadStatus("100ZTCAM", "ZH010008.MP4", 3), 0u);
-    auto durationOf = [](const char *file) {
-        std::string error;
-        for (const ListEntry &e : dbListAll(4, 0, kAllClasses, &error))
-            if (e.file == file)
-                return uint32_t(db_video_specific_info(e.video).duration_ms);
-        return ~0u;
-    };
-    const uint32_t kept = durationOf("ZX010001.MP4");
-    ASSERT_GT(kept, 0u);
-    // Same size and time, other bytes: not opened again.
-    const std::string same = card.dcim("100ZTCAM/ZX010001.MP4");
-    struct stat st {};
-    ASSERT_EQ(stat(same.c_str(), &st), 0);
-    std::ofstream(same, std::ios::binary | std::ios::trunc) << std::string(size_t(st.st_size), '\0');
-    const timespec times[2] = {st.st_atim, st.st_mtim};
-    ASSERT_EQ(utimensat(AT_FDCWD, same.c_str(), times, 0), 0);
-    // Replaced: another size.
-    card.file("100ZTCAM/ZH010008.MP4", 50);
-    ASSERT_TRUE(server.restart(false)) << server.error();
-    EXPECT_EQ(durationOf("ZX010001.MP4"), kept);
-    EXPECT_EQ(durationOf("ZH010008.MP4"), 0u);
-    EXPECT_EQ(histogram().histogram[2], 1u);
-    EXPECT_EQ(histogram().histogram[3], 0u);
 }
 
 // Until the first index is in every request is answered busy (status 1, which the clients retry

@@ -18,7 +18,6 @@
 #include "mediadb/media_card.h"
 #include "platform/ztipc.h"
 #include "tests/support/mediadb_wire.h"
-#include "tests/support/run_command.h"
 #include "tests/support/server_process.h"
 
 namespace {
@@ -31,41 +30,26 @@ const char kManifest[] = R"({"card_id":"CARD1","media":[
 
 const db_request_header kHistogramReq{DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 1, 42};
 
-db_histogram_response histogram()
+// The histogram counts entries and members; bad frames get an error and the server keeps
+// serving; bad manifests are refused at start with one line.
+TEST(MediadbServer, HistogramBadFramesAndBadManifests)
 {
-    Bytes r = dbExchangeOne(&kHistogramReq, sizeof kHistogramReq);
-    EXPECT_EQ(r.size(), sizeof(db_histogram_response));
-    return dbRecordAt<db_histogram_response>(r, 0);
-}
-
-class MediadbServer : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(mServer.ok()) << mServer.error(); }
-    ServerProcess mServer{kManifest};
-};
-
-TEST_F(MediadbServer, HistogramCountsEntriesAndMembers)
-{
-    db_histogram_response h = histogram();
+    ServerProcess server(kManifest);
+    ASSERT_TRUE(server.ok()) << server.error();
+    EXPECT_EQ(dbExchangeOne(&kHistogramReq, sizeof kHistogramReq).size(), sizeof(db_histogram_response));
+    const db_histogram_response h = dbHistogram();
     EXPECT_EQ(h.header.status, 0u);
     EXPECT_EQ(h.histogram[3], 2u);  // the video and the member with its own state
     EXPECT_EQ(h.histogram[1], 2u);  // the chaptered entry and the member that inherits
     EXPECT_EQ(h.histogram[31], 1u);
-}
-
-TEST_F(MediadbServer, GarbageFrameGetsErrorAndServerKeepsServing)
-{
     const uint8_t junk[] = {0x63, 0, 0, 0, 1};
     EXPECT_NE(dbRecordAt<db_response_header>(dbExchangeOne(junk, sizeof junk), 0).status, 0u);
     db_request_header unknown{77, 1, 5};
-    db_response_header h = dbRecordAt<db_response_header>(dbExchangeOne(&unknown, sizeof unknown), 0);
-    EXPECT_NE(h.status, 0u);
-    EXPECT_EQ(h.token, 5u);
-    EXPECT_EQ(histogram().histogram[31], 1u);
-}
+    const db_response_header u = dbRecordAt<db_response_header>(dbExchangeOne(&unknown, sizeof unknown), 0);
+    EXPECT_NE(u.status, 0u);
+    EXPECT_EQ(u.token, 5u);
+    EXPECT_EQ(dbHistogram().histogram[31], 1u);
 
-TEST(MediadbServerStart, BadManifestsAreRefusedWithOneLine)
-{
     const struct {
         const char *json, *expect;
     } kCases[] = {
@@ -76,8 +60,7 @@ TEST(MediadbServerStart, BadManifestsAreRefusedWithOneLine)
         {R"({"media":[{"dir":"100ZTCAM","file":"ZB010001.JPG","type":5,"group":{"first":1,"last":4097}}]})",
          "spans more than 4096"},
     };
-    ServerProcess dir(kManifest);  // only for its private directory
-    std::string path = dir.path("bad.json");
+    std::string path = server.path("bad.json");
     for (const auto &c : kCases) {
         std::ofstream(path) << c.json;
         std::string err;
@@ -150,12 +133,6 @@ const char kUnsorted[] = R"({"card_id":"CARD2","version":4,"session_id":6,"media
  {"dir":"100ZTCAM","file":"ZP010001.JPG","type":4,"upload_status":31}]})";
 const char kAddedEntry[] = R"(,{"dir":"100ZTCAM","file":"ZP010005.JPG","type":4}]})";
 
-uint32_t wordOf(const char *dir, const char *file)
-{
-    db_file_request req = dbFileRequest(DB_CMD_GET_CONTENT_INFO, dir, file);
-    return dbRecordAt<db_content_info>(dbExchangeOne(&req, sizeof req), sizeof(db_response_header)).upload_status;
-}
-
 std::string version(const ServerProcess &s)
 {
     std::string out;
@@ -173,9 +150,9 @@ std::vector<std::string> listed()
 
 // The server's own failure paths, each through what a client sees: a store that refuses writes
 // must not acknowledge them nor keep them in memory; a changed card must move the version; a
-// restart from the state file alone must serve the same list and the bumped version; an armed fault lasts exactly as
-// many replies as asked; a request of exactly one frame is served, a larger one gets status 5 on
-// the same connection.
+// restart from the state file alone must serve the same list and the bumped version; an armed
+// fault lasts exactly as many replies as asked; a request of exactly one frame is served, a
+// larger one gets status 5 on the same connection.
 TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
 {
     const struct {
@@ -186,61 +163,48 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
          [](ServerProcess &server, const std::string &state) {
              std::string before = version(server);
              std::filesystem::create_directory(state + "-journal");  // no journal: no transaction
-             db_status_write_request w{{DB_CMD_WRITE_UPLOAD_STATUS, 1, 5},
-                                       {'1', '0', '1', 'Z', 'T', 'C', 'A', 'M'},
-                                       {'Z', 'X', '0', '1', '0', '0', '0', '9', '.', 'M', 'P', '4'},
-                                       7};
-             EXPECT_EQ(dbRecordAt<db_response_header>(dbExchangeOne(&w, sizeof w), 0).status, DB_STATUS_UNAVAILABLE);
-             EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
-             // The tools that write say so too, and the server's log names what it refused.
-             std::string out;
-             EXPECT_EQ(runCommand(ztBinPath("ztCahTool") + " set-state 101ZTCAM/ZX010009.MP4 7 2>&1", &out), 1) << out;
-             EXPECT_EQ(runCommand("QUERY_STRING='t=upload&p=101ZTCAM/ZX010009.MP4&status=7' " +
-                                      ztBinPath("ztMediaCGI") + " metadata",
-                                  &out),
-                       1)
-                 << out;
-             EXPECT_EQ(out.compare(0, 12, "HTTP/1.1 503"), 0) << out;
-             EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
+             EXPECT_EQ(dbWriteUploadWord("101ZTCAM", "ZX010009.MP4", 7), uint32_t(DB_STATUS_UNAVAILABLE));
+             EXPECT_EQ(dbUploadWord("101ZTCAM", "ZX010009.MP4"), 3u);
              EXPECT_NE(server.log().find("101ZTCAM/ZX010009.MP4"), std::string::npos) << server.log();
              EXPECT_NE(server.ctl({"bump-version"}), 0);
-             std::string text = std::string(kUnsorted, sizeof kUnsorted - 3) + kAddedEntry;
-             std::ofstream(server.path("manifest.json")) << text;
+             std::ofstream(server.path("manifest.json")) << std::string(kUnsorted, sizeof kUnsorted - 3) + kAddedEntry;
              EXPECT_NE(server.ctl({"rescan"}), 0);
              EXPECT_EQ(version(server), before);
              EXPECT_EQ(listed().size(), 4u);  // the old card, chapters included
              std::filesystem::remove(state + "-journal");
              ASSERT_TRUE(server.restart(false)) << server.error();
-             EXPECT_EQ(wordOf("101ZTCAM", "ZX010009.MP4"), 3u);
+             EXPECT_EQ(dbUploadWord("101ZTCAM", "ZX010009.MP4"), 3u);
              EXPECT_EQ(version(server), before);
          }},
-        {"rescan of a changed card",
+        {"a rescan of a changed card, and restarts from the state alone",
          [](ServerProcess &server, const std::string &) {
-             std::string before = version(server);
+             const std::string before = version(server);
              ASSERT_EQ(server.ctl({"rescan"}), 0);
              EXPECT_EQ(version(server), before);  // same files: same version
              std::ofstream(server.path("manifest.json")) << std::string(kUnsorted, sizeof kUnsorted - 3) + kAddedEntry;
              ASSERT_EQ(server.ctl({"rescan"}), 0);
-             std::string after = version(server);
-             EXPECT_NE(after, before);
+             EXPECT_EQ(version(server), "ok version 5\n");
              ASSERT_TRUE(server.restart(false)) << server.error();
-             EXPECT_EQ(version(server), after);
-             EXPECT_EQ(listed().back(), "100ZTCAM/ZP010005.JPG");
-         }},
-        {"restart from the state alone",
-         [](ServerProcess &server, const std::string &) {
-             std::vector<std::string> before = listed();
-             ASSERT_EQ(before.size(), 4u);
+             EXPECT_EQ(version(server), "ok version 5\n");
+             const std::vector<std::string> served = listed();
+             EXPECT_EQ(served.back(), "100ZTCAM/ZP010005.JPG");
              ASSERT_EQ(dbSetCAHUploadStatus("100ZTCAM", "ZX020002.MP4", 9, 1), 0);
              ASSERT_EQ(server.ctl({"bump-version"}), 0);
              ASSERT_TRUE(server.restart(false)) << server.error();
-             EXPECT_EQ(listed(), before);
-             EXPECT_EQ(version(server), "ok version 5\n");  // the bump was committed
-             EXPECT_EQ(wordOf("100ZTCAM", "ZX020002.MP4"), 9u);
-             EXPECT_EQ(wordOf("100ZTCAM", "ZX010002.MP4"), 0u);
+             EXPECT_EQ(listed(), served);
+             EXPECT_EQ(version(server), "ok version 6\n");  // the bump was committed
+             EXPECT_EQ(dbUploadWord("100ZTCAM", "ZX020002.MP4"), 9u);
+             EXPECT_EQ(dbUploadWord("100ZTCAM", "ZX010002.MP4"), 0u);
          }},
-        {"faults last as many replies as armed",
-         [](ServerProcess &server, const std::string &) {
+        {"a second server on the same store; faults; frame sizes; more connections than descriptors",
+         [](ServerProcess &server, const std::string &state) {
+             {
+                 ServerProcess second(kUnsorted, {"--state", state});  // a channel directory of its own
+                 EXPECT_FALSE(second.ok());
+                 EXPECT_NE(second.error().find("exited with 2"), std::string::npos) << second.error();
+                 EXPECT_EQ(std::count(second.error().begin(), second.error().end(), '\n'), 1) << second.error();
+             }
+             EXPECT_EQ(version(server), "ok version 4\n");
              auto statusOfNext = [] {
                  std::vector<Bytes> r = dbExchange(&kHistogramReq, sizeof kHistogramReq, 1, 300);
                  return r.empty() ? -1 : static_cast<int>(dbRecordAt<db_response_header>(r[0], 0).status);
@@ -253,54 +217,8 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              EXPECT_EQ(statusOfNext(), 2);
              EXPECT_EQ(statusOfNext(), 0);
              ASSERT_EQ(server.ctl({"token", "9"}), 0);
-             EXPECT_EQ(histogram().header.token, 9u);
-             EXPECT_EQ(histogram().header.token, 42u);
-         }},
-        {"a second server on the same store",
-         [](ServerProcess &server, const std::string &state) {
-             {
-                 ServerProcess second(kUnsorted, {"--state", state});  // a channel directory of its own
-                 EXPECT_FALSE(second.ok());
-                 EXPECT_NE(second.error().find("exited with 2"), std::string::npos) << second.error();
-                 EXPECT_EQ(std::count(second.error().begin(), second.error().end(), '\n'), 1) << second.error();
-             }
-             EXPECT_EQ(version(server), "ok version 4\n");
-         }},
-        {"a store file emptied",
-         [](ServerProcess &server, const std::string &state) {
-             server.stop();
-             std::filesystem::resize_file(state, 0);
-             for (const std::vector<std::string> &args :
-                  {std::vector<std::string>{"--state", state},
-                   {"--manifest", server.path("manifest.json"), "--state", state}}) {
-                 std::string err;
-                 EXPECT_EQ(ServerProcess::runToExit(args, &err), 2) << err;
-                 EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-                 EXPECT_EQ(std::filesystem::file_size(state), 0u);
-             }
-             ServerProcess fresh = ServerProcess::fromArgs(
-                 {"--manifest", server.path("manifest.json"), "--state", state, "--fresh-state"});
-             EXPECT_TRUE(fresh.ok()) << fresh.error();
-         }},
-        {"more connections than descriptors",
-         [](ServerProcess &server, const std::string &) {
-             const rlimit low{40, 40};
-             ASSERT_EQ(prlimit(server.pid(), RLIMIT_NOFILE, &low, nullptr), 0) << std::strerror(errno);
-             std::vector<rtosConnection_t> clients(100);
-             for (rtosConnection_t &c : clients)
-                 ASSERT_EQ(ztIpcInit(RTOS_MEDIA_DB_CHANNEL, &c), 0);
-             const size_t logBefore = server.log().size();
-             std::string out;
-             for (int i = 0; i < 2; i++)  // the second after the spare descriptor was spent once
-                 EXPECT_EQ(server.ctl({"version"}, &out), 0) << out;
-             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-             EXPECT_LT(server.log().size() - logBefore, 1000u) << "accept failures must not flood the log";
-             for (rtosConnection_t &c : clients)
-                 ztIpcDestroy(&c);
-             EXPECT_EQ(histogram().header.status, 0u);  // served again once descriptors are free
-         }},
-        {"one frame is served, a larger one refused on the same connection",
-         [](ServerProcess &, const std::string &) {
+             EXPECT_EQ(dbHistogram().header.token, 9u);
+             EXPECT_EQ(dbHistogram().header.token, 42u);
              rtosConnection_t c{};
              ASSERT_EQ(ztIpcInit(RTOS_MEDIA_DB_CHANNEL, &c), 0);
              timeval tv{2, 0};
@@ -317,6 +235,36 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
                  EXPECT_EQ(h.status, size > DB_FRAME_MAX ? DB_STATUS_BAD_REQUEST : DB_STATUS_OK) << size;
              }
              ztIpcDestroy(&c);
+             const rlimit low{40, 40};
+             ASSERT_EQ(prlimit(server.pid(), RLIMIT_NOFILE, &low, nullptr), 0) << std::strerror(errno);
+             std::vector<rtosConnection_t> clients(100);
+             for (rtosConnection_t &client : clients)
+                 ASSERT_EQ(ztIpcInit(RTOS_MEDIA_DB_CHANNEL, &client), 0);
+             const size_t logBefore = server.log().size();
+             std::string out;
+             for (int i = 0; i < 2; i++)  // the second after the spare descriptor was spent once
+                 EXPECT_EQ(server.ctl({"version"}, &out), 0) << out;
+             std::this_thread::sleep_for(std::chrono::milliseconds(300));
+             EXPECT_LT(server.log().size() - logBefore, 1000u) << "accept failures must not flood the log";
+             for (rtosConnection_t &client : clients)
+                 ztIpcDestroy(&client);
+             EXPECT_EQ(dbHistogram().header.status, 0u);  // served again once descriptors are free
+         }},
+        {"a store file emptied",
+         [](ServerProcess &server, const std::string &state) {
+             server.stop();
+             std::filesystem::resize_file(state, 0);
+             for (const std::vector<std::string> &args :
+                  {std::vector<std::string>{"--state", state},
+                   {"--manifest", server.path("manifest.json"), "--state", state}}) {
+                 std::string err;
+                 EXPECT_EQ(ServerProcess::runToExit(args, &err), 2) << err;
+                 EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+                 EXPECT_EQ(std::filesystem::file_size(state), 0u);
+             }
+             ServerProcess fresh = ServerProcess::fromArgs(
+                 {"--manifest", server.path("manifest.json"), "--state", state, "--fresh-state"});
+             EXPECT_TRUE(fresh.ok()) << fresh.error();
          }},
     };
     for (const auto &c : kCases) {

@@ -68,11 +68,8 @@ bool decodeEntry(Cursor &c, uint32_t listOptions, ListEntry *e)
         (!c.take(&e->gumi, DB_GUMI_LEN) ||
          ((e->content.media_flags & DB_MEDIA_FLAG_PARENT_GUMI) && !c.take(&e->pgumi, DB_GUMI_LEN))))
         return false;
-    if (listOptions & DB_LIST_INCLUDE_MORE_INFO) {
-        e->hasMore = true;
-        if (!c.take(&e->more, sizeof e->more))
-            return false;
-    }
+    if ((listOptions & DB_LIST_INCLUDE_MORE_INFO) && !c.take(&e->more, sizeof e->more))
+        return false;
     return decodeBlock(c, listOptions, e);
 }
 
@@ -113,6 +110,34 @@ db_file_request dbFileRequest(uint32_t command, const char *dir, const char *fil
     std::memcpy(r.dir_name, dir, std::min<size_t>(std::strlen(dir), DB_DIR_NAME_LEN));
     std::memcpy(r.file_name, file, std::min<size_t>(std::strlen(file), DB_FILE_NAME_LEN));
     return r;
+}
+
+db_status_write_request dbStatusWrite(const char *dir, const char *file, uint32_t word, uint32_t token)
+{
+    const db_file_request f = dbFileRequest(DB_CMD_WRITE_UPLOAD_STATUS, dir, file, token);
+    db_status_write_request w{f.header, {}, {}, word};
+    std::memcpy(w.dir_name, f.dir_name, DB_DIR_NAME_LEN);
+    std::memcpy(w.file_name, f.file_name, DB_FILE_NAME_LEN);
+    return w;
+}
+
+db_histogram_response dbHistogram(uint32_t token)
+{
+    const db_request_header req{DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 1, token};
+    return dbRecordAt<db_histogram_response>(dbExchangeOne(&req, sizeof req), 0);
+}
+
+uint32_t dbUploadWord(const char *dir, const char *file)
+{
+    const db_file_request req = dbFileRequest(DB_CMD_GET_CONTENT_INFO, dir, file);
+    return dbRecordAt<db_content_info>(dbExchangeOne(&req, sizeof req), sizeof(db_response_header)).upload_status;
+}
+
+uint32_t dbWriteUploadWord(const char *dir, const char *file, uint32_t word)
+{
+    const db_status_write_request w = dbStatusWrite(dir, file, word);
+    const Bytes reply = dbExchangeOne(&w, sizeof w);
+    return reply.size() < sizeof(db_response_header) ? ~0u : dbRecordAt<db_response_header>(reply, 0).status;
 }
 
 std::string dbName(const char *field, size_t width) { return std::string(field, strnlen(field, width)); }

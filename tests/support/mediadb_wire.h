@@ -31,6 +31,12 @@ T dbRecordAt(const Bytes &frame, size_t offset)
 }
 
 db_file_request dbFileRequest(uint32_t command, const char *dir, const char *file, uint32_t token = 0x77);
+db_status_write_request dbStatusWrite(const char *dir, const char *file, uint32_t word, uint32_t token = 9);
+// The histogram reply, and a file's upload word from its content info (zeros on failure).
+db_histogram_response dbHistogram(uint32_t token = 42);
+uint32_t dbUploadWord(const char *dir, const char *file);
+// Writes a file's upload word: the reply's status, ~0 when no reply came.
+uint32_t dbWriteUploadWord(const char *dir, const char *file, uint32_t word);
 // A name field as a string (up to its first zero byte).
 std::string dbName(const char *field, size_t width);
 
@@ -39,7 +45,6 @@ struct ListEntry {
     db_content_info content{};
     std::string dir, file;
     Bytes gumi, pgumi;
-    bool hasMore = false;
     db_more_info more{};
     bool hasVideo = false;
     db_video_specific_info video{};
