@@ -36,11 +36,6 @@ protected:
         std::ofstream(server.path(name)) << text;
         return server.path(name);
     }
-    uint32_t uploadWord(const char *dir, const char *name)
-    {
-        const db_file_request req = dbFileRequest(DB_CMD_GET_CONTENT_INFO, dir, name);
-        return dbRecordAt<db_content_info>(dbExchangeOne(&req, sizeof req), sizeof(db_response_header)).upload_status;
-    }
 };
 
 // The first file name of every handed-out medium, and the final result line.
@@ -88,15 +83,13 @@ TEST_F(CahTool, CountListsInSortedOrderAndSetStateKeepsTheFlags)
 
     // ZCAM0042.JPG: offload flags 2, upload state 2, which no state rule takes; state 3 is taken.
     EXPECT_EQ(run({"set-state", "102ZTCAM/ZCAM0042.JPG", "3"}), std::make_pair(0, std::string("0\n")));
-    EXPECT_EQ(uploadWord("102ZTCAM", "ZCAM0042.JPG"), 0x20003u);
+    EXPECT_EQ(dbUploadWord("102ZTCAM", "ZCAM0042.JPG"), 0x20003u);
     EXPECT_EQ(run({"count", "--rules", kRules}).second, "16\n");
-}
 
-TEST_F(CahTool, ChapteredVideosComeWithTheirChapters)
-{
+    // Chaptered videos come with their chapters.
     const std::string rules = file("all.json", R"({"rules":[{"state":false,"kind":7},{"state":false,"kind":0},
         {"state":true,"kind":11},{"state":true,"kind":12}]})");
-    auto [status, out] = run({"list", "--rules", rules});
+    std::tie(status, out) = run({"list", "--rules", rules});
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find(R"(["/tmp/fuse_d/DCIM/100ZTCAM/ZX010123.MP4","/tmp/fuse_d/DCIM/100ZTCAM/ZX020123.MP4",)"
                        R"("/tmp/fuse_d/DCIM/100ZTCAM/ZX040123.MP4"])"),

@@ -1,7 +1,7 @@
-// Durability of status writes: a writer keeps writing while the server is stopped (SIGTERM the
-// first time, SIGKILL after) at random moments and restarted; after every restart each file holds at least its last
-// acknowledged write. ctest runs a short form; scripts/durability sets ZT_DURABILITY_WRITES and
-// ZT_DURABILITY_KILLS for the long one (1,000 writes, 20 kills).
+// A writer keeps writing while the server is stopped (SIGTERM the first time, SIGKILL after) at
+// random moments and restarted; after every restart each file holds at least its last
+// acknowledged write. scripts/durability sets ZT_DURABILITY_WRITES and ZT_DURABILITY_KILLS for
+// the long form (1,000 writes, 20 kills).
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -65,12 +64,7 @@ TEST(MediadbDurability, AcknowledgedWritesSurviveKill9)
             while (!stop) {
                 size_t file = seq % kFiles;
                 uint32_t s = ++seq;  // stays far below 2^16, the room of the high half
-                db_status_write_request w{{DB_CMD_WRITE_UPLOAD_STATUS, 1, s}, {}, {}, wordOf(s)};
-                std::memcpy(w.dir_name, "100ZTCAM", DB_DIR_NAME_LEN);
-                std::memcpy(w.file_name, fileName(file).data(), DB_FILE_NAME_LEN);
-                std::vector<Bytes> r = dbExchange(&w, sizeof w, 1, 2000);
-                if (!r.empty() && r[0].size() >= sizeof(db_response_header) &&
-                    dbRecordAt<db_response_header>(r[0], 0).status == 0) {
+                if (dbWriteUploadWord("100ZTCAM", fileName(file).c_str(), wordOf(s)) == 0) {
                     acked[file] = s;
                     writes++;
                 }
@@ -86,13 +80,10 @@ TEST(MediadbDurability, AcknowledgedWritesSurviveKill9)
         stop = true;
         writer.join();
         ASSERT_TRUE(server.restart()) << server.error();
-        for (size_t f = 0; f < kFiles; f++) {
-            db_file_request q = dbFileRequest(DB_CMD_GET_CONTENT_INFO, "100ZTCAM", fileName(f).c_str());
-            uint32_t stored =
-                dbRecordAt<db_content_info>(dbExchangeOne(&q, sizeof q), sizeof(db_response_header)).upload_status;
-            // A write whose acknowledgement was lost in the kill may be there too, never an older one.
-            ASSERT_GE(stored >> 16, acked[f]) << fileName(f) << " after kill " << kills + 1;
-        }
+        // A write whose acknowledgement was lost in the kill may be there too, never an older one.
+        for (size_t f = 0; f < kFiles; f++)
+            ASSERT_GE(dbUploadWord("100ZTCAM", fileName(f).c_str()) >> 16, acked[f])
+                << fileName(f) << " after kill " << kills + 1;
     }
     EXPECT_GE(writes, wantWrites);
     std::printf("durability: %u acknowledged writes, %u kills, 0 lost\n", writes.load(), kills);

@@ -112,15 +112,6 @@ db_file_request dbFileRequest(uint32_t command, const char *dir, const char *fil
     return r;
 }
 
-db_status_write_request dbStatusWrite(const char *dir, const char *file, uint32_t word, uint32_t token)
-{
-    const db_file_request f = dbFileRequest(DB_CMD_WRITE_UPLOAD_STATUS, dir, file, token);
-    db_status_write_request w{f.header, {}, {}, word};
-    std::memcpy(w.dir_name, f.dir_name, DB_DIR_NAME_LEN);
-    std::memcpy(w.file_name, f.file_name, DB_FILE_NAME_LEN);
-    return w;
-}
-
 db_histogram_response dbHistogram(uint32_t token)
 {
     const db_request_header req{DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 1, token};
@@ -135,7 +126,10 @@ uint32_t dbUploadWord(const char *dir, const char *file)
 
 uint32_t dbWriteUploadWord(const char *dir, const char *file, uint32_t word)
 {
-    const db_status_write_request w = dbStatusWrite(dir, file, word);
+    const db_file_request f = dbFileRequest(DB_CMD_WRITE_UPLOAD_STATUS, dir, file, 9);
+    db_status_write_request w{f.header, {}, {}, word};
+    std::memcpy(w.dir_name, f.dir_name, DB_DIR_NAME_LEN);
+    std::memcpy(w.file_name, f.file_name, DB_FILE_NAME_LEN);
     const Bytes reply = dbExchangeOne(&w, sizeof w);
     return reply.size() < sizeof(db_response_header) ? ~0u : dbRecordAt<db_response_header>(reply, 0).status;
 }

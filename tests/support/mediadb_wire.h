@@ -31,7 +31,6 @@ T dbRecordAt(const Bytes &frame, size_t offset)
 }
 
 db_file_request dbFileRequest(uint32_t command, const char *dir, const char *file, uint32_t token = 0x77);
-db_status_write_request dbStatusWrite(const char *dir, const char *file, uint32_t word, uint32_t token = 9);
 // The histogram reply, and a file's upload word from its content info (zeros on failure).
 db_histogram_response dbHistogram(uint32_t token = 42);
 uint32_t dbUploadWord(const char *dir, const char *file);
