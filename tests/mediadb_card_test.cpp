@@ -91,8 +91,6 @@ std::vector<std::string> listKeys(uint32_t listOptions)
     return keys;
 }
 
-// Grouping by the naming rules with junk skipped; a rescan sees a new file, and the upload words
-// and the card's identity stay through the rescan and a restart.
 TEST(MediadbCard, ScanGroupsRescanSeesNewFilesAndStateKeepsUploadWords)
 {
     CardTree card;
@@ -169,11 +167,9 @@ uint32_t version(const ServerProcess &server)
     return static_cast<uint32_t>(std::strtoul(out.c_str() + out.find_last_of(' ') + 1, nullptr, 10));
 }
 
-// --watch rescans by itself: a file added (beside one in a new folder), renamed and removed, and
-// the new folder removed; each burst is seen and moves the version once; upload words stay, and
-// the store holds what was served (a restart finds the same files: the version does not move).
-// Then the card folder leaves and comes back: an empty card is served meanwhile, the files are
-// listed again on return with their upload words, and later changes are still seen.
+// --watch rescans by itself: each burst of changes is seen and moves the version once; upload
+// words stay, and the store holds what was served (a restart does not move the version). The
+// card folder leaves and comes back: an empty card is served meanwhile, then the files again.
 TEST(MediadbCard, WatchAppliesEachBurstOnceAndFollowsTheCardLeaving)
 {
     CardTree card;
@@ -236,11 +232,9 @@ std::map<std::string, Made> makeCard(const std::string &root, int media)
     return made;
 }
 
-// A generated card end to end: every medium listed with the duration and dimensions its file
-// says (broken files with zeros), companions not listed. A restart over the same card reads no
-// unchanged file (a file whose bytes changed under the same size and time keeps what was read
-// before), keeps upload words, and takes a file replaced under its name as a new one: read
-// again, upload state 0.
+// A generated card: every medium listed with the duration and dimensions its file says (broken
+// files with zeros), companions not listed. A restart reads no unchanged file (same size and
+// time), keeps upload words, and takes a file replaced under its name as new: upload state 0.
 TEST(MediadbCard, GeneratedCardIsServedWithWhatItsFilesSayAndRestartReusesTheIndex)
 {
     CardTree card;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <random>
@@ -154,7 +155,7 @@ TEST(OffloadFaults, EachFaultLeavesNoFalseRecordAndTheNextRunFinishes)
              appending = true;
              appender = std::thread([&c, &appending] {
                  while (appending) {
-                     c.append("101ZTCAM/ZP010004.JPG", "x");
+                     std::ofstream(c.card() + "/DCIM/101ZTCAM/ZP010004.JPG", std::ios::app) << "x";
                      std::this_thread::sleep_for(1ms);
                  }
              });

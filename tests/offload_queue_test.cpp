@@ -42,8 +42,6 @@ TEST(OffloadQueue, WaitsForTheEventThenOffloadsEverythingOnce)
         EXPECT_TRUE(card.wholeOnDest(rel)) << rel;
 }
 
-// Bad input is refused before anything is copied; then the date layout keeps a file of the same
-// name that was there.
 TEST(OffloadQueue, RefusesBadInputAndTheDateLayoutKeepsOtherFiles)
 {
     OffloadCard card(kCard);

@@ -113,8 +113,3 @@ std::vector<std::string> OffloadCard::markedWithoutCopy() const
             bad.push_back(rel);
     return bad;
 }
-
-void OffloadCard::append(const std::string &rel, const std::string &bytes) const
-{
-    std::ofstream(card() + "/DCIM/" + rel, std::ios::binary | std::ios::app) << bytes;
-}

@@ -41,8 +41,6 @@ public:
     bool wholeOnDest(const std::string &rel) const;
     // Offloaded files without a whole copy on DEST (must stay empty whatever happened).
     std::vector<std::string> markedWithoutCopy() const;
-    // Appends to the card file (it changes and grows).
-    void append(const std::string &rel, const std::string &bytes) const;
 
 private:
     // Files whose upload state the database answers, and that `keep` takes.
