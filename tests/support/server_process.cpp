@@ -1,6 +1,7 @@
 #include "tests/support/server_process.h"
 
 #include "tests/support/mediadb_wire.h"
+#include "tests/support/run_command.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -32,8 +33,8 @@ bool servesCard()
            dbRecordAt<db_response_header>(reply, 0).status != DB_STATUS_BUSY;
 }
 
-// Forks and execs ztMediaDBd with `args`; the child's fd 1 and 2 go to outFd/errFd when >= 0.
-pid_t spawn(std::vector<std::string> args, int outFd, int errFd)
+// Forks and execs ztMediaDBd with `args`, its standard error to `errFd` when that is open.
+pid_t spawn(std::vector<std::string> args, int errFd)
 {
     args.insert(args.begin(), ztBinPath("ztMediaDBd"));
     std::vector<char *> argv;
@@ -45,8 +46,6 @@ pid_t spawn(std::vector<std::string> args, int outFd, int errFd)
     if (pid == 0) {
         // A test that dies without its cleanup must not leave a server holding ctest's pipes.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (outFd >= 0)
-            dup2(outFd, 1);
         if (errFd >= 0)
             dup2(errFd, 2);
         execv(argv[0], argv.data());
@@ -62,27 +61,13 @@ int exitCode(int status)
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
-// Runs to the end, collecting what the child writes on the descriptor it gets as `which` (1 or 2).
-int runCollect(const std::vector<std::string> &args, int which, std::string *text)
+// Runs ztMediaDBd with `args` to its end through the shell; `redirect` chooses what *text gets.
+int runToEnd(const std::vector<std::string> &args, const char *redirect, std::string *text)
 {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return -1;
-    pid_t pid = spawn(args, which == 1 ? fds[1] : -1, which == 2 ? fds[1] : -1);
-    close(fds[1]);
-    std::string collected;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
-        if (n > 0)
-            collected.append(buf, static_cast<size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid)
-        return -1;
-    if (text)
-        *text = collected;
-    return exitCode(status);
+    std::string line = ztBinPath("ztMediaDBd"), ignored;
+    for (const std::string &a : args)
+        line += " '" + a + "'";  // the tests' arguments hold no quote
+    return runCommand(line + redirect, text ? text : &ignored);
 }
 
 }  // namespace
@@ -152,7 +137,7 @@ bool ServerProcess::start(bool withManifest)
         args = {"--manifest", mManifest};
     args.insert(args.end(), mArgs.begin(), mArgs.end());
     int logFd = open(path("server.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    mPid = spawn(args, -1, logFd);
+    mPid = spawn(args, logFd);
     if (logFd >= 0)
         close(logFd);
     if (mPid < 0) {
@@ -200,7 +185,7 @@ int ServerProcess::ctl(const std::vector<std::string> &args, std::string *out) c
 {
     std::vector<std::string> all = {"ctl"};
     all.insert(all.end(), args.begin(), args.end());
-    return runCollect(all, 1, out);
+    return runToEnd(all, "", out);
 }
 
 int ServerProcess::stop(int sig)
@@ -223,5 +208,5 @@ bool ServerProcess::restart(bool withManifest)
 
 int ServerProcess::runToExit(const std::vector<std::string> &args, std::string *err)
 {
-    return runCollect(args, 2, err);
+    return runToEnd(args, " 2>&1 >/dev/null", err);
 }
