@@ -99,38 +99,35 @@ TEST_F(CahTool, CountListsInSortedOrderAndSetStateKeepsTheFlags)
 
 TEST_F(CahTool, RefusesBadInput)
 {
-    const std::string badSort = file("bad-sort.json", R"({"sort_rules":["media_type"]})");
+    int n = 0;
+    auto count = [&](const std::string &rules) {
+        return std::vector<std::string>{"count", "--rules", file("r" + std::to_string(n++) + ".json", rules)};
+    };
     const struct {
         std::vector<std::string> args;
         int status;
         const char *says;
     } cases[] = {
-        {{"count", "--rules", file("r1.json", "{\"rules\":[{\"state\":false}]}")},
-         2,
-         "\"state\" and \"kind\" are required"},
-        {{"count", "--rules", file("r2.json", "{\"rules\":[{\"state\":true,\"kind\":-1}]}")}, 2, "\"kind\" must be"},
-        {{"count", "--rules", file("r3.json", "{\"rules\":[{\"state\":true,\"kind\":1,\"scores\":[1,2]}]}")},
-         2,
-         "unknown field \"scores\""},
-        {{"count", "--rules", file("r4.json", "{\"rules\":[{\"state\":true,\"kind\":1,\"count\":[5,1]}]}")},
-         2,
-         "\"count\" must be"},
-        {{"count", "--rules", file("r4b.json", "{\"rules\":[{\"state\":false,\"kind\":1,\"count\":[5,5]}]}")}, 0, ""},
-        {{"count", "--rules", file("r5.json", "rules")}, 2, "not valid JSON"},
-        {{"count", "--rules", file("r6.json", "{\"rules\":[{\"state\":true,\"kind\":99}]}")}, 2, "rule 0: \"kind\" 99"},
-        {{"count", "--rules", file("r7.json", "{\"rules\":[{\"state\":false,\"kind\":11}]}")},
-         2,
-         "rule 0: \"kind\" 11"},
-        {{"count", "--rules", file("r8.json", "{\"rules\":[],\"rule\":[]}")}, 2, "\"rule\""},
-        {{"count", "--rules", file("r9.json", "{\"rules\":[]}\n{}")}, 2, "line 2, column 1"},
-        {{"count", "--rules", file("r10.json", std::string("{\"rules\":[]}\0", 13))}, 2, "column 13"},
+        {count(R"({"rules":[{"state":false}]})"), 2, R"("state" and "kind" are required)"},
+        {count(R"({"rules":[{"state":true,"kind":-1}]})"), 2, R"("kind" must be)"},
+        {count(R"({"rules":[{"state":true,"kind":1,"scores":[1,2]}]})"), 2, R"(unknown field "scores")"},
+        {count(R"({"rules":[{"state":true,"kind":1,"count":[5,1]}]})"), 2, R"("count" must be)"},
+        {count(R"({"rules":[{"state":false,"kind":1,"count":[5,5]}]})"), 0, ""},
+        {count("rules"), 2, "not valid JSON"},
+        {count(R"({"rules":[{"state":true,"kind":99}]})"), 2, R"(rule 0: "kind" 99)"},
+        {count(R"({"rules":[{"state":false,"kind":11}]})"), 2, R"(rule 0: "kind" 11)"},
+        {count(R"({"rules":[],"rule":[]})"), 2, R"("rule")"},
+        {count("{\"rules\":[]}\n{}"), 2, "line 2, column 1"},
+        {count(std::string("{\"rules\":[]}\0", 13)), 2, "column 13"},
         {{"list", "--rules", file("none.json", "{\"rules\":[]}"), "--sort",
           file("s1.json", R"({"sort_rules":["media_type","newest"],"media_type_order":["video"]})")},
          0,
          "\"newest\""},
         {{"list", "--rules", kRules, "--sort", file("s2.json", "{\"sort_rules\":[]}]")}, 2, "column 18"},
         {{"count", "--rules", server.path("missing.json")}, 2, "No such file"},
-        {{"list", "--rules", kRules, "--sort", badSort}, 2, "not a valid sort-rule document"},
+        {{"list", "--rules", kRules, "--sort", file("bad-sort.json", R"({"sort_rules":["media_type"]})")},
+         2,
+         "not a valid sort-rule document"},
         {{"list", "--rules", kRules, "--sort", kExamples}, 2, "not a regular file"},
         {{"set-state", "102ZTCAM/ZCAM0042.JP", "3"}, 1, "-1\n"},
         {{"set-state", "102ZTCAM/ZCAM0042.JPG", "x"}, 2, "STATE must be"},

@@ -90,26 +90,21 @@ ServerProcess::ServerProcess(const std::string &manifestJson, std::vector<std::s
 
 ServerProcess ServerProcess::fromFile(const std::string &manifestPath, std::vector<std::string> extraArgs)
 {
-    ServerProcess p;
-    p.mArgs = std::move(extraArgs);
-    p.mManifest = manifestPath;
-    if (p.makeDir())
-        p.start();
-    return p;
+    return ServerProcess(std::move(extraArgs), manifestPath);
 }
 
-ServerProcess ServerProcess::fromArgs(std::vector<std::string> args)
+ServerProcess ServerProcess::fromArgs(std::vector<std::string> args) { return ServerProcess(std::move(args), ""); }
+
+ServerProcess::ServerProcess(std::vector<std::string> args, std::string manifestPath)
+    : mManifest(std::move(manifestPath)), mArgs(std::move(args))
 {
-    ServerProcess p;
-    p.mArgs = std::move(args);
-    if (p.makeDir())
-        p.start(false);
-    return p;
+    if (makeDir())
+        start();
 }
 
 ServerProcess::ServerProcess(ServerProcess &&o) noexcept
     : mDir(std::move(o.mDir)), mManifest(std::move(o.mManifest)), mArgs(std::move(o.mArgs)),
-      mError(std::move(o.mError)), mSavedIpcDir(std::move(o.mSavedIpcDir)), mHadIpcDir(o.mHadIpcDir), mPid(o.mPid)
+      mError(std::move(o.mError)), mSavedIpcDir(std::move(o.mSavedIpcDir)), mPid(o.mPid)
 {
     o.mPid = -1;
     o.mDir.clear();
@@ -123,9 +118,8 @@ bool ServerProcess::makeDir()
         return false;
     }
     mDir = tmpl;
-    const char *old = std::getenv("ZT_IPC_DIR");
-    mHadIpcDir = old != nullptr;
-    mSavedIpcDir = old ? old : "";
+    if (const char *old = std::getenv("ZT_IPC_DIR"))
+        mSavedIpcDir = old;
     setenv("ZT_IPC_DIR", mDir.c_str(), 1);
     return true;
 }
@@ -168,8 +162,8 @@ ServerProcess::~ServerProcess()
     stop();
     std::error_code ignored;
     std::filesystem::remove_all(mDir, ignored);
-    if (mHadIpcDir)
-        setenv("ZT_IPC_DIR", mSavedIpcDir.c_str(), 1);
+    if (mSavedIpcDir)
+        setenv("ZT_IPC_DIR", mSavedIpcDir->c_str(), 1);
     else
         unsetenv("ZT_IPC_DIR");
 }

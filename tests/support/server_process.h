@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,7 +45,7 @@ public:
     static int runToExit(const std::vector<std::string> &args, std::string *err);
 
 private:
-    ServerProcess() = default;
+    ServerProcess(std::vector<std::string> args, std::string manifestPath);
     bool makeDir();
     bool start(bool withManifest = true);
 
@@ -52,8 +53,7 @@ private:
     std::string mManifest;
     std::vector<std::string> mArgs;
     std::string mError;
-    std::string mSavedIpcDir;
-    bool mHadIpcDir = false;
+    std::optional<std::string> mSavedIpcDir;
     pid_t mPid = -1;
 };
 
