@@ -30,9 +30,28 @@ const char kManifest[] = R"({"card_id":"CARD1","media":[
 
 const db_request_header kHistogramReq{DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 1, 42};
 
-TEST(MediadbServer, HistogramBadFramesAndBadManifests)
+// A start that must fail: exit status 2 and one line naming `expect`.
+void expectRefused(const std::vector<std::string> &args, const std::string &expect)
 {
-    ServerProcess server(kManifest);
+    std::string err;
+    EXPECT_EQ(ServerProcess::runToExit(args, &err), 2) << args.back();
+    EXPECT_NE(err.find(expect), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+std::string fileBytes(const std::string &path)
+{
+    std::ostringstream out;
+    out << std::ifstream(path, std::ios::binary).rdbuf();
+    return out.str();
+}
+
+TEST(MediadbServer, HistogramBadFramesBadManifestsAndBadStateFiles)
+{
+    char dir[] = "/tmp/ztmediadb-state-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    std::string state = std::string(dir) + "/state.sqlite", pristine = std::string(dir) + "/pristine.sqlite";
+    ServerProcess server(kManifest, {"--state", state});
     ASSERT_TRUE(server.ok()) << server.error();
     EXPECT_EQ(dbExchangeOne(&kHistogramReq, sizeof kHistogramReq).size(), sizeof(db_histogram_response));
     const db_histogram_response h = dbHistogram();
@@ -61,34 +80,18 @@ TEST(MediadbServer, HistogramBadFramesAndBadManifests)
     std::string path = server.path("bad.json");
     for (const auto &c : kCases) {
         std::ofstream(path) << c.json;
-        std::string err;
-        EXPECT_EQ(ServerProcess::runToExit({"--manifest", path}, &err), 2) << c.json;
-        EXPECT_NE(err.find(c.expect), std::string::npos) << err;
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        expectRefused({"--manifest", path}, c.expect);
     }
     // Too big to read whole: refused from its size (a sparse file) or as it streams (a device).
     std::filesystem::resize_file(path, MANIFEST_MAX_BYTES + 1);
-    for (const std::string &big : {path, std::string("/dev/zero")}) {
-        std::string err;
-        EXPECT_EQ(ServerProcess::runToExit({"--manifest", big}, &err), 2) << big;
-        EXPECT_NE(err.find("manifest " + big + ": "), std::string::npos) << err;
-    }
-}
+    for (const std::string &big : {path, std::string("/dev/zero")})
+        expectRefused({"--manifest", big}, "manifest " + big + ": ");
 
-std::string fileBytes(const std::string &path)
-{
-    std::ostringstream out;
-    out << std::ifstream(path, std::ios::binary).rdbuf();
-    return out.str();
-}
-
-// A state file is outside input like a manifest: each bad row is refused with exit 2 and one line
-// naming it, and the file is left exactly as it was.
-TEST(MediadbServerStart, BadStateFilesAreRefusedAndNeverOverwritten)
-{
+    // A state file is outside input like a manifest: each bad row is refused with exit 2 and one
+    // line naming it, and the file is left exactly as it was.
     const struct {
         const char *sql, *expect;
-    } kCases[] = {
+    } kRows[] = {
         {"UPDATE file_status SET word = 99 WHERE file = 'ZX010001.MP4'",
          "file_status row \"100ZTCAM/ZX010001.MP4\" field \"word\": upload state 99 is above 31"},
         {"UPDATE file_status SET word = -1 WHERE file = 'ZX020002.MP4'", "ZX020002.MP4\" field \"word\""},
@@ -103,21 +106,16 @@ TEST(MediadbServerStart, BadStateFilesAreRefusedAndNeverOverwritten)
          "media[1] field \"file\": missing"},
         {"INSERT INTO dir_listing VALUES('100', 0, 'A', 0, 0)", "dir_listing row \"100 0\" field \"dir\""},
     };
-    char dir[] = "/tmp/ztmediadb-state-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    std::string state = std::string(dir) + "/state.sqlite", pristine = std::string(dir) + "/pristine.sqlite";
-    ServerProcess(kManifest, {"--state", state}).stop();
+    server.stop();
     std::filesystem::copy_file(state, pristine);
-    for (const auto &c : kCases) {
+    for (const auto &c : kRows) {
         std::filesystem::copy_file(pristine, state, std::filesystem::copy_options::overwrite_existing);
         sqlite3 *db = nullptr;
         ASSERT_EQ(sqlite3_open(state.c_str(), &db), SQLITE_OK);
         EXPECT_EQ(sqlite3_exec(db, c.sql, nullptr, nullptr, nullptr), SQLITE_OK) << c.sql << sqlite3_errmsg(db);
         sqlite3_close(db);
-        std::string before = fileBytes(state), err;
-        EXPECT_EQ(ServerProcess::runToExit({"--state", state}, &err), 2) << c.sql;
-        EXPECT_NE(err.find(c.expect), std::string::npos) << err;
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        const std::string before = fileBytes(state);
+        expectRefused({"--state", state}, c.expect);
         EXPECT_TRUE(before == fileBytes(state)) << c.sql;
     }
     std::filesystem::remove_all(dir);
@@ -250,9 +248,7 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              for (const std::vector<std::string> &args :
                   {std::vector<std::string>{"--state", state},
                    {"--manifest", server.path("manifest.json"), "--state", state}}) {
-                 std::string err;
-                 EXPECT_EQ(ServerProcess::runToExit(args, &err), 2) << err;
-                 EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+                 expectRefused(args, "");
                  EXPECT_EQ(std::filesystem::file_size(state), 0u);
              }
              ServerProcess fresh = ServerProcess::fromArgs(

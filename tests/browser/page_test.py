@@ -167,8 +167,7 @@ def large_card(b):
         drawn = b.eval('document.querySelectorAll(".tile").length')
         check(drawn < LARGE_CARD_MEDIA, f"only the tiles near the view are drawn ({drawn})")
         b.eval('window.scrollTo(0, document.body.scrollHeight)')
-        b.wait(f'document.querySelectorAll(".tile").length > {drawn}')
-        check(True, "scrolling draws more tiles")
+        check(b.wait(f'document.querySelectorAll(".tile").length > {drawn}'), "scrolling draws more tiles")
         b.screenshot(f"{OUT}/large.png")
     finally:
         s.close()
@@ -183,9 +182,8 @@ def real_card(b):
         b.open(s.url)
         b.wait('document.body.dataset.state === "done"')
         for name in ["ZCAM0001.JPG", "ZCAM0002.JPG", "ZX010003.MP4"]:
-            b.wait(f'(() => {{ const t = {tile(name)}; const i = t && t.querySelector("img"); '
-                   'return i && i.complete && i.naturalWidth > 0; })()')
-            check(True, f"{name} shows its thumbnail")
+            check(b.wait(f'(() => {{ const t = {tile(name)}; const i = t && t.querySelector("img"); '
+                         'return i && i.complete && i.naturalWidth > 0; })()'), f"{name} shows its thumbnail")
         check("2 parts" in b.eval(f'{tile("ZX010004.MP4")}.textContent'), "two chapters are one video")
         b.screenshot(f"{OUT}/card-list.png")
         b.eval(f'{tile("ZX010003.MP4")}.click()')
@@ -195,8 +193,8 @@ def real_card(b):
                         'setTimeout(() => r(-2), 10000); })')
         check(abs(seeked - 4) < 0.5, f"the video seeks to 4 s (at {seeked})")
         b.eval(f'{tile("ZCAM0002.JPG")}.click()')
-        b.wait('(() => { const i = document.querySelector("#preview img"); return i && i.complete && i.naturalWidth === 2000; })()')
-        check(True, "a photo opens in full")
+        check(b.wait('(() => { const i = document.querySelector("#preview img"); '
+                     'return i && i.complete && i.naturalWidth === 2000; })()'), "a photo opens in full")
         b.screenshot(f"{OUT}/card-detail.png")
     finally:
         s.close()

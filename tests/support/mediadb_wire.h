@@ -1,8 +1,6 @@
-// Raw frames against a running ztMediaDBd, for the server's tests and its load benchmark: one
-// request out and its reply frames back (received into room larger than a frame, so an oversized
-// reply shows), an independent decoder of list pages under any list_options, and a generator of
-// large manifests. Plain values; every call opens and closes its own connection, so threads may
-// call these at once.
+// Raw frames against a running ztMediaDBd, for its tests and benchmarks: replies received into
+// room larger than a frame (so an oversized one shows), an independent decoder of list pages, and
+// a generator of large manifests. Every call has its own connection, so threads may call at once.
 #ifndef ZT_TEST_MEDIADB_WIRE_H
 #define ZT_TEST_MEDIADB_WIRE_H
 

@@ -24,14 +24,8 @@ namespace {
 
 constexpr int kStartWaitMs = 20000;  // sanitizer builds start slowly on a busy machine
 
-// The server answers, and not busy: a card folder's first index is in.
-bool servesCard()
-{
-    const db_request_header req{DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, 1, 0};
-    const Bytes reply = dbExchangeOne(&req, sizeof req);
-    return reply.size() >= sizeof(db_response_header) &&
-           dbRecordAt<db_response_header>(reply, 0).status != DB_STATUS_BUSY;
-}
+// The server answers with a histogram: a busy one (a card folder not yet indexed) has none.
+bool servesCard() { return dbHistogram(0).header.command_type == DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM; }
 
 // Forks and execs ztMediaDBd with `args`, its standard error to `errFd` when that is open.
 pid_t spawn(std::vector<std::string> args, int errFd)
