@@ -149,6 +149,17 @@ TEST(MediadbCard, ScanGroupsRescanSeesNewFilesAndStateKeepsUploadWords)
     EXPECT_EQ(dbHistogram().histogram[2], 1u);  // and the restart
     EXPECT_EQ(dbHistogram().histogram[0], 10u);
     EXPECT_EQ(cardId(), id);  // the same card, though its files changed (read once it serves)
+
+    CardTree bad;
+    fs::remove_all(bad.root() + "/DCIM");
+    fs::create_directory_symlink("/tmp", bad.root() + "/DCIM");  // never followed
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"--card", bad.root()}, {"--card", bad.root() + "/missing"}}) {
+        std::string err;
+        EXPECT_EQ(ServerProcess::runToExit(args, &err), 2) << args[1];
+        EXPECT_NE(err.find("cannot be opened as a folder"), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
 }
 
 bool waitFor(const std::function<bool()> &done)
@@ -157,13 +168,6 @@ bool waitFor(const std::function<bool()> &done)
         if (done())
             return true;
     return false;
-}
-
-uint32_t version(const ServerProcess &server)
-{
-    std::string out;
-    server.ctl({"version"}, &out);
-    return static_cast<uint32_t>(std::strtoul(out.c_str() + out.find_last_of(' ') + 1, nullptr, 10));
 }
 
 // --watch rescans by itself: each burst of changes is seen and moves the version once; upload
@@ -188,7 +192,7 @@ TEST(MediadbCard, WatchAppliesEachBurstOnceAndFollowsTheCardLeaving)
         {[&] { fs::remove_all(card.dcim("103ZTCAM")); }, "", "103ZTCAM/ZX010073.MP4"},
     };
     for (const auto &burst : kBursts) {
-        const uint32_t before = version(server);
+        const uint32_t before = server.version();
         burst.change();
         EXPECT_TRUE(waitFor([&] {
             return (!*burst.seen || listed(burst.seen)) && (!*burst.gone || !listed(burst.gone));
@@ -196,18 +200,18 @@ TEST(MediadbCard, WatchAppliesEachBurstOnceAndFollowsTheCardLeaving)
             << burst.gone << "\n"
             << server.log();
         usleep(400 * 1000);  // longer than the quiet time: a second rescan would have run by now
-        EXPECT_EQ(version(server), before + 1) << burst.seen << burst.gone;
+        EXPECT_EQ(server.version(), before + 1) << burst.seen << burst.gone;
     }
     const std::vector<std::string> served = listKeys(0);
-    const uint32_t last = version(server);
+    const uint32_t last = server.version();
     ASSERT_TRUE(server.restart(false)) << server.error();
     EXPECT_EQ(listKeys(0), served);
-    EXPECT_EQ(version(server), last);
+    EXPECT_EQ(server.version(), last);
     EXPECT_EQ(dbHistogram().histogram[2], 1u);
 
     fs::rename(card.root(), card.root() + ".away");
     EXPECT_TRUE(waitFor([] { return dbHistogram().histogram[0] + dbHistogram().histogram[2] == 0; })) << server.log();
-    EXPECT_GT(version(server), last);
+    EXPECT_GT(server.version(), last);
     fs::rename(card.root() + ".away", card.root());
     EXPECT_TRUE(waitFor([] { return listed("100ZTCAM/ZX010042.MP4"); })) << server.log();
     EXPECT_EQ(dbHistogram().histogram[2], 1u);
@@ -376,20 +380,6 @@ TEST(MediadbCard, AnswersBusyUntilTheFirstIndexIsServed)
     const db_histogram_response served = dbRecordAt<db_histogram_response>(ask(), 0);
     EXPECT_EQ(served.header.status, uint32_t(DB_STATUS_OK));
     EXPECT_EQ(served.histogram[0], 11u);  // the ten of buildCard and the late one
-}
-
-TEST(MediadbCard, BadCardFoldersAreRefusedWithOneLine)
-{
-    CardTree card;
-    fs::remove_all(card.root() + "/DCIM");
-    fs::create_directory_symlink("/tmp", card.root() + "/DCIM");  // never followed
-    for (const std::vector<std::string> &args :
-         {std::vector<std::string>{"--card", card.root()}, {"--card", card.root() + "/missing"}}) {
-        std::string err;
-        EXPECT_EQ(ServerProcess::runToExit(args, &err), 2) << args[1];
-        EXPECT_NE(err.find("cannot be opened as a folder"), std::string::npos) << err;
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    }
 }
 
 }  // namespace

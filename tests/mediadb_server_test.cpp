@@ -128,13 +128,6 @@ const char kUnsorted[] = R"({"card_id":"CARD2","version":4,"session_id":6,"media
  {"dir":"100ZTCAM","file":"ZP010001.JPG","type":4,"upload_status":31}]})";
 const char kAddedEntry[] = R"(,{"dir":"100ZTCAM","file":"ZP010005.JPG","type":4}]})";
 
-std::string version(const ServerProcess &s)
-{
-    std::string out;
-    s.ctl({"version"}, &out);
-    return out;
-}
-
 std::vector<std::string> listed()
 {
     std::string error;
@@ -152,7 +145,7 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
     } kCases[] = {
         {"store refuses writes",
          [](ServerProcess &server, const std::string &state) {
-             std::string before = version(server);
+             uint32_t before = server.version();
              std::filesystem::create_directory(state + "-journal");  // no journal: no transaction
              EXPECT_EQ(dbWriteUploadWord("101ZTCAM", "ZX010009.MP4", 7), uint32_t(DB_STATUS_UNAVAILABLE));
              EXPECT_EQ(dbUploadWord("101ZTCAM", "ZX010009.MP4"), 3u);
@@ -160,30 +153,30 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
              EXPECT_NE(server.ctl({"bump-version"}), 0);
              std::ofstream(server.path("manifest.json")) << std::string(kUnsorted, sizeof kUnsorted - 3) + kAddedEntry;
              EXPECT_NE(server.ctl({"rescan"}), 0);
-             EXPECT_EQ(version(server), before);
+             EXPECT_EQ(server.version(), before);
              EXPECT_EQ(listed().size(), 4u);  // the old card, chapters included
              std::filesystem::remove(state + "-journal");
              ASSERT_TRUE(server.restart(false)) << server.error();
              EXPECT_EQ(dbUploadWord("101ZTCAM", "ZX010009.MP4"), 3u);
-             EXPECT_EQ(version(server), before);
+             EXPECT_EQ(server.version(), before);
          }},
         {"a rescan of a changed card, and restarts from the state alone",
          [](ServerProcess &server, const std::string &) {
-             const std::string before = version(server);
+             const uint32_t before = server.version();
              ASSERT_EQ(server.ctl({"rescan"}), 0);
-             EXPECT_EQ(version(server), before);  // same files: same version
+             EXPECT_EQ(server.version(), before);  // same files: same version
              std::ofstream(server.path("manifest.json")) << std::string(kUnsorted, sizeof kUnsorted - 3) + kAddedEntry;
              ASSERT_EQ(server.ctl({"rescan"}), 0);
-             EXPECT_EQ(version(server), "ok version 5\n");
+             EXPECT_EQ(server.version(), 5u);
              ASSERT_TRUE(server.restart(false)) << server.error();
-             EXPECT_EQ(version(server), "ok version 5\n");
+             EXPECT_EQ(server.version(), 5u);
              const std::vector<std::string> served = listed();
              EXPECT_EQ(served.back(), "100ZTCAM/ZP010005.JPG");
              ASSERT_EQ(dbSetCAHUploadStatus("100ZTCAM", "ZX020002.MP4", 9, 1), 0);
              ASSERT_EQ(server.ctl({"bump-version"}), 0);
              ASSERT_TRUE(server.restart(false)) << server.error();
              EXPECT_EQ(listed(), served);
-             EXPECT_EQ(version(server), "ok version 6\n");  // the bump was committed
+             EXPECT_EQ(server.version(), 6u);  // the bump was committed
              EXPECT_EQ(dbUploadWord("100ZTCAM", "ZX020002.MP4"), 9u);
              EXPECT_EQ(dbUploadWord("100ZTCAM", "ZX010002.MP4"), 0u);
          }},
@@ -195,7 +188,7 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
                  EXPECT_NE(second.error().find("exited with 2"), std::string::npos) << second.error();
                  EXPECT_EQ(std::count(second.error().begin(), second.error().end(), '\n'), 1) << second.error();
              }
-             EXPECT_EQ(version(server), "ok version 4\n");
+             EXPECT_EQ(server.version(), 4u);
              auto statusOfNext = [] {
                  std::vector<Bytes> r = dbExchange(&kHistogramReq, sizeof kHistogramReq, 1, 300);
                  return r.empty() ? -1 : static_cast<int>(dbRecordAt<db_response_header>(r[0], 0).status);

@@ -176,6 +176,13 @@ int ServerProcess::ctl(const std::vector<std::string> &args, std::string *out) c
     return runToEnd(all, "", out);
 }
 
+uint32_t ServerProcess::version() const
+{
+    std::string out;
+    ctl({"version"}, &out);
+    return static_cast<uint32_t>(std::strtoul(out.c_str() + out.find_last_of(' ') + 1, nullptr, 10));
+}
+
 int ServerProcess::stop(int sig)
 {
     if (mPid <= 0)

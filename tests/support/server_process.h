@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ public:
 
     // Runs `ztMediaDBd ctl ARGS...` against this server; returns its exit status, output in *out.
     int ctl(const std::vector<std::string> &args, std::string *out = nullptr) const;
+    // The card's version as `ctl version` reports it (0 when it does not answer).
+    uint32_t version() const;
     // Stops the server with SIGTERM (or `sig`) and returns its wait status; idempotent.
     int stop(int sig = 15);
     // Stops and starts it again with the same arguments (the manifest file is kept); without
