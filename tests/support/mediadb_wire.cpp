@@ -205,13 +205,8 @@ GeneratedCard generateCard(size_t entries)
     char text[1024];
     for (size_t i = 0; i < entries; i++) {
         const auto &k = kKinds[i % 6];
-        GeneratedCard::Row row;
-        std::snprintf(text, sizeof text, "%03u%s", static_cast<unsigned>(100 + i / 1000), "ZTCAM");
-        row.dir = text;
         std::snprintf(text, sizeof text, "%s%04u.%s", k.prefix, static_cast<unsigned>(i % 10000), k.suffix);
-        row.file = text;
-        row.type = k.type;
-        row.cre = static_cast<uint32_t>(1000 + i);
+        GeneratedCard::Row row{std::to_string(100 + i / 1000) + "ZTCAM", text, k.type, uint32_t(1000 + i), {}};
         uint32_t flags =
             (k.type == 9 ? uint32_t{DB_MEDIA_FLAG_RAW} : 0u) | (i % 10 == 9 ? uint32_t{DB_MEDIA_FLAG_PARENT_GUMI} : 0u);
         std::snprintf(text, sizeof text,
