@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Packages this build with scripts/package (lintian must find no error), unpacks the packages
-# into a scratch root as dpkg would install them, and checks that root: the programs start, the
-# host example builds against the -dev package and runs, every program has a man page that
-# renders without a warning, and the service units pass systemd-analyze verify and rate "OK" or
-# better in systemd-analyze security.
+# into a scratch root as dpkg would install them, and checks that root: the host example builds
+# against the -dev package and runs against the packaged ztMediaDBd, every program has a man page
+# that renders without a warning, and the service units pass systemd-analyze verify and rate "OK"
+# or better in systemd-analyze security.
 set -euo pipefail
 # shellcheck source=support/host_tree.sh
 source "$ZT_SOURCE_DIR/tests/support/host_tree.sh" package_test
@@ -12,9 +12,6 @@ source "$ZT_SOURCE_DIR/tests/support/host_tree.sh" package_test
 root=$work/root
 for deb in "$work"/debs/*.deb; do dpkg-deb -x "$deb" "$root"; done
 
-lib=$(dirname "$(find "$root" -name 'libztMediaRTOSDB.so.*.*')")
-LD_LIBRARY_PATH=$lib "$root/usr/bin/ztMediaDBd" --help | grep -q '^usage: ztMediaDBd' ||
-  fail "ztMediaDBd --help did not answer"
 zt_check_host_tree "$root/usr"
 
 for program in "$root"/usr/bin/*; do
