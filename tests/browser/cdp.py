@@ -52,11 +52,12 @@ class Browser:
         return result["result"].get("value")
 
     def wait(self, expression, seconds=15):
+        """Polls a page expression (or a function) until it is true; returns its value."""
         deadline = time.time() + seconds
         last = None
         while time.time() < deadline:
             try:
-                value = self.eval(expression)
+                value = expression() if callable(expression) else self.eval(expression)
             except RuntimeError as e:   # the page is still being replaced
                 value, last = None, e
             if value:

@@ -102,11 +102,8 @@ def sample_card(b):
               "the upload state set from the page is read back")
         b.eval('$("offload-pc").click()')
         b.wait('$("offload-pc").checked')
-        deadline = time.time() + 5
-        while "pc" not in s.get("/media/metadata?t=offload&p=100ZTCAM/ZX010005.MP4")["mos"]:
-            assert time.time() < deadline, "offload flag not written"
-            time.sleep(0.1)
-        check(True, "an offload flag set from the page is written")
+        check(b.wait(lambda: "pc" in s.get("/media/metadata?t=offload&p=100ZTCAM/ZX010005.MP4")["mos"], 5),
+              "an offload flag set from the page is written")
         b.screenshot(f"{OUT}/sample-detail.png")
 
         b.eval('document.activeElement.blur(); document.querySelector(".tile").focus()')
