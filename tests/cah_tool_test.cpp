@@ -52,7 +52,7 @@ std::vector<std::string> firstFiles(const std::string &out, std::string *last)
     return names;
 }
 
-TEST_F(CahTool, CountListsInSortedOrderAndSetStateKeepsTheFlags)
+TEST_F(CahTool, CountListSetStateAndRefusals)
 {
     EXPECT_EQ(run({"count", "--rules", kRules}), std::make_pair(0, std::string("15\n")));
 
@@ -95,10 +95,7 @@ TEST_F(CahTool, CountListsInSortedOrderAndSetStateKeepsTheFlags)
                        R"("/tmp/fuse_d/DCIM/100ZTCAM/ZX040123.MP4"])"),
               std::string::npos)
         << out;
-}
 
-TEST_F(CahTool, RefusesBadInput)
-{
     int n = 0;
     auto count = [&](const std::string &rules) {
         return std::vector<std::string>{"count", "--rules", file("r" + std::to_string(n++) + ".json", rules)};

@@ -313,12 +313,11 @@ TEST(MediadbCard, EncodedMediaAreReadAsMade)
         {"ZCAM0101.JPG", "-i testsrc=size=80x60 -frames:v 1", 0, 80, 60, 0},
     };
     CardTree card;
-    for (const Encoded &x : kEncoded)
-        ASSERT_EQ(runCommand(std::string("ffmpeg -hide_banner -loglevel error -f lavfi ") + x.args + " " +
-                                 card.dcim(std::string("100ZTCAM/") + x.file),
-                             &out),
-                  0)
+    for (const Encoded &x : kEncoded) {
+        const std::string to = card.dcim(std::string("100ZTCAM/") + x.file);
+        ASSERT_EQ(runCommand("ffmpeg -hide_banner -loglevel error -f lavfi " + std::string(x.args) + " " + to, &out), 0)
             << x.file;
+    }
     ServerProcess server = ServerProcess::fromArgs({"--card", card.root()});
     ASSERT_TRUE(server.ok()) << server.error();
     std::string error;
