@@ -97,8 +97,8 @@ TEST_F(CahTool, CountListSetStateAndRefusals)
         << out;
 
     int n = 0;
-    auto count = [&](const std::string &rules) {
-        return std::vector<std::string>{"count", "--rules", file("r" + std::to_string(n++) + ".json", rules)};
+    auto count = [&](const std::string &json) {
+        return std::vector<std::string>{"count", "--rules", file("r" + std::to_string(n++) + ".json", json)};
     };
     const struct {
         std::vector<std::string> args;
@@ -132,7 +132,7 @@ TEST_F(CahTool, CountListSetStateAndRefusals)
         {{"--help"}, 0, "set-state DIR/FILE STATE"},
     };
     for (const auto &c : cases) {
-        auto [status, out] = run(c.args);
+        std::tie(status, out) = run(c.args);
         EXPECT_EQ(status, c.status) << c.args[0] << ": " << out;
         EXPECT_NE(out.find(c.says), std::string::npos) << out;
         EXPECT_EQ(out.find("/tmp/fuse_d"), std::string::npos) << out;  // nothing handed out
