@@ -15,6 +15,7 @@
 
 #include "mediadb/card_follow.h"
 #include "mediadb/request_handlers.h"
+#include "tests/support/gcore_fixtures.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/run_command.h"
 #include "tests/support/server_process.h"
@@ -29,16 +30,9 @@ constexpr uint32_t kAllClasses = RTOS_DB_QUERY_VIDEOS | RTOS_DB_QUERY_PHOTOS | R
 // directory removed at the end.
 class CardTree {
 public:
-    CardTree()
-    {
-        char tmpl[] = "/tmp/ztcard-test-XXXXXX";
-        mTop = mkdtemp(tmpl) ? tmpl : "";
-        mRoot = mTop + "/card";
-        fs::create_directories(dcim("100ZTCAM"));
-    }
-    ~CardTree() { fs::remove_all(mTop); }
+    CardTree() { fs::create_directories(dcim("100ZTCAM")); }
     const std::string &root() const { return mRoot; }
-    std::string state() const { return mTop + "/state.sqlite"; }
+    std::string state() const { return mTop.file("state.sqlite"); }
     std::string dcim(const std::string &rel) const { return mRoot + "/DCIM/" + rel; }
     void file(const std::string &rel, size_t size = 100) const
     {
@@ -47,7 +41,8 @@ public:
     }
 
 private:
-    std::string mTop, mRoot;
+    TempDir mTop;
+    std::string mRoot = mTop.file("card");
 };
 
 struct Expected {

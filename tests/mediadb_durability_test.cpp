@@ -11,10 +11,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <thread>
 
+#include "tests/support/gcore_fixtures.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
 
@@ -48,9 +48,8 @@ TEST(MediadbDurability, AcknowledgedWritesSurviveKill9)
     std::string json = R"({"card_id":"DUR","media":[)";
     for (size_t i = 0; i < kFiles; i++)
         json += std::string(i ? "," : "") + R"({"dir":"100ZTCAM","type":4,"file":")" + fileName(i) + "\"}";
-    char dir[] = "/tmp/ztmediadb-durable-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    ServerProcess server(json + "]}", {"--state", std::string(dir) + "/state.sqlite"});
+    const TempDir dir;
+    ServerProcess server(json + "]}", {"--state", dir.file("state.sqlite")});
     ASSERT_TRUE(server.ok()) << server.error();
 
     std::vector<uint32_t> acked(kFiles, 0);  // last acknowledged sequence per file (0: none)
@@ -87,6 +86,4 @@ TEST(MediadbDurability, AcknowledgedWritesSurviveKill9)
     }
     EXPECT_GE(writes, wantWrites);
     std::printf("durability: %u acknowledged writes, %u kills, 0 lost\n", writes.load(), kills);
-    server.stop();
-    std::filesystem::remove_all(dir);
 }

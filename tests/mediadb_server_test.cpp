@@ -11,12 +11,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "libztMediaRTOSDB/client/dbStatus.h"
 #include "mediadb/manifest.h"
 #include "mediadb/media_card.h"
 #include "platform/ztipc.h"
+#include "tests/support/gcore_fixtures.h"
 #include "tests/support/mediadb_wire.h"
 #include "tests/support/server_process.h"
 
@@ -39,18 +39,10 @@ void expectRefused(const std::vector<std::string> &args, const std::string &expe
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
-std::string fileBytes(const std::string &path)
-{
-    std::ostringstream out;
-    out << std::ifstream(path, std::ios::binary).rdbuf();
-    return out.str();
-}
-
 TEST(MediadbServer, HistogramBadFramesBadManifestsAndBadStateFiles)
 {
-    char dir[] = "/tmp/ztmediadb-state-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    std::string state = std::string(dir) + "/state.sqlite", pristine = std::string(dir) + "/pristine.sqlite";
+    const TempDir dir;
+    const std::string state = dir.file("state.sqlite"), pristine = dir.file("pristine.sqlite");
     ServerProcess server(kManifest, {"--state", state});
     ASSERT_TRUE(server.ok()) << server.error();
     EXPECT_EQ(dbExchangeOne(&kHistogramReq, sizeof kHistogramReq).size(), sizeof(db_histogram_response));
@@ -114,11 +106,10 @@ TEST(MediadbServer, HistogramBadFramesBadManifestsAndBadStateFiles)
         ASSERT_EQ(sqlite3_open(state.c_str(), &db), SQLITE_OK);
         EXPECT_EQ(sqlite3_exec(db, c.sql, nullptr, nullptr, nullptr), SQLITE_OK) << c.sql << sqlite3_errmsg(db);
         sqlite3_close(db);
-        const std::string before = fileBytes(state);
+        const std::string before = readFile(state);
         expectRefused({"--state", state}, c.expect);
-        EXPECT_TRUE(before == fileBytes(state)) << c.sql;
+        EXPECT_TRUE(before == readFile(state)) << c.sql;
     }
-    std::filesystem::remove_all(dir);
 }
 
 // Not in name order, so a restart that sorts instead of keeping the stored order shows.
@@ -251,14 +242,10 @@ TEST(MediadbServerFaults, FailurePathsAsClientsSeeThem)
     };
     for (const auto &c : kCases) {
         SCOPED_TRACE(c.name);
-        char dir[] = "/tmp/ztmediadb-state-XXXXXX";
-        ASSERT_TRUE(mkdtemp(dir));
-        std::string state = std::string(dir) + "/state.sqlite";
-        ServerProcess server(kUnsorted, {"--state", state});
+        const TempDir dir;
+        ServerProcess server(kUnsorted, {"--state", dir.file("state.sqlite")});
         ASSERT_TRUE(server.ok()) << server.error();
-        c.run(server, state);
-        server.stop();
-        std::filesystem::remove_all(dir);
+        c.run(server, dir.file("state.sqlite"));
     }
 }
 

@@ -13,12 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string makeRoot()
-{
-    char tmpl[] = "/tmp/ztoffload-test-XXXXXX";
-    return mkdtemp(tmpl) ? tmpl : "";
-}
-
 std::string readAll(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -43,16 +37,9 @@ std::string writeCard(const std::string &root, const std::vector<std::pair<std::
 }  // namespace
 
 OffloadCard::OffloadCard(const std::vector<std::pair<std::string, size_t>> &files)
-    : mRoot(writeCard(makeRoot(), files, &mFiles)),
+    : mRoot(writeCard(mDir.path(), files, &mFiles)),
       mServer(ServerProcess::fromArgs({"--card", mRoot + "/card", "--state", mRoot + "/state.sqlite"}))
 {
-}
-
-OffloadCard::~OffloadCard()
-{
-    mServer.stop();
-    std::error_code ec;
-    fs::remove_all(mRoot, ec);
 }
 
 std::vector<std::pair<std::string, size_t>> OffloadCard::photos(size_t n, size_t minSize, size_t maxSize,

@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/gcore_fixtures.h"
 #include "tests/support/server_process.h"
 
 class OffloadCard {
 public:
     // files: "DIR/FILE" under DCIM and its size in bytes.
     explicit OffloadCard(const std::vector<std::pair<std::string, size_t>> &files);
-    ~OffloadCard();
     OffloadCard(const OffloadCard &) = delete;
     OffloadCard &operator=(const OffloadCard &) = delete;
 
@@ -46,6 +46,7 @@ private:
     // Files whose upload state the database answers, and that `keep` takes.
     std::vector<std::string> withState(bool (*keep)(uint32_t state)) const;
 
+    TempDir mDir;                     // first made and last removed: the server stops before it goes
     std::vector<std::string> mFiles;  // before mRoot: filled while the card is written
     std::string mRoot;
     ServerProcess mServer;
