@@ -1,8 +1,6 @@
-// ztOffload under faults: SIGKILL at random moments, DEST full, the card removed, the database
-// restarting, a file changing while it is copied; and a photo group with a gap in its numbering,
-// whose further files have no state of their own. After every fault no file is recorded as
-// offloaded without a whole copy on DEST, a later run finishes the job, and no file is copied in
-// full twice. ctest kills over 200 files; scripts/offload-kills runs 1,000 (ZT_OFFLOAD_FILES).
+// ztOffload under faults: after each, no file is recorded as offloaded without a whole copy on
+// DEST, a later run finishes the job, and no file is copied in full twice. ctest kills over 200
+// files; scripts/offload-kills runs 1,000 (ZT_OFFLOAD_FILES).
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>

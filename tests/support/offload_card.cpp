@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 
 #include "ztMedia/ztMediaDB.h"
@@ -13,11 +12,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string("\x01missing");
-}
+// A missing file reads as no card file's bytes.
+std::string readAll(const std::string &path) { return fileExists(path) ? readFile(path) : "\x01missing"; }
 
 std::string writeCard(const std::string &root, const std::vector<std::pair<std::string, size_t>> &files,
                       std::vector<std::string> *names)
