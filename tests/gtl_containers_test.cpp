@@ -199,8 +199,19 @@ TEST_F(GtlContainersTest, StackOrderPushAppendAndPop)
     EXPECT_EQ(size, 3u);
     EXPECT_EQ(gtl_stack_get_size(stack, 0, &size), 0);  // not a string: nothing written
     EXPECT_EQ(size, 3u);
-    gtl_stack_clear(stack);
-    gtl_stack_destroy(stack);
+
+    gtl_obj *deep = gtl_obj_create(GTL_TYPE_OBJECT, stack, nullptr);
+    ASSERT_NE(deep, nullptr);
+    gtl_obj *shallow = gtl_stack_create();
+    ASSERT_EQ(gtl_stack_copy(stack, shallow), 0);
+    gtl_stack_pop(shallow, GTL_TYPE_INT, &v, nullptr);
+    EXPECT_EQ(stackTexts(stack), (Texts{"1", "mid", "2", "9.500000"}));
+    EXPECT_EQ(stackTexts(deep), (Texts{"0", "1", "mid", "2", "9.500000"}));
+    gtl_free(shallow);  // shares the source's chain
+    for (gtl_obj *s : {stack, deep}) {
+        gtl_stack_clear(s);
+        gtl_stack_destroy(s);
+    }
 }
 
 TEST_F(GtlContainersTest, StackPopAndRemoveHandOverTheirObjects)
@@ -233,25 +244,6 @@ TEST_F(GtlContainersTest, StackPopAndRemoveHandOverTheirObjects)
     EXPECT_EQ(second->value.i, 1);
     gtl_obj_destroy(first);
     gtl_obj_destroy(second);
-}
-
-TEST_F(GtlContainersTest, StackCopies)
-{
-    gtl_obj *src = gtl_stack_create();
-    gtl_stack_append_string(src, "a");
-    gtl_stack_append_int(src, 1);
-    gtl_obj *deep = gtl_obj_create(GTL_TYPE_OBJECT, src, nullptr);
-    ASSERT_NE(deep, nullptr);
-    gtl_obj *shallow = gtl_stack_create();
-    ASSERT_EQ(gtl_stack_copy(src, shallow), 0);
-    gtl_stack_push_int(shallow, 0);
-    EXPECT_EQ(stackTexts(src), (Texts{"0", "a", "1"}));
-    EXPECT_EQ(stackTexts(deep), (Texts{"a", "1"}));
-    gtl_free(shallow);  // shares src's chain
-    for (gtl_obj *s : {src, deep}) {
-        gtl_stack_clear(s);
-        gtl_stack_destroy(s);
-    }
 }
 
 TEST_F(GtlContainersTest, DictReplacesInPlaceAndKeepsInsertionOrder)
