@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include "gcore/gcore_debug.h"
-#include "gtl/gtl_list.h"
 #include "support/gcore_fixtures.h"
 #include "support/gtl_tracked.h"
 #include "support/scoped_env.h"
@@ -154,11 +153,9 @@ TEST_F(DebugChannel, CallbacksRegisterOnceAndRunInOrder)
     EXPECT_EQ(gLines.size(), 1u);
     EXPECT_EQ(gcore_debug_unregister_callback(dbg, tagA), 0);
     EXPECT_EQ(gcore_debug_unregister_callback(dbg, tagA), 0);  // unknown: nothing changes
-    uint32_t n = 0;
-    gtl_list_size(dbg->callbacks, &n);
-    EXPECT_EQ(n, 2u);
     gcore_debug_printf(dbg, 1, 0, "two");
     EXPECT_EQ(gOrder, "ABB");
+    EXPECT_EQ(gLines.size(), 2u);
 }
 
 TEST_F(DebugChannel, FileNameRulesAndHandedInStreams)
@@ -171,11 +168,9 @@ TEST_F(DebugChannel, FileNameRulesAndHandedInStreams)
     EXPECT_EQ(name, missing);  // the names stay although nothing opened
     EXPECT_EQ(dbg->file, nullptr);
     ASSERT_EQ(gcore_debug_set_filename(dbg, dir.file("log").c_str(), "w"), 0);
-    EXPECT_TRUE(dbg->owns_file);
 
     FILE *own = tmpfile();
     ASSERT_EQ(gcore_debug_set_file(dbg, own), 0);  // unsets the named file first
-    EXPECT_FALSE(dbg->owns_file);
     EXPECT_EQ(gcore_debug_get_filename(dbg, &name, &mode), 0);
     EXPECT_EQ(name, nullptr);
     gcore_debug_destroy(dbg);  // leaves a handed-in stream open for its owner

@@ -58,8 +58,11 @@ protected:
     static Logger *logger() { return Logger::getLogger(); }
 };
 
-TEST_F(ProcessLogger, ConfigCreatesOnceThenUpdatesTheFiltersInPlace)
+TEST_F(ProcessLogger, ConfigUpdatesInPlaceAndTracerLogsEnterAndExit)
 {
+    {
+        gcore::Tracer quiet(3, 32, "no logger");
+    }  // nothing to log to: no effect
     ASSERT_EQ(Logger::configDebugLog(0, 0, 0xFF, GCORE_DEBUG_CALLBACK, ""), 0);
     Logger *first = logger();
     ASSERT_NE(first, nullptr);
@@ -73,6 +76,14 @@ TEST_F(ProcessLogger, ConfigCreatesOnceThenUpdatesTheFiltersInPlace)
     logger()->log(4, 1, "dropped by component");
     ASSERT_EQ(gLines.size(), 2u);
     EXPECT_NE(gLines[0].find(" [INFO]: n=7\n"), std::string::npos);
+    ASSERT_EQ(Logger::configDebugLog(32, 0, 0xFF, GCORE_DEBUG_CALLBACK, ""), 0);
+    {
+        gcore::Tracer trace(3, 32, "scan");
+        ASSERT_EQ(gLines.size(), 3u);
+    }
+    ASSERT_EQ(gLines.size(), 4u);
+    EXPECT_TRUE(std::regex_search(gLines[2], std::regex(" {2}\\[TRACE\\]: scan Enter\n$")));
+    EXPECT_TRUE(std::regex_search(gLines[3], std::regex(" {2}\\[TRACE\\]: scan Exit\n$")));
 }
 
 TEST_F(ProcessLogger, UpdateReopensOnlyWhenTheNameChanges)
@@ -147,22 +158,6 @@ TEST_F(ProcessLogger, SetLoggingCoreWrapsAChannelItDoesNotOwn)
     EXPECT_EQ(gcore_debug_printf(own, 1, 0, "still alive"), 0);
     EXPECT_EQ(gLines.size(), 2u);
     gcore_debug_destroy(own);
-}
-
-TEST_F(ProcessLogger, TracerLogsEnterAndExit)
-{
-    {
-        gcore::Tracer quiet(3, 32, "no logger");
-    }  // nothing to log to: no effect
-    ASSERT_EQ(Logger::configDebugLog(32, 0, 0xFF, GCORE_DEBUG_CALLBACK, ""), 0);
-    gcore_debug_register_callback(logger()->getChannel(), captureLine);
-    {
-        gcore::Tracer trace(3, 32, "scan");
-        ASSERT_EQ(gLines.size(), 1u);
-    }
-    ASSERT_EQ(gLines.size(), 2u);
-    EXPECT_TRUE(std::regex_search(gLines[0], std::regex(" {2}\\[TRACE\\]: scan Enter\n$")));
-    EXPECT_TRUE(std::regex_search(gLines[1], std::regex(" {2}\\[TRACE\\]: scan Exit\n$")));
 }
 
 TEST_F(ProcessLogger, WithoutAChannelItAcceptsEverythingSilently)
