@@ -121,7 +121,7 @@ TEST_F(DebugChannel, StampIsLocalTimeToTheMillisecond)
     EXPECT_LE(stampMs, after.tv_sec * 1000LL + after.tv_usec / 1000);
 }
 
-TEST_F(DebugChannel, ModeBitsSelectTheSinks)
+TEST_F(DebugChannel, ModeBitsSelectTheSinksAndFileNameRules)
 {
     TempDir dir;
     ASSERT_EQ(gcore_debug_set_filename(dbg, dir.file("log").c_str(), "a"), 0);
@@ -142,25 +142,7 @@ TEST_F(DebugChannel, ModeBitsSelectTheSinks)
         std::string file = readFile(dir.file("log"));
         EXPECT_EQ(static_cast<size_t>(std::count(file.begin(), file.end(), '\n')), fileLines) << mode;
     }
-}
 
-TEST_F(DebugChannel, CallbacksRegisterOnceAndRunInOrder)
-{
-    for (auto cb : {tagA, tagB, tagA, captureLine})
-        EXPECT_EQ(gcore_debug_register_callback(dbg, cb), 0);
-    gcore_debug_printf(dbg, 1, 0, "one");
-    EXPECT_EQ(gOrder, "AB");
-    EXPECT_EQ(gLines.size(), 1u);
-    EXPECT_EQ(gcore_debug_unregister_callback(dbg, tagA), 0);
-    EXPECT_EQ(gcore_debug_unregister_callback(dbg, tagA), 0);  // unknown: nothing changes
-    gcore_debug_printf(dbg, 1, 0, "two");
-    EXPECT_EQ(gOrder, "ABB");
-    EXPECT_EQ(gLines.size(), 2u);
-}
-
-TEST_F(DebugChannel, FileNameRulesAndHandedInStreams)
-{
-    TempDir dir;
     const char *name = nullptr, *mode = nullptr;
     std::string missing = dir.file("no/such/dir/log");
     EXPECT_EQ(gcore_debug_set_filename(dbg, missing.c_str(), "a"), 1);
@@ -177,6 +159,20 @@ TEST_F(DebugChannel, FileNameRulesAndHandedInStreams)
     dbg = gcore_debug_create();
     EXPECT_GT(fprintf(own, "still open\n"), 0);
     EXPECT_EQ(fclose(own), 0);
+}
+
+TEST_F(DebugChannel, CallbacksRegisterOnceAndRunInOrder)
+{
+    for (auto cb : {tagA, tagB, tagA, captureLine})
+        EXPECT_EQ(gcore_debug_register_callback(dbg, cb), 0);
+    gcore_debug_printf(dbg, 1, 0, "one");
+    EXPECT_EQ(gOrder, "AB");
+    EXPECT_EQ(gLines.size(), 1u);
+    EXPECT_EQ(gcore_debug_unregister_callback(dbg, tagA), 0);
+    EXPECT_EQ(gcore_debug_unregister_callback(dbg, tagA), 0);  // unknown: nothing changes
+    gcore_debug_printf(dbg, 1, 0, "two");
+    EXPECT_EQ(gOrder, "ABB");
+    EXPECT_EQ(gLines.size(), 2u);
 }
 
 TEST(DebugChannelArguments, NullArgumentsGiveOne)

@@ -86,7 +86,7 @@ TEST_F(ProcessLogger, ConfigUpdatesInPlaceAndTracerLogsEnterAndExit)
     EXPECT_TRUE(std::regex_search(gLines[3], std::regex(" {2}\\[TRACE\\]: scan Exit\n$")));
 }
 
-TEST_F(ProcessLogger, UpdateReopensOnlyWhenTheNameChanges)
+TEST_F(ProcessLogger, FileFollowsUpdateResetAndClose)
 {
     TempDir dir;
     std::string first = dir.file("first.log"), second = dir.file("second.log");
@@ -115,11 +115,8 @@ TEST_F(ProcessLogger, UpdateReopensOnlyWhenTheNameChanges)
     logger()->log(1, 1, "d");
     EXPECT_EQ(lineCount(readFile(second)), 2u);
     EXPECT_EQ(logger()->updateDebugLog(1, 0, 1, GCORE_DEBUG_FILE, dir.file("none/x.log")), 1);
-}
 
-TEST_F(ProcessLogger, ResetTruncatesAndCloseKeepsTheName)
-{
-    TempDir dir;
+    // Reset truncates the file; close keeps the name, so only a reset opens it again.
     std::string path = dir.file("log");
     ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_FILE, path), 0);
     logger()->log(1, 1, "before reset");
@@ -127,7 +124,7 @@ TEST_F(ProcessLogger, ResetTruncatesAndCloseKeepsTheName)
     EXPECT_EQ(logger()->resetLog(), 0);
     EXPECT_EQ(readFile(path), "");
     logger()->log(1, 1, "after reset");
-    std::string text = readFile(path);
+    text = readFile(path);
     EXPECT_NE(text.find("after reset\n"), std::string::npos);
     EXPECT_EQ(lineCount(text), 1u);
 
