@@ -2,6 +2,7 @@
 // namespace when root), the event it sends, its histogram dump and what it does afterwards.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -51,7 +52,7 @@ protected:
         if (states.empty())
             server.stop();
         if (mReader < 0)
-            mReader = womOpenReader();
+            mReader = ztmsg_open_wom_queue(O_RDONLY);
         Child checker(ztBinPath("ztMediaChecker"), {});
         std::string msg;
         ztmsg_view v{};

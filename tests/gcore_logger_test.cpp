@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -170,22 +171,6 @@ TEST_F(ProcessLogger, WithoutAChannelItAcceptsEverythingSilently)
     EXPECT_EQ(logger()->closeLog(), 0);
 }
 
-struct Writer {
-    int id;
-    int lines;
-    pthread_barrier_t *start;
-};
-
-void *writeLines(void *arg)
-{
-    const Writer *w = static_cast<Writer *>(arg);
-    pthread_barrier_wait(w->start);
-    std::string body(120, static_cast<char>('a' + w->id));
-    for (int i = 0; i < w->lines; ++i)
-        Logger::getLogger()->log(1, 1, "T%d %04d %s\n", w->id, i, body.c_str());
-    return nullptr;
-}
-
 // Every line, on the file and through a callback that writes one character at a time, is whole
 // and each writer's lines keep their order.
 TEST_F(ProcessLogger, FourThreadsNeverInterleaveWithinALine)
@@ -198,16 +183,18 @@ TEST_F(ProcessLogger, FourThreadsNeverInterleaveWithinALine)
     gStream.reserve(1 << 20);
 
     const int kThreads = 4, kLines = 300;
-    Writer writers[kThreads];
-    pthread_t threads[kThreads];
     pthread_barrier_t start;
     pthread_barrier_init(&start, nullptr, kThreads);
-    for (int t = 0; t < kThreads; ++t) {
-        writers[t] = {t, kLines, &start};
-        ASSERT_EQ(pthread_create(&threads[t], nullptr, writeLines, &writers[t]), 0);
-    }
-    for (pthread_t &th : threads)
-        pthread_join(th, nullptr);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&start, t] {
+            pthread_barrier_wait(&start);
+            std::string body(120, static_cast<char>('a' + t));
+            for (int i = 0; i < kLines; ++i)
+                Logger::getLogger()->log(1, 1, "T%d %04d %s\n", t, i, body.c_str());
+        });
+    for (std::thread &th : threads)
+        th.join();
     pthread_barrier_destroy(&start);
 
     const std::regex line("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3} T(\\d) (\\d{4}) ([a-z])\\3{119}");

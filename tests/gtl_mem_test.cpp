@@ -60,20 +60,6 @@ TEST_F(GtlMemTest, CountersAndDumpFollowTrackedBlocksAndHighWaterKeepsThePeak)
     EXPECT_EQ(gtl_mem_debug_list, nullptr);
 }
 
-TEST_F(GtlMemTest, FreeOfUntrackedBlockKeepsItOnlyWhileNothingIsTracked)
-{
-    void *block = gtl_malloc(8);
-    testing::internal::CaptureStdout();  // both cases are reported there
-    gtl_free_debug(block);               // empty list: the block is kept
-    EXPECT_EQ(gFrees, 0);
-    void *tracked = gtl_malloc_debug(8, "t.c", 1);
-    gtl_free_debug(block);  // unknown block: freed
-    EXPECT_NE(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(gFrees, 1);
-    EXPECT_EQ(gtl_mem_usage_current(), 8u);
-    gtl_free_debug(tracked);
-}
-
 TEST_F(GtlMemTest, FailedUntrackedAndMissingAllocatorsLeaveCountersAlone)
 {
     void *block = gtl_realloc_debug(gtl_calloc_debug(4, 4, "c.c", 1), 64, "c.c", 2);

@@ -129,10 +129,8 @@ TEST(ZtMsg, DecoderNamesWhatIsMalformed)
     ASSERT_EQ(v.elements.size(), 3u);
     EXPECT_STREQ(v.kind, "EV");
     EXPECT_EQ(v.elements[2].tag, uint32_t(ZTMSG_TAG_END));
-    EXPECT_EQ(ztmsg_format_value(v.elements[0]), "\"/to_wom\"");
     const uint8_t bytes[] = {0x00, 0x7f, 0x41};  // not text: printed as hex
     EXPECT_EQ(ztmsg_format_value({1, 3, bytes}), "00 7f 41");
-    EXPECT_EQ(ztmsg_format_value({1, 0, nullptr}), "");
 }
 
 }  // namespace
