@@ -1,5 +1,4 @@
-// ztMediaChecker end to end: a private ztMediaDBd, the real "/to_wom" queue (private IPC
-// namespace when root), the event it sends, its histogram dump and what it does afterwards.
+// ztMediaChecker end to end against a private ztMediaDBd and the real "/to_wom" queue.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>

@@ -1,5 +1,4 @@
-// The debug channel: filters, the line format and newline rule, sinks, callbacks, file handling,
-// null arguments and running out of memory.
+// The debug channel: filters, line format, sinks, callbacks, files, null arguments, no memory.
 #include <stdlib.h>
 #include <time.h>
 

@@ -1,5 +1,4 @@
-// The process logger: creation and update, file reopen rules, truncation, replacing the channel,
-// the tracer, a logger without a channel, and four threads logging at once.
+// The process logger: update in place, its file, a handed-in channel, the tracer, four threads.
 #include <pthread.h>
 #include <sched.h>
 #include <unistd.h>

@@ -1,5 +1,4 @@
-// Thread, mutex, condition, semaphore and time wrappers on real threads; the relative-wait
-// deadline arithmetic; running out of memory.
+// Thread, mutex, condition and semaphore wrappers on real threads, and running out of memory.
 #include <errno.h>
 #include <fcntl.h>
 #include <semaphore.h>

@@ -1,5 +1,4 @@
-// Node chain, list, stack and dictionary, all run under the tracking allocator so that any
-// block left behind fails the test.
+// Node chain, list, stack and dictionary under the tracking allocator: a block left behind fails.
 #include <gtest/gtest.h>
 #include <stdint.h>
 

@@ -1,5 +1,4 @@
-// Environment-driven platform pieces: log level, model number, card identifier, the kernel-log
-// line format and where it goes, ss_printf.
+// Environment-driven platform pieces, the kernel-log line and ss_printf.
 #include <cstring>
 #include <filesystem>
 #include <fstream>

@@ -1,5 +1,4 @@
-// ztWomListen against the real "/to_wom": the checker's events, several messages, malformed
-// messages, time-outs and arguments.
+// ztWomListen against the real "/to_wom".
 #include <gtest/gtest.h>
 
 #include "checker/ztWirelessOffloadManager_if.h"

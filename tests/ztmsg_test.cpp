@@ -1,5 +1,4 @@
-// Offload-manager message encoding: builders against capacity, the checker's event layout and
-// the decoder's answer to malformed bytes.
+// Offload-manager messages: builders against capacity, the event layout, malformed bytes.
 #include <gtest/gtest.h>
 
 #include <cstring>
