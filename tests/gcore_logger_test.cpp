@@ -184,9 +184,9 @@ TEST_F(ProcessLogger, FourThreadsNeverInterleaveWithinALine)
     const int kThreads = 4, kLines = 300;
     pthread_barrier_t start;
     pthread_barrier_init(&start, nullptr, kThreads);
-    std::vector<std::thread> threads;
+    std::thread threads[kThreads];
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&start, t] {
+        threads[t] = std::thread([&start, t] {
             pthread_barrier_wait(&start);
             std::string body(120, static_cast<char>('a' + t));
             for (int i = 0; i < kLines; ++i)
