@@ -33,6 +33,21 @@ int parse(const std::vector<uint8_t> &bytes, int start, Seen &seen)
     return processQueryResponse(buf.data(), static_cast<int>(bytes.size()), start, onItem, &seen, onFile, &seen);
 }
 
+// `f` with `n` photos more.
+ListFrame photos(int n, ListFrame f = ListFrame())
+{
+    for (int i = 0; i < n; ++i)
+        f.photo("ZP010001.JPG");
+    return f;
+}
+
+// `frame` without its last `bytes` bytes.
+std::vector<uint8_t> cut(std::vector<uint8_t> frame, size_t bytes)
+{
+    frame.resize(frame.size() - bytes);
+    return frame;
+}
+
 // Answers the per-member video requests of grouped-video durations with `ms` each.
 PeerAction videoReply(const PeerRequest &r, uint32_t ms)
 {
@@ -80,11 +95,8 @@ TEST(DbListParse, FillsItemsFilesGumisAndDurations)
 
 TEST(DbListParse, TruncatesToTotalEntries)
 {
-    ListFrame lf;
-    for (int i = 0; i < 10; ++i)
-        lf.photo("ZP010001.JPG");
     Seen s;
-    EXPECT_EQ(0, parse(lf.done(20), 15, s));
+    EXPECT_EQ(0, parse(photos(10).done(20), 15, s));
     EXPECT_EQ(5u, s.items.size());
 }
 
@@ -100,85 +112,22 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
         size_t items;
     } cases[] = {
         {"no entries", ListFrame().done(), 0, 0},
-        {"announced but cut", ListFrame().done(3, 3), 0, 0},
-        {"header cut",
-         [] {
-             auto b = ListFrame().done(3, 3);
-             b.resize(24);
-             return b;
-         }(),
-         0, 0},
-        {"second cut",
-         [] {
-             ListFrame f;
-             f.photo("ZP010001.JPG");
-             f.photo("ZP010002.JPG");
-             auto b = f.done();
-             b.resize(b.size() - 1);
-             return b;
-         }(),
-         1, 1},
-        {"type 15",
-         [] {
-             ListFrame f;
-             f.photo("ZP010001.JPG");
-             f.put(ListFrame::content(15, "XXXXXXXX.JPG"));
-             ++f.entries;
-             f.photo("ZP010003.JPG");
-             return f.done();
-         }(),
-         -1, 1},
-        {"type -1 passes",
-         [] {
-             ListFrame f;
-             f.put(ListFrame::content(~0u, "ZP010001.JPG"));
-             ++f.entries;
-             return f.done();
-         }(),
-         0, 1},
+        {"header cut", cut(ListFrame().done(3, 3), sizeof(db_list_response_header) - 24), 0, 0},
+        {"second cut", cut(photos(2).done(), 1), 1, 1},
+        {"type 15", photos(1).raw(ListFrame::content(15, "XXXXXXXX.JPG")).done(), -1, 1},
+        {"type -1 passes", ListFrame().raw(ListFrame::content(~0u, "ZP010001.JPG")).done(), 0, 1},
         {"bitmap too large",
-         [] {
-             ListFrame f;
-             for (int i = 0; i < 10; ++i)
-                 f.photo("ZP010001.JPG");
-             f.put(ListFrame::content(6, "G0010001.JPG"));
-             f.put(db_group_info{1, 0, 20000, 1, 5000});
-             ++f.entries;
-             return f.done();
-         }(),
-         -1, 10},
-        {"wide photo group",
-         [] {
-             ListFrame f;
-             f.group(10, "G0010001.JPG", 1, 0, 20000);
-             return f.done();
-         }(),
-         0, 1},
-        {"wide grouped video",
-         [] {
-             ListFrame f;
-             f.group(1, "ZXAA0001.MP4", 1001, 9900, 20000);
-             return f.done();
-         }(),
-         0, 1},
+         photos(10).raw(ListFrame::content(6, "G0010001.JPG"), db_group_info{1, 0, 20000, 1, 5000}).done(), -1, 10},
+        {"wide photo group", ListFrame().group(10, "G0010001.JPG", 1, 0, 20000).done(), 0, 1},
+        {"wide grouped video", ListFrame().group(1, "ZXAA0001.MP4", 1001, 9900, 20000).done(), 0, 1},
         {"more-info bit not looked at",
          [] {
-             ListFrame f;
-             f.photo("ZP010001.JPG");
-             f.photo("ZP010002.JPG");
+             ListFrame f = photos(2);
              f.listOptions |= DB_LIST_INCLUDE_MORE_INFO;
              return f.done();
          }(),
          0, 2},
-        {"bitmap cut",
-         [] {
-             ListFrame f;
-             f.group(6, "G0010001.JPG", 1, 1, 40, {3});
-             auto b = f.done();
-             b.resize(b.size() - 7);
-             return b;
-         }(),
-         0, 0},
+        {"bitmap cut", cut(ListFrame().group(6, "G0010001.JPG", 1, 1, 40, {3}).done(), 7), 0, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -232,10 +181,7 @@ TEST(DbListQuery, ClampsCountAndToleratesMismatches)
 {
     ScriptedPeer peer;
     ASSERT_TRUE(peer.ok()) << peer.error();
-    ListFrame lf(DB_LIST_VIDEO_GROUPING, 999);
-    for (int i = 0; i < 4; ++i)
-        lf.photo("ZP010001.JPG");
-    std::vector<uint8_t> frame = lf.done(10);
+    std::vector<uint8_t> frame = photos(4, ListFrame(DB_LIST_VIDEO_GROUPING, 999)).done(10);
     frame[4] = 2;  // status 2: logged only
     peer.reply(frame);
     Seen s;
