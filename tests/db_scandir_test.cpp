@@ -157,19 +157,12 @@ TEST_F(DbScanPeer, HeaderFailures)
     const ReplyCase cases[] = {
         {"19 bytes", [](const PeerRequest &r) { return sized(transfers(r, 1, 1, {1})[0], 19); }, -3},
         {"status 4", [](const PeerRequest &r) { return transfers(r, 1, 1, {1}, 4)[0]; }, -7},
-        {"token",
-         [](const PeerRequest &r) {
-             Frame f = transfers(r, 1, 1, {1})[0];
-             f[16] ^= 1;
-             return f;
-         },
-         0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         answerAll(peer, c.reply);
         EXPECT_EQ(c.result, scan(4));
-        EXPECT_EQ(c.result == 0 ? 1 : 0, count);
+        EXPECT_EQ(0, count);
     }
     peer.setHandler(nullptr);  // hang up on every attempt
     EXPECT_EQ(-1, scan(4));
