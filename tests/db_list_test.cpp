@@ -177,7 +177,7 @@ TEST(DbListParse, GroupedVideoDurationSumsPresentMembers)
     EXPECT_EQ(156u, peer.requestCount());
 }
 
-TEST(DbListQuery, ClampsCountAndToleratesMismatches)
+TEST(DbListQuery, ClampsCountToleratesMismatchesAndTriesOnce)
 {
     ScriptedPeer peer;
     ASSERT_TRUE(peer.ok()) << peer.error();
@@ -190,28 +190,15 @@ TEST(DbListQuery, ClampsCountAndToleratesMismatches)
     EXPECT_EQ(2u, s.items.size());
     EXPECT_EQ(0x55u, session);
     EXPECT_EQ(10u, total);
-    const PeerRequest r = peer.requests().at(0);
-    ASSERT_EQ(24u, r.bytes.size());
-    uint32_t words[6];
-    std::memcpy(words, r.bytes.data(), sizeof words);
-    EXPECT_EQ(2u, words[4]);
-    EXPECT_EQ(0xFFFFFB00u, words[5]);
-}
-
-TEST(DbListQuery, ShortAndFailedExchanges)
-{
-    ScriptedPeer peer;
-    ASSERT_TRUE(peer.ok()) << peer.error();
-    Seen s;
-    uint32_t session = 0;
     peer.reply(Frame(19, 0));
     EXPECT_EQ(-3, dbGetCAHSessionFileList(5, 0, 1, onItem, &s, onFile, &s, &session, nullptr));
     peer.push(PeerAction::close());
     EXPECT_EQ(-1, dbGetCAHList(5, 0, 1, onItem, &s, onFile, &s, &session, nullptr));
-    EXPECT_EQ(2u, peer.requestCount());  // one attempt each
-    uint32_t words[6];
-    std::memcpy(words, peer.requests()[0].bytes.data(), sizeof words);
-    EXPECT_EQ(0u, words[4]);
-    EXPECT_EQ(0x2400u, words[5]);
-    EXPECT_TRUE(s.items.empty());
+    EXPECT_EQ(3u, peer.requestCount());  // one attempt each
+    EXPECT_EQ(2u, s.items.size());
+    // List and query options of the candidate list and the session list.
+    const std::vector<PeerRequest> r = peer.requests();
+    ASSERT_EQ(24u, r[0].bytes.size());
+    EXPECT_EQ((std::vector<uint32_t>{2, 0xFFFFFB00, 0, 0x2400}),
+              (std::vector<uint32_t>{r[0].word(4), r[0].word(5), r[1].word(4), r[1].word(5)}));
 }
