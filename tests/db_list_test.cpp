@@ -93,14 +93,7 @@ TEST(DbListParse, FillsItemsFilesGumisAndDurations)
     EXPECT_EQ(nullptr, v.items[0].pgumi);
 }
 
-TEST(DbListParse, TruncatesToTotalEntries)
-{
-    Seen s;
-    EXPECT_EQ(0, parse(photos(10).done(20), 15, s));
-    EXPECT_EQ(5u, s.items.size());
-}
-
-TEST(DbListParse, EarlyEndsAndBadEntries)
+TEST(DbListParse, EarlyEndsTruncationAndBadEntries)
 {
     ScriptedPeer peer;  // answers the duration lookups of grouped videos
     ASSERT_TRUE(peer.ok()) << peer.error();
@@ -110,8 +103,10 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
         std::vector<uint8_t> frame;
         int result;
         size_t items;
+        int start = 0;
     } cases[] = {
         {"no entries", ListFrame().done(), 0, 0},
+        {"page past total_entries", photos(10).done(20), 0, 5, 15},
         {"header cut", cut(ListFrame().done(3, 3), sizeof(db_list_response_header) - 24), 0, 0},
         {"second cut", cut(photos(2).done(), 1), 1, 1},
         {"type 15", photos(1).raw(ListFrame::content(15, "XXXXXXXX.JPG")).done(), -1, 1},
@@ -132,7 +127,7 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Seen s;
-        EXPECT_EQ(c.result, parse(c.frame, 0, s));
+        EXPECT_EQ(c.result, parse(c.frame, c.start, s));
         EXPECT_EQ(c.items, s.items.size());
     }
     EXPECT_EQ(size_t{DB_GROUP_DURATION_MEMBER_MAX - 9900 + 1}, peer.requestCount());  // no name holds more

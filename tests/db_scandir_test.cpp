@@ -141,10 +141,8 @@ TEST_F(DbScanPeer, StoredEntryAndRequest)
     EXPECT_EQ((std::vector<uint8_t>{0xEE, 0xEE, 0xEE}), std::vector<uint8_t>(files[0].reserved, files[0].reserved + 3));
     EXPECT_EQ(std::string(), files[1].file_name);
 
-    const PeerRequest r = peer.requests().at(0);
-    ASSERT_EQ(20u, r.bytes.size());
-    EXPECT_EQ(DB_CMD_NON_DB_SCANDIR, r.word(0));
-    EXPECT_EQ(0, std::memcmp(r.bytes.data() + 12, "100ZTCAM", 8));
+    // The command itself: mediadb_faults_test.
+    EXPECT_EQ(0, std::memcmp(peer.requests().at(0).bytes.data() + 12, "100ZTCAM", 8));
     for (const char *dir : {"100ZTCA", "100ZTCAMX", ""}) {  // bad names never reach the channel
         EXPECT_EQ(-4, scan(5, nullptr, dir)) << dir;
         EXPECT_EQ(0, count);

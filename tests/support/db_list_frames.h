@@ -1,5 +1,5 @@
 // List responses for the client's list tests, fuzz seeds and benchmarks: well-formed entries are
-// written by the server's own encoder (putListEntry), faults by hand with put() and putBytes().
+// written by the server's own encoder (putListEntry), faults by hand with raw(), put() and putBytes().
 // Plain values; use from one thread.
 #ifndef ZT_TEST_DB_LIST_FRAMES_H
 #define ZT_TEST_DB_LIST_FRAMES_H
