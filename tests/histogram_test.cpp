@@ -59,6 +59,7 @@ TEST_F(Histogram, ResponseSizeAndStatusDecideWhatIsFilled)
     } cases[] = {
         {148, 0, 32, true, 0},                         // whole histogram
         {160, 0, 32, true, 0},                         // trailing bytes ignored
+        {100, 0, 20, true, 0},                         // missing counters read as 0
         {20, 0, 0, true, 0},                           // header only
         {19, 0, 0, false, 1},  {148, 2, 32, true, 1},  // a refusal is used anyway, after a pause
     };
