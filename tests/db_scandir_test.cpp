@@ -70,17 +70,14 @@ std::vector<std::string> namesOf(int n, std::vector<int> indices = {})
     return names;
 }
 
-class DbScanPeer : public ::testing::Test {
+class DbScanPeer : public DbPeerTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
     int scan(int capacity, zt_file_filter filter = nullptr, const char *dir = "100ZTCAM")
     {
         files.assign(capacity + 2, zt_file_info{});
         count = capacity;
         return scandirRTOSdb(dir, files.data(), &count, filter);
     }
-    ScriptedPeer peer;
-    PauseRecorder pauses;
     std::vector<zt_file_info> files;
     int count = 0;
 };

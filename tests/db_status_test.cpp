@@ -2,7 +2,6 @@
 // the HTTP write against a scripted peer; the real server refusing a state out of range.
 #include <unistd.h>
 
-#include <atomic>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -17,14 +16,13 @@ namespace {
 const char kDir[] = "100ZTCAM";
 const char kFile[] = "ZX010001.MP4";
 
-class DbStatusPeer : public ::testing::Test {
+class DbStatusPeer : public DbPeerTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
-    // Content queries get the word 0x50003; writes get `writeStatus`.
+    // Content queries get the word 0x50003; writes are accepted.
     void answerReadsAndWrites()
     {
         answerAll(peer, [this](const PeerRequest &r) {
-            return r.word(0) == DB_CMD_GET_CONTENT_INFO ? contentAnswer(r, 4) : frameOf(answerHeader(r, writeStatus));
+            return r.word(0) == DB_CMD_GET_CONTENT_INFO ? contentAnswer(r, 4) : frameOf(answerHeader(r));
         });
     }
     uint32_t writtenWord(size_t index) const
@@ -39,10 +37,6 @@ protected:
         EXPECT_EQ(0, std::memcmp(w.file_name, kFile, 12));
         return w.upload_status;
     }
-
-    ScriptedPeer peer;
-    PauseRecorder pauses;
-    std::atomic<uint32_t> writeStatus{0};
 };
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "libztMediaRTOSDB/client/dbHistogram.h"
-#include "support/scripted_peer.h"
+#include "support/db_reply_frames.h"
 
 namespace {
 
@@ -22,9 +22,8 @@ Frame histogramFrame(size_t bytes, uint32_t status)
     return f;
 }
 
-class Histogram : public ::testing::Test {
+class Histogram : public DbPeerTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
     int query()
     {
         version = kUnset;
@@ -40,8 +39,6 @@ protected:
         return n;
     }
 
-    ScriptedPeer peer;
-    PauseRecorder pauses;
     uint32_t version = kUnset;
     uint32_t counters[DB_HISTOGRAM_BUCKETS];
 };
