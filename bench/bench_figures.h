@@ -7,6 +7,8 @@
 #ifndef ZT_BENCH_FIGURES_H
 #define ZT_BENCH_FIGURES_H
 
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <map>
 #include <string>
@@ -72,6 +74,15 @@ inline int finish()
     }
     std::fflush(stdout);
     return misses ? 3 : 0;
+}
+
+// The whole main of a program made only of registered benchmarks.
+inline int runRegistered(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return finish();
 }
 
 }  // namespace benchfig

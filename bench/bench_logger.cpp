@@ -92,10 +92,4 @@ BENCHMARK(BM_LoggerToFile)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return benchfig::finish();
-}
+int main(int argc, char **argv) { return benchfig::runRegistered(argc, argv); }

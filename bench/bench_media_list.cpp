@@ -106,10 +106,4 @@ BENCHMARK_CAPTURE(BM_MediaList, five_fields, "f=none&fields=n,cre,s,us,hc")
 
 BENCHMARK(BM_SampleCardList)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-int main(int argc, char **argv)
-{
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return benchfig::finish();
-}
+int main(int argc, char **argv) { return benchfig::runRegistered(argc, argv); }

@@ -102,10 +102,4 @@ BENCHMARK(BM_ClientsPagingTheCard)->Arg(1)->Arg(8)->Iterations(5)->UseManualTime
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return benchfig::finish();
-}
+int main(int argc, char **argv) { return benchfig::runRegistered(argc, argv); }

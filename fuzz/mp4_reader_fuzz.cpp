@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
         return 0;
     MediaInfo info;
-    readMp4Info(fd, &info);
+    readMp4Info(fd, size, &info);
     MediaInfo moov;  // the same bytes taken as a `moov` body
     parseMp4Moov(data, size, &moov);
     if (info.highlights.size() > MANIFEST_MAX_HIGHLIGHTS || moov.highlights.size() > MANIFEST_MAX_HIGHLIGHTS)

@@ -36,7 +36,7 @@ bool readMediaInfo(int dirFd, const std::string &name, MediaKind kind, MediaInfo
     struct stat st {};
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (ok)
-        ok = kind == MediaKind::Video ? readMp4Info(fd, info) : readJpegInfo(fd, info);
+        ok = kind == MediaKind::Video ? readMp4Info(fd, uint64_t(st.st_size), info) : readJpegInfo(fd, info);
     close(fd);
     return ok;
 }

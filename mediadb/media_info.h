@@ -27,8 +27,9 @@ MediaKind mediaKindOf(const std::string &name);
 // False when the file could not be opened or did not parse; *info keeps what could be read.
 bool readMediaInfo(int dirFd, const std::string &name, MediaKind kind, MediaInfo *info);
 
-// The readers of an open file. Each costs at most a fixed number of reads.
-bool readMp4Info(int fd, MediaInfo *info);
+// The readers of an open file (the MP4 one takes the size its caller has from fstat). Each costs
+// at most a fixed number of reads.
+bool readMp4Info(int fd, uint64_t fileSize, MediaInfo *info);
 bool readJpegInfo(int fd, MediaInfo *info);
 // The part of the MP4 reader that parses a `moov` box body held in memory.
 bool parseMp4Moov(const uint8_t *data, size_t size, MediaInfo *info);

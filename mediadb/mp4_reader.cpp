@@ -2,7 +2,6 @@
 // handful of fields from four boxes, one read per top-level box header plus one of `moov`, and
 // the camera's own highlight box, which demuxers do not expose. Every box size is checked against
 // its parent before use.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -203,12 +202,8 @@ bool parseMp4Moov(const uint8_t *data, size_t size, MediaInfo *info)
     return timed && video.video;
 }
 
-bool readMp4Info(int fd, MediaInfo *info)
+bool readMp4Info(int fd, uint64_t fileSize, MediaInfo *info)
 {
-    struct stat st {};
-    if (fstat(fd, &st) != 0)
-        return false;
-    const uint64_t fileSize = uint64_t(st.st_size);
     uint64_t at = 0;
     for (int i = 0; i < kMaxTopBoxes && at + 8 <= fileSize; i++) {
         uint8_t h[16];

@@ -241,7 +241,7 @@ const char *const kChapteredCard = R"({"card_id":"CARD-G","media":[
   "highlight_count":1,"video":{"ls":0,"duration_ms":2500,"highlights":[7]},
   "members":[{"file":"ZX020123.MP4","size":200,"cre":20,"mod":21,"video":{"ls":4,"duration_ms":4000}},
              {"file":"ZX040123.MP4","size":300,"cre":30,"mod":31,"upload_status":3,"video":{"duration_ms":1000}}],
-  "group":{"group_number":123,"first":0,"last":3,"missing":[2]}}]})";
+  "group":{"group_number":123,"first":0,"last":3,"missing":[2],"group_size":999}}]})";
 
 // Without grouping every chapter is a single video; with it the paged list expands the group
 // from one multi-file video request.
@@ -250,9 +250,9 @@ TEST_F(MediaResponders, ChapteredVideos)
     ServerProcess server(kChapteredCard);
     ASSERT_TRUE(server.ok()) << server.error();
     expectRows({
-        {Call::List, "f=video&fields=n,ls,dur",
+        {Call::List, "f=video&fields=n,ls,dur,s",
          ok(json(
-             R"({"id":"CARD-G","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010123.MP4","ls":"-1","dur":"3"},{"n":"ZX020123.MP4","ls":"4","dur":"4"},{"n":"ZX040123.MP4","ls":"-1","dur":"1"}]}]})")),
+             R"({"id":"CARD-G","media":[{"d":"100ZTCAM","fs":[{"n":"ZX010123.MP4","ls":"-1","dur":"3","s":"100"},{"n":"ZX020123.MP4","ls":"4","dur":"4","s":"200"},{"n":"ZX040123.MP4","ls":"-1","dur":"1","s":"300"}]}]})")),
          0},
         {Call::Paged, "max=1&count=10&start=0&lo=2&qo=0x100",
          ok(json(

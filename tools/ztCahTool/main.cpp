@@ -17,6 +17,7 @@
 #include "cah/CompareFactory.h"
 #include "gcore/GCoreLogger.h"
 #include "rules_file.h"
+#include "tools/common/uploadState.h"
 #include "ztMedia/ztMediaDB.h"
 
 namespace {
@@ -178,12 +179,8 @@ int runList(const Options &o)
 // this one can make the check fail; that is reported too, and the caller writes again.)
 bool stateRecorded(const std::string &target, uint32_t state)
 {
-    db_file_spec fs{};
-    std::memcpy(fs.dir_name, target.data(), DB_DIR_NAME_LEN);
-    std::memcpy(fs.file_name, target.data() + DB_DIR_NAME_LEN + 1, DB_FILE_NAME_LEN);
-    db_content_info ci{};
-    const int rc = dbGetContentInfo(nullptr, &fs, &ci);
-    const uint32_t held = ci.upload_status & DB_UPLOAD_STATE_MASK;
+    UploadState held = 0;
+    const int rc = readUploadState(target, &held);
     if (rc != 0)
         std::fprintf(stderr, "ztCahTool: %s: the write could not be checked: reading it back failed (%d)\n",
                      target.c_str(), rc);

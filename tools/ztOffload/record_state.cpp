@@ -3,24 +3,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 
+#include "tools/common/uploadState.h"
 #include "ztMedia/ztMediaDB.h"
-
-bool readUploadState(const std::string &rel, UploadState *state)
-{
-    db_file_spec fs{};
-    const size_t slash = rel.find('/');
-    if (slash != DB_DIR_NAME_LEN || rel.size() != slash + 1 + DB_FILE_NAME_LEN)
-        return false;
-    std::memcpy(fs.dir_name, rel.data(), DB_DIR_NAME_LEN);
-    std::memcpy(fs.file_name, rel.data() + slash + 1, DB_FILE_NAME_LEN);
-    db_content_info ci{};
-    if (dbGetContentInfo(nullptr, &fs, &ci) != 0)
-        return false;
-    *state = ci.upload_status & DB_UPLOAD_STATE_MASK;
-    return true;
-}
 
 namespace {
 
@@ -55,7 +40,7 @@ Recorded recordOffloaded(CAHMediaList &list, const std::string &rel, unsigned wa
     for (;;) {
         const int written = list.setUploadState(rel, kOffloadedState);
         UploadState now = 0;
-        const bool read = readUploadState(rel, &now);
+        const bool read = readUploadState(rel, &now) == 0;
         if (read && now == kOffloadedState)
             return Recorded::Yes;
         if (!read && databaseAnswers()) {

@@ -21,10 +21,6 @@ enum class Recorded { Yes, NotTracked, Refused, Unreachable };
 // while the database cannot be reached (a restart). The reason in *why when not Yes.
 Recorded recordOffloaded(CAHMediaList &list, const std::string &rel, unsigned waitSec, std::string *why);
 
-// The upload state (low 16 bits of the word) the database holds for "DIR/FILE"; false when the
-// query failed.
-bool readUploadState(const std::string &rel, UploadState *state);
-
 // True while the database answers busy: it is still reading its card, and until it is done its
 // answers describe an empty card.
 bool databaseIndexing();
