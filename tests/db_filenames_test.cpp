@@ -25,57 +25,21 @@ TEST(DbFileNames, Recognisers)
         const char *name;
         bool chapter, looping, photoLetter;
     } cases[] = {
-        {"ZX010001.MP4", true, false, false},
-        {"ZB990001.360", true, false, false},
-        {"ZS010001.LRV", true, false, false},
-        {"ZP010001.THM", true, false, false},
-        {"ZX000001.MP4", false, false, false},
-        {"ZX010000.MP4", false, false, false},
-        {"ZA010001.MP4", false, false, false},
-        {"ZX010001.JPG", false, false, false},
-        {"ZX010001MP4x", false, false, false},
-        {"ZXAA0001.MP4", false, true, false},
-        {"ZLZZ0001.360", false, true, false},
-        {"ZPAA0001.MP4", false, false, false},
-        {"ZXAa0001.MP4", false, false, false},
-        {"ZXAA0000.MP4", false, false, false},
-        {"ZPAB0001.JPG", false, false, true},
-        {"ZSZZ0009.JPG", false, false, true},
-        {"ZXAB0001.JPG", false, false, false},
+        {"ZX010001.MP4", true, false, false},  {"ZB990001.360", true, false, false},
+        {"ZP010001.THM", true, false, false},  {"ZX000001.MP4", false, false, false},
+        {"ZX010000.MP4", false, false, false}, {"ZA010001.MP4", false, false, false},
+        {"ZX010001.JPG", false, false, false}, {"ZX010001MP4x", false, false, false},
+        {"ZXAA0001.MP4", false, true, false},  {"ZLZZ0001.360", false, true, false},
+        {"ZPAA0001.MP4", false, false, false}, {"ZXAa0001.MP4", false, false, false},
+        {"ZXAA0000.MP4", false, false, false}, {"ZPAB0001.JPG", false, false, true},
+        {"ZSZZ0009.JPG", false, false, true},  {"ZXAB0001.JPG", false, false, false},
         {"ZX01", false, false, false},
-        {"", false, false, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.chapter, isZetroNameChapterVideo(c.name));
         EXPECT_EQ(c.looping, isZetroNameLoopingVideo2A(c.name));
         EXPECT_EQ(c.photoLetter, isZetroNamePhotoLetter(c.name));
-    }
-}
-
-TEST(DbFileNames, LetterPairsBothWays)
-{
-    const struct {
-        uint32_t group;
-        const char *pair;
-    } cases[] = {{1001, "AA"}, {1026, "AZ"}, {1027, "BA"}, {1001 + 26 * 26 - 1, "ZZ"}};
-    for (const auto &c : cases) {
-        char pair[2];
-        dbLetterPairFromGroup(c.group, pair);
-        EXPECT_EQ(std::string(c.pair), std::string(pair, 2));
-        EXPECT_EQ(c.group, dbGroupFromLetterPair(c.pair[0], c.pair[1]));
-    }
-}
-
-TEST(DbFileNames, ModelNumberSelectsChapterNumbering)
-{
-    const struct {
-        const char *model;
-        bool isNew;
-    } cases[] = {{"57", true}, {"56", false}, {"1", false}, {"313", true /* 313 & 0xFF = 57 */}};
-    for (const auto &c : cases) {
-        ScopedEnv env("ZT_MODEL_NUMBER", c.model);
-        EXPECT_EQ(c.isNew, is_new_media_name_format()) << c.model;
     }
 }
 
@@ -113,8 +77,8 @@ TEST(DbFileNames, GroupNumberFromFirstName)
     const struct {
         const char *name;
         uint32_t group;
-    } cases[] = {
-        {"ZCAM0123.MP4", 0}, {"ZX010123.MP4", 123}, {"ZXBA0001.MP4", 1027}, {"G0120001.JPG", 12}, {"Z0070001.MP4", 7}};
+    } cases[] = {{"ZCAM0123.MP4", 0},    {"ZX010123.MP4", 123}, {"ZXBA0001.MP4", 1027},
+                 {"ZXZZ0001.MP4", 1676}, {"G0120001.JPG", 12},  {"Z0070001.MP4", 7}};
     for (const auto &c : cases)
         EXPECT_EQ(c.group, dbGroupNumberFromFirstName(c.name)) << c.name;
 }
@@ -122,52 +86,27 @@ TEST(DbFileNames, GroupNumberFromFirstName)
 TEST(DbContentTypes, AppTypesAndOutputFilter)
 {
     EXPECT_EQ(3u, mapDbContentTypeToApp(13));
-    EXPECT_EQ(3u, mapDbContentTypeToApp(14));
-    EXPECT_EQ(12u, mapDbContentTypeToApp(12));
     EXPECT_EQ(0xFFFFFFFFu, mapDbContentTypeToApp(0xFFFFFFFF));
     const struct {
         uint32_t type, filter;
         bool shown;
-    } cases[] = {{7, 0x100, false}, {7, 0x400, true},  {12, 0, false},    {4, 0, true},       {11, 0xFFFFFFFF, false},
-                 {15, 0, false},    {13, 0x100, true}, {10, 0x200, true}, {10, 0x100, false}, {0xFFFFFFFF, 0, false}};
+    } cases[] = {{7, 0x100, false}, {7, 0x400, true}, {12, 0xFFFFFFFF, false}, {4, 0, true}, {0xFFFFFFFF, 0, false}};
     for (const auto &c : cases)
         EXPECT_EQ(c.shown, shouldOutput(static_cast<db_content_types_e>(c.type), c.filter))
             << c.type << " " << c.filter;
 }
 
-TEST(DbContentTypes, VideoNessDiffersPerCommand)
-{
-    for (uint32_t t = 0; t <= DB_CONTENT_TYPE_MAX; ++t) {
-        const DbContentTypeInfo *info = dbContentTypeInfo(t);
-        ASSERT_NE(nullptr, info);
-        const bool resp = t <= 3 || t == 13 || t == 14;
-        EXPECT_EQ(resp, info->videoForResponse) << t;
-        EXPECT_EQ(resp || t == 12, info->videoForQuery) << t;
-    }
-    EXPECT_EQ(nullptr, dbContentTypeInfo(15));
-}
-
-// The card scan's type of each name form comes from the content-type table.
+// The card scan's type of each name form comes from the content-type table (the forms missing from
+// mediadb_card_test's card).
 TEST(DbContentTypes, CardNamesGiveTheirType)
 {
     const struct {
         const char *name;
         uint32_t type;
     } cases[] = {
-        {"ZX010001.MP4", DB_CONTENT_TYPE_VIDEO},
-        {"ZB020001.360", DB_CONTENT_TYPE_VIDEO},
-        {"ZM010050.MP4", DB_CONTENT_TYPE_7},
-        {"ZCAM0001.MP4", DB_CONTENT_TYPE_VIDEO},
-        {"ZXAA0001.MP4", DB_CONTENT_TYPE_LOOPING_VIDEO},
-        {"ZXAA0001.360", DB_CONTENT_TYPE_VIDEO},
-        {"Z0070001.MP4", DB_CONTENT_TYPE_LOOPING_VIDEO},
-        {"Z0070001.360", DB_CONTENT_TYPE_VIDEO},
-        {"Z0070001.JPG", DB_CONTENT_TYPE_BURST},
-        {"ZSAB0001.JPG", DB_CONTENT_TYPE_TIME_LAPSE},
+        {"ZCAM0001.MP4", DB_CONTENT_TYPE_VIDEO},         {"ZXAA0001.360", DB_CONTENT_TYPE_VIDEO},
+        {"Z0070001.MP4", DB_CONTENT_TYPE_LOOPING_VIDEO}, {"Z0070001.360", DB_CONTENT_TYPE_VIDEO},
         {"ZPAB0001.JPG", DB_CONTENT_TYPE_CONTINUOUS},
-        {"ZCAM0100.JPG", DB_CONTENT_TYPE_PHOTO},
-        {"ZX010001.THM", DB_CONTENT_TYPE_NOT_FOUND},
-        {"ZX010001.LRV", DB_CONTENT_TYPE_NOT_FOUND},
     };
     for (const auto &c : cases)
         EXPECT_EQ(dbContentTypeOfForm(dbNameFormOf(c.name), c.name[1]), c.type) << c.name;

@@ -33,6 +33,21 @@ int parse(const std::vector<uint8_t> &bytes, int start, Seen &seen)
     return processQueryResponse(buf.data(), static_cast<int>(bytes.size()), start, onItem, &seen, onFile, &seen);
 }
 
+// `f` with `n` photos more.
+ListFrame photos(int n, ListFrame f = ListFrame())
+{
+    for (int i = 0; i < n; ++i)
+        f.photo("ZP010001.JPG");
+    return f;
+}
+
+// `frame` without its last `bytes` bytes.
+std::vector<uint8_t> cut(std::vector<uint8_t> frame, size_t bytes)
+{
+    frame.resize(frame.size() - bytes);
+    return frame;
+}
+
 // Answers the per-member video requests of grouped-video durations with `ms` each.
 PeerAction videoReply(const PeerRequest &r, uint32_t ms)
 {
@@ -78,17 +93,7 @@ TEST(DbListParse, FillsItemsFilesGumisAndDurations)
     EXPECT_EQ(nullptr, v.items[0].pgumi);
 }
 
-TEST(DbListParse, TruncatesToTotalEntries)
-{
-    ListFrame lf;
-    for (int i = 0; i < 10; ++i)
-        lf.photo("ZP010001.JPG");
-    Seen s;
-    EXPECT_EQ(0, parse(lf.done(20), 15, s));
-    EXPECT_EQ(5u, s.items.size());
-}
-
-TEST(DbListParse, EarlyEndsAndBadEntries)
+TEST(DbListParse, EarlyEndsTruncationAndBadEntries)
 {
     ScriptedPeer peer;  // answers the duration lookups of grouped videos
     ASSERT_TRUE(peer.ok()) << peer.error();
@@ -98,92 +103,31 @@ TEST(DbListParse, EarlyEndsAndBadEntries)
         std::vector<uint8_t> frame;
         int result;
         size_t items;
+        int start = 0;
     } cases[] = {
         {"no entries", ListFrame().done(), 0, 0},
-        {"announced but cut", ListFrame().done(3, 3), 0, 0},
-        {"header cut",
-         [] {
-             auto b = ListFrame().done(3, 3);
-             b.resize(24);
-             return b;
-         }(),
-         0, 0},
-        {"second cut",
-         [] {
-             ListFrame f;
-             f.photo("ZP010001.JPG");
-             f.photo("ZP010002.JPG");
-             auto b = f.done();
-             b.resize(b.size() - 1);
-             return b;
-         }(),
-         1, 1},
-        {"type 15",
-         [] {
-             ListFrame f;
-             f.photo("ZP010001.JPG");
-             f.put(ListFrame::content(15, "XXXXXXXX.JPG"));
-             ++f.entries;
-             f.photo("ZP010003.JPG");
-             return f.done();
-         }(),
-         -1, 1},
-        {"type -1 passes",
-         [] {
-             ListFrame f;
-             f.put(ListFrame::content(~0u, "ZP010001.JPG"));
-             ++f.entries;
-             return f.done();
-         }(),
-         0, 1},
+        {"page past total_entries", photos(10).done(20), 0, 5, 15},
+        {"header cut", cut(ListFrame().done(3, 3), sizeof(db_list_response_header) - 24), 0, 0},
+        {"second cut", cut(photos(2).done(), 1), 1, 1},
+        {"type 15", photos(1).raw(ListFrame::content(15, "XXXXXXXX.JPG")).done(), -1, 1},
+        {"type -1 passes", ListFrame().raw(ListFrame::content(~0u, "ZP010001.JPG")).done(), 0, 1},
         {"bitmap too large",
-         [] {
-             ListFrame f;
-             for (int i = 0; i < 10; ++i)
-                 f.photo("ZP010001.JPG");
-             f.put(ListFrame::content(6, "G0010001.JPG"));
-             f.put(db_group_info{1, 0, 20000, 1, 5000});
-             ++f.entries;
-             return f.done();
-         }(),
-         -1, 10},
-        {"wide photo group",
-         [] {
-             ListFrame f;
-             f.group(10, "G0010001.JPG", 1, 0, 20000);
-             return f.done();
-         }(),
-         0, 1},
-        {"wide grouped video",
-         [] {
-             ListFrame f;
-             f.group(1, "ZXAA0001.MP4", 1001, 9900, 20000);
-             return f.done();
-         }(),
-         0, 1},
+         photos(10).raw(ListFrame::content(6, "G0010001.JPG"), db_group_info{1, 0, 20000, 1, 5000}).done(), -1, 10},
+        {"wide photo group", ListFrame().group(10, "G0010001.JPG", 1, 0, 20000).done(), 0, 1},
+        {"wide grouped video", ListFrame().group(1, "ZXAA0001.MP4", 1001, 9900, 20000).done(), 0, 1},
         {"more-info bit not looked at",
          [] {
-             ListFrame f;
-             f.photo("ZP010001.JPG");
-             f.photo("ZP010002.JPG");
+             ListFrame f = photos(2);
              f.listOptions |= DB_LIST_INCLUDE_MORE_INFO;
              return f.done();
          }(),
          0, 2},
-        {"bitmap cut",
-         [] {
-             ListFrame f;
-             f.group(6, "G0010001.JPG", 1, 1, 40, {3});
-             auto b = f.done();
-             b.resize(b.size() - 7);
-             return b;
-         }(),
-         0, 0},
+        {"bitmap cut", cut(ListFrame().group(6, "G0010001.JPG", 1, 1, 40, {3}).done(), 7), 0, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Seen s;
-        EXPECT_EQ(c.result, parse(c.frame, 0, s));
+        EXPECT_EQ(c.result, parse(c.frame, c.start, s));
         EXPECT_EQ(c.items, s.items.size());
     }
     EXPECT_EQ(size_t{DB_GROUP_DURATION_MEMBER_MAX - 9900 + 1}, peer.requestCount());  // no name holds more
@@ -228,14 +172,11 @@ TEST(DbListParse, GroupedVideoDurationSumsPresentMembers)
     EXPECT_EQ(156u, peer.requestCount());
 }
 
-TEST(DbListQuery, ClampsCountAndToleratesMismatches)
+TEST(DbListQuery, ClampsCountToleratesMismatchesAndTriesOnce)
 {
     ScriptedPeer peer;
     ASSERT_TRUE(peer.ok()) << peer.error();
-    ListFrame lf(DB_LIST_VIDEO_GROUPING, 999);
-    for (int i = 0; i < 4; ++i)
-        lf.photo("ZP010001.JPG");
-    std::vector<uint8_t> frame = lf.done(10);
+    std::vector<uint8_t> frame = photos(4, ListFrame(DB_LIST_VIDEO_GROUPING, 999)).done(10);
     frame[4] = 2;  // status 2: logged only
     peer.reply(frame);
     Seen s;
@@ -244,28 +185,15 @@ TEST(DbListQuery, ClampsCountAndToleratesMismatches)
     EXPECT_EQ(2u, s.items.size());
     EXPECT_EQ(0x55u, session);
     EXPECT_EQ(10u, total);
-    const PeerRequest r = peer.requests().at(0);
-    ASSERT_EQ(24u, r.bytes.size());
-    uint32_t words[6];
-    std::memcpy(words, r.bytes.data(), sizeof words);
-    EXPECT_EQ(2u, words[4]);
-    EXPECT_EQ(0xFFFFFB00u, words[5]);
-}
-
-TEST(DbListQuery, ShortAndFailedExchanges)
-{
-    ScriptedPeer peer;
-    ASSERT_TRUE(peer.ok()) << peer.error();
-    Seen s;
-    uint32_t session = 0;
     peer.reply(Frame(19, 0));
     EXPECT_EQ(-3, dbGetCAHSessionFileList(5, 0, 1, onItem, &s, onFile, &s, &session, nullptr));
     peer.push(PeerAction::close());
     EXPECT_EQ(-1, dbGetCAHList(5, 0, 1, onItem, &s, onFile, &s, &session, nullptr));
-    EXPECT_EQ(2u, peer.requestCount());  // one attempt each
-    uint32_t words[6];
-    std::memcpy(words, peer.requests()[0].bytes.data(), sizeof words);
-    EXPECT_EQ(0u, words[4]);
-    EXPECT_EQ(0x2400u, words[5]);
-    EXPECT_TRUE(s.items.empty());
+    EXPECT_EQ(3u, peer.requestCount());  // one attempt each
+    EXPECT_EQ(2u, s.items.size());
+    // List and query options of the candidate list and the session list.
+    const std::vector<PeerRequest> r = peer.requests();
+    ASSERT_EQ(24u, r[0].bytes.size());
+    EXPECT_EQ((std::vector<uint32_t>{2, 0xFFFFFB00, 0, 0x2400}),
+              (std::vector<uint32_t>{r[0].word(4), r[0].word(5), r[1].word(4), r[1].word(5)}));
 }

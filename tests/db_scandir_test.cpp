@@ -70,17 +70,14 @@ std::vector<std::string> namesOf(int n, std::vector<int> indices = {})
     return names;
 }
 
-class DbScanPeer : public ::testing::Test {
+class DbScanPeer : public DbPeerTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
     int scan(int capacity, zt_file_filter filter = nullptr, const char *dir = "100ZTCAM")
     {
         files.assign(capacity + 2, zt_file_info{});
         count = capacity;
         return scandirRTOSdb(dir, files.data(), &count, filter);
     }
-    ScriptedPeer peer;
-    PauseRecorder pauses;
     std::vector<zt_file_info> files;
     int count = 0;
 };
@@ -141,10 +138,8 @@ TEST_F(DbScanPeer, StoredEntryAndRequest)
     EXPECT_EQ((std::vector<uint8_t>{0xEE, 0xEE, 0xEE}), std::vector<uint8_t>(files[0].reserved, files[0].reserved + 3));
     EXPECT_EQ(std::string(), files[1].file_name);
 
-    const PeerRequest r = peer.requests().at(0);
-    ASSERT_EQ(20u, r.bytes.size());
-    EXPECT_EQ(DB_CMD_NON_DB_SCANDIR, r.word(0));
-    EXPECT_EQ(0, std::memcmp(r.bytes.data() + 12, "100ZTCAM", 8));
+    // The command itself: mediadb_faults_test.
+    EXPECT_EQ(0, std::memcmp(peer.requests().at(0).bytes.data() + 12, "100ZTCAM", 8));
     for (const char *dir : {"100ZTCA", "100ZTCAMX", ""}) {  // bad names never reach the channel
         EXPECT_EQ(-4, scan(5, nullptr, dir)) << dir;
         EXPECT_EQ(0, count);
@@ -157,19 +152,12 @@ TEST_F(DbScanPeer, HeaderFailures)
     const ReplyCase cases[] = {
         {"19 bytes", [](const PeerRequest &r) { return sized(transfers(r, 1, 1, {1})[0], 19); }, -3},
         {"status 4", [](const PeerRequest &r) { return transfers(r, 1, 1, {1}, 4)[0]; }, -7},
-        {"token",
-         [](const PeerRequest &r) {
-             Frame f = transfers(r, 1, 1, {1})[0];
-             f[16] ^= 1;
-             return f;
-         },
-         0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         answerAll(peer, c.reply);
         EXPECT_EQ(c.result, scan(4));
-        EXPECT_EQ(c.result == 0 ? 1 : 0, count);
+        EXPECT_EQ(0, count);
     }
     peer.setHandler(nullptr);  // hang up on every attempt
     EXPECT_EQ(-1, scan(4));

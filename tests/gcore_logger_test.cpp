@@ -1,5 +1,4 @@
-// The process logger: creation and update, file reopen rules, truncation, replacing the channel,
-// the tracer, a logger without a channel, and four threads logging at once.
+// The process logger: update in place, its file, a handed-in channel, the tracer, four threads.
 #include <pthread.h>
 #include <sched.h>
 #include <unistd.h>
@@ -7,6 +6,7 @@
 #include <algorithm>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -58,8 +58,11 @@ protected:
     static Logger *logger() { return Logger::getLogger(); }
 };
 
-TEST_F(ProcessLogger, ConfigCreatesOnceThenUpdatesTheFiltersInPlace)
+TEST_F(ProcessLogger, ConfigUpdatesInPlaceAndTracerLogsEnterAndExit)
 {
+    {
+        gcore::Tracer quiet(3, 32, "no logger");
+    }  // nothing to log to: no effect
     ASSERT_EQ(Logger::configDebugLog(0, 0, 0xFF, GCORE_DEBUG_CALLBACK, ""), 0);
     Logger *first = logger();
     ASSERT_NE(first, nullptr);
@@ -73,9 +76,17 @@ TEST_F(ProcessLogger, ConfigCreatesOnceThenUpdatesTheFiltersInPlace)
     logger()->log(4, 1, "dropped by component");
     ASSERT_EQ(gLines.size(), 2u);
     EXPECT_NE(gLines[0].find(" [INFO]: n=7\n"), std::string::npos);
+    ASSERT_EQ(Logger::configDebugLog(32, 0, 0xFF, GCORE_DEBUG_CALLBACK, ""), 0);
+    {
+        gcore::Tracer trace(3, 32, "scan");
+        ASSERT_EQ(gLines.size(), 3u);
+    }
+    ASSERT_EQ(gLines.size(), 4u);
+    EXPECT_TRUE(std::regex_search(gLines[2], std::regex(" {2}\\[TRACE\\]: scan Enter\n$")));
+    EXPECT_TRUE(std::regex_search(gLines[3], std::regex(" {2}\\[TRACE\\]: scan Exit\n$")));
 }
 
-TEST_F(ProcessLogger, UpdateReopensOnlyWhenTheNameChanges)
+TEST_F(ProcessLogger, FileFollowsUpdateResetAndClose)
 {
     TempDir dir;
     std::string first = dir.file("first.log"), second = dir.file("second.log");
@@ -104,11 +115,8 @@ TEST_F(ProcessLogger, UpdateReopensOnlyWhenTheNameChanges)
     logger()->log(1, 1, "d");
     EXPECT_EQ(lineCount(readFile(second)), 2u);
     EXPECT_EQ(logger()->updateDebugLog(1, 0, 1, GCORE_DEBUG_FILE, dir.file("none/x.log")), 1);
-}
 
-TEST_F(ProcessLogger, ResetTruncatesAndCloseKeepsTheName)
-{
-    TempDir dir;
+    // Reset truncates the file; close keeps the name, so only a reset opens it again.
     std::string path = dir.file("log");
     ASSERT_EQ(Logger::configDebugLog(1, 0, 1, GCORE_DEBUG_FILE, path), 0);
     logger()->log(1, 1, "before reset");
@@ -116,7 +124,7 @@ TEST_F(ProcessLogger, ResetTruncatesAndCloseKeepsTheName)
     EXPECT_EQ(logger()->resetLog(), 0);
     EXPECT_EQ(readFile(path), "");
     logger()->log(1, 1, "after reset");
-    std::string text = readFile(path);
+    text = readFile(path);
     EXPECT_NE(text.find("after reset\n"), std::string::npos);
     EXPECT_EQ(lineCount(text), 1u);
 
@@ -149,22 +157,6 @@ TEST_F(ProcessLogger, SetLoggingCoreWrapsAChannelItDoesNotOwn)
     gcore_debug_destroy(own);
 }
 
-TEST_F(ProcessLogger, TracerLogsEnterAndExit)
-{
-    {
-        gcore::Tracer quiet(3, 32, "no logger");
-    }  // nothing to log to: no effect
-    ASSERT_EQ(Logger::configDebugLog(32, 0, 0xFF, GCORE_DEBUG_CALLBACK, ""), 0);
-    gcore_debug_register_callback(logger()->getChannel(), captureLine);
-    {
-        gcore::Tracer trace(3, 32, "scan");
-        ASSERT_EQ(gLines.size(), 1u);
-    }
-    ASSERT_EQ(gLines.size(), 2u);
-    EXPECT_TRUE(std::regex_search(gLines[0], std::regex(" {2}\\[TRACE\\]: scan Enter\n$")));
-    EXPECT_TRUE(std::regex_search(gLines[1], std::regex(" {2}\\[TRACE\\]: scan Exit\n$")));
-}
-
 TEST_F(ProcessLogger, WithoutAChannelItAcceptsEverythingSilently)
 {
     {
@@ -176,22 +168,6 @@ TEST_F(ProcessLogger, WithoutAChannelItAcceptsEverythingSilently)
     EXPECT_EQ(logger()->updateDebugLog(1, 1, 1, 1, "x"), 1);
     EXPECT_EQ(logger()->resetLog(), 0);
     EXPECT_EQ(logger()->closeLog(), 0);
-}
-
-struct Writer {
-    int id;
-    int lines;
-    pthread_barrier_t *start;
-};
-
-void *writeLines(void *arg)
-{
-    const Writer *w = static_cast<Writer *>(arg);
-    pthread_barrier_wait(w->start);
-    std::string body(120, static_cast<char>('a' + w->id));
-    for (int i = 0; i < w->lines; ++i)
-        Logger::getLogger()->log(1, 1, "T%d %04d %s\n", w->id, i, body.c_str());
-    return nullptr;
 }
 
 // Every line, on the file and through a callback that writes one character at a time, is whole
@@ -206,16 +182,18 @@ TEST_F(ProcessLogger, FourThreadsNeverInterleaveWithinALine)
     gStream.reserve(1 << 20);
 
     const int kThreads = 4, kLines = 300;
-    Writer writers[kThreads];
-    pthread_t threads[kThreads];
     pthread_barrier_t start;
     pthread_barrier_init(&start, nullptr, kThreads);
-    for (int t = 0; t < kThreads; ++t) {
-        writers[t] = {t, kLines, &start};
-        ASSERT_EQ(pthread_create(&threads[t], nullptr, writeLines, &writers[t]), 0);
-    }
-    for (pthread_t &th : threads)
-        pthread_join(th, nullptr);
+    std::thread threads[kThreads];
+    for (int t = 0; t < kThreads; ++t)
+        threads[t] = std::thread([&start, t] {
+            pthread_barrier_wait(&start);
+            std::string body(120, static_cast<char>('a' + t));
+            for (int i = 0; i < kLines; ++i)
+                Logger::getLogger()->log(1, 1, "T%d %04d %s\n", t, i, body.c_str());
+        });
+    for (std::thread &th : threads)
+        th.join();
     pthread_barrier_destroy(&start);
 
     const std::regex line("\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3} T(\\d) (\\d{4}) ([a-z])\\3{119}");

@@ -1,5 +1,4 @@
-// The stopwatch: lap arithmetic, accumulation, reads while running and command ordering.
-// Only ordering and exact arithmetic are checked, never speed.
+// The stopwatch's lap arithmetic and command order; only ordering and arithmetic, never speed.
 #include <sys/time.h>
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// Node chain, list, stack and dictionary, all run under the tracking allocator so that any
-// block left behind fails the test.
+// Node chain, list, stack and dictionary under the tracking allocator: a block left behind fails.
 #include <gtest/gtest.h>
 #include <stdint.h>
 
@@ -127,17 +126,12 @@ TEST_F(GtlContainersTest, ListShallowCopySharesDeepCopyDoesNot)
     gtl_list_append_string(src, "a");
     gtl_obj *shallow = gtl_int_createval(0);
     ASSERT_EQ(gtl_list_copy(src, shallow), 0);
-    EXPECT_EQ(shallow->type, uint32_t(GTL_TYPE_LIST));
     gtl_list_append_string(shallow, "via copy");
     EXPECT_EQ(texts(src), (Texts{"a", "via copy"}));
 
     gtl_obj *deep = gtl_string_createval("replaced");  // its text is released by the copy
     ASSERT_EQ(gtl_list_deepcopy(src, deep), 0);
-    gtl_obj *a = nullptr, *b = nullptr;
-    gtl_list_get_object(src, 0, &a);
-    gtl_list_get_object(deep, 0, &b);
-    EXPECT_NE(a->value.text, b->value.text);
-    gtl_list_remove(src, 0);
+    gtl_list_remove(src, 0);  // destroys src's "a": a shared text would be freed twice
     gtl_list_append_int(deep, 4);
     EXPECT_EQ(texts(src), (Texts{"via copy"}));
     EXPECT_EQ(texts(deep), (Texts{"a", "via copy", "4"}));
@@ -149,7 +143,6 @@ TEST_F(GtlContainersTest, ListShallowCopySharesDeepCopyDoesNot)
     gtl_obj *innerCopy = nullptr;
     gtl_list_get_object(copy, 0, &innerCopy);
     EXPECT_EQ(texts(innerCopy), (Texts{"a", "via copy", "4"}));
-    EXPECT_NE(innerCopy->value.ptr, deep->value.ptr);
     EXPECT_EQ(gtl_list_deepcopy(src, src), 1);
     gtl_free(shallow);  // shares src's chain: only the source releases it
     for (gtl_obj *o : {src, deep, nested, copy})
@@ -199,8 +192,19 @@ TEST_F(GtlContainersTest, StackOrderPushAppendAndPop)
     EXPECT_EQ(size, 3u);
     EXPECT_EQ(gtl_stack_get_size(stack, 0, &size), 0);  // not a string: nothing written
     EXPECT_EQ(size, 3u);
-    gtl_stack_clear(stack);
-    gtl_stack_destroy(stack);
+
+    gtl_obj *deep = gtl_obj_create(GTL_TYPE_OBJECT, stack, nullptr);
+    ASSERT_NE(deep, nullptr);
+    gtl_obj *shallow = gtl_stack_create();
+    ASSERT_EQ(gtl_stack_copy(stack, shallow), 0);
+    gtl_stack_pop(shallow, GTL_TYPE_INT, &v, nullptr);
+    EXPECT_EQ(stackTexts(stack), (Texts{"1", "mid", "2", "9.500000"}));
+    EXPECT_EQ(stackTexts(deep), (Texts{"0", "1", "mid", "2", "9.500000"}));
+    gtl_free(shallow);  // shares the source's chain
+    for (gtl_obj *s : {stack, deep}) {
+        gtl_stack_clear(s);
+        gtl_stack_destroy(s);
+    }
 }
 
 TEST_F(GtlContainersTest, StackPopAndRemoveHandOverTheirObjects)
@@ -233,25 +237,6 @@ TEST_F(GtlContainersTest, StackPopAndRemoveHandOverTheirObjects)
     EXPECT_EQ(second->value.i, 1);
     gtl_obj_destroy(first);
     gtl_obj_destroy(second);
-}
-
-TEST_F(GtlContainersTest, StackCopies)
-{
-    gtl_obj *src = gtl_stack_create();
-    gtl_stack_append_string(src, "a");
-    gtl_stack_append_int(src, 1);
-    gtl_obj *deep = gtl_obj_create(GTL_TYPE_OBJECT, src, nullptr);
-    ASSERT_NE(deep, nullptr);
-    gtl_obj *shallow = gtl_stack_create();
-    ASSERT_EQ(gtl_stack_copy(src, shallow), 0);
-    gtl_stack_push_int(shallow, 0);
-    EXPECT_EQ(stackTexts(src), (Texts{"0", "a", "1"}));
-    EXPECT_EQ(stackTexts(deep), (Texts{"a", "1"}));
-    gtl_free(shallow);  // shares src's chain
-    for (gtl_obj *s : {src, deep}) {
-        gtl_stack_clear(s);
-        gtl_stack_destroy(s);
-    }
 }
 
 TEST_F(GtlContainersTest, DictReplacesInPlaceAndKeepsInsertionOrder)
@@ -314,7 +299,6 @@ TEST_F(GtlContainersTest, DictShallowCopyDoesNotOwnDeepCopyIsIndependent)
 
     gtl_obj *shallow = gtl_dict_create();
     ASSERT_EQ(gtl_dict_copy(src, shallow), 0);
-    EXPECT_EQ(shallow->value.ptr, src->value.ptr);
     EXPECT_EQ(gtl_dict_destroy(shallow), 0);  // not the owner: src stays intact
     char buf[8];
     EXPECT_EQ(gtl_dict_get_string(src, "name", buf, sizeof buf), 0);

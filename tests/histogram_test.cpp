@@ -4,17 +4,17 @@
 #include <gtest/gtest.h>
 
 #include "libztMediaRTOSDB/client/dbHistogram.h"
-#include "support/scripted_peer.h"
+#include "support/db_reply_frames.h"
 
 namespace {
 
 constexpr uint32_t kUnset = 0xDEADBEEF;
 
-// A histogram response cut to `bytes`, with counters 100 + i and the given status and token.
-Frame histogramFrame(size_t bytes, uint32_t status = 0, uint32_t token = 0x1234)
+// A histogram response cut to `bytes`, with counters 100 + i and the given status.
+Frame histogramFrame(size_t bytes, uint32_t status)
 {
     db_histogram_response r = {};
-    r.header = {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, status, 1, 77, token};
+    r.header = {DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, status, 1, 77, 0x1234};
     for (uint32_t i = 0; i < DB_HISTOGRAM_BUCKETS; ++i)
         r.histogram[i] = 100 + i;
     Frame f = frameOf(r);
@@ -22,9 +22,8 @@ Frame histogramFrame(size_t bytes, uint32_t status = 0, uint32_t token = 0x1234)
     return f;
 }
 
-class Histogram : public ::testing::Test {
+class Histogram : public DbPeerTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error(); }
     int query()
     {
         version = kUnset;
@@ -40,8 +39,6 @@ protected:
         return n;
     }
 
-    ScriptedPeer peer;
-    PauseRecorder pauses;
     uint32_t version = kUnset;
     uint32_t counters[DB_HISTOGRAM_BUCKETS];
 };
@@ -52,22 +49,21 @@ TEST_F(Histogram, ResponseSizeAndStatusDecideWhatIsFilled)
 {
     const struct {
         size_t bytes;
-        uint32_t status, token;
+        uint32_t status;
         int filled;
         bool versionWritten;
         size_t pauses;
     } cases[] = {
-        {148, 0, 0x1234, 32, true, 0},                                 // whole histogram
-        {160, 0, 0x1234, 32, true, 0},                                 // trailing bytes ignored
-        {100, 0, 0x1234, 20, true, 0},                                 // missing counters read as 0
-        {20, 0, 0x1234, 0, true, 0},                                   // header only
-        {19, 0, 0x1234, 0, false, 1},  {148, 2, 0x1234, 32, true, 1},  // a refusal is used anyway, after a pause
-        {148, 0, 0x9999, 32, true, 0},                                 // the echoed token is not compared
+        {148, 0, 32, true, 0},                         // whole histogram
+        {160, 0, 32, true, 0},                         // trailing bytes ignored
+        {100, 0, 20, true, 0},                         // missing counters read as 0
+        {20, 0, 0, true, 0},                           // header only
+        {19, 0, 0, false, 1},  {148, 2, 32, true, 1},  // a refusal is used anyway, after a pause
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.bytes);
         pauses.pauses.clear();
-        peer.reply(histogramFrame(c.bytes, c.status, c.token));
+        peer.reply(histogramFrame(c.bytes, c.status));
         EXPECT_EQ(0, query());
         EXPECT_EQ(c.filled, filled());
         EXPECT_EQ(32 - c.filled, std::count(std::begin(counters), std::end(counters), 0u));
@@ -84,28 +80,21 @@ TEST_F(Histogram, ResponseSizeAndStatusDecideWhatIsFilled)
     EXPECT_EQ(0x1234u, r.word(2));
 }
 
-TEST_F(Histogram, TimedOutExchangeIsOneAttemptAndFails)
+TEST_F(Histogram, FailuresLeaveTheOutputsAlone)
 {
+    EXPECT_EQ(-1, dbGetUploadStatusHistogram(1, nullptr, counters));
+    EXPECT_EQ(-1, dbGetUploadStatusHistogram(1, &version, nullptr));
     IpcFaults faults;
-    faults.timeoutReceive = -1;
+    faults.failInit = 1;
+    EXPECT_EQ(-1, query());
+    EXPECT_EQ(0, faults.sends);
+    EXPECT_EQ(0, faults.destroys);
+    EXPECT_EQ(0u, peer.requestCount());
+    faults.timeoutReceive = -1;  // a timed-out exchange is one attempt
     peer.setHandler([](const PeerRequest &) { return PeerAction::silence(); });
     EXPECT_EQ(-1, query());
     EXPECT_EQ(1, faults.sends);
     EXPECT_EQ(1, faults.receives);
     EXPECT_EQ(1, faults.destroys);
-    EXPECT_EQ(kUnset, counters[0]);  // a failure leaves the outputs alone
-}
-
-TEST_F(Histogram, UnreachableDatabaseAndNullOutputsFailBeforeAnyExchange)
-{
-    {
-        IpcFaults faults;
-        faults.failInit = 1;
-        EXPECT_EQ(-1, query());
-        EXPECT_EQ(0, faults.sends);
-        EXPECT_EQ(0, faults.destroys);
-    }
-    EXPECT_EQ(-1, dbGetUploadStatusHistogram(1, nullptr, counters));
-    EXPECT_EQ(-1, dbGetUploadStatusHistogram(1, &version, nullptr));
-    EXPECT_EQ(0u, peer.requestCount());
+    EXPECT_EQ(kUnset, counters[0]);
 }

@@ -1,7 +1,4 @@
-// Environment-driven platform pieces: log level, model number, card identifier, the kernel-log
-// line format and where it goes, ss_printf.
-#include <unistd.h>
-
+// Environment-driven platform pieces, the kernel-log line and ss_printf.
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +7,7 @@
 
 #include "platform/ztcamera.h"
 #include "platform/ztklog.h"
+#include "support/gcore_fixtures.h"
 #include "support/klog_capture.h"
 #include "support/scoped_env.h"
 
@@ -37,9 +35,8 @@ TEST(PlatformEnv, LogLevelAndModelNumberComeFromTheEnvironmentWhenValid)
 
 TEST(PlatformEnv, CardIdComesFromTheEnvironmentThenTheFile)
 {
-    char tmpl[] = "/tmp/ztcardtest.XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(tmpl));
-    ScopedEnv ipc("ZT_IPC_DIR", tmpl);
+    TempDir dir;
+    ScopedEnv ipc("ZT_IPC_DIR", dir.path().c_str());
     const std::string longId(40, 'Z');
     const struct {
         const char *env, *file;  // null: unset / no file
@@ -53,9 +50,9 @@ TEST(PlatformEnv, CardIdComesFromTheEnvironmentThenTheFile)
         {longId.c_str(), nullptr, 0, std::string(ZT_CARD_ID_MAX - 1, 'Z')},  // cut and terminated
     };
     for (const auto &c : cases) {
-        std::filesystem::remove(std::string(tmpl) + "/card_id");
+        std::filesystem::remove(dir.file("card_id"));
         if (c.file)
-            std::ofstream(std::string(tmpl) + "/card_id") << c.file;
+            std::ofstream(dir.file("card_id")) << c.file;
         ScopedEnv env("ZT_CARD_ID", c.env);
         char buf[ZT_CARD_ID_MAX + 1];
         std::memset(buf, 0, sizeof buf);
@@ -65,7 +62,6 @@ TEST(PlatformEnv, CardIdComesFromTheEnvironmentThenTheFile)
         EXPECT_EQ('#', buf[ZT_CARD_ID_MAX]);  // nothing written past the 32 bytes
     }
     EXPECT_EQ(-1, getCardIDStr(nullptr));
-    std::filesystem::remove_all(tmpl);
 }
 
 TEST(PlatformEnv, SsPrintfAppends)

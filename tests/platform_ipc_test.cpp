@@ -42,19 +42,6 @@ protected:
 
 }  // namespace
 
-TEST_F(PlatformIpc, OneFrameEachWayKeepsFrameBoundaries)
-{
-    peer.push(PeerAction::replies({bytesOfSize(148), bytesOfSize(3, 9)}));
-    Frame request = bytesOfSize(12, 40);
-    EXPECT_EQ(12, ztIpcSend(&conn, request.data(), request.size()));
-    ASSERT_EQ(148, ztIpcReceive(&conn, buf));
-    EXPECT_EQ(bytesOfSize(148), Frame(buf, buf + 148));
-    ASSERT_EQ(3, ztIpcReceive(&conn, buf));
-    EXPECT_EQ(bytesOfSize(3, 9), Frame(buf, buf + 3));
-    ASSERT_EQ(1u, peer.requestCount());
-    EXPECT_EQ(request, peer.requests()[0].bytes);
-}
-
 TEST_F(PlatformIpc, SilenceTimesOutAndHangUpIsAFailureNotAnEmptyFrame)
 {
     timeval tv = {};
@@ -71,18 +58,24 @@ TEST_F(PlatformIpc, SilenceTimesOutAndHangUpIsAFailureNotAnEmptyFrame)
     EXPECT_EQ(-ECONNRESET, ztIpcReceive(&conn, buf));
 }
 
-TEST_F(PlatformIpc, OversizedFrameIsRefusedAndTheNextOneStillArrives)
+TEST_F(PlatformIpc, FramesKeepTheirBoundsAndAnOversizedOneIsRefusedAlone)
 {
-    peer.push(PeerAction::replies(
-        {bytesOfSize(ZT_IPC_FRAME_MAX + 1), bytesOfSize(ZT_IPC_FRAME_MAX), bytesOfSize(10), bytesOfSize(10)}));
-    send();
+    peer.push(PeerAction::replies({bytesOfSize(148), bytesOfSize(3, 9), bytesOfSize(ZT_IPC_FRAME_MAX + 1),
+                                   bytesOfSize(ZT_IPC_FRAME_MAX), bytesOfSize(10), bytesOfSize(10)}));
+    Frame request = bytesOfSize(12, 40);
+    EXPECT_EQ(12, ztIpcSend(&conn, request.data(), request.size()));
+    ASSERT_EQ(148, ztIpcReceive(&conn, buf));
+    EXPECT_EQ(bytesOfSize(148), Frame(buf, buf + 148));
+    ASSERT_EQ(3, ztIpcReceive(&conn, buf));
+    EXPECT_EQ(bytesOfSize(3, 9), Frame(buf, buf + 3));
     EXPECT_EQ(-EMSGSIZE, ztIpcReceive(&conn, buf));
     EXPECT_EQ(int(ZT_IPC_FRAME_MAX), ztIpcReceive(&conn, buf));  // exactly the capacity fits
     EXPECT_EQ(10, ztIpcReceiveInto(&conn, buf, 10));
     EXPECT_EQ(-EMSGSIZE, ztIpcReceiveInto(&conn, buf, 9));  // smaller caller buffer
     Frame big = bytesOfSize(ZT_IPC_FRAME_MAX + 1);
     EXPECT_EQ(-EMSGSIZE, ztIpcSend(&conn, big.data(), big.size()));
-    EXPECT_EQ(1u, peer.requestCount());
+    ASSERT_EQ(1u, peer.requestCount());
+    EXPECT_EQ(request, peer.requests()[0].bytes);
 }
 
 TEST(PlatformIpcBadUse, UnconnectedRecordsAndMissingListenerFail)
@@ -166,53 +159,32 @@ TEST_F(PlatformListen, RefusesUnsafeDirectoriesAndKeepsSocketsPrivate)
     namespace fs = std::filesystem;
     const struct {
         const char *name;
-        void (*make)(const std::string &dir, const std::string &root);
+        mode_t mode;  // 0: the directory is not made
+        bool link, otherOwner;
         const char *refusal;  // null: the directory is safe
     } kCases[] = {
-        {"missing", [](const std::string &, const std::string &) {}, nullptr},
-        {"own 0755",
-         [](const std::string &d, const std::string &) {
-             fs::create_directories(d);
-             chmod(d.c_str(), 0755);
-         },
-         nullptr},
-        {"link",
-         [](const std::string &d, const std::string &r) {
-             fs::create_directories(r + "/real");
-             chmod((r + "/real").c_str(), 0700);
-             fs::create_directories(fs::path(d).parent_path());
-             fs::create_symlink(r + "/real", d);
-         },
-         "is a symbolic link"},
-        {"other-writable",
-         [](const std::string &d, const std::string &) {
-             fs::create_directories(d);
-             chmod(d.c_str(), 0777);
-         },
-         "writable by group or others"},
-        {"group-writable",
-         [](const std::string &d, const std::string &) {
-             fs::create_directories(d);
-             chmod(d.c_str(), 0770);
-         },
-         "writable by group or others"},
-        {"other owner",
-         [](const std::string &d, const std::string &) {
-             fs::create_directories(d);
-             chmod(d.c_str(), 0700);
-             (void)!chown(d.c_str(), 65534, 65534);  // works as root; otherwise the row is skipped
-         },
-         "not by this user"},
+        {"missing", 0, false, false, nullptr},
+        {"own 0755", 0755, false, false, nullptr},
+        {"link", 0700, true, false, "is a symbolic link"},
+        {"other-writable", 0777, false, false, "writable by group or others"},
+        {"group-writable", 0770, false, false, "writable by group or others"},
+        {"other owner", 0700, false, true, "not by this user"},
     };
     mode_t oldMask = umask(0);
     for (const auto &c : kCases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(root + "/nested");
         fs::remove_all(root + "/real");
-        c.make(dir, root);
-        struct stat st {};
-        if (c.refusal && std::string(c.name) == "other owner" &&
-            (lstat(dir.c_str(), &st) != 0 || st.st_uid == geteuid()))
+        const std::string made = c.link ? root + "/real" : dir;
+        if (c.mode) {
+            fs::create_directories(made);
+            chmod(made.c_str(), c.mode);
+        }
+        if (c.link) {
+            fs::create_directories(fs::path(dir).parent_path());
+            fs::create_symlink(made, dir);
+        }
+        if (c.otherOwner && chown(dir.c_str(), 65534, 65534) != 0)
             continue;  // not root: cannot make another user's directory
         int fd = ztIpcListen("chan", &err);
         if (c.refusal) {
@@ -227,8 +199,9 @@ TEST_F(PlatformListen, RefusesUnsafeDirectoriesAndKeepsSocketsPrivate)
             continue;
         }
         ASSERT_GE(fd, 0) << err;
+        struct stat st {};
         ASSERT_EQ(0, stat(dir.c_str(), &st));
-        EXPECT_EQ(std::string(c.name) == "missing" ? 0700u : 0755u, st.st_mode & 0777) << std::oct << st.st_mode;
+        EXPECT_EQ(c.mode ? c.mode : 0700u, st.st_mode & 0777) << std::oct << st.st_mode;
         ASSERT_EQ(0, stat((dir + "/chan").c_str(), &st));
         EXPECT_EQ(0600u, st.st_mode & 0777) << std::oct << st.st_mode;
         close(fd);

@@ -1,6 +1,5 @@
-// The client transport: retries of rtosCall, receive time-outs and assertions. The
-// exchange's status, count and token rules are covered through the commands that use them
-// (db_*_test.cpp, histogram_test.cpp).
+// The client transport: retries, receive time-outs and assertions. Status, count and token
+// rules are covered through the commands that use them (db_*_test.cpp, histogram_test.cpp).
 #include <sys/socket.h>
 
 #include <csignal>

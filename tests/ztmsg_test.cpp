@@ -1,5 +1,4 @@
-// Offload-manager message encoding: builders against capacity, the checker's event layout and
-// the decoder's answer to malformed bytes.
+// Offload-manager messages: builders against capacity, the event layout, malformed bytes.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -129,10 +128,8 @@ TEST(ZtMsg, DecoderNamesWhatIsMalformed)
     ASSERT_EQ(v.elements.size(), 3u);
     EXPECT_STREQ(v.kind, "EV");
     EXPECT_EQ(v.elements[2].tag, uint32_t(ZTMSG_TAG_END));
-    EXPECT_EQ(ztmsg_format_value(v.elements[0]), "\"/to_wom\"");
     const uint8_t bytes[] = {0x00, 0x7f, 0x41};  // not text: printed as hex
     EXPECT_EQ(ztmsg_format_value({1, 3, bytes}), "00 7f 41");
-    EXPECT_EQ(ztmsg_format_value({1, 0, nullptr}), "");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // List responses for the client's list tests, fuzz seeds and benchmarks: well-formed entries are
-// written by the server's own encoder (putListEntry), faults by hand with put() and putBytes().
+// written by the server's own encoder (putListEntry), faults by hand with raw(), put() and putBytes().
 // Plain values; use from one thread.
 #ifndef ZT_TEST_DB_LIST_FRAMES_H
 #define ZT_TEST_DB_LIST_FRAMES_H
@@ -58,7 +58,8 @@ struct ListFrame {
         ++entries;
         return true;
     }
-    void video(const char *file, uint32_t durationMs, uint32_t highlights = 0)
+    // The builders below return the frame for chaining.
+    ListFrame &video(const char *file, uint32_t durationMs, uint32_t highlights = 0)
     {
         MediaEntry e = entry(0, file);
         e.video.durationMs = durationMs;
@@ -66,15 +67,29 @@ struct ListFrame {
         for (uint32_t i = 0; i < highlights; ++i)
             e.video.highlights.push_back(i * 1000);
         add(e);
+        return *this;
     }
-    void photo(const char *file) { add(entry(4, file)); }
-    void group(uint32_t type, const char *file, uint32_t group, uint32_t first, uint32_t last,
-               std::vector<uint32_t> missing = {}, uint32_t highlightCount = 0)
+    ListFrame &photo(const char *file)
+    {
+        add(entry(4, file));
+        return *this;
+    }
+    ListFrame &group(uint32_t type, const char *file, uint32_t group, uint32_t first, uint32_t last,
+                     std::vector<uint32_t> missing = {}, uint32_t highlightCount = 0)
     {
         MediaEntry e = entry(type, file);
         e.highlightCount = highlightCount;
         e.group = {group, first, last, std::move(missing), {}, 5000};
         add(e);
+        return *this;
+    }
+    // Appends records put by hand as one more entry.
+    template <class... T>
+    ListFrame &raw(const T &...records)
+    {
+        (put(records), ...);
+        ++entries;
+        return *this;
     }
     // Finishes the header: count_returned and total_entries (default: the entries added).
     std::vector<uint8_t> done(uint32_t total = 0, uint32_t count = ~0u)

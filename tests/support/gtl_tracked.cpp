@@ -52,18 +52,15 @@ int trackedBlocks()
     return count;
 }
 
-int purgeTrackedBlocks()
+void purgeTrackedBlocks()
 {
-    int count = 0;
     while (gtl_mem_debug_rec *rec = gtl_mem_debug_list) {
         gtl_mem_debug_list = rec->next;
         free(rec->block);
         free(rec);
-        ++count;
     }
     gtl_mem_usage_clear_current();
     gtl_mem_usage_clear_highwater();
-    return count;
 }
 
 void GtlTrackedTest::SetUp()
@@ -76,11 +73,7 @@ void GtlTrackedTest::TearDown()
 {
     delete mAllocator;
     mAllocator = nullptr;
-    if (trackedBlocks() != 0) {
-        testing::internal::CaptureStdout();
-        gtl_mem_usage_dump();
-        ADD_FAILURE() << "gtl blocks left tracked:\n" << testing::internal::GetCapturedStdout();
-    }
+    EXPECT_EQ(trackedBlocks(), 0) << "gtl blocks left tracked";
     EXPECT_EQ(gtl_mem_usage_current(), 0u);
     purgeTrackedBlocks();
 }

@@ -22,8 +22,8 @@ public:
 
 // Number of blocks in gtl_mem_debug_list.
 int trackedBlocks();
-// Frees every tracked block and record and zeroes the counters; returns how many there were.
-int purgeTrackedBlocks();
+// Frees every tracked block and record and zeroes the counters.
+void purgeTrackedBlocks();
 
 class GtlTrackedTest : public ::testing::Test {
 protected:

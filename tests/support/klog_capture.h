@@ -17,15 +17,11 @@ public:
     KlogCapture &operator=(const KlogCapture &) = delete;
 
     std::vector<std::string> lines() const;
-    // Lines whose message part (after "FILE:LINE: ") equals `message` (newline included or not).
-    int count(const std::string &message) const;
-    std::string text() const;  // everything, for failure messages
-    void clear();
 
 private:
     static void sink(void *ctx, int level, const char *line);
     mutable std::mutex mMutex;
-    std::vector<std::pair<int, std::string>> mLines;
+    std::vector<std::string> mLines;
     int mSavedLevel;
 };
 

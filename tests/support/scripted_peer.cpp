@@ -174,8 +174,6 @@ int ScriptedPeer::connections() const
     return mConnections;
 }
 
-// --- IpcFaults ------------------------------------------------------------------------------
-
 namespace {
 
 IpcFaults *gFaults = nullptr;

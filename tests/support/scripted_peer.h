@@ -40,7 +40,7 @@ Frame &appendRecord(Frame &frame, const T &record)
 struct PeerRequest {
     Frame bytes;
     int connection;  // 1 for the first accepted connection, 2 for the next, ...
-    // The request's first three words (command_type, request_count, token); 0 when missing.
+    // Word `index` of the request (0: command_type, 1: request_count, 2: token); 0 past its end.
     uint32_t word(size_t index) const;
 };
 

@@ -138,8 +138,6 @@ std::vector<std::string> Child::openFiles() const
     return names;
 }
 
-int womOpenReader() { return ztmsg_open_wom_queue(O_RDONLY); }
-
 bool womReceive(int mqd, std::string *msg, int waitMs)
 {
     auto at = std::chrono::system_clock::now().time_since_epoch() + std::chrono::milliseconds(waitMs);

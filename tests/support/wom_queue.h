@@ -31,7 +31,6 @@ public:
     const std::string &readUntil(const std::string &needle, int waitMs = 20000);
     // Reads output to the end and reaps the child; its exit code (128 + signal when killed).
     int wait();
-    // True while the process has not exited.
     bool alive();
     // Single-letter state from /proc/PID/stat ('S' sleeping, 'R' running...), '?' if gone.
     char state() const;
@@ -45,11 +44,8 @@ private:
     std::string mText;
 };
 
-// Opens "/to_wom" for reading (creating it with the checker's attributes).
-int womOpenReader();
 // Receives one message within waitMs; its bytes, or false on time-out or error.
 bool womReceive(int mqd, std::string *msg, int waitMs = 20000);
-// Sends raw bytes on the queue; true when accepted.
 bool womSendRaw(const std::string &bytes);
 
 #endif
