@@ -19,7 +19,8 @@ constexpr uint8_t kSizeBits = 22;
 enum : unsigned { kTypeAt = 18, kHighlightAt = 22, kUserClipAt = 23, kYearAt = 25, kDayAt = 30, kSizeAt = 39 };
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "keys are read as little-endian words");
 
-uint64_t lowBits(uint8_t bits) { return bits >= 64 ? ~uint64_t(0) : (uint64_t(1) << bits) - 1; }
+// One part's width is at most kSizeBits, so the shift stays inside the word.
+uint64_t lowBits(uint8_t bits) { return (uint64_t(1) << bits) - 1; }
 
 // The comparator when it is exactly of class T (the factory's own); null for any other class,
 // a host's subclass that may order differently included.

@@ -197,7 +197,7 @@ TEST_F(DbContentPeer, ResponseFamilyMapsStatusSizeAndType)
         uint32_t status, count;
         size_t bytes;
         int http;
-    } more[] = {{2, 1, 48, 503}, {0, 1, 47, 500}, {0, 3, 48, 200}};
+    } more[] = {{2, 1, 48, 503}, {0, 1, 47, 500}, {0, 2, 48, 200}};
     db_more_info *mi = nullptr;
     for (const auto &c : more) {
         peer.setHandler([&c](const PeerRequest &r) {
