@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <unordered_set>
 
 #include "mediadb/card_scan.h"
 
@@ -102,17 +103,20 @@ void CardWatch::watchFolders()
     DIR *d = opendir(mDcim.c_str());
     if (!d)
         return;
+    std::unordered_set<std::string> known;  // a name lookup per entry, not a walk of the watches
+    for (const auto &w : mWatched)
+        known.insert(w.second);
     while (const dirent *de = readdir(d)) {
         if (mWatched.size() >= CARD_SCAN_MAX_DIRS)
             break;
-        if (!isCardFolderName(de->d_name))
+        if (!isCardFolderName(de->d_name) || known.count(de->d_name))
             continue;
-        const bool known =
-            std::any_of(mWatched.begin(), mWatched.end(), [&](const auto &w) { return w.second == de->d_name; });
         // The flags refuse links and anything but folders, whatever the entry has become since.
-        const int wd = known ? -1 : inotify_add_watch(mFd, (mDcim + "/" + de->d_name).c_str(), kFolderEvents);
-        if (wd >= 0)
+        const int wd = inotify_add_watch(mFd, (mDcim + "/" + de->d_name).c_str(), kFolderEvents);
+        if (wd >= 0) {
             mWatched[wd] = de->d_name;
+            known.insert(de->d_name);
+        }
     }
     closedir(d);
 }
